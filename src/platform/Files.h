@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace qxplat {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens a file with a C library mode ("rb", "ab", "wb", ...) so that other processes may
+// still read and write it. Null on failure, with LastError() set.
+FilePtr OpenShared(const std::wstring& path, const char* mode);
+
+// Creates one directory level. False when it fails, including when it already exists.
+bool MakeDirectory(const std::wstring& path);
+
+} // namespace qxplat

@@ -1,0 +1,16 @@
+#include <clocale>
+#include <string>
+#include <vector>
+
+#include "app/QXCommandLine.h"
+#include "app/QXLauncherApp.h"
+#include "platform/Text.h"
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    std::vector<std::wstring> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.push_back(qxplat::FromNarrow(argv[i]));
+    CQXLauncherApp app;
+    return app.Run(QXJoinCommandLine(arguments));
+}

@@ -1,0 +1,37 @@
+#include "ui/QXLanguage.h"
+
+#include "platform/Resources.h"
+#include "platform/System.h"
+
+namespace {
+constexpr std::uint16_t kPrimaryFrench = 0x0C;
+constexpr std::uint16_t kPrimaryJapanese = 0x11;
+} // namespace
+
+QXLanguageBase QXLanguageBaseFor(std::uint16_t languageId) {
+    switch (languageId & 0xFF) {
+    case kPrimaryFrench:
+        return kQXFrenchBase;
+    case kPrimaryJapanese:
+        return kQXJapaneseBase;
+    default:
+        return kQXEnglishBase;
+    }
+}
+
+QXLanguageBase QXChooseLanguageBase() { return QXLanguageBaseFor(qxplat::UserUILanguage()); }
+
+const wchar_t* QXLanguageCode(QXLanguageBase base) {
+    switch (base) {
+    case kQXFrenchBase:
+        return L"fr";
+    case kQXJapaneseBase:
+        return L"ja";
+    default:
+        return L"en";
+    }
+}
+
+std::wstring QXLoadText(QXLanguageBase base, unsigned n) {
+    return qxplat::LoadText(base + n).value_or(std::wstring());
+}

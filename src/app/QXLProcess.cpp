@@ -35,7 +35,8 @@ bool ReadTextFile(const std::wstring& fileName, std::wstring& content) {
 
 CQXLProcess::CQXLProcess(IQXLProgressWindow* progressWindow, QXLanguageBase languageBase,
                          const std::wstring& commandLine)
-    : m_progressWindow(progressWindow), m_languageBase(languageBase), m_commandLine(commandLine) {}
+    : m_progressWindow(progressWindow), m_fileList(m_log, languageBase),
+      m_languageBase(languageBase), m_commandLine(commandLine) {}
 
 int CQXLProcess::RunSequence() {
     m_log.SetTag(L"QXLauncher");

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "config/QXLLog.h"
+#include "update/QXLFileList.h"
 #include "ui/QXLanguage.h"
 
 class IQXLProgressWindow;
@@ -33,6 +34,7 @@ private:
 
     IQXLProgressWindow* m_progressWindow;
     CQXLLog m_log;
+    CQXLFileList m_fileList;
     QXLanguageBase m_languageBase;
     std::wstring m_commandLine;
     int m_exitCode = 0;

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "config/QXLLog.h"
-#include "update/QXLFileList.h"
 #include "ui/QXLanguage.h"
+#include "update/QXLFileList.h"
 
 class IQXLProgressWindow;
 

@@ -68,8 +68,8 @@ void QXFormatAppend(std::wstring& out, std::wstring_view format, const CQXFormat
             i = at;
             continue;
         }
-        const bool known = conversion == L's' || conversion == L'd' || conversion == L'i' ||
-                           conversion == L'u';
+        const bool known =
+            conversion == L's' || conversion == L'd' || conversion == L'i' || conversion == L'u';
         if (!known || (pointerSized && conversion == L's')) {
             out.push_back(c); // not a conversion of ours: keep the text as written
             continue;

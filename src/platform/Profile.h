@@ -12,20 +12,20 @@ namespace qxplat {
 // The value of key, or fallback when the file, section or key is absent. At most
 // capacity - 1 characters come back, as with a buffer of capacity characters.
 std::wstring ReadIniString(const std::wstring& file, const std::wstring& section,
-                               const std::wstring& key, const std::wstring& fallback,
-                               std::size_t capacity = 1024);
+                           const std::wstring& key, const std::wstring& fallback,
+                           std::size_t capacity = 1024);
 
 // The leading decimal digits of the value (after blanks and one sign), 0 when there are none;
 // fallback when the key is absent or its value empty.
 int ReadIniInt(const std::wstring& file, const std::wstring& section, const std::wstring& key,
-                   int fallback);
+               int fallback);
 
 // Sets one key, keeping every other line; creates the file and the section as needed.
-bool WriteIniString(const std::wstring& file, const std::wstring& section,
-                        const std::wstring& key, const std::wstring& value);
+bool WriteIniString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
+                    const std::wstring& value);
 
 // Replaces every line of the section with lines ("key=value" each); creates what is missing.
 bool WriteIniSection(const std::wstring& file, const std::wstring& section,
-                         const std::vector<std::wstring>& lines);
+                     const std::vector<std::wstring>& lines);
 
 } // namespace qxplat

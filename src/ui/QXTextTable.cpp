@@ -25,8 +25,9 @@ std::optional<std::wstring_view> QXFindCompiledText(unsigned id) {
     static const bool sorted = SortedById();
     if (!sorted)
         return std::nullopt;
-    const auto* it = std::lower_bound(std::begin(kTexts), std::end(kTexts), id,
-                                      [](const QXTextEntry& e, unsigned key) { return e.id < key; });
+    const auto* it =
+        std::lower_bound(std::begin(kTexts), std::end(kTexts), id,
+                         [](const QXTextEntry& e, unsigned key) { return e.id < key; });
     if (it == std::end(kTexts) || it->id != id)
         return std::nullopt;
     return std::wstring_view(it->text);

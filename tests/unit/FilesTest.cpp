@@ -1,6 +1,7 @@
+#include "platform/Files.h"
+
 #include <gtest/gtest.h>
 
-#include "platform/Files.h"
 #include "support/TempDir.h"
 
 TEST(Files, OpenSharedFindsANameWrittenInAnotherCase) {

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <regex>
 #include <thread>
 
@@ -25,7 +24,9 @@ class LogTest : public ::testing::Test {
 protected:
     LogTest() { g_now = 1344439891; } // a summer afternoon in 2012
 
-    void Settings(const std::string& content) { WriteBytes(m_dir.Path() / "QXLauncher.ini", content); }
+    void Settings(const std::string& content) {
+        WriteBytes(m_dir.Path() / "QXLauncher.ini", content);
+    }
     std::filesystem::path LogFile() const {
         return m_dir.Path() / "LOG" / ("QXLauncher_" + LocalText(g_now, "%Y%m%d") + ".log");
     }
@@ -65,8 +66,8 @@ TEST_F(LogTest, WithoutSettingsWritesNothingAndLeavesTheDefaultsInTheFile) {
     EXPECT_EQ(Setting(L"debug"), 0);
 
     const std::string ini = ReadBytes(m_dir.Path() / "QXLauncher.ini");
-    const char* order[] = {"activateLog=0", "warning=1", "error=1", "info=1", "production=1",
-                           "debug=0"};
+    const char* order[] = {"activateLog=0", "warning=1",    "error=1",
+                           "info=1",        "production=1", "debug=0"};
     std::size_t at = 0;
     for (const char* key : order) {
         const std::size_t found = ini.find(key, at);
@@ -90,8 +91,8 @@ TEST_F(LogTest, ReadsEachSwitchByTheTwoFallbackRule) {
     CQXLLog log(m_dir.Path().wstring(), &FixedClock);
     EXPECT_FALSE(log.IsDebugEnabled()); // "yes" has no digits: it reads as 0
     WriteOneOfEach(log);
-    EXPECT_EQ(ReadBytes(LogFile()), Header("**", "") + "e\r\n" + Header("--", "") + "w\r\n" +
-                                        Header("  ", "") + "p\r\n");
+    EXPECT_EQ(ReadBytes(LogFile()),
+              Header("**", "") + "e\r\n" + Header("--", "") + "w\r\n" + Header("  ", "") + "p\r\n");
     EXPECT_EQ(Setting(L"debug"), 0);
     EXPECT_EQ(Setting(L"error"), 1); // an empty value keeps the default
     EXPECT_EQ(Setting(L"info"), 0);
@@ -105,10 +106,10 @@ TEST_F(LogTest, WritesTheRecordLayoutByteForByte) {
     EXPECT_EQ(log.LogError(L"END : Unable to detect installation path : %d", 5), 1);
     EXPECT_TRUE(log.LogDebug(L"url=%s", L"a%20b%s"));
     log.LogInfo(L"first\nsecond\n");
-    EXPECT_EQ(ReadBytes(LogFile()),
-              Header("**", "QXLauncher") + "END : Unable to detect installation path : 5\r\n" +
-                  Header("DD", "QXLauncher") + "url=a%20b%s\r\n" + Header("??", "QXLauncher") +
-                  "first\r\nsecond\r\n\r\n");
+    EXPECT_EQ(ReadBytes(LogFile()), Header("**", "QXLauncher") +
+                                        "END : Unable to detect installation path : 5\r\n" +
+                                        Header("DD", "QXLauncher") + "url=a%20b%s\r\n" +
+                                        Header("??", "QXLauncher") + "first\r\nsecond\r\n\r\n");
 }
 
 TEST_F(LogTest, CutsTheTagAt256Characters) {
@@ -151,7 +152,8 @@ TEST_F(LogTest, RecordsOfTwoThreadsNeverInterleave) {
     b.join();
 
     const std::string text = ReadBytes(LogFile());
-    const std::regex record(R"(\?\? \d{4}/\d\d/\d\d \d\d:\d\d:\d\d \{\d+\} \[\] - [AB] \d+ x{300})");
+    const std::regex record(
+        R"(\?\? \d{4}/\d\d/\d\d \d\d:\d\d:\d\d \{\d+\} \[\] - [AB] \d+ x{300})");
     std::size_t lines = 0;
     for (std::size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos;
          start = end + 2, ++lines)

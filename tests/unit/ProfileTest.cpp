@@ -1,8 +1,9 @@
 // One suite for the profile layer, run natively against our own INI reader and writer and,
 // in the Windows build under Wine, against the system's profile functions: both must agree.
+#include "platform/Profile.h"
+
 #include <gtest/gtest.h>
 
-#include "platform/Profile.h"
 #include "support/TempDir.h"
 
 using qxplat::ReadIniInt;

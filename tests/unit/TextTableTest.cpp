@@ -42,17 +42,18 @@ TEST(TextTable, KeepsAccentsHalfWidthKatakanaAndLineBreaks) {
     EXPECT_EQ(QXLoadText(kQXJapaneseBase, 30),
               L"%s \u3092\u958b\u59cb\u3057\u3066\u3044\u307e\u3059\uff61 "
               L"\u3057\u3070\u3089\u304f\u304a\u5f85\u3061\u304f\u3060\u3055\u3044...");
-    EXPECT_EQ(QXLoadText(kQXEnglishBase, 7),
-              L"QXFlux.exe is already started.\nPlease close it before restarting the application.");
+    EXPECT_EQ(
+        QXLoadText(kQXEnglishBase, 7),
+        L"QXFlux.exe is already started.\nPlease close it before restarting the application.");
     EXPECT_EQ(QXLoadText(kQXJapaneseBase, 32), L"New passcode :");
     EXPECT_EQ(QXLoadText(kQXEnglishBase, 147), L"Unable to login: environment variable not found.");
     EXPECT_EQ(QXLoadText(kQXEnglishBase, 57), L"");
 }
 
 TEST(Language, ChoosesTheBlockByPrimaryLanguageOnly) {
-    EXPECT_EQ(QXLanguageBaseFor(0x040C), kQXFrenchBase);  // France
-    EXPECT_EQ(QXLanguageBaseFor(0x0C0C), kQXFrenchBase);  // Canada
-    EXPECT_EQ(QXLanguageBaseFor(0x100C), kQXFrenchBase);  // Switzerland
+    EXPECT_EQ(QXLanguageBaseFor(0x040C), kQXFrenchBase); // France
+    EXPECT_EQ(QXLanguageBaseFor(0x0C0C), kQXFrenchBase); // Canada
+    EXPECT_EQ(QXLanguageBaseFor(0x100C), kQXFrenchBase); // Switzerland
     EXPECT_EQ(QXLanguageBaseFor(0x0411), kQXJapaneseBase);
     EXPECT_EQ(QXLanguageBaseFor(0x0409), kQXEnglishBase);
     EXPECT_EQ(QXLanguageBaseFor(0x0407), kQXEnglishBase); // German

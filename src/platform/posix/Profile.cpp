@@ -46,8 +46,8 @@ std::wstring WithoutTrailingBlanks(const std::wstring& text) {
 } // namespace
 
 std::wstring ReadIniString(const std::wstring& file, const std::wstring& section,
-                               const std::wstring& key, const std::wstring& fallback,
-                               std::size_t capacity) {
+                           const std::wstring& key, const std::wstring& fallback,
+                           std::size_t capacity) {
     if (capacity == 0)
         return {};
     const std::wstring byDefault = WithoutTrailingBlanks(fallback);
@@ -61,7 +61,7 @@ std::wstring ReadIniString(const std::wstring& file, const std::wstring& section
 // The integer conversion of the profile functions: blanks, one sign, then a number whose
 // base a lower-case prefix may set ("0x" 16, "0o" 8, "0b" 2).
 int ReadIniInt(const std::wstring& file, const std::wstring& section, const std::wstring& key,
-                   int fallback) {
+               int fallback) {
     const std::wstring text = ReadIniString(file, section, key, L"", 30);
     if (text.empty())
         return fallback;
@@ -86,8 +86,8 @@ int ReadIniInt(const std::wstring& file, const std::wstring& section, const std:
     return static_cast<int>(negative ? 0u - total : total);
 }
 
-bool WriteIniString(const std::wstring& file, const std::wstring& section,
-                        const std::wstring& key, const std::wstring& value) {
+bool WriteIniString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
+                    const std::wstring& value) {
     CQXIniDocument document;
     document.Load(file);
     document.Set(section, key, value);
@@ -95,7 +95,7 @@ bool WriteIniString(const std::wstring& file, const std::wstring& section,
 }
 
 bool WriteIniSection(const std::wstring& file, const std::wstring& section,
-                         const std::vector<std::wstring>& lines) {
+                     const std::vector<std::wstring>& lines) {
     CQXIniDocument document;
     document.Load(file);
     document.ReplaceSection(section, lines);

@@ -10,6 +10,8 @@ FilePtr OpenShared(const std::wstring& path, const char* mode) {
     return FilePtr(_wfsopen(path.c_str(), wideMode.c_str(), _SH_DENYNO));
 }
 
-bool MakeDirectory(const std::wstring& path) { return CreateDirectoryW(path.c_str(), nullptr) != 0; }
+bool MakeDirectory(const std::wstring& path) {
+    return CreateDirectoryW(path.c_str(), nullptr) != 0;
+}
 
 } // namespace qxplat

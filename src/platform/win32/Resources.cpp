@@ -21,14 +21,16 @@ std::optional<std::array<std::uint16_t, 4>> ProgramFileVersion() {
         !VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) ||
         infoSize < sizeof(VS_FIXEDFILEINFO))
         return std::nullopt;
-    return std::array<std::uint16_t, 4>{HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
-                                        HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS)};
+    return std::array<std::uint16_t, 4>{
+        HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS), HIWORD(info->dwFileVersionLS),
+        LOWORD(info->dwFileVersionLS)};
 }
 
 std::optional<std::wstring> LoadText(unsigned id) {
     const wchar_t* text = nullptr;
     // With a zero size LoadStringW hands back a pointer into the resource itself.
-    const int length = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
+    const int length =
+        LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
     if (length <= 0 || text == nullptr)
         return std::nullopt;
     return std::wstring(text, static_cast<std::size_t>(length));

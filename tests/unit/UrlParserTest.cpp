@@ -15,7 +15,6 @@ public:
         WriteBytes(m_dir.Path() / fileName, content);
         EXPECT_TRUE(m_parser.SetInstallationPath(m_dir.Path().wstring()));
     }
-    CQXUrlParser& operator*() { return m_parser; }
     CQXUrlParser* operator->() { return &m_parser; }
 
 private:

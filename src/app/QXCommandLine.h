@@ -3,6 +3,29 @@
 #include <string>
 #include <vector>
 
-// Joins arguments into one command line that the launcher's splitter reads back into the
-// same arguments: the form a Windows program receives, built on platforms that pass argv.
+// The launcher's command-line options; names are compared exactly.
+inline constexpr wchar_t kQXOptionSession[] = L"-SID:";
+inline constexpr wchar_t kQXOptionProxyLogin[] = L"-proxyLogin";
+inline constexpr wchar_t kQXOptionProxyPassword[] = L"-proxyPassword";
+inline constexpr wchar_t kQXOptionServerLogin[] = L"-serverLogin";
+inline constexpr wchar_t kQXOptionServerPassword[] = L"-serverPassword";
+
+// Replaces arguments with the arguments of text (null: none). Blanks (tab, line feed,
+// vertical tab, carriage return, space) separate arguments. A plain argument keeps every
+// other character as it is, quotes and backslashes included. A double quote at the start of
+// an argument opens a quoted one, which the next double quote closes (even when it is empty);
+// inside it \" stands for ", any other backslash stands for itself, and a backslash that ends
+// the text is kept and ends the argument.
+void SplitCommandLine(const wchar_t* text, std::vector<std::wstring>& arguments);
+
+// Joins arguments into one command line that SplitCommandLine reads back into the same
+// arguments: the form a Windows program receives, built on platforms that pass argv. Only an
+// argument that is empty, holds a blank or begins with a double quote is quoted. Inside quotes
+// a backslash cannot stand just before a double quote of the argument, nor at its end unless
+// it is the last argument (its closing quote is then left out): such arguments do not come
+// back unchanged.
 std::wstring QXJoinCommandLine(const std::vector<std::wstring>& arguments);
+
+// The command line as it may be logged: the argument after -proxyPassword or -serverPassword
+// (in any letter case), quotes included, becomes ***; every other character stays as it is.
+std::wstring QXMaskCommandLineSecrets(const std::wstring& commandLine);

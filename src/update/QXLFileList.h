@@ -1,6 +1,9 @@
 #pragma once
 
+#include <string>
+
 #include "config/QXLLog.h"
+#include "config/QXUrlParser.h"
 #include "protocol/QXLDownloader.h"
 #include "ui/QXLanguage.h"
 
@@ -19,6 +22,24 @@ public:
 
     // --- Session and configuration ----------------------------------------------------------
 
+    // Stores the installation directory (the program's folder) with a trailing separator,
+    // reads qxurl.net from it and logs it. 0 for an empty path, else 1.
+    int SetInstallationDirectory(const std::wstring& path);
+    const std::wstring& GetInstallationDirectory() const { return m_installationDirectory; }
+
+    // The configuration read from qxurl.net.
+    CQXUrlParser& GetUrlParser() { return m_urlParser; }
+
+    // The user of the session: handed over on the command line or logged in.
+    const std::wstring& GetSessionUserName() const { return m_sessionUserName; }
+    void SetSessionUserName(const std::wstring& userName) { m_sessionUserName = userName; }
+
+    // Server credentials handed over on the command line; the login step sends them.
+    const std::wstring& GetServerLogin() const { return m_serverLogin; }
+    void SetServerLogin(const std::wstring& login) { m_serverLogin = login; }
+    const std::wstring& GetServerPassword() const { return m_serverPassword; }
+    void SetServerPassword(const std::wstring& password) { m_serverPassword = password; }
+
     // --- File set and update decision -------------------------------------------------------
 
 private:
@@ -27,6 +48,11 @@ private:
     CQXLDownloader m_downloader;
 
     // --- Session and configuration ----------------------------------------------------------
+    CQXUrlParser m_urlParser;
+    std::wstring m_installationDirectory;
+    std::wstring m_sessionUserName;
+    std::wstring m_serverLogin;
+    std::wstring m_serverPassword;
 
     // --- File set and update decision -------------------------------------------------------
 };

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <string_view>
+
+// True when a and b hold the same text ignoring letter case, over their whole length: the
+// comparison of configuration words, server URLs and file names.
+bool QXEqualsNoCase(std::wstring_view a, std::wstring_view b);

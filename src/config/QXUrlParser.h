@@ -1,0 +1,67 @@
+#pragma once
+
+#include <string>
+
+#include "protocol/QXUrlServerList.h"
+
+// The request flags that let an HTTPS request pass a certificate with a wrong name or date,
+// and the security flag that lets it pass an unknown issuing authority.
+constexpr unsigned long kQXIgnoreCertificateNameAndDate = 0x3000;
+constexpr unsigned long kQXIgnoreUnknownAuthority = 0x100;
+
+// The installation's URL configuration, qxurl.net beside the program: the request and download
+// server lists and a few switches. Read once, on the worker thread, before any other thread
+// starts; read-only afterwards. Never written.
+class CQXUrlParser {
+public:
+    CQXUrlParser() = default;
+    virtual ~CQXUrlParser() = default;
+
+    CQXUrlParser(const CQXUrlParser&) = delete;
+    CQXUrlParser& operator=(const CQXUrlParser&) = delete;
+
+    // Reads qxurl.net in folder (with or without a trailing separator) at once. False, and
+    // nothing read, for an empty folder or when a folder was already given: the file is read
+    // once per run.
+    bool SetInstallationPath(const std::wstring& folder);
+
+    // The switches and texts; each reads the file first when it has not been read yet.
+    bool SSO();
+    bool ForceUpdate();
+    bool ForceReboot();
+    const std::wstring& ApplicationName();
+    bool ChooseVersion();
+    const std::wstring& LoginVariable();
+
+    // The [Config] servers, in file order.
+    CQXUrlServerList& GetServerList() { return m_serverList; }
+    // The [FileDownload] servers, or the [Config] servers when that section names none.
+    CQXUrlServerList& GetDownloadServerList();
+    // True without a [FileDownload] server, else whether one of them is reachable.
+    bool HasReachableDownloadServer() const;
+
+    // Certificate leniency for HTTPS requests: kQXIgnoreCertificateNameAndDate and
+    // kQXIgnoreUnknownAuthority when SecurityIgnoreUnknownCertificate is on, else 0.
+    unsigned long GetRequestCertificateFlags() const;
+    unsigned long GetSecurityCertificateFlags() const;
+
+    const std::wstring& GetFilePath() const { return m_filePath; }
+
+private:
+    void Load();
+    void EnsureLoaded();
+    void ReadServers(const wchar_t* section, CQXUrlServerList& list, bool reuseRequestServers);
+    std::wstring ReadValue(const wchar_t* section, const std::wstring& key) const;
+
+    bool m_loaded = false;
+    std::wstring m_filePath;
+    CQXUrlServerList m_serverList;
+    CQXUrlServerList m_downloadServerList;
+    bool m_sso = false;
+    bool m_ignoreUnknownCertificate = false;
+    bool m_forceUpdate = false;
+    bool m_forceReboot = false;
+    std::wstring m_applicationName;
+    bool m_chooseVersion = false;
+    std::wstring m_loginVariable;
+};

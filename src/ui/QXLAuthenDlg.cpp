@@ -1,0 +1,3 @@
+#include "ui/QXLAuthenDlg.h"
+
+CQXLAuthenDlg::CQXLAuthenDlg(QXLanguageBase languageBase) : m_languageBase(languageBase) {}

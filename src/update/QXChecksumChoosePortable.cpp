@@ -1,0 +1,5 @@
+#include "update/QXChecksumLanes.h"
+
+std::vector<QXChecksumForm> QXChecksumAvailableForms() {
+    return {&QXChecksumPortableLanes};
+}

@@ -1,6 +1,10 @@
 #include "update/QXLFileList.h"
 
+#include <filesystem>
+
+#include "platform/Files.h"
 #include "platform/System.h"
+#include "protocol/QXLReplyReader.h"
 
 CQXLFileList::CQXLFileList(CQXLLog& log, QXLanguageBase languageBase)
     : m_log(log), m_languageBase(languageBase), m_downloader(log, languageBase) {}
@@ -10,10 +14,48 @@ CQXLFileList::CQXLFileList(CQXLLog& log, QXLanguageBase languageBase)
 int CQXLFileList::SetInstallationDirectory(const std::wstring& path) {
     if (path.empty())
         return 0;
-    m_installationDirectory = path;
-    if (m_installationDirectory.back() != qxplat::kPathSeparator)
-        m_installationDirectory.push_back(qxplat::kPathSeparator);
-    m_urlParser.SetInstallationPath(m_installationDirectory);
-    m_log.LogDebug(L"Installation Path : %s", m_installationDirectory);
+    m_fileSet.SetInstallationDirectory(path);
+    const std::wstring& directory = m_fileSet.InstallationDirectory();
+    m_urlParser.SetInstallationPath(directory);
+    m_log.LogDebug(L"Installation Path : %s", directory);
     return 1;
+}
+
+// --- File set and update decision -----------------------------------------------------------
+
+bool CQXLFileList::ReadApplicationInfo(const std::wstring& body) {
+    const bool complete = QXLReplyReader::ReadApplicationInfo(body, m_applicationInfo, m_log);
+    m_batchGenerator.AddApplicationLabel(m_applicationInfo.ApplicationLabel);
+    return complete;
+}
+
+void CQXLFileList::ReadVersionList(const std::wstring& body) {
+    QXLReplyReader::ReadVersionList(body, m_versionList, m_log);
+}
+
+bool CQXLFileList::ReadPrimaryApplication(const std::wstring& body) {
+    return QXLReplyReader::ReadPrimaryApplication(body, m_primaryApplication, m_log);
+}
+
+void CQXLFileList::ReadFileList(const std::wstring& body) {
+    m_fileSet.ReadFileList(QXLReplyReader::ReadFileRows(body), m_applicationInfo.ReleaseNoteName);
+}
+
+int CQXLFileList::SetTempDirectory() {
+    m_tempDirectory = m_fileSet.InstallationDirectory() + L"_QXLTmp" + qxplat::kPathSeparator;
+    if (qxplat::MakeDirectory(m_tempDirectory))
+        return 1;
+    const auto error = static_cast<long long>(qxplat::LastError());
+    std::error_code ignored;
+    if (std::filesystem::is_directory(std::filesystem::path(m_tempDirectory), ignored))
+        return 1;
+    m_log.LogError(L"Unable to create download directory (%s) : %d", m_tempDirectory, error);
+    return 0;
+}
+
+int CQXLFileList::WriteInstallerFiles() {
+    int result = m_batchGenerator.WriteBatchFile();
+    if (result != 0 && m_fileSet.RebootNeeded() != 0)
+        result = m_batchGenerator.RegisterRunOnce();
+    return result;
 }

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+// What GetAppInf tells about the user's application, named after the reply's columns.
+// Flags are 0/1; integers keep the low 32 bits of the reply's number.
+struct CQXLApplicationInfo {
+    int Update = 0;
+    std::wstring Version;
+    int ForceUpdate = 0;
+    int ForceReboot = 0;
+    std::wstring ApplicationName;
+    std::wstring ApplicationLabel;
+    int DaysBeforeForceUpdateValue = 0;
+    std::wstring ReleaseNoteName;
+    int UpdateOnExit = 0;
+    int StartBureauByDefault = 0;
+    int ZipEnable = 0;
+    int DaysBeforeForceChangePasswordValue = 0;
+    int DaysBeforeChangePasswordWarning = 0;
+    int WarningForceUpdate = 0;
+};

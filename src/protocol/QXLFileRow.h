@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// One row of the GetAppChecksum reply: a file of the application as the server lists it.
+// A column the reply does not send keeps the value given here.
+struct CQXLFileRow {
+    std::wstring FileName;
+    std::int32_t FileSize = 0;
+    std::uint32_t FileChecksum = 0;
+    int FileMode = 0;
+    int IsActiveX = 0;
+    int HasToBeLaunched = 0;
+    std::wstring Parameters;
+    std::wstring FilePath;
+};

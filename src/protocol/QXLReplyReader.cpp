@@ -1,0 +1,227 @@
+#include "protocol/QXLReplyReader.h"
+
+#include "protocol/QXReplyValues.h"
+#include "protocol/TDParser.h"
+
+namespace {
+
+const QXColumnName kApplicationColumns[] = {
+    {L"Update", TypeUpdate},
+    {L"Version", TypeVersion},
+    {L"ForceUpdate", TypeForceUpdate},
+    {L"ForceReboot", TypeForceReboot},
+    {L"ApplicationName", TypeApplicationName},
+    {L"ApplicationLabel", TypeApplicationLabel},
+    {L"DaysBeforeForceUpdateValue", TypeDaysBeforeForceUpdateValue},
+    {L"ReleaseNoteName", TypeReleaseNoteName},
+    {L"UpdateOnExit", TypeUpdateOnExit},
+    {L"StartBureauByDefault", TypeStartBureauByDefault},
+    {L"ZipEnable", TypeZipEnable},
+    {L"DaysBeforeForceChangePasswordValue", TypeDaysBeforeForceChangePasswordValue},
+    {L"DaysBeforeChangePasswordWarning", TypeDaysBeforeChangePasswordWarning},
+    {L"WarningForceUpdate", TypeWarningForceUpdate},
+};
+
+const QXColumnName kVersionColumns[] = {{L"VersionName", TypeVersionName}};
+
+const QXColumnName kPrimaryColumns[] = {
+    {L"PrimaryName", TypePrimaryName},
+    {L"PrimaryParameters", TypePrimaryParameters},
+};
+
+const QXColumnName kFileColumns[] = {
+    {L"FileName", TypeFileName},         {L"FileSize", TypeFileSize},
+    {L"FileChecksum", TypeFileChecksum}, {L"FileMode", TypeFileMode},
+    {L"IsActiveX", TypeIsActiveX},       {L"HasToBeLaunched", TypeHasToBeLaunched},
+    {L"Parameters", TypeParameters},     {L"FilePath", TypeFilePath},
+};
+
+// Gives every header column its type; false when the header names none.
+template <std::size_t N>
+bool MapColumns(CTDParser& parser, const QXColumnName (&known)[N]) {
+    std::wstring name;
+    while (parser.NextColumnName(name))
+        parser.AddColumnType(QXColumnType(name, known));
+    return parser.ColumnCount() > 0;
+}
+
+// Reads as many values as the header has columns, handing each to store(type, value).
+// False when the values ran out first.
+template <typename Store>
+bool ReadRow(CTDParser& parser, Store store) {
+    std::wstring value;
+    for (std::size_t i = 0; i < parser.ColumnCount(); ++i) {
+        const int type = parser.NextValue(value);
+        if (type == 0)
+            return false;
+        store(type, value);
+    }
+    return true;
+}
+
+int AsInt(const std::wstring& value) { return static_cast<int>(QXReplyInteger(value)); }
+
+const wchar_t* FlagText(int flag) { return flag != 0 ? L"TRUE" : L"FALSE"; }
+
+void StoreApplicationValue(CQXLApplicationInfo& info, int type, const std::wstring& value) {
+    switch (type) {
+    case TypeUpdate:
+        info.Update = QXReplyFlag(value);
+        break;
+    case TypeVersion:
+        info.Version = QXReplyText(value);
+        break;
+    case TypeForceUpdate:
+        info.ForceUpdate = QXReplyFlag(value);
+        break;
+    case TypeForceReboot:
+        info.ForceReboot = QXReplyFlag(value);
+        break;
+    case TypeApplicationName:
+        info.ApplicationName = QXReplyText(value);
+        break;
+    case TypeApplicationLabel:
+        info.ApplicationLabel = QXReplyText(value);
+        break;
+    case TypeDaysBeforeForceUpdateValue:
+        info.DaysBeforeForceUpdateValue = AsInt(value);
+        break;
+    case TypeReleaseNoteName:
+        info.ReleaseNoteName = QXReplyText(value);
+        break;
+    case TypeUpdateOnExit:
+        info.UpdateOnExit = QXReplyFlag(value);
+        break;
+    case TypeStartBureauByDefault:
+        info.StartBureauByDefault = QXReplyFlag(value);
+        break;
+    case TypeZipEnable:
+        info.ZipEnable = QXReplyFlag(value);
+        break;
+    case TypeDaysBeforeForceChangePasswordValue:
+        info.DaysBeforeForceChangePasswordValue = AsInt(value);
+        break;
+    case TypeDaysBeforeChangePasswordWarning:
+        info.DaysBeforeChangePasswordWarning = AsInt(value);
+        break;
+    case TypeWarningForceUpdate:
+        info.WarningForceUpdate = QXReplyFlag(value);
+        break;
+    default:
+        break;
+    }
+}
+
+void StoreFileValue(CQXLFileRow& row, int type, const std::wstring& value) {
+    switch (type) {
+    case TypeFileName:
+        row.FileName = QXReplyText(value);
+        break;
+    case TypeFileSize:
+        row.FileSize = AsInt(value);
+        break;
+    case TypeFileChecksum:
+        row.FileChecksum = QXReplyInteger(value);
+        break;
+    case TypeFileMode:
+        row.FileMode = QXReplyMode(value);
+        break;
+    case TypeIsActiveX:
+        row.IsActiveX = QXReplyFlag(value);
+        break;
+    case TypeHasToBeLaunched:
+        row.HasToBeLaunched = QXReplyFlag(value);
+        break;
+    case TypeParameters:
+        row.Parameters = QXReplyText(value);
+        break;
+    case TypeFilePath:
+        row.FilePath = QXReplyText(value);
+        break;
+    default:
+        break;
+    }
+}
+
+void LogApplicationInfo(const CQXLApplicationInfo& info, CQXLLog& log) {
+    log.LogDebug(L"Update=%s, ForceUpdate=%s, ForceReboot=%s, Version=%s", FlagText(info.Update),
+                 FlagText(info.ForceUpdate), FlagText(info.ForceReboot), info.Version);
+    log.LogDebug(L"ApplicationName=%s, ApplicationLabel=%s, DaysCount=%d", info.ApplicationName,
+                 info.ApplicationLabel, info.DaysBeforeForceUpdateValue);
+    log.LogDebug(L"ReleaseNote=%s, UpdateOnExit=%s, StartBureauByDefault=%s", info.ReleaseNoteName,
+                 FlagText(info.UpdateOnExit), FlagText(info.StartBureauByDefault));
+    log.LogDebug(L"DaysBeforeForceChangePasswordValue=%d, DaysBeforeChangePasswordWarning=%d, "
+                 L"WarningForceUpdate=%s",
+                 info.DaysBeforeForceChangePasswordValue, info.DaysBeforeChangePasswordWarning,
+                 FlagText(info.WarningForceUpdate));
+}
+
+} // namespace
+
+namespace QXLReplyReader {
+
+bool ReadApplicationInfo(const std::wstring& body, CQXLApplicationInfo& info, CQXLLog& log) {
+    CTDParser parser;
+    bool complete = false;
+    if (parser.Parse(body) && MapColumns(parser, kApplicationColumns))
+        complete = ReadRow(parser, [&](int type, const std::wstring& value) {
+            StoreApplicationValue(info, type, value);
+        });
+    LogApplicationInfo(info, log);
+    if (info.ApplicationLabel.empty())
+        info.ApplicationLabel = L"QXWIN";
+    return complete;
+}
+
+void ReadVersionList(const std::wstring& body, std::vector<std::wstring>& versions, CQXLLog& log) {
+    CTDParser parser;
+    if (!parser.Parse(body) || !MapColumns(parser, kVersionColumns))
+        return;
+    std::wstring value;
+    for (;;) {
+        std::wstring versionName;
+        const int type = parser.NextValue(value);
+        if (type == 0)
+            return;
+        if (type == TypeVersionName)
+            versionName = QXReplyText(value);
+        versions.push_back(versionName);
+        log.LogInfo(L"Version found : %s", versionName);
+        // A one-column row has already been left at its line end.
+        if (!parser.AtRowStart() && !parser.NextRow())
+            return;
+    }
+}
+
+bool ReadPrimaryApplication(const std::wstring& body, CQXLPrimaryApplication& primary,
+                            CQXLLog& log) {
+    CTDParser parser;
+    bool complete = false;
+    if (parser.Parse(body) && MapColumns(parser, kPrimaryColumns))
+        complete = ReadRow(parser, [&](int type, const std::wstring& value) {
+            if (type == TypePrimaryName)
+                primary.PrimaryName = QXReplyText(value);
+            else if (type == TypePrimaryParameters)
+                primary.PrimaryParameters = QXReplyText(value);
+        });
+    log.LogInfo(L"PrimaryName=%s, PrimaryParameters=%s", primary.PrimaryName,
+                primary.PrimaryParameters);
+    return complete;
+}
+
+std::vector<CQXLFileRow> ReadFileRows(const std::wstring& body) {
+    std::vector<CQXLFileRow> rows;
+    CTDParser parser;
+    if (!parser.Parse(body) || !MapColumns(parser, kFileColumns))
+        return rows;
+    for (;;) {
+        CQXLFileRow row;
+        if (!ReadRow(parser, [&](int type, const std::wstring& value) {
+                StoreFileValue(row, type, value);
+            }))
+            return rows;
+        rows.push_back(std::move(row));
+    }
+}
+
+} // namespace QXLReplyReader

@@ -1,0 +1,3 @@
+#include "update/QXChecksumLanes.h"
+
+std::vector<QXChecksumForm> QXChecksumAvailableForms() { return {&QXChecksumPortableLanes}; }

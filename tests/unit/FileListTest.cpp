@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include "platform/System.h"
+#include "support/TestLog.h"
+#include "update/QXChecksum.h"
+#include "update/QXLFileList.h"
+
+namespace {
+
+std::wstring Table(const std::wstring& header, const std::wstring& rows) {
+    return L"COLONNES=" + header + L"\r\nTBLDATBEGIN_99\r\n" + rows + L"TBLDATEND_99";
+}
+
+std::wstring ChecksumText(const std::string& bytes) {
+    CQXChecksum sum;
+    sum.Update(bytes.data(), bytes.size());
+    return std::to_wstring(sum.Value());
+}
+
+} // namespace
+
+// From the replies to the instruction file, as the update sequence goes through them.
+TEST(FileList, RepliesLeadToTheInstructionFile) {
+    TempDir dir;
+    TestLog log;
+    CQXLFileList list(log.Log(), kQXEnglishBase);
+    list.GetFileSet().SetInstallationDirectory(dir.Path().wstring());
+    WriteBytes(dir.Path() / "same.dll", "same");
+
+    EXPECT_TRUE(list.ReadApplicationInfo(
+        Table(L"ApplicationLabel|S;ReleaseNoteName|S;", L"\tNotes.txt\r\n")));
+    list.ReadFileList(Table(L"FileName|S;FileSize|N;FileChecksum|N;FileMode|S;FilePath|S;",
+                            L"same.dll\t4\t" + ChecksumText("same") +
+                                L"\tdelta\t--\r\n"
+                                L"notes.txt\t3\t1\tdelta\tdoc\r\n"
+                                L"..\t1\t1\tdelta\t\r\n"));
+    ASSERT_EQ(list.GetFileSet().UpdateList().size(), 1u);
+    EXPECT_EQ(list.GetFileSet().UpdateList()[0]->FileName(), L"notes.txt");
+    ASSERT_NE(list.GetFileSet().ReleaseNoteFile(), nullptr);
+    EXPECT_EQ(list.CountFilesToUpdate(), 1u);
+    EXPECT_TRUE(log.Contains("File refused, unsafe name"));
+
+    ASSERT_EQ(list.SetTempDirectory(), 1);
+    EXPECT_EQ(list.SetTempDirectory(), 1); // an existing folder is fine
+    const std::wstring sep(1, qxplat::kPathSeparator);
+    EXPECT_EQ(list.GetTempDirectory(), dir.Path().wstring() + sep + L"_QXLTmp" + sep);
+    EXPECT_EQ(list.CheckLockedFiles(), 1);
+    EXPECT_EQ(list.GetFileSet().RebootNeeded(), 0);
+
+    CQXLBatchGenerator& batch = list.GetBatchGenerator();
+    batch.AddDst(list.GetFileSet().InstallationDirectory());
+    batch.AddSrc(list.GetTempDirectory());
+    batch.AddMove(list.GetFileSet().UpdateList()[0]->RelativeName());
+    EXPECT_EQ(list.WriteInstallerFiles(), 1);
+    const std::string text = ReadBytes(dir.Path() / "_QXLTmp" / "qxinstaller.txt");
+    EXPECT_EQ(text.rfind("[Config]\r\nApplicationLabel = QXWIN\r\nDst = ", 0), 0u) << text;
+    EXPECT_NE(text.find("[Move]\r\nFile1 = doc" +
+                        std::string(1, static_cast<char>(qxplat::kPathSeparator)) +
+                        "notes.txt\r\n"),
+              std::string::npos)
+        << text;
+}
+
+TEST(FileList, TempDirectoryFailureIsLogged) {
+    TempDir dir;
+    TestLog log;
+    CQXLFileList list(log.Log(), kQXEnglishBase);
+    list.GetFileSet().SetInstallationDirectory((dir.Path() / "missing").wstring());
+    EXPECT_EQ(list.SetTempDirectory(), 0);
+    EXPECT_TRUE(log.Contains("Unable to create download directory ("));
+}

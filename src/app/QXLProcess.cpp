@@ -18,13 +18,9 @@ constexpr wchar_t kDumpFormat[] = L"Configuration file [%s] content:\n\n"
 
 // Reads a whole file as the C runtime's wide text stream would: CR LF becomes LF.
 bool ReadTextFile(const std::wstring& fileName, std::wstring& content) {
-    const qxplat::FilePtr file = qxplat::OpenShared(fileName, "rb");
-    if (!file)
-        return false;
     std::string bytes;
-    char block[4096];
-    for (std::size_t n; (n = std::fread(block, 1, sizeof block, file.get())) > 0;)
-        bytes.append(block, n);
+    if (!qxplat::ReadWholeFile(fileName, bytes))
+        return false;
     std::string text;
     text.reserve(bytes.size());
     for (std::size_t i = 0; i < bytes.size(); ++i)

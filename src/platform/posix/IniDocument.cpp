@@ -54,13 +54,9 @@ std::wstring QXTrimProfileText(const std::wstring& text) {
 
 bool CQXIniDocument::Load(const std::wstring& path) {
     m_lines.clear();
-    const qxplat::FilePtr file = qxplat::OpenShared(path, "rb");
-    if (!file)
-        return false;
     std::string bytes;
-    char block[4096];
-    for (std::size_t n; (n = std::fread(block, 1, sizeof block, file.get())) > 0;)
-        bytes.append(block, n);
+    if (!qxplat::ReadWholeFile(path, bytes))
+        return false;
     if (bytes.rfind("\xEF\xBB\xBF", 0) == 0)
         bytes.erase(0, 3);
     const std::wstring text = qxplat::FromNarrow(bytes);

@@ -3,7 +3,7 @@
 #include <string>
 
 // Points the system's proxy setting of this process at url while it lives: the http_proxy
-// environment variable, which libcurl and Wine's WinINet both read when a session opens.
+// environment variables, which libcurl and Wine's WinINet read when a session opens.
 class ProxyEnvironment {
 public:
     explicit ProxyEnvironment(const std::wstring& url);

@@ -344,6 +344,39 @@ TEST_F(HttpProxyTest, CredentialsAskedOnceAreSentOnEveryLaterRequest) {
     EXPECT_EQ(prompt.credentialQuestions, 1);
 }
 
+Options SecureThroughProxy(HttpPrompt& prompt) {
+    Options options;
+    options.secure = true;
+    options.lenient = true;
+    options.prompt = &prompt;
+    return options;
+}
+
+TEST_F(HttpProxyTest, SecureRequestTunnelsThroughTheProxyWithStoredCredentials) {
+    ScriptedPrompt prompt;
+    Options options = SecureThroughProxy(prompt);
+    options.proxyUser = peers.proxyUser;
+    options.proxyPassword = peers.proxyPassword;
+    const Exchange reply = Post(peers.https, L"/echo", "a=1", options);
+    ASSERT_TRUE(reply.sent) << reply.lastError;
+    EXPECT_EQ(reply.status, L"200");
+    EXPECT_EQ(reply.body, "application/x-www-form-urlencoded\na=1");
+    EXPECT_EQ(prompt.credentialQuestions, 0);
+}
+
+TEST_F(HttpProxyTest, RefusedTunnelAsksForCredentialsAndIsOpenedAgain) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Wine's WinINet sends the request outside the tunnel after a refused CONNECT";
+#endif
+    ScriptedPrompt prompt;
+    prompt.credentials = {{peers.proxyUser, peers.proxyPassword}};
+    const Exchange reply = Post(peers.https, L"/echo", "a=1", SecureThroughProxy(prompt));
+    ASSERT_TRUE(reply.sent) << reply.lastError;
+    EXPECT_EQ(reply.status, L"200");
+    EXPECT_EQ(reply.body, "application/x-www-form-urlencoded\na=1");
+    EXPECT_EQ(prompt.credentialQuestions, 1);
+}
+
 TEST_F(HttpProxyTest, WrongCredentialsEndInTheProxysRefusal) {
     ScriptedPrompt prompt;
     prompt.credentials = {{peers.proxyUser, L"wrong"}};

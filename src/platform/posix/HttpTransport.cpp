@@ -158,6 +158,7 @@ void HttpRequest::Impl::Configure(std::string_view body) {
                      proxyUserName.empty() ? nullptr : proxyUserName.c_str());
     curl_easy_setopt(h, CURLOPT_PROXYPASSWORD,
                      proxyPassword.empty() ? nullptr : proxyPassword.c_str());
+    curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, OnHeader);
     curl_easy_setopt(h, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, OnBody);
@@ -174,17 +175,19 @@ void HttpRequest::Impl::CollectResult() {
 }
 
 // The receive time-out counts from the last byte (or from the connection): a server that
-// goes silent that long ends the transfer, as a socket receive time-out would.
+// goes silent that long ends the transfer, as a socket receive time-out would. Until the
+// connection is up, curl's connect time-out rules, with this as a backstop.
 void HttpRequest::Impl::CheckIdle() {
     if (!connected) {
         curl_off_t pretransfer = 0;
         curl_easy_getinfo(easy.get(), CURLINFO_PRETRANSFER_TIME_T, &pretransfer);
-        if (pretransfer == 0)
-            return;
-        connected = true;
-        lastActivity = Clock::now();
+        if (pretransfer > 0) {
+            connected = true;
+            lastActivity = Clock::now();
+        }
     }
-    if (Clock::now() - lastActivity >= std::chrono::milliseconds(receiveMs))
+    const long limitMs = connected ? receiveMs : connectMs + receiveMs;
+    if (Clock::now() - lastActivity >= std::chrono::milliseconds(limitMs))
         Finish(CURLE_OPERATION_TIMEDOUT);
 }
 
@@ -274,9 +277,13 @@ HttpDialogAnswer HttpRequest::DialogStep(HttpPrompt* prompt, unsigned long lastE
         m_impl->verifyPeer = m_impl->verifyHost = false;
         return HttpDialogAnswer::Resend;
     }
+    // A plain request gets the proxy's 407 as its reply; a tunnel's CONNECT fails with it.
     long status = 0;
+    long tunnelStatus = 0;
     curl_easy_getinfo(m_impl->easy.get(), CURLINFO_RESPONSE_CODE, &status);
-    if (lastError != CURLE_OK || status != kStatusProxyAuthRequired)
+    curl_easy_getinfo(m_impl->easy.get(), CURLINFO_HTTP_CONNECTCODE, &tunnelStatus);
+    if ((lastError != CURLE_OK || status != kStatusProxyAuthRequired) &&
+        tunnelStatus != kStatusProxyAuthRequired)
         return HttpDialogAnswer::Done;
     std::wstring userName = FromNarrow(m_impl->proxyUserName);
     std::wstring password = FromNarrow(m_impl->proxyPassword);

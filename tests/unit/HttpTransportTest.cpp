@@ -3,10 +3,12 @@
 #include "support/ProxyEnvironment.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -228,6 +230,43 @@ TEST_F(HttpTransportTest, SessionCookieIsFoundForTheServerUrlOnlyAfterTheReplySe
     EXPECT_NE(std::find(pieces.begin(), pieces.end(), "SessionId=S3ss10n42"), pieces.end())
         << cookies;
     EXPECT_FALSE(HttpCookiesForUrl(L"http://127.0.0.9:1/", cookies, error));
+}
+
+// libcurl scopes such a cookie to the folder of its request ("/deep"), Wine's WinINet to the
+// request path taken as a folder ("/deep/cookie/"): a server whose session cookie must reach
+// the server's own URL has to give it a path.
+TEST_F(HttpTransportTest, CookieWithoutPathStaysBelowThePathOfItsRequest) {
+    const std::wstring server = L"http://127.0.0.1:" + std::to_wstring(peers.http);
+    ASSERT_EQ(Post(peers.http, L"/deep/cookie", "a=1").status, L"200");
+    std::string cookies;
+    HttpError error;
+    ASSERT_TRUE(HttpCookiesForUrl(server + L"/deep/cookie/", cookies, error)) << error.code;
+    EXPECT_EQ(cookies, "Deep=1");
+    EXPECT_FALSE(HttpCookiesForUrl(server + L"/", cookies, error)) << cookies;
+    EXPECT_FALSE(HttpCookiesForUrl(server + L"/deeper/", cookies, error)) << cookies;
+}
+
+TEST_F(HttpTransportTest, SessionsOnSeveralThreadsShareTheCookieStore) {
+    std::vector<std::thread> threads;
+    std::atomic<int> failures{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 10; ++i) {
+                const std::string form = "thread=" + std::to_string(t) + "&i=" + std::to_string(i);
+                const Exchange reply = Post(peers.http, i % 2 ? L"/cookie" : L"/echo", form);
+                if (reply.status != L"200" || !reply.bodyRead)
+                    ++failures;
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(failures, 0);
+    std::string cookies;
+    HttpError error;
+    EXPECT_TRUE(HttpCookiesForUrl(L"http://127.0.0.1:" + std::to_wstring(peers.http) + L"/",
+                                  cookies, error));
+    EXPECT_NE(cookies.find("SessionId=S3ss10n42"), std::string::npos) << cookies;
 }
 
 TEST_F(HttpTransportTest, LargeBodyStreamsInBlocksWithReceivedByteNotifications) {

@@ -4,6 +4,7 @@
 //
 //   POST /echo           the request's content type ("-" when none), a line feed, its body
 //   POST /cookie         sets three cookies, the middle one SessionId
+//   POST /deep/cookie    sets a cookie without a path, so that it belongs to /deep
 //   POST /status/<code>  answers with that status
 //   POST /large?bytes=N  N bytes of a known pattern
 //   POST /stall-headers  never answers
@@ -67,6 +68,10 @@ void Pattern(httplib::Response& response, std::size_t total, std::size_t sendOnl
 void Routes(httplib::Server& server) {
     server.Post("/echo", Echo);
     server.Post("/cookie", Cookie);
+    server.Post("/deep/cookie", [](const httplib::Request&, httplib::Response& response) {
+        response.set_header("Set-Cookie", "Deep=1");
+        response.set_content("ok", "text/plain");
+    });
     server.Post(R"(/status/(\d+))", Status);
     server.Post("/large", [](const httplib::Request& request, httplib::Response& response) {
         const std::size_t bytes = Number(request, "bytes");

@@ -47,8 +47,9 @@ enum class HttpDialogAnswer {
 class HttpPrompt {
 public:
     virtual ~HttpPrompt() = default;
-    // A proxy refused the request for want of credentials (status 407). True with both filled
-    // in sends again with them; false lets the 407 stand.
+    // A proxy refused the request for want of credentials (status 407), asked again after
+    // each refusal. userName and password come in holding what the request carried. True with
+    // both filled in sends again with them; false lets the refusal stand.
     virtual bool AskProxyCredentials(std::wstring& userName, std::wstring& password) = 0;
     // The server's certificate failed a check (error is the send's error code). True accepts
     // that problem for this request and sends again.
@@ -77,6 +78,7 @@ bool IsCertificateError(unsigned long error);
 class HttpRequest {
 public:
     struct Impl;
+    // Made by HttpConnection::OpenRequest.
     explicit HttpRequest(std::unique_ptr<Impl> impl);
     HttpRequest(HttpRequest&&) noexcept;
     HttpRequest& operator=(HttpRequest&&) noexcept;
@@ -94,9 +96,11 @@ public:
     // Adds "unknown certificate authority" to the checks this request skips.
     void IgnoreUnknownCa();
 
-    // Sends the request: a non-empty body goes with kFormContentType, an empty one with no
-    // body and no content type. Returns once the reply's status and headers are in. lastError
-    // receives the system's error code after the send, also after a successful one.
+    // Sends the request (again, after a dialog step): a non-empty body goes with
+    // kFormContentType, an empty one with no body and no content type. Returns once the
+    // reply's status and headers are in; any status, a proxy's 407 too, is a successful send
+    // (libcurl fails the send when the proxy refuses a secure request's tunnel).
+    // lastError receives the system's error code after the send, also after a successful one.
     bool Send(std::string_view body, unsigned long& lastError);
     // The dialog step after a send, given the send's lastError. prompt answers proxy and
     // certificate questions; null leaves them to the system's own dialogs (WinINet's, owned
@@ -105,8 +109,9 @@ public:
 
     // The reply's status code as text, at most three characters ("200").
     bool StatusText(std::wstring& text, HttpError& error);
-    // Reads up to capacity bytes of the reply body into buffer. received is 0 at the end of
-    // the body. Only a bounded part of the body is ever held in memory.
+    // Reads up to capacity bytes of the reply body into buffer (WinINet fills it unless the
+    // body ends). received is 0 at the end of the body; a body that ends before its announced
+    // length fails. Only a bounded part of the body is ever held in memory.
     bool Read(char* buffer, std::size_t capacity, std::size_t& received, HttpError& error);
 
 private:
@@ -116,6 +121,7 @@ private:
 class HttpConnection {
 public:
     struct Impl;
+    // Made by HttpSession::Connect.
     explicit HttpConnection(std::unique_ptr<Impl> impl);
     HttpConnection(HttpConnection&&) noexcept;
     HttpConnection& operator=(HttpConnection&&) noexcept;
@@ -135,6 +141,7 @@ private:
 class HttpSession {
 public:
     struct Impl;
+    // Made by Open.
     explicit HttpSession(std::unique_ptr<Impl> impl);
     HttpSession(HttpSession&&) noexcept;
     HttpSession& operator=(HttpSession&&) noexcept;

@@ -1,0 +1,171 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The HTTP transport under the launcher's client: one session, connection and request at a
+// time, each step reported on its own so that the caller can log it. WinINet on Windows,
+// libcurl on Linux. Every object here is move-only and closes what it holds; a request must
+// not outlive its connection, nor a connection its session. Objects are used by one thread at
+// a time; different threads may use different sessions at once.
+namespace qxplat {
+
+// The step that failed. The caller turns it into its own error line.
+enum class HttpStep {
+    OpenSession,
+    WatchBytes,
+    Connect,
+    OpenRequest,
+    Send,
+    ReadProxyUserName,
+    ReadProxyPassword,
+    StatusCode,
+    ReadBody,
+    FindCookie,
+    ReadCookie,
+};
+
+// A failed step and the system's error code at that moment (GetLastError on Windows, the
+// CURLcode on Linux).
+struct HttpError {
+    HttpStep step = HttpStep::OpenSession;
+    unsigned long code = 0;
+};
+
+// What the caller does after the dialog step that follows every send.
+enum class HttpDialogAnswer {
+    Retry,  // the user gave proxy credentials: read them back and send again
+    Resend, // the user accepted a certificate problem: send again
+    Done,   // nothing more to do: look at the send's result
+};
+
+// The user's side of the dialog step, implemented by the launcher's user interface (and by a
+// script in tests). Called on the sending thread, inside HttpRequest::DialogStep.
+class HttpPrompt {
+public:
+    virtual ~HttpPrompt() = default;
+    // A proxy refused the request for want of credentials (status 407), asked again after
+    // each refusal. userName and password come in holding what the request carried. True with
+    // both filled in sends again with them; false lets the refusal stand.
+    virtual bool AskProxyCredentials(std::wstring& userName, std::wstring& password) = 0;
+    // The server's certificate failed a check (error is the send's error code). True accepts
+    // that problem for this request and sends again.
+    virtual bool AcceptCertificate(unsigned long error) = 0;
+};
+
+// Told about the bytes of replies as they arrive; set on a session with WatchReceivedBytes.
+// Called on the thread that runs Send or Read, inside those calls.
+class HttpReceiveObserver {
+public:
+    virtual ~HttpReceiveObserver() = default;
+    // A request went out: the count of its reply starts again.
+    virtual void RequestSent() = 0;
+    // count more bytes of the reply (headers included) came in from the network.
+    virtual void BytesReceived(unsigned long count) = 0;
+};
+
+// The header line sent with every non-empty body.
+inline constexpr char kFormContentType[] = "Content-Type:application/x-www-form-urlencoded";
+
+// True when error (an HttpError code) means that the server went silent past the time-out.
+bool IsTimeoutError(unsigned long error);
+// True when error means that the server's certificate failed a check.
+bool IsCertificateError(unsigned long error);
+
+class HttpRequest {
+public:
+    struct Impl;
+    // Made by HttpConnection::OpenRequest.
+    explicit HttpRequest(std::unique_ptr<Impl> impl);
+    HttpRequest(HttpRequest&&) noexcept;
+    HttpRequest& operator=(HttpRequest&&) noexcept;
+    ~HttpRequest();
+
+    // Time-outs for connecting and for each wait for reply bytes, in milliseconds.
+    void SetTimeouts(unsigned long connectMs, unsigned long receiveMs);
+    // Proxy credentials sent with this request (every send, not only after a 407).
+    void SetProxyUserName(const std::wstring& userName);
+    void SetProxyPassword(const std::wstring& password);
+    // Reads the request's proxy credentials back into value (after a Retry answer). On failure
+    // value is kept when the size could not be learnt, emptied when the read itself failed.
+    bool ReadProxyUserName(std::wstring& value, HttpError& error);
+    bool ReadProxyPassword(std::wstring& value, HttpError& error);
+    // Adds "unknown certificate authority" to the checks this request skips.
+    void IgnoreUnknownCa();
+
+    // Sends the request (again, after a dialog step): a non-empty body goes with
+    // kFormContentType, an empty one with no body and no content type. Returns once the
+    // reply's status and headers are in; any status, a proxy's 407 too, is a successful send
+    // (libcurl fails the send when the proxy refuses a secure request's tunnel).
+    // lastError receives the system's error code after the send, also after a successful one.
+    bool Send(std::string_view body, unsigned long& lastError);
+    // The dialog step after a send, given the send's lastError. prompt answers proxy and
+    // certificate questions; null leaves them to the system's own dialogs (WinINet's, owned
+    // by the desktop window, on Windows; none on Linux, where the answer is then Done).
+    HttpDialogAnswer DialogStep(HttpPrompt* prompt, unsigned long lastError);
+
+    // The reply's status code as text, at most three characters ("200").
+    bool StatusText(std::wstring& text, HttpError& error);
+    // Reads up to capacity bytes of the reply body into buffer (WinINet fills it unless the
+    // body ends). received is 0 at the end of the body; a body that ends before its announced
+    // length fails. Only a bounded part of the body is ever held in memory.
+    bool Read(char* buffer, std::size_t capacity, std::size_t& received, HttpError& error);
+
+private:
+    std::unique_ptr<Impl> m_impl;
+};
+
+class HttpConnection {
+public:
+    struct Impl;
+    // Made by HttpSession::Connect.
+    explicit HttpConnection(std::unique_ptr<Impl> impl);
+    HttpConnection(HttpConnection&&) noexcept;
+    HttpConnection& operator=(HttpConnection&&) noexcept;
+    ~HttpConnection();
+
+    // Opens a request for verb and object (the path on the server). secure: HTTPS, with
+    // ignoreCertNameAndDate skipping the certificate's name and date checks. Non-secure
+    // requests are not cached and keep their connection.
+    std::optional<HttpRequest> OpenRequest(const std::wstring& verb, const std::wstring& object,
+                                           bool secure, bool ignoreCertNameAndDate,
+                                           HttpError& error);
+
+private:
+    std::unique_ptr<Impl> m_impl;
+};
+
+class HttpSession {
+public:
+    struct Impl;
+    // Made by Open.
+    explicit HttpSession(std::unique_ptr<Impl> impl);
+    HttpSession(HttpSession&&) noexcept;
+    HttpSession& operator=(HttpSession&&) noexcept;
+    ~HttpSession();
+
+    // Opens a session for agent with the system's proxy settings (Internet settings on
+    // Windows, http_proxy and friends from the environment on Linux).
+    static std::optional<HttpSession> Open(const std::wstring& agent, HttpError& error);
+
+    // Reports the bytes of every reply of the connections opened afterwards to observer,
+    // which must outlive the session.
+    bool WatchReceivedBytes(HttpReceiveObserver& observer, HttpError& error);
+
+    // A connection to host and port; secure marks an HTTPS server.
+    std::optional<HttpConnection> Connect(const std::wstring& host, unsigned short port,
+                                          bool secure, HttpError& error);
+
+private:
+    std::unique_ptr<Impl> m_impl;
+};
+
+// The process's cookies for url as one text "name=value; name=value", in the platform's
+// 8-bit text. The cookie store is shared by every session of the process and outlives them.
+// Fails with FindCookie when there is no cookie for url.
+bool HttpCookiesForUrl(const std::wstring& url, std::string& cookies, HttpError& error);
+
+} // namespace qxplat

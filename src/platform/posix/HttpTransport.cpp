@@ -1,0 +1,365 @@
+#include "platform/HttpTransport.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+#include "platform/Text.h"
+#include "platform/posix/CurlHandles.h"
+
+// libcurl behind the transport. A request is one easy handle driven by its own multi handle,
+// so that Send can return once the headers are in and Read can take the body piece by piece:
+// the write callback keeps at most kHeldBytes and pauses the transfer beyond that.
+namespace qxplat {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kHeldBytes = 64 * 1024;
+constexpr int kPollMs = 50;
+constexpr long kStatusProxyAuthRequired = 407;
+
+std::string Scheme(bool secure) { return secure ? "https://" : "http://"; }
+
+} // namespace
+
+bool IsTimeoutError(unsigned long error) { return error == CURLE_OPERATION_TIMEDOUT; }
+
+bool IsCertificateError(unsigned long error) {
+    return error == CURLE_PEER_FAILED_VERIFICATION || error == CURLE_SSL_ISSUER_ERROR;
+}
+
+struct HttpSession::Impl {
+    std::string agent;
+    HttpReceiveObserver* observer = nullptr;
+};
+
+struct HttpConnection::Impl {
+    const HttpSession::Impl* session = nullptr;
+    std::string host;
+    unsigned short port = 0;
+};
+
+struct HttpRequest::Impl {
+    CurlEasy easy;
+    CurlMulti multi;
+    CurlList headers;
+    std::string verb;
+    std::string url;
+    std::string agent;
+    HttpReceiveObserver* observer = nullptr;
+    std::string proxyUserName;
+    std::string proxyPassword;
+    long connectMs = 30000;
+    long receiveMs = 30000;
+    bool verifyPeer = true;
+    bool verifyHost = true;
+
+    // The transfer in progress.
+    bool attached = false;
+    bool connected = false;
+    bool headersDone = false;
+    bool finished = false;
+    bool paused = false;
+    CURLcode result = CURLE_OK;
+    std::string held;
+    std::size_t heldOffset = 0;
+    Clock::time_point lastActivity;
+
+    ~Impl() { Detach(); }
+
+    std::size_t HeldCount() const { return held.size() - heldOffset; }
+
+    void Detach() {
+        if (attached)
+            curl_multi_remove_handle(multi.get(), easy.get());
+        attached = false;
+    }
+
+    void Received(std::size_t count) {
+        lastActivity = Clock::now();
+        if (observer != nullptr)
+            observer->BytesReceived(static_cast<unsigned long>(count));
+    }
+
+    void Finish(CURLcode code) {
+        finished = true;
+        result = code;
+        Detach();
+    }
+
+    void Configure(std::string_view body);
+    bool Drive(bool (*enough)(const Impl&));
+    void CollectResult();
+    void CheckIdle();
+};
+
+namespace {
+
+std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user) {
+    auto& request = *static_cast<HttpRequest::Impl*>(user);
+    const std::size_t length = size * count;
+    request.Received(length);
+    // A blank line ends a header block; informational (1xx) blocks are followed by another.
+    if (length <= 2 && (data[0] == '\r' || data[0] == '\n')) {
+        long status = 0;
+        curl_easy_getinfo(request.easy.get(), CURLINFO_RESPONSE_CODE, &status);
+        if (status >= 200)
+            request.headersDone = true;
+    }
+    return length;
+}
+
+std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) {
+    auto& request = *static_cast<HttpRequest::Impl*>(user);
+    const std::size_t length = size * count;
+    if (request.HeldCount() >= kHeldBytes) {
+        request.paused = true;
+        return CURL_WRITEFUNC_PAUSE;
+    }
+    request.held.erase(0, request.heldOffset);
+    request.heldOffset = 0;
+    request.held.append(data, length);
+    request.headersDone = true;
+    request.Received(length);
+    return length;
+}
+
+bool HeadersIn(const HttpRequest::Impl& request) { return request.headersDone; }
+bool BodyBytesHeld(const HttpRequest::Impl& request) { return request.HeldCount() > 0; }
+
+} // namespace
+
+void HttpRequest::Impl::Configure(std::string_view body) {
+    CURL* h = easy.get();
+    curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(h, CURLOPT_USERAGENT, agent.c_str());
+    curl_easy_setopt(h, CURLOPT_POST, 1L);
+    curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, verb == "POST" ? nullptr : verb.c_str());
+    curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+    curl_easy_setopt(h, CURLOPT_COPYPOSTFIELDS, std::string(body).c_str());
+    // An empty body goes without a content type; curl would add its own otherwise.
+    headers.reset(curl_slist_append(nullptr, body.empty() ? "Content-Type:" : kFormContentType));
+    curl_slist_append(headers.get(), "Expect:");
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectMs);
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, verifyPeer ? 1L : 0L);
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, verifyHost ? 2L : 0L);
+    curl_easy_setopt(h, CURLOPT_PROXYUSERNAME,
+                     proxyUserName.empty() ? nullptr : proxyUserName.c_str());
+    curl_easy_setopt(h, CURLOPT_PROXYPASSWORD,
+                     proxyPassword.empty() ? nullptr : proxyPassword.c_str());
+    curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, OnHeader);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, OnBody);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+}
+
+void HttpRequest::Impl::CollectResult() {
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi.get(), &left)) {
+        if (message->msg == CURLMSG_DONE && message->easy_handle == easy.get())
+            Finish(message->data.result);
+    }
+}
+
+// The receive time-out counts from the last byte (or from the connection): a server that
+// goes silent that long ends the transfer, as a socket receive time-out would. Until the
+// connection is up, curl's connect time-out rules, with this as a backstop.
+void HttpRequest::Impl::CheckIdle() {
+    if (!connected) {
+        curl_off_t pretransfer = 0;
+        curl_easy_getinfo(easy.get(), CURLINFO_PRETRANSFER_TIME_T, &pretransfer);
+        if (pretransfer > 0) {
+            connected = true;
+            lastActivity = Clock::now();
+        }
+    }
+    const long limitMs = connected ? receiveMs : connectMs + receiveMs;
+    if (Clock::now() - lastActivity >= std::chrono::milliseconds(limitMs))
+        Finish(CURLE_OPERATION_TIMEDOUT);
+}
+
+// Runs the transfer until enough holds or it ends; false when it ended in failure.
+bool HttpRequest::Impl::Drive(bool (*enough)(const Impl&)) {
+    lastActivity = Clock::now();
+    while (!enough(*this) && !finished) {
+        if (paused && HeldCount() < kHeldBytes) {
+            paused = false;
+            curl_easy_pause(easy.get(), CURLPAUSE_CONT);
+            continue;
+        }
+        int running = 0;
+        const CURLMcode code = curl_multi_perform(multi.get(), &running);
+        if (code != CURLM_OK) {
+            Finish(CURLE_RECV_ERROR);
+            break;
+        }
+        CollectResult();
+        if (enough(*this) || finished)
+            break;
+        CheckIdle();
+        if (!finished)
+            curl_multi_poll(multi.get(), nullptr, 0, kPollMs, nullptr);
+    }
+    return !finished || result == CURLE_OK;
+}
+
+HttpRequest::HttpRequest(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+HttpRequest::HttpRequest(HttpRequest&&) noexcept = default;
+HttpRequest& HttpRequest::operator=(HttpRequest&&) noexcept = default;
+HttpRequest::~HttpRequest() = default;
+
+void HttpRequest::SetTimeouts(unsigned long connectMs, unsigned long receiveMs) {
+    m_impl->connectMs = static_cast<long>(connectMs);
+    m_impl->receiveMs = static_cast<long>(receiveMs);
+}
+
+void HttpRequest::SetProxyUserName(const std::wstring& userName) {
+    m_impl->proxyUserName = ToNarrow(userName);
+}
+
+void HttpRequest::SetProxyPassword(const std::wstring& password) {
+    m_impl->proxyPassword = ToNarrow(password);
+}
+
+bool HttpRequest::ReadProxyUserName(std::wstring& value, HttpError&) {
+    value = FromNarrow(m_impl->proxyUserName);
+    return true;
+}
+
+bool HttpRequest::ReadProxyPassword(std::wstring& value, HttpError&) {
+    value = FromNarrow(m_impl->proxyPassword);
+    return true;
+}
+
+void HttpRequest::IgnoreUnknownCa() { m_impl->verifyPeer = false; }
+
+bool HttpRequest::Send(std::string_view body, unsigned long& lastError) {
+    Impl& r = *m_impl;
+    r.Detach();
+    r.connected = r.headersDone = r.finished = r.paused = false;
+    r.result = CURLE_OK;
+    r.held.clear();
+    r.heldOffset = 0;
+    r.Configure(body);
+    if (r.observer != nullptr)
+        r.observer->RequestSent();
+    if (curl_multi_add_handle(r.multi.get(), r.easy.get()) != CURLM_OK) {
+        lastError = CURLE_FAILED_INIT;
+        return false;
+    }
+    r.attached = true;
+    const bool sent = r.Drive(HeadersIn);
+    lastError = sent ? CURLE_OK : r.result;
+    return sent;
+}
+
+HttpDialogAnswer HttpRequest::DialogStep(HttpPrompt* prompt, unsigned long lastError) {
+    if (prompt == nullptr)
+        return HttpDialogAnswer::Done;
+    if (IsCertificateError(lastError)) {
+        if (!prompt->AcceptCertificate(lastError))
+            return HttpDialogAnswer::Done;
+        m_impl->verifyPeer = m_impl->verifyHost = false;
+        return HttpDialogAnswer::Resend;
+    }
+    // A plain request gets the proxy's 407 as its reply; a tunnel's CONNECT fails with it.
+    long status = 0;
+    long tunnelStatus = 0;
+    curl_easy_getinfo(m_impl->easy.get(), CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(m_impl->easy.get(), CURLINFO_HTTP_CONNECTCODE, &tunnelStatus);
+    if ((lastError != CURLE_OK || status != kStatusProxyAuthRequired) &&
+        tunnelStatus != kStatusProxyAuthRequired)
+        return HttpDialogAnswer::Done;
+    std::wstring userName = FromNarrow(m_impl->proxyUserName);
+    std::wstring password = FromNarrow(m_impl->proxyPassword);
+    if (!prompt->AskProxyCredentials(userName, password))
+        return HttpDialogAnswer::Done;
+    SetProxyUserName(userName);
+    SetProxyPassword(password);
+    return HttpDialogAnswer::Retry;
+}
+
+bool HttpRequest::StatusText(std::wstring& text, HttpError& error) {
+    long status = 0;
+    curl_easy_getinfo(m_impl->easy.get(), CURLINFO_RESPONSE_CODE, &status);
+    if (status <= 0 || status > 999) {
+        text.clear();
+        error = {HttpStep::StatusCode, CURLE_BAD_FUNCTION_ARGUMENT};
+        return false;
+    }
+    text = std::to_wstring(status);
+    return true;
+}
+
+bool HttpRequest::Read(char* buffer, std::size_t capacity, std::size_t& received,
+                       HttpError& error) {
+    Impl& r = *m_impl;
+    received = 0;
+    if (!r.Drive(BodyBytesHeld) && r.HeldCount() == 0) {
+        error = {HttpStep::ReadBody, static_cast<unsigned long>(r.result)};
+        return false;
+    }
+    received = std::min(capacity, r.HeldCount());
+    std::memcpy(buffer, r.held.data() + r.heldOffset, received);
+    r.heldOffset += received;
+    return true;
+}
+
+HttpConnection::HttpConnection(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+HttpConnection::HttpConnection(HttpConnection&&) noexcept = default;
+HttpConnection& HttpConnection::operator=(HttpConnection&&) noexcept = default;
+HttpConnection::~HttpConnection() = default;
+
+std::optional<HttpRequest> HttpConnection::OpenRequest(const std::wstring& verb,
+                                                       const std::wstring& object, bool secure,
+                                                       bool ignoreCertNameAndDate,
+                                                       HttpError& error) {
+    auto impl = std::make_unique<HttpRequest::Impl>();
+    impl->easy = NewCookieSharingEasy();
+    impl->multi.reset(curl_multi_init());
+    if (!impl->easy || !impl->multi) {
+        error = {HttpStep::OpenRequest, CURLE_FAILED_INIT};
+        return std::nullopt;
+    }
+    impl->verb = ToNarrow(verb);
+    impl->url =
+        Scheme(secure) + m_impl->host + ":" + std::to_string(m_impl->port) + ToNarrow(object);
+    impl->agent = m_impl->session->agent;
+    impl->observer = m_impl->session->observer;
+    // curl cannot skip the date check alone; the name check is the one it can drop.
+    impl->verifyHost = !(secure && ignoreCertNameAndDate);
+    return HttpRequest(std::move(impl));
+}
+
+HttpSession::HttpSession(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+HttpSession::HttpSession(HttpSession&&) noexcept = default;
+HttpSession& HttpSession::operator=(HttpSession&&) noexcept = default;
+HttpSession::~HttpSession() = default;
+
+std::optional<HttpSession> HttpSession::Open(const std::wstring& agent, HttpError&) {
+    EnsureCurl();
+    auto impl = std::make_unique<Impl>();
+    impl->agent = ToNarrow(agent);
+    return HttpSession(std::move(impl));
+}
+
+bool HttpSession::WatchReceivedBytes(HttpReceiveObserver& observer, HttpError&) {
+    m_impl->observer = &observer;
+    return true;
+}
+
+std::optional<HttpConnection> HttpSession::Connect(const std::wstring& host, unsigned short port,
+                                                   bool, HttpError&) {
+    auto impl = std::make_unique<HttpConnection::Impl>();
+    impl->session = m_impl.get();
+    impl->host = ToNarrow(host);
+    impl->port = port;
+    return HttpConnection(std::move(impl));
+}
+
+} // namespace qxplat

@@ -1,0 +1,344 @@
+#include "platform/HttpTransport.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <vector>
+#include <windows.h>
+#include <wininet.h>
+
+#include "platform/Text.h"
+
+// WinINet behind the transport, with the handles, flags and options the launcher's client has
+// always used. The context value of connections and requests is the session's observer, so
+// that the status callback finds it.
+namespace qxplat {
+
+namespace {
+
+struct InternetCloser {
+    void operator()(HINTERNET handle) const { InternetCloseHandle(handle); }
+};
+using InternetHandle = std::unique_ptr<void, InternetCloser>;
+
+constexpr DWORD kDialogFlags = FLAGS_ERROR_UI_FILTER_FOR_ERRORS |
+                               FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
+                               FLAGS_ERROR_UI_FLAGS_GENERATE_DATA;
+constexpr DWORD kPlainFlags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION;
+constexpr DWORD kIgnoreNameAndDate =
+    INTERNET_FLAG_IGNORE_CERT_CN_INVALID | INTERNET_FLAG_IGNORE_CERT_DATE_INVALID;
+constexpr DWORD kStatusProxyAuthRequired = 407;
+
+void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID information,
+                       DWORD length) {
+    auto* observer = reinterpret_cast<HttpReceiveObserver*>(context);
+    if (observer == nullptr)
+        return;
+    if (status == INTERNET_STATUS_REQUEST_SENT)
+        observer->RequestSent();
+    else if (status == INTERNET_STATUS_RESPONSE_RECEIVED && information != nullptr &&
+             length >= sizeof(DWORD))
+        observer->BytesReceived(*static_cast<const DWORD*>(information));
+}
+
+void SetTextOption(HINTERNET handle, DWORD option, const std::wstring& value) {
+    InternetSetOptionW(handle, option, const_cast<wchar_t*>(value.c_str()),
+                       static_cast<DWORD>(value.size() + 1));
+}
+
+// Reads a text option into value: learn the size, then read. A failure to learn the size
+// keeps value; a failed read empties it.
+bool ReadTextOption(HINTERNET handle, DWORD option, std::wstring& value, DWORD& error) {
+    DWORD size = 0;
+    if (!InternetQueryOptionW(handle, option, nullptr, &size)) {
+        error = GetLastError();
+        if (error != ERROR_INSUFFICIENT_BUFFER)
+            return false;
+        SetLastError(ERROR_SUCCESS);
+    }
+    if (size == 0) {
+        value.clear();
+        return true;
+    }
+    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
+    if (!InternetQueryOptionW(handle, option, buffer.data(), &size)) {
+        error = GetLastError();
+        value.clear();
+        return false;
+    }
+    value = buffer.data();
+    return true;
+}
+
+void AddSecurityFlags(HINTERNET handle, DWORD added) {
+    DWORD flags = 0;
+    DWORD size = sizeof flags;
+    InternetQueryOptionW(handle, INTERNET_OPTION_SECURITY_FLAGS, &flags, &size);
+    flags |= added;
+    InternetSetOptionW(handle, INTERNET_OPTION_SECURITY_FLAGS, &flags, sizeof flags);
+}
+
+DWORD SecurityFlagFor(DWORD error) {
+    switch (error) {
+    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
+        return SECURITY_FLAG_IGNORE_CERT_DATE_INVALID;
+    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+        return SECURITY_FLAG_IGNORE_CERT_CN_INVALID;
+    default:
+        return SECURITY_FLAG_IGNORE_UNKNOWN_CA;
+    }
+}
+
+// The length the reply announced; false when it announced none.
+bool ContentLength(HINTERNET request, unsigned long long& length) {
+    wchar_t text[32] = {};
+    DWORD size = sizeof text;
+    if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr))
+        return false;
+    length = std::wcstoull(text, nullptr, 10);
+    return true;
+}
+
+DWORD StatusCode(HINTERNET request) {
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                   nullptr);
+    return status;
+}
+
+// The dialog step answered by the launcher's prompt instead of WinINet's dialogs, with the
+// same effect on the request and the same return values as InternetErrorDlg.
+DWORD AskPrompt(HINTERNET request, HttpPrompt& prompt, DWORD lastError) {
+    if (IsCertificateError(lastError)) {
+        if (!prompt.AcceptCertificate(lastError))
+            return ERROR_CANCELLED;
+        AddSecurityFlags(request, SecurityFlagFor(lastError));
+        return ERROR_SUCCESS;
+    }
+    if (lastError != ERROR_SUCCESS || StatusCode(request) != kStatusProxyAuthRequired)
+        return ERROR_SUCCESS;
+    std::wstring userName;
+    std::wstring password;
+    DWORD ignored = 0;
+    ReadTextOption(request, INTERNET_OPTION_PROXY_USERNAME, userName, ignored);
+    ReadTextOption(request, INTERNET_OPTION_PROXY_PASSWORD, password, ignored);
+    if (!prompt.AskProxyCredentials(userName, password))
+        return ERROR_CANCELLED;
+    SetTextOption(request, INTERNET_OPTION_PROXY_USERNAME, userName);
+    SetTextOption(request, INTERNET_OPTION_PROXY_PASSWORD, password);
+    return ERROR_INTERNET_FORCE_RETRY;
+}
+
+} // namespace
+
+bool IsTimeoutError(unsigned long error) {
+    return error == ERROR_INTERNET_TIMEOUT || error == WSAETIMEDOUT;
+}
+
+bool IsCertificateError(unsigned long error) {
+    return error == ERROR_INTERNET_SEC_CERT_DATE_INVALID ||
+           error == ERROR_INTERNET_SEC_CERT_CN_INVALID || error == ERROR_INTERNET_INVALID_CA;
+}
+
+struct HttpSession::Impl {
+    InternetHandle handle;
+    HttpReceiveObserver* observer = nullptr;
+};
+
+struct HttpConnection::Impl {
+    InternetHandle handle;
+    HttpReceiveObserver* observer = nullptr;
+};
+
+struct HttpRequest::Impl {
+    InternetHandle handle;
+    unsigned long long bodyBytes = 0;
+};
+
+HttpRequest::HttpRequest(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+HttpRequest::HttpRequest(HttpRequest&&) noexcept = default;
+HttpRequest& HttpRequest::operator=(HttpRequest&&) noexcept = default;
+HttpRequest::~HttpRequest() = default;
+
+void HttpRequest::SetTimeouts(unsigned long connectMs, unsigned long receiveMs) {
+    DWORD connect = connectMs;
+    DWORD receive = receiveMs;
+    InternetSetOptionW(m_impl->handle.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &connect,
+                       sizeof connect);
+    InternetSetOptionW(m_impl->handle.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &receive,
+                       sizeof receive);
+}
+
+void HttpRequest::SetProxyUserName(const std::wstring& userName) {
+    SetTextOption(m_impl->handle.get(), INTERNET_OPTION_PROXY_USERNAME, userName);
+}
+
+void HttpRequest::SetProxyPassword(const std::wstring& password) {
+    SetTextOption(m_impl->handle.get(), INTERNET_OPTION_PROXY_PASSWORD, password);
+}
+
+bool HttpRequest::ReadProxyUserName(std::wstring& value, HttpError& error) {
+    DWORD code = 0;
+    if (ReadTextOption(m_impl->handle.get(), INTERNET_OPTION_PROXY_USERNAME, value, code))
+        return true;
+    error = {HttpStep::ReadProxyUserName, code};
+    return false;
+}
+
+bool HttpRequest::ReadProxyPassword(std::wstring& value, HttpError& error) {
+    DWORD code = 0;
+    if (ReadTextOption(m_impl->handle.get(), INTERNET_OPTION_PROXY_PASSWORD, value, code))
+        return true;
+    error = {HttpStep::ReadProxyPassword, code};
+    return false;
+}
+
+void HttpRequest::IgnoreUnknownCa() {
+    AddSecurityFlags(m_impl->handle.get(), SECURITY_FLAG_IGNORE_UNKNOWN_CA);
+}
+
+bool HttpRequest::Send(std::string_view body, unsigned long& lastError) {
+    static const std::wstring header(kFormContentType,
+                                     kFormContentType + sizeof kFormContentType - 1);
+    BOOL sent = FALSE;
+    if (body.empty())
+        sent = HttpSendRequestW(m_impl->handle.get(), nullptr, 0, nullptr, 0);
+    else
+        sent = HttpSendRequestW(m_impl->handle.get(), header.c_str(), static_cast<DWORD>(-1),
+                                const_cast<char*>(body.data()), static_cast<DWORD>(body.size()));
+    lastError = GetLastError();
+    m_impl->bodyBytes = 0;
+    return sent != FALSE;
+}
+
+HttpDialogAnswer HttpRequest::DialogStep(HttpPrompt* prompt, unsigned long lastError) {
+    HINTERNET request = m_impl->handle.get();
+    const DWORD answer = prompt == nullptr ? InternetErrorDlg(GetDesktopWindow(), request,
+                                                              lastError, kDialogFlags, nullptr)
+                                           : AskPrompt(request, *prompt, lastError);
+    if (answer == ERROR_INTERNET_FORCE_RETRY)
+        return HttpDialogAnswer::Retry;
+    if (answer == ERROR_SUCCESS && IsCertificateError(lastError))
+        return HttpDialogAnswer::Resend;
+    return HttpDialogAnswer::Done;
+}
+
+bool HttpRequest::StatusText(std::wstring& text, HttpError& error) {
+    wchar_t buffer[4] = {};
+    DWORD size = sizeof buffer;
+    const bool read =
+        HttpQueryInfoW(m_impl->handle.get(), HTTP_QUERY_STATUS_CODE, buffer, &size, nullptr);
+    if (!read)
+        error = {HttpStep::StatusCode, GetLastError()};
+    text = buffer;
+    return read;
+}
+
+bool HttpRequest::Read(char* buffer, std::size_t capacity, std::size_t& received,
+                       HttpError& error) {
+    DWORD count = 0;
+    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(capacity, MAXDWORD));
+    received = 0;
+    if (!InternetReadFile(m_impl->handle.get(), buffer, wanted, &count)) {
+        error = {HttpStep::ReadBody, GetLastError()};
+        return false;
+    }
+    // WinINet ends the data quietly when the server closes the connection early; a body
+    // shorter than announced is a failed read, not a complete one.
+    unsigned long long announced = 0;
+    if (count == 0 && wanted > 0 && ContentLength(m_impl->handle.get(), announced) &&
+        m_impl->bodyBytes < announced) {
+        SetLastError(ERROR_INTERNET_CONNECTION_RESET);
+        error = {HttpStep::ReadBody, ERROR_INTERNET_CONNECTION_RESET};
+        return false;
+    }
+    m_impl->bodyBytes += count;
+    received = count;
+    return true;
+}
+
+HttpConnection::HttpConnection(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+HttpConnection::HttpConnection(HttpConnection&&) noexcept = default;
+HttpConnection& HttpConnection::operator=(HttpConnection&&) noexcept = default;
+HttpConnection::~HttpConnection() = default;
+
+std::optional<HttpRequest> HttpConnection::OpenRequest(const std::wstring& verb,
+                                                       const std::wstring& object, bool secure,
+                                                       bool ignoreCertNameAndDate,
+                                                       HttpError& error) {
+    DWORD flags = kPlainFlags;
+    if (secure)
+        flags = INTERNET_FLAG_SECURE | (ignoreCertNameAndDate ? kIgnoreNameAndDate : 0);
+    InternetHandle handle(HttpOpenRequestW(m_impl->handle.get(), verb.c_str(), object.c_str(),
+                                           nullptr, nullptr, nullptr, flags,
+                                           reinterpret_cast<DWORD_PTR>(m_impl->observer)));
+    if (!handle) {
+        error = {HttpStep::OpenRequest, GetLastError()};
+        return std::nullopt;
+    }
+    auto impl = std::make_unique<HttpRequest::Impl>();
+    impl->handle = std::move(handle);
+    return HttpRequest(std::move(impl));
+}
+
+HttpSession::HttpSession(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+HttpSession::HttpSession(HttpSession&&) noexcept = default;
+HttpSession& HttpSession::operator=(HttpSession&&) noexcept = default;
+HttpSession::~HttpSession() = default;
+
+std::optional<HttpSession> HttpSession::Open(const std::wstring& agent, HttpError& error) {
+    InternetHandle handle(
+        InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!handle) {
+        error = {HttpStep::OpenSession, GetLastError()};
+        return std::nullopt;
+    }
+    auto impl = std::make_unique<Impl>();
+    impl->handle = std::move(handle);
+    return HttpSession(std::move(impl));
+}
+
+bool HttpSession::WatchReceivedBytes(HttpReceiveObserver& observer, HttpError& error) {
+    if (InternetSetStatusCallbackW(m_impl->handle.get(), OnStatus) ==
+        INTERNET_INVALID_STATUS_CALLBACK) {
+        error = {HttpStep::WatchBytes, GetLastError()};
+        return false;
+    }
+    m_impl->observer = &observer;
+    return true;
+}
+
+std::optional<HttpConnection> HttpSession::Connect(const std::wstring& host, unsigned short port,
+                                                   bool secure, HttpError& error) {
+    InternetHandle handle(InternetConnectW(
+        m_impl->handle.get(), host.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP,
+        secure ? INTERNET_FLAG_SECURE : 0, reinterpret_cast<DWORD_PTR>(m_impl->observer)));
+    if (!handle) {
+        error = {HttpStep::Connect, GetLastError()};
+        return std::nullopt;
+    }
+    auto impl = std::make_unique<HttpConnection::Impl>();
+    impl->handle = std::move(handle);
+    impl->observer = m_impl->observer;
+    return HttpConnection(std::move(impl));
+}
+
+bool HttpCookiesForUrl(const std::wstring& url, std::string& cookies, HttpError& error) {
+    const std::string narrowUrl = ToNarrow(url);
+    cookies.clear();
+    DWORD size = 0;
+    InternetGetCookieA(narrowUrl.c_str(), nullptr, nullptr, &size);
+    if (size == 0) {
+        error = {HttpStep::FindCookie, GetLastError()};
+        return false;
+    }
+    std::vector<char> buffer(size + 1, '\0');
+    if (!InternetGetCookieA(narrowUrl.c_str(), nullptr, buffer.data(), &size)) {
+        error = {HttpStep::ReadCookie, GetLastError()};
+        return false;
+    }
+    cookies = buffer.data();
+    return true;
+}
+
+} // namespace qxplat

@@ -1,0 +1,120 @@
+// A small HTTP and HTTPS peer for the transport tests, on 127.0.0.1 and ports of its own
+// choice. Prints "<http url> <https url>" on one line once both listen, then serves until it
+// is killed.
+//
+//   POST /echo           the request's content type ("-" when none), a line feed, its body
+//   POST /cookie         sets three cookies, the middle one SessionId
+//   POST /deep/cookie    sets a cookie without a path, so that it belongs to /deep
+//   POST /status/<code>  answers with that status
+//   POST /large?bytes=N  N bytes of a known pattern
+//   POST /stall-headers  never answers
+//   POST /stall-body     announces 100000 bytes, sends 1000, then goes silent
+//   POST /cut?after=K    announces 2K bytes, sends K, then closes the connection
+#include <chrono>
+#include <cstdio>
+#include <httplib.h>
+#include <string>
+#include <thread>
+
+namespace {
+
+constexpr auto kStall = std::chrono::seconds(20);
+
+char PatternByte(std::size_t offset) {
+    return static_cast<char>((offset * 7 + offset / 251) & 0xFF);
+}
+
+std::size_t Number(const httplib::Request& request, const char* name) {
+    return static_cast<std::size_t>(std::stoull(request.get_param_value(name)));
+}
+
+void Echo(const httplib::Request& request, httplib::Response& response) {
+    const std::string type =
+        request.has_header("Content-Type") ? request.get_header_value("Content-Type") : "-";
+    response.set_content(type + "\n" + request.body, "application/octet-stream");
+}
+
+void Cookie(const httplib::Request&, httplib::Response& response) {
+    response.set_header("Set-Cookie", "Alpha=1; Path=/");
+    response.set_header("Set-Cookie", "SessionId=S3ss10n42; Path=/");
+    response.set_header("Set-Cookie", "Omega=2; Path=/");
+    response.set_content("ok", "text/plain");
+}
+
+void Status(const httplib::Request& request, httplib::Response& response) {
+    response.status = std::stoi(request.matches[1]);
+    response.set_content("status page", "text/plain");
+}
+
+// Streams `total` pattern bytes, but gives up after `sendOnly` of them: `stall` keeps the
+// connection silent, otherwise it is closed.
+void Pattern(httplib::Response& response, std::size_t total, std::size_t sendOnly, bool stall) {
+    response.set_content_provider(
+        total, "application/octet-stream",
+        [sendOnly, stall](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+            if (offset >= sendOnly) {
+                const auto end = std::chrono::steady_clock::now() + kStall;
+                while (stall && sink.is_writable() && std::chrono::steady_clock::now() < end)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                return false;
+            }
+            std::string block(std::min<std::size_t>({length, sendOnly - offset, 65536}), '\0');
+            for (std::size_t i = 0; i < block.size(); ++i)
+                block[i] = PatternByte(offset + i);
+            return sink.write(block.data(), block.size());
+        });
+}
+
+void Routes(httplib::Server& server) {
+    server.Post("/echo", Echo);
+    server.Post("/cookie", Cookie);
+    server.Post("/deep/cookie", [](const httplib::Request&, httplib::Response& response) {
+        response.set_header("Set-Cookie", "Deep=1");
+        response.set_content("ok", "text/plain");
+    });
+    server.Post(R"(/status/(\d+))", Status);
+    server.Post("/large", [](const httplib::Request& request, httplib::Response& response) {
+        const std::size_t bytes = Number(request, "bytes");
+        Pattern(response, bytes, bytes, false);
+    });
+    server.Post("/stall-headers", [](const httplib::Request&, httplib::Response& response) {
+        std::this_thread::sleep_for(kStall);
+        response.set_content("late", "text/plain");
+    });
+    server.Post("/stall-body", [](const httplib::Request&, httplib::Response& response) {
+        Pattern(response, 100000, 1000, true);
+    });
+    server.Post("/cut", [](const httplib::Request& request, httplib::Response& response) {
+        const std::size_t after = Number(request, "after");
+        Pattern(response, 2 * after, after, false);
+    });
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s <certificate.pem> <key.pem>\n", argv[0]);
+        return 2;
+    }
+    httplib::Server plain;
+    httplib::SSLServer secure(argv[1], argv[2]);
+    if (!secure.is_valid()) {
+        std::fprintf(stderr, "cannot load the certificate\n");
+        return 1;
+    }
+    Routes(plain);
+    Routes(secure);
+    const int plainPort = plain.bind_to_any_port("127.0.0.1");
+    const int securePort = secure.bind_to_any_port("127.0.0.1");
+    if (plainPort <= 0 || securePort <= 0) {
+        std::fprintf(stderr, "cannot listen\n");
+        return 1;
+    }
+    std::thread securing([&secure] { secure.listen_after_bind(); });
+    std::printf("http://127.0.0.1:%d https://127.0.0.1:%d\n", plainPort, securePort);
+    std::fflush(stdout);
+    plain.listen_after_bind();
+    securing.join();
+    return 0;
+}

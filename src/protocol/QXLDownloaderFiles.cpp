@@ -1,0 +1,364 @@
+#include <cstdint>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "config/QXUrlParser.h"
+#include "platform/Files.h"
+#include "platform/System.h"
+#include "platform/Text.h"
+#include "protocol/QXLDownloadMonitor.h"
+#include "protocol/QXLDownloader.h"
+#include "protocol/QXLFormBody.h"
+#include "protocol/QXLSendLoop.h"
+#include "update/QXChecksum.h"
+#include "update/QXLFile.h"
+#include "update/QXLSafeName.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr wchar_t kSourceFile[] = L".\\QXLDownloader";
+constexpr wchar_t kInstallerName[] = L"QXInstaller.exe";
+// Reads and writes go in blocks of this size; each received block moves the bar.
+constexpr std::size_t kBlockSize = 64 * 1024;
+
+// The line number that each failing step of a download carries in its error line.
+enum DownloadStep : int {
+    kStepOpenSession = 1285,
+    kStepWatchBytes = 1304,
+    kStepConnect = 1338,
+    kStepOpenRequest = 1369,
+    kStepSend = 1425,
+    kStepRetry = 1446,
+    kStepProxyUserName = 1464,
+    kStepProxyPassword = 1483,
+    kStepCreateFile = 1536,
+};
+
+// Counts the bytes of the current reply and moves the monitor's bar with each block.
+class CQXLDownloadWatch final : public qxplat::HttpReceiveObserver {
+public:
+    explicit CQXLDownloadWatch(const CQXLDownloadMonitor* monitor) : m_monitor(monitor) {}
+
+    void RequestSent() override { m_received = 0; }
+    void BytesReceived(unsigned long count) override {
+        m_received = static_cast<std::uint32_t>(m_received + count);
+        if (m_monitor != nullptr)
+            m_monitor->Progress(m_received);
+    }
+
+private:
+    const CQXLDownloadMonitor* m_monitor;
+    std::uint32_t m_received = 0;
+};
+
+bool SameNameIgnoringCase(const std::wstring& a, const wchar_t* b) {
+    const std::wstring other(b);
+    if (a.size() != other.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::towlower(a[i]) != std::towlower(other[i]))
+            return false;
+    }
+    return true;
+}
+
+// The "/"-separated name the server knows the file by.
+std::wstring ServerFileName(const CQXLFile& file) {
+    std::wstring name = file.ServerPath() + file.FileName();
+    for (wchar_t& c : name) {
+        if (c == L'\\')
+            c = L'/';
+    }
+    return name;
+}
+
+bool IsDirectory(const std::wstring& path) {
+    std::error_code ignored;
+    return fs::is_directory(fs::path(path), ignored);
+}
+
+void RemoveFile(const std::wstring& path) {
+    std::error_code ignored;
+    fs::remove(fs::path(path), ignored);
+}
+
+// Splits a relative path at either slash, skipping empty pieces.
+std::vector<std::wstring> PathPieces(const std::wstring& path) {
+    std::vector<std::wstring> pieces;
+    std::wstring piece;
+    for (wchar_t c : path + L'/') {
+        if (c != L'\\' && c != L'/') {
+            piece.push_back(c);
+            continue;
+        }
+        if (!piece.empty())
+            pieces.push_back(piece);
+        piece.clear();
+    }
+    return pieces;
+}
+
+} // namespace
+
+// One attempt's server and request, for the error lines, and where its bytes go.
+struct CQXLDownloader::Attempt {
+    const CQXUrlServer& server;
+    std::wstring object;
+    const CQXLFormBody& body;
+    bool checkCopy = false;
+    std::wstring writePath; // where the bytes are written
+    std::wstring finalPath; // where the checked copy ends up
+    unsigned long lastError = 0;
+};
+
+bool CQXLDownloader::CreateDownloadDirectory(const std::wstring& installationDirectory,
+                                             const std::wstring& subDirectory) {
+    std::lock_guard<std::mutex> lock(m_directoryLock);
+    m_installationDirectory = installationDirectory;
+    m_downloadDirectory = installationDirectory + subDirectory;
+    if (qxplat::MakeDirectory(m_downloadDirectory))
+        return true;
+    const auto error = static_cast<long long>(qxplat::LastError());
+    if (IsDirectory(m_downloadDirectory))
+        return true;
+    m_log.LogError(L"Unable to create download directory (%s) : %d", m_downloadDirectory, error);
+    return false;
+}
+
+bool CQXLDownloader::CreatePathDirectories(const std::wstring& base,
+                                           const std::wstring& relativePath) {
+    if (const wchar_t* reason = QXLUnsafeFilePathReason(relativePath)) {
+        m_log.LogError(L"Refused to create directory \"%s\" : %s", relativePath, reason);
+        return false;
+    }
+    std::wstring directory = base;
+    for (const std::wstring& piece : PathPieces(relativePath)) {
+        directory += piece;
+        directory += qxplat::kPathSeparator;
+        if (qxplat::MakeDirectory(directory))
+            continue;
+        const auto error = static_cast<long long>(qxplat::LastError());
+        if (IsDirectory(directory))
+            continue;
+        m_log.LogError(L"Failed to create directory \"%s\" : %d", directory, error);
+        return false;
+    }
+    return true;
+}
+
+bool CQXLDownloader::GetAppFile(CQXLFile& file, CQXLDownloadMonitor* monitor) {
+    return DownloadFile(file, monitor, L"GetAppFile", true);
+}
+
+bool CQXLDownloader::GetAppZippedFiles(CQXLFile& archive, CQXLDownloadMonitor* monitor) {
+    return DownloadFile(archive, monitor, L"GetAppZippedFiles", false);
+}
+
+bool CQXLDownloader::DownloadFile(CQXLFile& file, CQXLDownloadMonitor* monitor,
+                                  const std::wstring& service, bool withFileValue) {
+    if (m_configuration == nullptr)
+        return false;
+    const wchar_t* unsafe = QXLUnsafeFileNameReason(file.FileName());
+    if (unsafe == nullptr)
+        unsafe = QXLUnsafeFilePathReason(file.FilePath());
+    if (unsafe != nullptr) {
+        m_log.LogError(L"Refused to download \"%s%s\" : %s", file.FilePath(), file.FileName(),
+                       unsafe);
+        return false;
+    }
+    CQXLFormBody body;
+    body.Add(L"sessionid", m_sessionId)
+        .Add(L"application", m_applicationName)
+        .Add(L"version", m_versionName);
+    if (withFileValue)
+        body.Add(L"filename", ServerFileName(file));
+    body.Add(L"lang", QXLanguageCode(m_languageBase));
+
+    const std::wstring target = m_downloadDirectory + file.FilePath() + file.FileName();
+    const bool installer = SameNameIgnoringCase(file.FileName(), kInstallerName);
+    CQXUrlServerList& servers = m_configuration->GetDownloadServerList();
+    for (QXUrlServerPtr server = servers.GetCurrentServer(); server;
+         server = servers.NextServer()) {
+        bool done = false;
+        if (file.FileSize() == 0) {
+            done = CreateEmptyFile(file);
+        } else {
+            // The installer is fetched and checked beside the other files, then moved into
+            // place, so that a failed download never leaves a broken installer behind.
+            Attempt attempt{
+                *server, server->GetPath() + service,
+                body,    withFileValue,
+                target,  installer ? m_installationDirectory + file.FileName() : target};
+            done = DownloadAttempt(file, monitor, attempt);
+        }
+        if (done) {
+            servers.ResetFailover();
+            return true;
+        }
+        m_log.LogWarning(L"Failed to download from %s", server->GetUrl());
+    }
+    return false;
+}
+
+bool CQXLDownloader::CreateEmptyFile(const CQXLFile& file) {
+    // The file's folders are made here too: an empty file in a new folder is still a file.
+    if (!file.FilePath().empty())
+        CreatePathDirectories(m_downloadDirectory, file.FilePath());
+    const std::wstring path = m_downloadDirectory + file.FilePath() + file.FileName();
+    if (qxplat::OpenShared(path, "wb"))
+        return true;
+    m_log.LogError(L"Unable to create file %s : %d", path,
+                   static_cast<long long>(qxplat::LastError()));
+    return false;
+}
+
+void CQXLDownloader::LogAttemptError(const wchar_t* failure, const Attempt& attempt,
+                                     unsigned long error, int step) {
+    const std::wstring format = std::wstring(L" ... ") + failure +
+                                L" %s[%s] \"http%s://%s:%i%s\" with last error %i on file %s, "
+                                L"line %i";
+    m_log.LogError(format.c_str(), L"POST", attempt.body.LogText(),
+                   attempt.server.IsSecure() ? L"s" : L"", attempt.server.GetHost(),
+                   attempt.server.GetPort(), attempt.object, static_cast<long long>(error),
+                   kSourceFile, step);
+}
+
+bool CQXLDownloader::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor* monitor,
+                                     Attempt& attempt) {
+    if (!file.FilePath().empty())
+        CreatePathDirectories(m_downloadDirectory, file.FilePath());
+    const CQXUrlServer& server = attempt.server;
+    const bool secure = server.IsSecure() != 0;
+    CQXLDownloadWatch watch(monitor);
+    qxplat::HttpError error;
+    std::optional<qxplat::HttpSession> session;
+    std::optional<qxplat::HttpConnection> connection;
+    std::optional<qxplat::HttpRequest> request;
+    if (!(session = qxplat::HttpSession::Open(L"QXLauncher", error))) {
+        LogAttemptError(L"Failed InternetOpen", attempt, error.code, kStepOpenSession);
+    } else if (!session->WatchReceivedBytes(watch, error)) {
+        LogAttemptError(L"Failed InternetSetStatusCallback for", attempt, error.code,
+                        kStepWatchBytes);
+    } else if (!(connection = session->Connect(server.GetHost(),
+                                               static_cast<unsigned short>(server.GetPort()),
+                                               secure, error))) {
+        LogAttemptError(L"Failed InternetConnect", attempt, error.code, kStepConnect);
+    } else if (!(request = connection->OpenRequest(
+                     L"POST", attempt.object, secure,
+                     m_configuration->GetRequestCertificateFlags() != 0, error))) {
+        LogAttemptError(L"Failed HttpOpenRequest", attempt, error.code, kStepOpenRequest);
+    }
+    if (!request) {
+        m_log.LogError(L"Unable to initiate Internet connection for %s : %d", file.FileName(),
+                       static_cast<long long>(error.code));
+        return false;
+    }
+    request->SetTimeouts(m_downloadConnectMs, m_downloadReceiveMs);
+    if (!m_proxyUserName.empty())
+        request->SetProxyUserName(m_proxyUserName);
+    if (!m_proxyPassword.empty())
+        request->SetProxyPassword(m_proxyPassword);
+
+    SQXLSendHooks hooks;
+    hooks.sendFailed = [&](unsigned long code) {
+        LogAttemptError(L"Failed HttpSendRequest", attempt, code, kStepSend);
+    };
+    hooks.retryAsked = [&] {
+        m_log.LogDebug(L" ... WinINet asked for RETRY on %s[%s] \"http%s://%s:%i%s\" on file %s, "
+                       L"line %i",
+                       L"POST", attempt.body.LogText(), secure ? L"s" : L"", server.GetHost(),
+                       server.GetPort(), attempt.object, kSourceFile, kStepRetry);
+        qxplat::HttpError readError;
+        if (!request->ReadProxyUserName(m_proxyUserName, readError))
+            LogAttemptError(L"Failed to retrieve INTERNET_OPTION_PROXY_USERNAME on", attempt,
+                            readError.code, kStepProxyUserName);
+        if (!request->ReadProxyPassword(m_proxyPassword, readError))
+            LogAttemptError(L"Failed to retrieve INTERNET_OPTION_PROXY_PASSWORD on", attempt,
+                            readError.code, kStepProxyPassword);
+    };
+    const std::string bytes = qxplat::ToNarrow(attempt.body.Text());
+    const bool sent =
+        QXLSendWithDialogs(*request, bytes, m_configuration->GetSecurityCertificateFlags() != 0,
+                           m_prompt, attempt.lastError, hooks);
+    if (sent && ReceiveFile(*request, file, attempt))
+        return true;
+    RemoveFile(attempt.writePath);
+    if (qxplat::IsCertificateError(attempt.lastError))
+        m_log.LogError(L"Unable to download file %s : %d (the server certificate may be invalid)",
+                       file.FileName(), static_cast<long long>(attempt.lastError));
+    else
+        m_log.LogError(L"Unable to download file %s : %d", file.FileName(),
+                       static_cast<long long>(attempt.lastError));
+    return false;
+}
+
+bool CQXLDownloader::ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& file,
+                                 Attempt& attempt) {
+    // An error page is not the file: only a 200 reply is written.
+    std::wstring status;
+    qxplat::HttpError error;
+    if (!request.StatusText(status, error)) {
+        attempt.lastError = error.code;
+        m_log.LogError(L"Impossible to retrieve status code");
+        return false;
+    }
+    if (status != L"200") {
+        m_log.LogError(L"Status code error : %s", status);
+        return false;
+    }
+    qxplat::FilePtr out = qxplat::OpenShared(attempt.writePath, "wb");
+    if (!out) {
+        LogAttemptError(L"Failed CreateFile on", attempt, attempt.lastError, kStepCreateFile);
+        return false;
+    }
+    std::vector<char> block(kBlockSize);
+    CQXChecksum checksum;
+    std::uint64_t size = 0;
+    for (;;) {
+        std::size_t received = 0;
+        if (!request.Read(block.data(), block.size(), received, error)) {
+            attempt.lastError = error.code;
+            m_log.LogError(L"Error while retrieving file %s : %d", file.FileName(),
+                           static_cast<long long>(error.code));
+            return false;
+        }
+        if (received == 0)
+            break;
+        if (std::fwrite(block.data(), 1, received, out.get()) != received) {
+            attempt.lastError = qxplat::LastError();
+            m_log.LogError(L"Unable to write file %s : %d", attempt.writePath,
+                           static_cast<long long>(attempt.lastError));
+            return false;
+        }
+        if (attempt.checkCopy)
+            checksum.Update(block.data(), received);
+        size += received;
+    }
+    if (std::fflush(out.get()) != 0) {
+        attempt.lastError = qxplat::LastError();
+        m_log.LogError(L"Unable to write file %s : %d", attempt.writePath,
+                       static_cast<long long>(attempt.lastError));
+        return false;
+    }
+    out.reset();
+    if (attempt.checkCopy && (size != static_cast<std::uint64_t>(file.FileSize()) ||
+                              checksum.Value() != file.FileChecksum())) {
+        m_log.LogError(L"Downloaded file %s differs from the list : %d bytes, checksum %u",
+                       file.FileName(), static_cast<long long>(size),
+                       static_cast<unsigned long>(checksum.Value()));
+        return false;
+    }
+    if (attempt.finalPath == attempt.writePath)
+        return true;
+    std::error_code moveError;
+    fs::rename(fs::path(attempt.writePath), fs::path(attempt.finalPath), moveError);
+    if (!moveError)
+        return true;
+    attempt.lastError = static_cast<unsigned long>(moveError.value());
+    m_log.LogError(L"Unable to move %s to %s : %d", attempt.writePath, attempt.finalPath,
+                   static_cast<long long>(moveError.value()));
+    return false;
+}

@@ -1,0 +1,91 @@
+#include "protocol/QXLKeepAlive.h"
+
+#include <system_error>
+
+#include "config/QXUrlParser.h"
+#include "platform/HttpTransport.h"
+#include "platform/Text.h"
+#include "protocol/QXLSendLoop.h"
+
+namespace {
+
+// One ping to server; every failure is dropped silently.
+void Ping(const CQXUrlParser& configuration, const CQXUrlServer& server,
+          const std::wstring& service, const std::string& body) {
+    qxplat::HttpError error;
+    auto session = qxplat::HttpSession::Open(L"QXLauncher", error);
+    if (!session)
+        return;
+    const bool secure = server.IsSecure() != 0;
+    auto connection = session->Connect(
+        server.GetHost(), static_cast<unsigned short>(server.GetPort()), secure, error);
+    if (!connection)
+        return;
+    auto request = connection->OpenRequest(L"POST", server.GetPath() + service, secure,
+                                           configuration.GetRequestCertificateFlags() != 0, error);
+    if (!request)
+        return;
+    request->SetTimeouts(kQXLPingTimeoutMs, kQXLPingTimeoutMs);
+    unsigned long lastError = 0;
+    // The system's own dialogs, if any, answer a proxy or certificate question.
+    QXLSendWithDialogs(*request, body, configuration.GetSecurityCertificateFlags() != 0, nullptr,
+                       lastError);
+}
+
+} // namespace
+
+CQXLKeepAlive::~CQXLKeepAlive() {
+    m_stop.Set();
+    // Joined outside the lock, which each thread takes on its way out; the nodes stay put.
+    std::list<Thread> threads;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        threads.splice(threads.end(), m_threads);
+    }
+    for (Thread& thread : threads)
+        thread.thread.join();
+}
+
+bool CQXLKeepAlive::Start(SQXLKeepAliveStart values, unsigned long& error) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    JoinEnded();
+    Thread& self = m_threads.emplace_back();
+    try {
+        self.thread = std::thread([this, values = std::move(values), period = m_period, &self] {
+            Run(values, period, self);
+        });
+    } catch (const std::system_error& failure) {
+        m_threads.pop_back();
+        error = static_cast<unsigned long>(failure.code().value());
+        return false;
+    }
+    ++m_running;
+    return true;
+}
+
+void CQXLKeepAlive::Run(const SQXLKeepAliveStart& values, std::chrono::milliseconds period,
+                        Thread& self) {
+    const std::string body = qxplat::ToNarrow(values.parameters);
+    CQXUrlServerList& servers = values.configuration->GetServerList();
+    do {
+        // Whatever server the main sequence's requests left first.
+        if (const QXUrlServerPtr server = servers.GetCurrentServer())
+            Ping(*values.configuration, *server, values.service, body);
+    } while (!m_stop.WaitFor(period));
+
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (--m_running == 0)
+        m_stop.Reset();
+    self.ended = true;
+}
+
+void CQXLKeepAlive::JoinEnded() {
+    for (auto it = m_threads.begin(); it != m_threads.end();) {
+        if (!it->ended) {
+            ++it;
+            continue;
+        }
+        it->thread.join();
+        it = m_threads.erase(it);
+    }
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <chrono>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "base/QXEvent.h"
+
+class CQXUrlParser;
+
+// The pause between the end of one ping and the start of the next, and each ping's connect
+// and receive time-outs.
+constexpr std::chrono::milliseconds kQXLKeepAlivePeriod{10000};
+constexpr unsigned long kQXLPingTimeoutMs = 10000;
+
+// What one ping thread is started with. The thread keeps its own copy: a later start never
+// changes what an earlier thread sends.
+struct SQXLKeepAliveStart {
+    // Gives the request server list and the certificate leniency; outlives the thread.
+    CQXUrlParser* configuration = nullptr;
+    std::wstring service;
+    std::wstring parameters;
+};
+
+// The session keep-alive threads: each sends its service to the current request server right
+// away and again after every pause, without logging, without reading the reply and without
+// failing over, until the stop event is set. All threads share one manual-reset stop event;
+// the last thread to end resets it, so that a thread started afterwards finds it clear.
+// Destroying the object stops and joins every thread.
+class CQXLKeepAlive {
+public:
+    CQXLKeepAlive() = default;
+    ~CQXLKeepAlive();
+
+    CQXLKeepAlive(const CQXLKeepAlive&) = delete;
+    CQXLKeepAlive& operator=(const CQXLKeepAlive&) = delete;
+
+    // Starts one more thread with its own values. False, with the system's error code, when
+    // the thread cannot be created.
+    bool Start(SQXLKeepAliveStart values, unsigned long& error);
+    // Sets the stop event and returns at once. A thread ends as soon as its current ping is
+    // done; one waiting in its pause ends without another ping.
+    void Stop() { m_stop.Set(); }
+    const CQXEvent& StopEvent() const { return m_stop; }
+
+    // For tests only: the pause of threads started afterwards.
+    void SetPeriodForTests(std::chrono::milliseconds period) { m_period = period; }
+
+private:
+    struct Thread {
+        std::thread thread;
+        bool ended = false; // under m_lock
+    };
+
+    void Run(const SQXLKeepAliveStart& values, std::chrono::milliseconds period, Thread& self);
+    // Joins the threads that have ended; called under m_lock.
+    void JoinEnded();
+
+    CQXEvent m_stop;
+    std::mutex m_lock;
+    std::list<Thread> m_threads;
+    int m_running = 0; // under m_lock
+    std::chrono::milliseconds m_period = kQXLKeepAlivePeriod;
+};

@@ -1,0 +1,268 @@
+#include <algorithm>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "config/QXUrlParser.h"
+#include "platform/System.h"
+#include "protocol/QXLDownloadMonitor.h"
+#include "protocol/QXLDownloader.h"
+#include "support/QxServer.h"
+#include "support/TempDir.h"
+#include "support/TestLog.h"
+#include "update/QXLFile.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::wstring kSep(1, qxplat::kPathSeparator);
+
+std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+// Bytes that differ from block to block, so that a misplaced block shows.
+std::string Pattern(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 7919u) >> 3);
+    return bytes;
+}
+
+class RecordingWindow : public IQXLProgressWindow {
+public:
+    std::vector<int> positions;
+    void SetRange(int, int) override {}
+    void SetPosition(int position) override { positions.push_back(position); }
+    void SetStatusText(const std::wstring&) override {}
+    void Show() override {}
+    void Close() override {}
+};
+
+class DownloadFileTest : public ::testing::Test {
+protected:
+    // Writes qxurl.net with these download servers (none: the request servers stand in) and
+    // makes a downloader with a fresh session of the demo user.
+    void Configure(const std::vector<std::wstring>& downloadUrls,
+                   QXLanguageBase language = kQXEnglishBase) {
+        std::string text = "[Config]\r\n";
+        if (!downloadUrls.empty())
+            text += "[FileDownload]\r\n";
+        for (std::size_t i = 0; i < downloadUrls.size(); ++i)
+            text += "URL" + std::to_string(i + 1) + "=" + Narrow(downloadUrls[i]) + "\r\n";
+        WriteBytes(m_install.Path() / "qxurl.net", text);
+        ASSERT_TRUE(m_config.SetInstallationPath(m_install.Path().wstring()));
+        m_downloader = std::make_unique<CQXLDownloader>(m_log.Log(), language);
+        m_downloader->SetConfiguration(&m_config);
+        m_downloader->SetSessionId(m_server.Session("demo"));
+        m_downloader->SetApplicationName(L"Demo");
+        m_downloader->SetVersionName(L"2.0");
+        ASSERT_TRUE(m_downloader->CreateDownloadDirectory(InstallDir(), L"_QXLTmp" + kSep));
+    }
+    // The fixture's server twice: the two attempts of a failover reach the same server.
+    void ConfigureTwice() { Configure({m_server.Url(), m_server.Url()}); }
+
+    std::wstring InstallDir() const { return m_install.Path().wstring() + kSep; }
+    fs::path TempPath(const std::string& relative) const {
+        return m_install.Path() / "_QXLTmp" / fs::u8path(relative);
+    }
+
+    // A file of the list as the server gives it at "dl/<folder>/<name>".
+    std::unique_ptr<CQXLFile> ServerFile(const std::string& folder, const std::string& name,
+                                         const std::string& bytes) {
+        const std::uint32_t checksum = m_server.AddReleaseFile(folder + name, bytes);
+        return ListFile(folder, name, bytes.size(), checksum);
+    }
+    std::unique_ptr<CQXLFile> ListFile(const std::string& folder, const std::string& name,
+                                       std::size_t size, std::uint32_t checksum) {
+        auto file = std::make_unique<CQXLFile>(m_log.Log());
+        file->SetFile(Wide(name), checksum, static_cast<std::int32_t>(size), ModeDelta, 0, 0,
+                      folder.empty() ? L"--" : Wide(folder));
+        return file;
+    }
+
+    QxServer m_server;
+    TestLog m_log;
+    TempDir m_install;
+    CQXUrlParser m_config;
+    std::unique_ptr<CQXLDownloader> m_downloader;
+};
+
+} // namespace
+
+TEST(DownloadMonitorTest, MovesTheBarByScaleFromBaseAndWrapsTheByteCountAt32Bits) {
+    RecordingWindow window;
+    CQXLDownloadMonitor monitor;
+    monitor.SetWindow(&window);
+    monitor.SetScale(0.5);
+    monitor.SetBase(100);
+    monitor.SetDone(1000);
+    monitor.Progress(200);
+    monitor.Progress(201); // 600.5 rounds up
+    monitor.SetDone(-1);   // 0xFFFFFFFF bytes done: two more wrap to 1
+    monitor.Progress(2);
+    EXPECT_EQ((std::vector<int>{700, 701, 101}), window.positions);
+}
+
+TEST_F(DownloadFileTest, EmptyFileIsCreatedWithoutTrafficButNeedsADownloadServer) {
+    Configure({L"http://127.0.0.1:1/"});
+    const std::size_t before = m_server.LogLineCount();
+    const auto empty = ListFile("dl/empty/", "empty.dat", 0, 0);
+    WriteBytes(TempPath("stale"), "x");
+    ASSERT_TRUE(m_downloader->GetAppFile(*empty, nullptr));
+    EXPECT_TRUE(fs::is_regular_file(TempPath("dl/empty/empty.dat")));
+    EXPECT_EQ(0u, fs::file_size(TempPath("dl/empty/empty.dat")));
+    EXPECT_EQ(before, m_server.LogLineCount());
+
+    // No download server and no request server: nothing is created.
+    TempDir bare;
+    WriteBytes(bare.Path() / "qxurl.net", "[Config]\r\n");
+    CQXUrlParser none;
+    ASSERT_TRUE(none.SetInstallationPath(bare.Path().wstring()));
+    m_downloader->SetConfiguration(&none);
+    const auto other = ListFile("", "other.dat", 0, 0);
+    EXPECT_FALSE(m_downloader->GetAppFile(*other, nullptr));
+    EXPECT_FALSE(fs::exists(TempPath("other.dat")));
+}
+
+TEST_F(DownloadFileTest, NestedFileArrivesWholeAndMovesTheBarWithEachBlock) {
+    ConfigureTwice();
+    const std::string bytes = Pattern(300 * 1024 + 17);
+    const auto file = ServerFile("dl/nested/two/", "data.bin", bytes);
+    RecordingWindow window;
+    CQXLDownloadMonitor monitor;
+    monitor.SetWindow(&window);
+    monitor.SetScale(1000.0 / static_cast<double>(bytes.size()));
+    monitor.SetBase(50);
+    ASSERT_TRUE(m_downloader->GetAppFile(*file, &monitor));
+    EXPECT_EQ(bytes, ReadBytes(TempPath("dl/nested/two/data.bin")));
+    // Headers count as received bytes too, so the bar ends at or just past 1050.
+    ASSERT_GE(window.positions.size(), 5u);
+    EXPECT_TRUE(std::is_sorted(window.positions.begin(), window.positions.end()));
+    EXPECT_GE(window.positions.back(), 1050);
+    EXPECT_LE(window.positions.back(), 1060);
+    EXPECT_FALSE(m_log.Contains("Failed to download"));
+}
+
+TEST_F(DownloadFileTest, InstallerIsCheckedBesideTheFilesThenMovedIntoTheInstallation) {
+    ConfigureTwice();
+    const std::string installer = Pattern(70000);
+    const auto good = ServerFile("", "QXInstaller.exe", installer);
+    WriteBytes(m_install.Path() / "QXInstaller.exe", "old installer");
+    ASSERT_TRUE(m_downloader->GetAppFile(*good, nullptr));
+    EXPECT_EQ(installer, ReadBytes(m_install.Path() / "QXInstaller.exe"));
+    EXPECT_FALSE(fs::exists(TempPath("QXInstaller.exe")));
+
+    // A copy that does not match the list never replaces the installed one.
+    const auto wrong = ListFile("", "qxinstaller.EXE", installer.size(), good->FileChecksum() + 1);
+    WriteBytes(m_install.Path() / "QXInstaller.exe", "old installer");
+    EXPECT_FALSE(m_downloader->GetAppFile(*wrong, nullptr));
+    EXPECT_EQ("old installer", ReadBytes(m_install.Path() / "QXInstaller.exe"));
+    EXPECT_FALSE(fs::exists(TempPath("QXInstaller.exe")));
+}
+
+TEST_F(DownloadFileTest, CopyWhoseSizeOrChecksumDiffersIsAFailedAttemptOnEveryServer) {
+    ConfigureTwice();
+    const std::string bytes = Pattern(5000);
+    const auto served = ServerFile("dl/mismatch/", "m.bin", bytes);
+    const auto badChecksum =
+        ListFile("dl/mismatch/", "m.bin", bytes.size(), served->FileChecksum() ^ 1);
+    const auto badSize =
+        ListFile("dl/mismatch/", "m.bin", bytes.size() + 1, served->FileChecksum());
+    for (CQXLFile* file : {badChecksum.get(), badSize.get()}) {
+        const std::size_t before = m_server.LogLineCount();
+        EXPECT_FALSE(m_downloader->GetAppFile(*file, nullptr));
+        EXPECT_EQ(2u, m_server.CountLogLines(before, {"/GetAppFile\" 200"}));
+        EXPECT_FALSE(fs::exists(TempPath("dl/mismatch/m.bin")));
+    }
+    EXPECT_TRUE(m_log.Contains("Downloaded file m.bin differs from the list : 5000 bytes"));
+}
+
+TEST_F(DownloadFileTest, ErrorStatusIsRemovedAndTheNextServerDelivers) {
+    ConfigureTwice();
+    const std::string bytes = Pattern(9000);
+    const auto file = ServerFile("dl/status/", "s.bin", bytes);
+    WriteBytes(TempPath("dl/status/s.bin"), "stale bytes");
+    m_server.Fault("GetAppFile", "status=404");
+    ASSERT_TRUE(m_downloader->GetAppFile(*file, nullptr));
+    EXPECT_EQ(bytes, ReadBytes(TempPath("dl/status/s.bin")));
+    EXPECT_TRUE(m_log.Contains("Status code error : 404"));
+    EXPECT_TRUE(m_log.Contains("Failed to download from " + Narrow(m_server.Url())));
+
+    // An unknown file: every server answers 404, and nothing is left on disk.
+    const auto missing = ListFile("dl/status/", "missing.bin", 10, 1);
+    EXPECT_FALSE(m_downloader->GetAppFile(*missing, nullptr));
+    EXPECT_FALSE(fs::exists(TempPath("dl/status/missing.bin")));
+}
+
+TEST_F(DownloadFileTest, CutConnectionAndStalledServerFailOver) {
+    ConfigureTwice();
+    m_downloader->SetDownloadTimeoutsForTests(10000, 500);
+    const std::string bytes = Pattern(200 * 1024);
+    const auto cut = ServerFile("dl/faults/", "cut.bin", bytes);
+    m_server.Fault("GetAppFile", "cut=70000");
+    ASSERT_TRUE(m_downloader->GetAppFile(*cut, nullptr));
+    EXPECT_EQ(bytes, ReadBytes(TempPath("dl/faults/cut.bin")));
+    EXPECT_TRUE(m_log.Contains("Error while retrieving file cut.bin"));
+
+    const auto stalled = ServerFile("dl/faults/", "stall.bin", bytes);
+    m_server.Fault("GetAppFile", "stall=3000");
+    ASSERT_TRUE(m_downloader->GetAppFile(*stalled, nullptr));
+    EXPECT_EQ(bytes, ReadBytes(TempPath("dl/faults/stall.bin")));
+    EXPECT_EQ(2u, Occurrences(m_log.Text(), "Failed to download from"));
+}
+
+TEST_F(DownloadFileTest, RefusedServerLogsItsStepsAndTheExactBodyThenTheNextOneStaysFirst) {
+    // The connection is only made by the send, so the send step reports the refusal.
+    Configure({L"http://127.0.0.1:1/", m_server.Url()}, kQXFrenchBase);
+    const std::string bytes = Pattern(1000);
+    const auto file = ServerFile("dl/body/", "b.bin", bytes);
+    ASSERT_TRUE(m_downloader->GetAppFile(*file, nullptr));
+    const std::string body = "sessionid=" + Narrow(m_downloader->GetSessionId()) +
+                             "&application=Demo&version=2.0&filename=dl/body/b.bin&lang=fr";
+    const std::string log = m_log.Text();
+    EXPECT_NE(std::string::npos, log.find(" ... Failed HttpSendRequest POST[" + body +
+                                          "] \"http://127.0.0.1:1/GetAppFile\""))
+        << log;
+    EXPECT_NE(std::string::npos, log.find("on file .\\QXLDownloader, line 1425"));
+    EXPECT_NE(std::string::npos, log.find("Unable to download file b.bin : "));
+    EXPECT_NE(std::string::npos, log.find("Failed to download from http://127.0.0.1:1/"));
+    EXPECT_EQ(bytes, ReadBytes(TempPath("dl/body/b.bin")));
+    EXPECT_EQ(m_server.Url(), m_config.GetDownloadServerList().GetCurrentServer()->GetUrl());
+
+    // The archive names no file; the server does not offer one.
+    const auto archive = ListFile("", "AllFiles.zip", 100, 0);
+    EXPECT_FALSE(m_downloader->GetAppZippedFiles(*archive, nullptr));
+    EXPECT_NE(std::string::npos,
+              m_log.Text().find("POST[sessionid=" + Narrow(m_downloader->GetSessionId()) +
+                                "&application=Demo&version=2.0&lang=fr] \"http://127.0.0.1:1/"
+                                "GetAppZippedFiles\""));
+    EXPECT_FALSE(fs::exists(TempPath("AllFiles.zip")));
+}
+
+TEST_F(DownloadFileTest, PathsThatLeaveTheDownloadDirectoryAreRefusedWithoutARequest) {
+    ConfigureTwice();
+    const std::size_t before = m_server.LogLineCount();
+    CQXLFile climbing(m_log.Log());
+    climbing.SetFile(L"evil.bin", 1, 10, ModeDelta, 0, 0, L"..\\..\\outside");
+    EXPECT_FALSE(m_downloader->GetAppFile(climbing, nullptr));
+    EXPECT_EQ(before, m_server.LogLineCount());
+    EXPECT_TRUE(m_log.Contains("Refused to download"));
+
+    EXPECT_FALSE(m_downloader->CreatePathDirectories(m_downloader->GetDownloadDirectory(),
+                                                     L"a/../../escape/"));
+    EXPECT_FALSE(fs::exists(m_install.Path() / "escape"));
+    EXPECT_TRUE(
+        m_downloader->CreatePathDirectories(m_downloader->GetDownloadDirectory(), L"a\\b/c"));
+    EXPECT_TRUE(fs::is_directory(TempPath("a/b/c")));
+}

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <mutex>
 #include <string>
 
@@ -9,6 +11,7 @@
 #include "protocol/QXLKeepAlive.h"
 #include "ui/QXLanguage.h"
 
+class CQXChecksum;
 class CQXLDownloadMonitor;
 class CQXLFile;
 class CQXUrlParser;
@@ -95,6 +98,8 @@ private:
     struct Attempt;
     bool DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor* monitor, Attempt& attempt);
     bool ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& file, Attempt& attempt);
+    bool WriteBody(qxplat::HttpRequest& request, const CQXLFile& file, Attempt& attempt,
+                   std::FILE* out, CQXChecksum& checksum, std::uint64_t& size);
     bool CreateEmptyFile(const CQXLFile& file);
     void LogAttemptError(const wchar_t* failure, const Attempt& attempt, unsigned long error,
                          int step);

@@ -101,6 +101,22 @@ std::vector<std::wstring> PathPieces(const std::wstring& path) {
     return pieces;
 }
 
+// Fills block from the reply until it is full or the body ends: whole blocks go to the disk
+// even when the transport hands the body over in smaller pieces. filled is 0 at the end.
+bool FillBlock(qxplat::HttpRequest& request, std::vector<char>& block, std::size_t& filled,
+               qxplat::HttpError& error) {
+    filled = 0;
+    while (filled < block.size()) {
+        std::size_t received = 0;
+        if (!request.Read(block.data() + filled, block.size() - filled, received, error))
+            return false;
+        if (received == 0)
+            break;
+        filled += received;
+    }
+    return true;
+}
+
 } // namespace
 
 // One attempt's server and request, for the error lines, and where its bytes go.
@@ -314,35 +330,10 @@ bool CQXLDownloader::ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& f
         LogAttemptError(L"Failed CreateFile on", attempt, attempt.lastError, kStepCreateFile);
         return false;
     }
-    std::vector<char> block(kBlockSize);
     CQXChecksum checksum;
     std::uint64_t size = 0;
-    for (;;) {
-        std::size_t received = 0;
-        if (!request.Read(block.data(), block.size(), received, error)) {
-            attempt.lastError = error.code;
-            m_log.LogError(L"Error while retrieving file %s : %d", file.FileName(),
-                           static_cast<long long>(error.code));
-            return false;
-        }
-        if (received == 0)
-            break;
-        if (std::fwrite(block.data(), 1, received, out.get()) != received) {
-            attempt.lastError = qxplat::LastError();
-            m_log.LogError(L"Unable to write file %s : %d", attempt.writePath,
-                           static_cast<long long>(attempt.lastError));
-            return false;
-        }
-        if (attempt.checkCopy)
-            checksum.Update(block.data(), received);
-        size += received;
-    }
-    if (std::fflush(out.get()) != 0) {
-        attempt.lastError = qxplat::LastError();
-        m_log.LogError(L"Unable to write file %s : %d", attempt.writePath,
-                       static_cast<long long>(attempt.lastError));
+    if (!WriteBody(request, file, attempt, out.get(), checksum, size))
         return false;
-    }
     out.reset();
     if (attempt.checkCopy && (size != static_cast<std::uint64_t>(file.FileSize()) ||
                               checksum.Value() != file.FileChecksum())) {
@@ -361,4 +352,30 @@ bool CQXLDownloader::ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& f
     m_log.LogError(L"Unable to move %s to %s : %d", attempt.writePath, attempt.finalPath,
                    static_cast<long long>(moveError.value()));
     return false;
+}
+
+bool CQXLDownloader::WriteBody(qxplat::HttpRequest& request, const CQXLFile& file, Attempt& attempt,
+                               std::FILE* out, CQXChecksum& checksum, std::uint64_t& size) {
+    std::vector<char> block(kBlockSize);
+    for (;;) {
+        std::size_t filled = 0;
+        qxplat::HttpError error;
+        if (!FillBlock(request, block, filled, error)) {
+            attempt.lastError = error.code;
+            m_log.LogError(L"Error while retrieving file %s : %d", file.FileName(),
+                           static_cast<long long>(error.code));
+            return false;
+        }
+        if (filled == 0 && std::fflush(out) == 0)
+            return true;
+        if (filled == 0 || std::fwrite(block.data(), 1, filled, out) != filled) {
+            attempt.lastError = qxplat::LastError();
+            m_log.LogError(L"Unable to write file %s : %d", attempt.writePath,
+                           static_cast<long long>(attempt.lastError));
+            return false;
+        }
+        if (attempt.checkCopy)
+            checksum.Update(block.data(), filled);
+        size += filled;
+    }
 }

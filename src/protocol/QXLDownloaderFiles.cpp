@@ -1,8 +1,10 @@
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <vector>
 
+#include "base/QXText.h"
 #include "config/QXUrlParser.h"
 #include "platform/Files.h"
 #include "platform/System.h"
@@ -53,17 +55,6 @@ private:
     const CQXLDownloadMonitor* m_monitor;
     std::uint32_t m_received = 0;
 };
-
-bool SameNameIgnoringCase(const std::wstring& a, const wchar_t* b) {
-    const std::wstring other(b);
-    if (a.size() != other.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::towlower(a[i]) != std::towlower(other[i]))
-            return false;
-    }
-    return true;
-}
 
 // The "/"-separated name the server knows the file by.
 std::wstring ServerFileName(const CQXLFile& file) {
@@ -194,7 +185,7 @@ bool CQXLDownloader::DownloadFile(CQXLFile& file, CQXLDownloadMonitor* monitor,
     body.Add(L"lang", QXLanguageCode(m_languageBase));
 
     const std::wstring target = m_downloadDirectory + file.FilePath() + file.FileName();
-    const bool installer = SameNameIgnoringCase(file.FileName(), kInstallerName);
+    const bool installer = QXEqualsNoCase(file.FileName(), kInstallerName);
     CQXUrlServerList& servers = m_configuration->GetDownloadServerList();
     for (QXUrlServerPtr server = servers.GetCurrentServer(); server;
          server = servers.NextServer()) {

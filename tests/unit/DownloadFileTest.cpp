@@ -182,7 +182,9 @@ TEST_F(DownloadFileTest, CopyWhoseSizeOrChecksumDiffersIsAFailedAttemptOnEverySe
     for (CQXLFile* file : {badChecksum.get(), badSize.get()}) {
         const std::size_t before = m_server.LogLineCount();
         EXPECT_FALSE(m_downloader->GetAppFile(*file, nullptr));
-        EXPECT_EQ(2u, m_server.CountLogLines(before, {"/GetAppFile\" 200"}));
+        // The server writes its access line just after the reply.
+        EXPECT_TRUE(
+            WaitUntil([&] { return m_server.CountLogLines(before, {"/GetAppFile\" 200"}) == 2; }));
         EXPECT_FALSE(fs::exists(TempPath("dl/mismatch/m.bin")));
     }
     EXPECT_TRUE(m_log.Contains("Downloaded file m.bin differs from the list : 5000 bytes"));
@@ -207,7 +209,6 @@ TEST_F(DownloadFileTest, ErrorStatusIsRemovedAndTheNextServerDelivers) {
 
 TEST_F(DownloadFileTest, CutConnectionAndStalledServerFailOver) {
     ConfigureTwice();
-    m_downloader->SetDownloadTimeoutsForTests(10000, 500);
     const std::string bytes = Pattern(200 * 1024);
     const auto cut = ServerFile("dl/faults/", "cut.bin", bytes);
     m_server.Fault("GetAppFile", "cut=70000");
@@ -215,8 +216,10 @@ TEST_F(DownloadFileTest, CutConnectionAndStalledServerFailOver) {
     EXPECT_EQ(bytes, ReadBytes(TempPath("dl/faults/cut.bin")));
     EXPECT_TRUE(m_log.Contains("Error while retrieving file cut.bin"));
 
+    // The stall outlasts the receive time-out many times over, however slow the machine.
+    m_downloader->SetDownloadTimeoutsForTests(30000, 2000);
     const auto stalled = ServerFile("dl/faults/", "stall.bin", bytes);
-    m_server.Fault("GetAppFile", "stall=3000");
+    m_server.Fault("GetAppFile", "stall=20000");
     ASSERT_TRUE(m_downloader->GetAppFile(*stalled, nullptr));
     EXPECT_EQ(bytes, ReadBytes(TempPath("dl/faults/stall.bin")));
     EXPECT_EQ(2u, Occurrences(m_log.Text(), "Failed to download from"));

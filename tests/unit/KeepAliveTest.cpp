@@ -53,7 +53,7 @@ TEST(KeepAliveTest, PingsTheCurrentServerEveryPeriodAndFollowsAFailover) {
         CQXLDownloader downloader(log.Log(), kQXFrenchBase);
         downloader.SetConfiguration(&two.Config());
         downloader.SetSessionId(server.Session("demo"));
-        downloader.SetKeepAlivePeriodForTests(20ms);
+        downloader.SetKeepAlivePeriodForTests(50ms);
         ASSERT_TRUE(downloader.StartKeepAlive());
         // Status 200 shows that the session id went along.
         EXPECT_TRUE(WaitUntil([&] { return server.CountLogLines(start, {kPing}) >= 3; }));
@@ -97,7 +97,7 @@ TEST(KeepAliveTest, SecondStartLeavesTheFirstThreadsValuesAlone) {
     Installation one("URL1=" + Narrow(server.Url()) + "\r\n");
     CQXLDownloader downloader(log.Log(), kQXEnglishBase);
     downloader.SetConfiguration(&one.Config());
-    downloader.SetKeepAlivePeriodForTests(20ms);
+    downloader.SetKeepAlivePeriodForTests(50ms);
     downloader.SetSessionId(server.Session("demo"));
     ASSERT_TRUE(downloader.StartKeepAlive());
     downloader.SetSessionId(server.Session("legacy"));

@@ -11,6 +11,7 @@
 #include <iostream>
 #include <memory>
 #include <pthread.h>
+#include <sys/socket.h>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -112,6 +113,11 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     auto server = MakeServer(args.Get("tls-cert"), args.Get("tls-key"));
     server->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
     server->set_keep_alive_max_count(1000);
+    // The library's default, SO_REUSEPORT, would let a second server share a busy port.
+    server->set_socket_options([](int socket) {
+        const int yes = 1;
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     router.Attach(*server);
     int port = listen.port;
     errno = 0;

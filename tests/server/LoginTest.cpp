@@ -219,7 +219,8 @@ TEST_F(LoginTest, AdministrationCommandsManageUsers) {
     EXPECT_EQ(Admin({"user", "add", "demo", "--password", "x"}).exitCode, 1);
     EXPECT_EQ(Admin({"user", "add", "piped"}, "from-stdin\n").exitCode, 0);
     Login("piped", "from-stdin");
-    const std::string session = Login("demo", "demo");
+    // User names compare without regard to case, for the sessions too.
+    const std::string session = Login("DEMO", "demo");
 
     const auto list = Admin({"user", "list"});
     EXPECT_EQ(list.exitCode, 0);

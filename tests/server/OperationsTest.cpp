@@ -98,6 +98,12 @@ TEST_F(OperationsTest, TestChannelIsClosedUnlessAskedFor) {
               200);
 }
 
+TEST_F(OperationsTest, OversizedFormBodyIsRefusedUnread) {
+    const auto refused = Post("P3Login", "password=" + std::string(100 * 1024, 'x') + "&user=demo");
+    EXPECT_EQ(refused->status, 413);
+    Login("demo", "demo");
+}
+
 TEST_F(OperationsTest, AccessLogHasOneLinePerRequestAndNoSecrets) {
     ASSERT_EQ(
         Admin({"user", "add", "tok", "--token", "--password", "pin-secret", "--new-pin"}).exitCode,

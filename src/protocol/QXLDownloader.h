@@ -65,15 +65,15 @@ public:
     // Fetches one file of the list into the download directory (QXInstaller.exe into the
     // installation directory) over the download server list, moving monitor's bar. The copy
     // must have the list's size and checksum.
-    bool GetAppFile(CQXLFile& file, CQXLDownloadMonitor* monitor);
+    bool GetAppFile(const CQXLFile& file, CQXLDownloadMonitor* monitor);
     // Fetches the whole file set as one archive, written as archive's name and path.
-    bool GetAppZippedFiles(CQXLFile& archive, CQXLDownloadMonitor* monitor);
+    bool GetAppZippedFiles(const CQXLFile& archive, CQXLDownloadMonitor* monitor);
     // One download over the download server list, failing over until some server delivers a
     // whole reply with status 200; withFileValue names the file in the body and checks the
     // copy against the list. An empty file is created without a request. The target is never
     // left half written: a failed attempt removes it.
-    bool DownloadFile(CQXLFile& file, CQXLDownloadMonitor* monitor, const std::wstring& service,
-                      bool withFileValue);
+    bool DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* monitor,
+                      const std::wstring& service, bool withFileValue);
 
     // For tests only: the connect and receive time-outs of downloads, in milliseconds.
     void SetDownloadTimeoutsForTests(unsigned long connectMs, unsigned long receiveMs) {

@@ -156,15 +156,15 @@ bool CQXLDownloader::CreatePathDirectories(const std::wstring& base,
     return true;
 }
 
-bool CQXLDownloader::GetAppFile(CQXLFile& file, CQXLDownloadMonitor* monitor) {
+bool CQXLDownloader::GetAppFile(const CQXLFile& file, CQXLDownloadMonitor* monitor) {
     return DownloadFile(file, monitor, L"GetAppFile", true);
 }
 
-bool CQXLDownloader::GetAppZippedFiles(CQXLFile& archive, CQXLDownloadMonitor* monitor) {
+bool CQXLDownloader::GetAppZippedFiles(const CQXLFile& archive, CQXLDownloadMonitor* monitor) {
     return DownloadFile(archive, monitor, L"GetAppZippedFiles", false);
 }
 
-bool CQXLDownloader::DownloadFile(CQXLFile& file, CQXLDownloadMonitor* monitor,
+bool CQXLDownloader::DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* monitor,
                                   const std::wstring& service, bool withFileValue) {
     if (m_configuration == nullptr)
         return false;

@@ -25,6 +25,8 @@ QxServer::QxServer() {
     }
     m_url.assign(url.begin(), url.end());
     m_port = std::stoi(url.substr(colon + 1));
+    std::getline(std::ifstream(m_dir / "url-tls.txt"), url);
+    m_tlsUrl.assign(url.begin(), url.end());
 }
 
 int QxServer::Post(const std::wstring& path, const std::string& body) const {
@@ -76,11 +78,12 @@ std::uint32_t QxServer::AddReleaseFile(const std::string& relative,
     return checksum.Value();
 }
 
-std::size_t QxServer::LogLineCount() const { return CountLogLines(0, {}); }
+std::size_t QxServer::LogLineCount(const char* log) const { return CountLogLines(0, {}, log); }
 
-std::size_t QxServer::CountLogLines(std::size_t from, const std::vector<std::string>& parts) const {
+std::size_t QxServer::CountLogLines(std::size_t from, const std::vector<std::string>& parts,
+                                    const char* logName) const {
     // Only whole lines count: the server may be writing the last one.
-    const std::string log = ReadBytes(m_dir / "access.log");
+    const std::string log = ReadBytes(m_dir / logName);
     std::size_t count = 0;
     std::size_t index = 0;
     for (std::size_t start = 0, end; (end = log.find('\n', start)) != std::string::npos;

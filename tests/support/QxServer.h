@@ -13,6 +13,9 @@ public:
 
     // "http://127.0.0.1:PORT/"; empty (after a test failure) when no fixture runs.
     const std::wstring& Url() const { return m_url; }
+    // "https://127.0.0.1:PORT/": the twin with a self-signed certificate, on the same site and
+    // sessions.
+    const std::wstring& TlsUrl() const { return m_tlsUrl; }
     int Port() const { return m_port; }
 
     // Posts body to path (below "/") and returns the status, 0 when nothing came back.
@@ -29,13 +32,17 @@ public:
     std::uint32_t AddReleaseFile(const std::string& relative, const std::string& bytes) const;
 
     // Number of access log lines so far, and those from line `from` on that hold every text of
-    // parts.
-    std::size_t LogLineCount() const;
-    std::size_t CountLogLines(std::size_t from, const std::vector<std::string>& parts) const;
+    // parts; log names the plain server's log or the twin's.
+    static constexpr const char* kLog = "access.log";
+    static constexpr const char* kTlsLog = "access-tls.log";
+    std::size_t LogLineCount(const char* log = kLog) const;
+    std::size_t CountLogLines(std::size_t from, const std::vector<std::string>& parts,
+                              const char* log = kLog) const;
 
 private:
     std::filesystem::path m_dir;
     std::wstring m_url;
+    std::wstring m_tlsUrl;
     int m_port = 0;
 };
 

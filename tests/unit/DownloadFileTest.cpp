@@ -97,8 +97,8 @@ protected:
     // Writes qxurl.net with these download servers (none: the request servers stand in) and
     // makes a downloader with a fresh session of the demo user.
     void Configure(const std::vector<std::wstring>& downloadUrls,
-                   QXLanguageBase language = kQXEnglishBase) {
-        std::string text = "[Config]\r\n";
+                   QXLanguageBase language = kQXEnglishBase, const std::string& settings = "") {
+        std::string text = "[Config]\r\n" + settings;
         if (!downloadUrls.empty())
             text += "[FileDownload]\r\n";
         for (std::size_t i = 0; i < downloadUrls.size(); ++i)
@@ -336,4 +336,31 @@ TEST_F(DownloadFileTest, ProxyCredentialsAskedOnceGoWithEveryLaterDownload) {
     ASSERT_TRUE(m_downloader->GetAppFile(*second, nullptr));
     EXPECT_EQ(1, prompt.asked);
     EXPECT_EQ(Pattern(4000), ReadBytes(TempPath("dl/proxy/second.bin")));
+}
+
+// Refuses every certificate problem, as a user who answers no.
+class CertificateRefusal : public qxplat::HttpPrompt {
+public:
+    bool AskProxyCredentials(std::wstring&, std::wstring&) override { return false; }
+    bool AcceptCertificate(unsigned long) override { return false; }
+};
+
+TEST_F(DownloadFileTest, SelfSignedServerIsRefusedWithoutTheLeniencySwitch) {
+    Configure({m_server.TlsUrl()});
+    CertificateRefusal refusal;
+    m_downloader->SetPrompt(&refusal);
+    const auto file = ServerFile("dl/tls/", "strict.bin", Pattern(2000));
+    EXPECT_FALSE(m_downloader->GetAppFile(*file, nullptr));
+    EXPECT_TRUE(m_log.Contains("Unable to download file strict.bin : "));
+    EXPECT_TRUE(m_log.Contains("(the server certificate may be invalid)"));
+    EXPECT_FALSE(fs::exists(TempPath("dl/tls/strict.bin")));
+}
+
+TEST_F(DownloadFileTest, SelfSignedServerDeliversWithTheLeniencySwitch) {
+    Configure({m_server.TlsUrl()}, kQXEnglishBase, "SecurityIgnoreUnknownCertificate=Yes\r\n");
+    CertificateRefusal refusal;
+    m_downloader->SetPrompt(&refusal);
+    const auto file = ServerFile("dl/tls/", "lenient.bin", Pattern(2000));
+    ASSERT_TRUE(m_downloader->GetAppFile(*file, nullptr));
+    EXPECT_EQ(Pattern(2000), ReadBytes(TempPath("dl/tls/lenient.bin")));
 }

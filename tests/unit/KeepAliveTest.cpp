@@ -109,3 +109,18 @@ TEST(KeepAliveTest, SecondStartLeavesTheFirstThreadsValuesAlone) {
     }));
     downloader.StopKeepAlive();
 }
+
+TEST(KeepAliveTest, SelfSignedServerIsPingedWithTheLeniencySwitch) {
+    QxServer server;
+    TestLog log;
+    Installation secure("SecurityIgnoreUnknownCertificate=Yes\r\nURL1=" + Narrow(server.TlsUrl()) +
+                        "\r\n");
+    const std::size_t start = server.LogLineCount(QxServer::kTlsLog);
+    CQXLDownloader downloader(log.Log(), kQXEnglishBase);
+    downloader.SetConfiguration(&secure.Config());
+    downloader.SetKeepAlivePeriodForTests(50ms);
+    downloader.SetSessionId(server.Session("demo"));
+    ASSERT_TRUE(downloader.StartKeepAlive());
+    EXPECT_TRUE(
+        WaitUntil([&] { return server.CountLogLines(start, {kPing}, QxServer::kTlsLog) >= 2; }));
+}

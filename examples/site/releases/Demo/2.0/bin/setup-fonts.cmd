@@ -1,0 +1,1 @@
+@echo fonts installed

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "QXForm.h"
+#include "QXReleaseStore.h"
+#include "QXReply.h"
+#include "QXSessionStore.h"
+#include "QXUserStore.h"
+
+#include <cstdint>
+
+// The information and file services. Each needs a live session (403 otherwise) and answers
+// with a reply table, a file, or a refusal: 404 for an application, version or file the user
+// cannot have.
+class CQXAppServices {
+public:
+    CQXAppServices(CQXReleaseStore& releases, CQXUserStore& users, CQXSessionStore& sessions,
+                   std::int64_t passwordWarningDays);
+
+    SQXReply ApplicationInfo(const CQXForm& form);
+    SQXReply VersionList(const CQXForm& form);
+    SQXReply Primary(const CQXForm& form);
+    SQXReply Checksums(const CQXForm& form);
+    SQXReply File(const CQXForm& form);
+    SQXReply ZippedFiles(const CQXForm& form);
+    SQXReply UpdateDone(const CQXForm& form);
+
+private:
+    // The service body, run once the session is known.
+    using Body = SQXReply (CQXAppServices::*)(const CQXForm&, const SQXSession&);
+    SQXReply WithSession(const CQXForm& form, Body body);
+    // True when the user may have this version of the application.
+    bool Allowed(const std::string& application, const std::string& version,
+                 const std::string& user) const;
+
+    SQXReply DoApplicationInfo(const CQXForm& form, const SQXSession& session);
+    SQXReply DoVersionList(const CQXForm& form, const SQXSession& session);
+    SQXReply DoPrimary(const CQXForm& form, const SQXSession& session);
+    SQXReply DoChecksums(const CQXForm& form, const SQXSession& session);
+    SQXReply DoFile(const CQXForm& form, const SQXSession& session);
+    SQXReply DoZippedFiles(const CQXForm& form, const SQXSession& session);
+    SQXReply DoUpdateDone(const CQXForm& form, const SQXSession& session);
+
+    CQXReleaseStore& m_releases;
+    CQXUserStore& m_users;
+    CQXSessionStore& m_sessions;
+    std::int64_t m_warningDays;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+// A decoded application/x-www-form-urlencoded body: name=value pairs joined by '&', with '+'
+// as a blank and %XX escapes. A name given twice keeps its first value.
+class CQXForm {
+public:
+    explicit CQXForm(const std::string& body);
+
+    bool Has(const std::string& name) const { return m_values.count(name) != 0; }
+    // The value, or an empty text when the name is absent.
+    std::string Get(const std::string& name) const;
+
+private:
+    std::map<std::string, std::string> m_values;
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+// A small INI reader for the site's settings: [section] lines, name=value pairs, ';' or '#'
+// comment lines. Section and key names compare without regard to case; values are trimmed.
+class CQXIniFile {
+public:
+    // Reads the file; a missing file gives an empty document (Loaded() is then false).
+    explicit CQXIniFile(const std::string& path);
+
+    bool Loaded() const { return m_loaded; }
+    bool HasSection(const std::string& section) const;
+    std::string Get(const std::string& section, const std::string& key,
+                    const std::string& fallback = std::string()) const;
+    // "TRUE"/"YES"/"1" (any case) is true, any other value false; a missing key gives fallback.
+    bool GetFlag(const std::string& section, const std::string& key, bool fallback) const;
+    long long GetInteger(const std::string& section, const std::string& key,
+                         long long fallback) const;
+    // Section names in file order.
+    const std::vector<std::string>& Sections() const { return m_order; }
+
+private:
+    bool m_loaded = false;
+    std::map<std::string, std::map<std::string, std::string>> m_sections;
+    std::vector<std::string> m_order;
+};

@@ -1,0 +1,91 @@
+#include "QXLoginServices.h"
+
+#include "QXRefusal.h"
+
+#include <optional>
+
+namespace {
+
+SQXReply Done() {
+    SQXReply reply;
+    reply.body = "Code=0\n";
+    return reply;
+}
+
+EQXRefusal RefusalFor(EQXLoginVerdict verdict) {
+    switch (verdict) {
+    case EQXLoginVerdict::PasswordExpired:
+        return EQXRefusal::PasswordExpired;
+    case EQXLoginVerdict::NewPinRequired:
+        return EQXRefusal::NewPinRequired;
+    case EQXLoginVerdict::NextPasscodeRequired:
+        return EQXRefusal::NextPasscodeRequired;
+    default:
+        return EQXRefusal::BadCredentials;
+    }
+}
+
+} // namespace
+
+CQXLoginServices::CQXLoginServices(CQXUserStore& users, CQXSessionStore& sessions)
+    : m_users(users), m_sessions(sessions) {}
+
+SQXReply CQXLoginServices::Opened(const std::string& user) {
+    SQXReply reply = Done();
+    reply.sessionId = m_sessions.Open(user);
+    reply.user = user;
+    return reply;
+}
+
+SQXReply CQXLoginServices::Login(const CQXForm& form) {
+    const std::string user = form.Get("user");
+    std::optional<std::string> previous;
+    if (form.Has("oldPasscode"))
+        previous = form.Get("oldPasscode");
+    const EQXLoginVerdict verdict = m_users.Login(user, form.Get("password"), previous);
+    if (verdict == EQXLoginVerdict::Accepted)
+        return Opened(user);
+    SQXReply reply = CQXRefusal::Make(200, RefusalFor(verdict), form.Get("lang"));
+    reply.user = user;
+    return reply;
+}
+
+SQXReply CQXLoginServices::SingleSignOn(const CQXForm& form) {
+    const std::string user = form.Get("user");
+    if (m_users.SingleSignOn(user))
+        return Opened(user);
+    SQXReply reply = CQXRefusal::Make(200, EQXRefusal::SsoNotAllowed, form.Get("lang"));
+    reply.user = user;
+    return reply;
+}
+
+SQXReply CQXLoginServices::ChangePassword(const CQXForm& form) {
+    const std::string user = form.Get("user");
+    const std::string lang = form.Get("lang");
+    const std::string password = form.Get("password");
+    const std::string oldPassword = form.Get("oldpassword");
+    SQXReply reply;
+    if (password.empty() || password != form.Get("confirmpassword") || password == oldPassword)
+        reply = CQXRefusal::Make(200, EQXRefusal::PasswordRefused, lang);
+    else if (!m_users.ChangePassword(user, oldPassword, password))
+        reply = CQXRefusal::Make(200, EQXRefusal::BadCredentials, lang);
+    else
+        reply = Opened(user);
+    reply.user = user;
+    return reply;
+}
+
+SQXReply CQXLoginServices::ExtendSession(const CQXForm& form) {
+    const auto session = m_sessions.Use(form.Get("sessionid"));
+    if (!session)
+        return CQXRefusal::Make(403, EQXRefusal::NoSession, form.Get("lang"));
+    SQXReply reply = Done();
+    reply.user = session->user;
+    return reply;
+}
+
+SQXReply CQXLoginServices::Logout(const CQXForm& form) {
+    if (!m_sessions.Close(form.Get("sessionid")))
+        return CQXRefusal::Make(403, EQXRefusal::NoSession, form.Get("lang"));
+    return Done();
+}

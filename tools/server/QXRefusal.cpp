@@ -1,0 +1,89 @@
+#include "QXRefusal.h"
+
+#include <iconv.h>
+#include <vector>
+
+namespace {
+
+struct Texts {
+    EQXRefusal code;
+    const char* en;
+    const char* fr;
+    const char* ja;
+};
+
+const Texts kTexts[] = {
+    {EQXRefusal::BadCredentials, "Wrong user name or password.",
+     "Nom d'utilisateur ou mot de passe incorrect.",
+     "ユーザー名またはパスワードが正しくありません。"},
+    {EQXRefusal::SsoNotAllowed, "Single sign-on is not allowed for this user.",
+     "L'authentification unique n'est pas autorisée pour cet utilisateur.",
+     "このユーザーはシングルサインオンを使用できません。"},
+    {EQXRefusal::PasswordRefused, "The new password was refused.",
+     "Le nouveau mot de passe a été refusé.", "新しいパスワードは拒否されました。"},
+    {EQXRefusal::NoSession, "Your session has expired. Please log in again.",
+     "Votre session a expiré. Veuillez vous reconnecter.",
+     "セッションの有効期限が切れました。もう一度ログインしてください。"},
+    {EQXRefusal::UnknownApplication, "Unknown application or version.",
+     "Application ou version inconnue.", "アプリケーションまたはバージョンが不明です。"},
+    {EQXRefusal::UnknownFile, "Unknown file.", "Fichier inconnu.", "ファイルが不明です。"},
+    {EQXRefusal::MissingParameter, "A required parameter is missing.",
+     "Un paramètre obligatoire est manquant.", "必要なパラメーターがありません。"},
+    {EQXRefusal::NotOffered, "This server does not offer zipped downloads.",
+     "Ce serveur ne propose pas de téléchargement compressé.",
+     "このサーバーは圧縮ダウンロードを提供していません。"},
+    {EQXRefusal::UnknownService, "Unknown service.", "Service inconnu.", "不明なサービスです。"},
+    {EQXRefusal::PasswordExpired, "Your password has expired.", "Votre mot de passe a expiré.",
+     "パスワードの有効期限が切れました。"},
+    {EQXRefusal::NewPinRequired, "A new PIN is required.", "Un nouveau code PIN est requis.",
+     "新しいPINが必要です。"},
+    {EQXRefusal::NextPasscodeRequired, "The next passcode is required.",
+     "Le code suivant est requis.", "次のパスコードが必要です。"},
+};
+
+// UTF-8 to a Windows code page; the UTF-8 text itself if the conversion is not available.
+std::string ToCodePage(const std::string& utf8, const char* codePage) {
+    iconv_t converter = iconv_open(codePage, "UTF-8");
+    if (converter == reinterpret_cast<iconv_t>(-1))
+        return utf8;
+    std::vector<char> out(utf8.size() * 2 + 16);
+    std::string in = utf8;
+    char* inPointer = in.data();
+    std::size_t inLeft = in.size();
+    char* outPointer = out.data();
+    std::size_t outLeft = out.size();
+    const std::size_t result = iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft);
+    iconv_close(converter);
+    if (result == static_cast<std::size_t>(-1))
+        return utf8;
+    return std::string(out.data(), out.size() - outLeft);
+}
+
+} // namespace
+
+std::string CQXRefusal::Description(EQXRefusal code, const std::string& lang) {
+    for (const auto& texts : kTexts) {
+        if (texts.code != code)
+            continue;
+        if (lang == "fr")
+            return texts.fr;
+        return lang == "ja" ? texts.ja : texts.en;
+    }
+    return std::string();
+}
+
+SQXReply CQXRefusal::Make(int status, EQXRefusal code, const std::string& lang) {
+    SQXReply reply;
+    reply.status = status;
+    std::string description = Description(code, lang);
+    if (lang == "ja") {
+        description = ToCodePage(description, "CP932");
+        reply.contentType = "text/plain; charset=Shift_JIS";
+    } else {
+        description = ToCodePage(description, "CP1252");
+        reply.contentType = "text/plain; charset=windows-1252";
+    }
+    reply.body =
+        "Code=" + std::to_string(static_cast<int>(code)) + "\nDescription=" + description + "\n";
+    return reply;
+}

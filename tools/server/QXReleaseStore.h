@@ -1,0 +1,75 @@
+#pragma once
+
+#include "QXChecksumCache.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Which version a user gets and which ones the user may choose.
+struct SQXAssignment {
+    std::string version;
+    std::vector<std::string> versions;
+};
+
+// The per-version settings that the files alone cannot tell.
+struct SQXVersionSettings {
+    bool update = true;
+    bool forceUpdate = false;
+    bool forceReboot = false;
+    bool updateOnExit = false;
+    bool warningForceUpdate = false;
+    bool startBureauByDefault = false;
+    std::int64_t daysBeforeForceUpdate = 0;
+    std::string label;
+    std::string releaseNoteName;
+    std::string primaryName;
+    std::string primaryParameters;
+};
+
+// One row of a version's file list. path is the sub-folder with '/' separators, empty at the
+// top of the version.
+struct SQXFileRow {
+    std::string name;
+    std::string path;
+    std::uint64_t size = 0;
+    std::uint32_t checksum = 0;
+    std::string mode = "delta";
+    bool activeX = false;
+    bool launch = false;
+    std::string parameters;
+};
+
+// The releases under <root>/releases: <application>/<version>/ holds a version's files,
+// <application>/<version>.ini its settings, <application>/application.ini who gets which
+// version. Read on each call, so a site can be changed while the server runs; checksums are
+// cached per file.
+class CQXReleaseStore {
+public:
+    explicit CQXReleaseStore(const std::filesystem::path& root);
+
+    // Application names in sorted order.
+    std::vector<std::string> Applications() const;
+    bool HasApplication(const std::string& application) const;
+    // The application of site.ini's DefaultApplication, else the first one; empty when none.
+    std::string DefaultApplication() const;
+    SQXAssignment Assignment(const std::string& application, const std::string& user) const;
+    bool HasVersion(const std::string& application, const std::string& version) const;
+    SQXVersionSettings Settings(const std::string& application, const std::string& version) const;
+    // Every file of the version (sorted by path), then the manifest's entries for files that
+    // are not there (delete-mode entries), with size and checksum 0.
+    std::vector<SQXFileRow> Files(const std::string& application, const std::string& version);
+    // The file to send for a "path/name" request, or nothing when it is not a file of the
+    // version (including any attempt to climb out of it).
+    std::optional<std::filesystem::path> File(const std::string& application,
+                                              const std::string& version,
+                                              const std::string& relative) const;
+
+private:
+    std::filesystem::path ApplicationFolder(const std::string& application) const;
+
+    std::filesystem::path m_root;
+    CQXChecksumCache m_checksums;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+// What a service answers, before it is written to the connection: either a body in memory or
+// a file streamed from disk.
+struct SQXReply {
+    int status = 200;
+    std::string contentType = "text/plain";
+    std::string body;
+    // A new session id to hand over in the "SessionId" cookie, or empty.
+    std::string sessionId;
+    // The file to stream instead of the body, when not empty.
+    std::filesystem::path file;
+    // The user the request acted for, for the access log.
+    std::string user;
+};

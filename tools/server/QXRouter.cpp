@@ -1,0 +1,229 @@
+#include "QXRouter.h"
+
+#include "QXRefusal.h"
+
+#include <chrono>
+#include <ctime>
+#include <fcntl.h>
+#include <iostream>
+#include <memory>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// The user the current request acted for, handed from the handler to the access log, which
+// cpp-httplib calls on the same thread once the answer is written.
+thread_local std::string t_user;
+
+// An open file descriptor, closed with its last owner (the content provider may outlive the
+// handler).
+class CFileHandle {
+public:
+    explicit CFileHandle(int fd) : m_fd(fd) {}
+    ~CFileHandle() {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    CFileHandle(const CFileHandle&) = delete;
+    CFileHandle& operator=(const CFileHandle&) = delete;
+    int Get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+constexpr std::size_t kBlock = 256 * 1024;
+
+// Streams [offset, offset + length) of the content, ending the connection once `limit` body
+// bytes have gone out (a cut fault); limit is the whole size otherwise.
+using Reader = std::function<bool(std::size_t offset, char* buffer, std::size_t length)>;
+
+httplib::ContentProvider Provider(Reader reader, std::size_t limit) {
+    return [reader = std::move(reader), limit](std::size_t offset, std::size_t length,
+                                               httplib::DataSink& sink) {
+        if (offset >= limit)
+            return false;
+        const std::size_t count = std::min({length, kBlock, limit - offset});
+        std::string buffer(count, '\0');
+        if (!reader(offset, buffer.data(), count))
+            return false;
+        return sink.write(buffer.data(), count);
+    };
+}
+
+std::string UtcNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    gmtime_r(&now, &tm);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return text;
+}
+
+bool FromLoopback(const httplib::Request& request) {
+    return request.remote_addr == "127.0.0.1" || request.remote_addr == "::1";
+}
+
+void PlainText(httplib::Response& response, int status, const std::string& text) {
+    response.status = status;
+    response.set_content(text, "text/plain");
+}
+
+} // namespace
+
+CQXRouter::CQXRouter(const Options& options, CQXLoginServices& login, CQXAppServices& apps,
+                     CQXFaultInjector& faults, CQXClock& clock)
+    : m_options(options), m_faults(faults), m_clock(clock) {
+    using F = const CQXForm&;
+    m_services = {
+        {"P3Login", [&login](F f) { return login.Login(f); }},
+        {"P3SSO", [&login](F f) { return login.SingleSignOn(f); }},
+        {"ChangePassword", [&login](F f) { return login.ChangePassword(f); }},
+        {"ExtendSession", [&login](F f) { return login.ExtendSession(f); }},
+        {"Logout", [&login](F f) { return login.Logout(f); }},
+        {"GetAppInf", [&apps](F f) { return apps.ApplicationInfo(f); }},
+        {"GetAppVersionList", [&apps](F f) { return apps.VersionList(f); }},
+        {"GetAppPrimary", [&apps](F f) { return apps.Primary(f); }},
+        {"GetAppChecksum", [&apps](F f) { return apps.Checksums(f); }},
+        {"GetAppFile", [&apps](F f) { return apps.File(f); }},
+        {"GetAppZippedFiles", [&apps](F f) { return apps.ZippedFiles(f); }},
+        {"AppUpdateDone", [&apps](F f) { return apps.UpdateDone(f); }},
+    };
+}
+
+void CQXRouter::Attach(httplib::Server& server) {
+    server.set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
+        t_user.clear();
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+    server.Post(".*", [this](const httplib::Request& request, httplib::Response& response) {
+        Handle(request, response);
+    });
+    server.set_exception_handler(
+        [](const httplib::Request&, httplib::Response& response, std::exception_ptr error) {
+            std::string what = "unknown error";
+            try {
+                std::rethrow_exception(error);
+            } catch (const std::exception& e) {
+                what = e.what();
+            } catch (...) {
+            }
+            std::cerr << UtcNow() << " error: " << what << std::endl;
+            PlainText(response, 500, "Internal server error\n");
+        });
+    server.set_logger([](const httplib::Request& request, const httplib::Response& response) {
+        std::string size = response.get_header_value("Content-Length");
+        std::cerr << UtcNow() << ' ' << request.remote_addr << " \"" << request.method << ' '
+                  << request.path << "\" " << response.status << ' '
+                  << (size.empty() ? std::to_string(response.body.size()) : size)
+                  << (t_user.empty() ? "" : " user=" + t_user) << std::endl;
+    });
+}
+
+void CQXRouter::Handle(const httplib::Request& request, httplib::Response& response) {
+    if (m_options.testFaults && HandleControl(request, response))
+        return;
+    const CQXForm form(request.body);
+    const std::string& base = m_options.basePath;
+    const auto service = request.path.compare(0, base.size(), base) == 0
+                             ? m_services.find(request.path.substr(base.size()))
+                             : m_services.end();
+    if (service == m_services.end()) {
+        Write(CQXRefusal::Make(404, EQXRefusal::UnknownService, form.Get("lang")), std::nullopt,
+              response);
+        return;
+    }
+    std::optional<SQXFault> fault;
+    if (m_options.testFaults)
+        fault = m_faults.Take(service->first);
+    if (fault && fault->kind == SQXFault::Kind::Stall)
+        std::this_thread::sleep_for(std::chrono::milliseconds(fault->value));
+    if (fault && fault->kind == SQXFault::Kind::Status) {
+        SQXReply reply;
+        reply.status = static_cast<int>(fault->value);
+        reply.body = "Injected fault\n";
+        Write(reply, std::nullopt, response);
+        return;
+    }
+    Write(service->second(form), fault, response);
+}
+
+bool CQXRouter::HandleControl(const httplib::Request& request, httplib::Response& response) {
+    if (!FromLoopback(request) || (request.path != "/_faults" && request.path != "/_clock"))
+        return false;
+    const CQXForm form(request.body);
+    if (request.path == "/_clock") {
+        try {
+            m_clock.Advance(std::stoll(form.Get("advance")));
+        } catch (const std::exception&) {
+            PlainText(response, 400, "advance must be a number of seconds\n");
+            return true;
+        }
+        PlainText(response, 200, "OK\n");
+        return true;
+    }
+    const std::string error =
+        m_faults.Instruct(form.Get("service"), form.Get("count"), form.Get("status"),
+                          form.Get("stall"), form.Get("cut"));
+    PlainText(response, error.empty() ? 200 : 400, error.empty() ? "OK\n" : error + "\n");
+    return true;
+}
+
+std::string CQXRouter::CookiePath() const {
+    // "/qx" (no trailing bar) matches both the configured URL ".../qx/" and the services below.
+    const std::string& base = m_options.basePath;
+    return base.size() > 1 ? base.substr(0, base.size() - 1) : base;
+}
+
+void CQXRouter::Write(SQXReply reply, const std::optional<SQXFault>& fault,
+                      httplib::Response& response) {
+    t_user = reply.user;
+    response.status = reply.status;
+    if (!reply.sessionId.empty()) {
+        response.set_header("Set-Cookie", "SessionId=" + reply.sessionId +
+                                              "; Path=" + CookiePath() + "; HttpOnly" +
+                                              (m_options.secure ? "; Secure" : ""));
+    }
+    const bool cut = fault && fault->kind == SQXFault::Kind::Cut;
+    if (reply.file.empty()) {
+        if (!cut) {
+            response.set_content(reply.body, reply.contentType);
+            return;
+        }
+        auto body = std::make_shared<std::string>(std::move(reply.body));
+        Reader reader = [body](std::size_t offset, char* buffer, std::size_t length) {
+            body->copy(buffer, length, offset);
+            return true;
+        };
+        response.set_content_provider(body->size(), reply.contentType,
+                                      Provider(reader, static_cast<std::size_t>(fault->value)));
+        return;
+    }
+    auto file = std::make_shared<CFileHandle>(open(reply.file.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info {};
+    if (file->Get() < 0 || fstat(file->Get(), &info) != 0) {
+        Write(CQXRefusal::Make(404, EQXRefusal::UnknownFile, "en"), std::nullopt, response);
+        return;
+    }
+    const auto size = static_cast<std::size_t>(info.st_size);
+    if (size == 0 && !cut) {
+        response.set_content(std::string(), reply.contentType);
+        return;
+    }
+    Reader reader = [file](std::size_t offset, char* buffer, std::size_t length) {
+        std::size_t done = 0;
+        while (done < length) {
+            const ssize_t got =
+                pread(file->Get(), buffer + done, length - done, static_cast<off_t>(offset + done));
+            if (got <= 0)
+                return false; // the file shrank or failed: end the connection early
+            done += static_cast<std::size_t>(got);
+        }
+        return true;
+    };
+    response.set_content_provider(
+        size, reply.contentType,
+        Provider(reader, cut ? static_cast<std::size_t>(fault->value) : size));
+}

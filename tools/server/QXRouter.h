@@ -1,0 +1,43 @@
+#pragma once
+
+#include "QXAppServices.h"
+#include "QXClock.h"
+#include "QXFaultInjector.h"
+#include "QXLoginServices.h"
+
+#include <functional>
+#include <httplib.h>
+#include <map>
+#include <string>
+
+// Maps POST <base path><service> to the services, turns their replies into HTTP answers
+// (the "SessionId" cookie, streamed files), applies pending test faults and writes one access
+// line per request to stderr. Form bodies, passwords included, never reach the log.
+class CQXRouter {
+public:
+    struct Options {
+        std::string basePath = "/";
+        bool secure = false;
+        bool testFaults = false;
+    };
+
+    CQXRouter(const Options& options, CQXLoginServices& login, CQXAppServices& apps,
+              CQXFaultInjector& faults, CQXClock& clock);
+
+    // Installs the handlers and the access log on the server.
+    void Attach(httplib::Server& server);
+
+private:
+    using Service = std::function<SQXReply(const CQXForm&)>;
+
+    void Handle(const httplib::Request& request, httplib::Response& response);
+    // The test channel: /_faults and /_clock. True when the request was one of them.
+    bool HandleControl(const httplib::Request& request, httplib::Response& response);
+    void Write(SQXReply reply, const std::optional<SQXFault>& fault, httplib::Response& response);
+    std::string CookiePath() const;
+
+    Options m_options;
+    CQXFaultInjector& m_faults;
+    CQXClock& m_clock;
+    std::map<std::string, Service> m_services;
+};

@@ -1,0 +1,135 @@
+#include "QXServeCommand.h"
+
+#include "QXArguments.h"
+#include "QXIniFile.h"
+#include "QXRouter.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <pthread.h>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kWorkerThreads = 64;
+
+struct Listen {
+    std::string host = "127.0.0.1";
+    int port = 8080;
+};
+
+Listen ParseListen(const std::string& text) {
+    Listen listen;
+    const auto colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0)
+        throw CQXUsageError("--listen needs HOST:PORT, not '" + text + "'");
+    listen.host = text.substr(0, colon);
+    try {
+        std::size_t used = 0;
+        listen.port = std::stoi(text.substr(colon + 1), &used);
+        if (used != text.size() - colon - 1 || listen.port < 0 || listen.port > 65535)
+            throw CQXUsageError("");
+    } catch (const std::exception&) {
+        throw CQXUsageError("--listen needs a port from 0 to 65535, not '" + text + "'");
+    }
+    return listen;
+}
+
+std::string CheckBasePath(const std::string& path) {
+    if (path.empty() || path.front() != '/' || path.back() != '/' ||
+        path.find_first_of(" ?#%\\") != std::string::npos)
+        throw CQXUsageError("--base-path must start and end with '/', like /qx/");
+    return path;
+}
+
+std::unique_ptr<httplib::Server> MakeServer(const std::string& cert, const std::string& key) {
+    if (cert.empty() != key.empty())
+        throw std::runtime_error("give both --tls-cert and --tls-key, or neither");
+    if (cert.empty())
+        return std::make_unique<httplib::Server>();
+    for (const auto& file : {cert, key}) {
+        if (!fs::is_regular_file(file))
+            throw std::runtime_error("cannot read " + file);
+    }
+    auto server = std::make_unique<httplib::SSLServer>(cert.c_str(), key.c_str());
+    if (!server->is_valid())
+        throw std::runtime_error("the certificate " + cert + " and the key " + key +
+                                 " are not a valid pair of PEM files");
+    return server;
+}
+
+// Waits for SIGINT or SIGTERM (blocked in every thread) and stops the server.
+void StopOnSignal(httplib::Server& server, const sigset_t& signals) {
+    int signal = 0;
+    sigwait(&signals, &signal);
+    server.stop();
+}
+
+} // namespace
+
+int CQXServeCommand::Run(const std::vector<std::string>& words) {
+    const CQXArguments args(
+        words, {"test-faults"},
+        {"root", "listen", "base-path", "tls-cert", "tls-key", "db", "session-lifetime-seconds"});
+    if (!args.Has("root"))
+        throw CQXUsageError("serve needs --root DIR");
+    const fs::path root = args.Get("root");
+    if (!fs::is_directory(root / "releases"))
+        throw std::runtime_error(root.string() + " is not a site: it has no releases/ folder");
+    const Listen listen = ParseListen(args.Get("listen", "127.0.0.1:8080"));
+    CQXRouter::Options options;
+    options.basePath = CheckBasePath(args.Get("base-path", "/"));
+    options.secure = args.Has("tls-cert");
+    options.testFaults = args.Has("test-faults");
+    const long long lifetime = args.GetNumber("session-lifetime-seconds", 1800);
+    if (lifetime <= 0)
+        throw CQXUsageError("--session-lifetime-seconds must be positive");
+
+    const CQXIniFile site((root / "site.ini").string());
+    CQXClock clock;
+    CQXDatabase db(args.Get("db", (root / "qxserver.db").string()));
+    CQXUserStore users(db, clock, site.GetInteger("Passwords", "MaxAgeDays", 90));
+    CQXSessionStore sessions(db, clock, lifetime);
+    CQXReleaseStore releases(root);
+    CQXLoginServices login(users, sessions);
+    CQXAppServices apps(releases, users, sessions, site.GetInteger("Passwords", "WarningDays", 14));
+    CQXFaultInjector faults;
+    CQXRouter router(options, login, apps, faults, clock);
+
+    // Blocked before any thread starts, so that only the waiting thread receives them.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    auto server = MakeServer(args.Get("tls-cert"), args.Get("tls-key"));
+    server->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
+    server->set_keep_alive_max_count(1000);
+    router.Attach(*server);
+    int port = listen.port;
+    errno = 0;
+    const bool bound = port == 0 ? (port = server->bind_to_any_port(listen.host)) > 0
+                                 : server->bind_to_port(listen.host, port);
+    if (!bound) {
+        const std::string reason = errno ? std::strerror(errno) : "address not available";
+        throw std::runtime_error("cannot listen on " + listen.host + ":" +
+                                 std::to_string(listen.port) + ": " + reason);
+    }
+    std::cout << (options.secure ? "https://" : "http://") << listen.host << ':' << port
+              << options.basePath << std::endl;
+
+    std::thread waiter(StopOnSignal, std::ref(*server), signals);
+    const bool clean = server->listen_after_bind();
+    // Wakes the waiter if listening ended for another reason than a signal.
+    pthread_kill(waiter.native_handle(), SIGTERM);
+    waiter.join();
+    std::cerr << "qxserver: stopped" << std::endl;
+    return clean ? 0 : 1;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "QXClock.h"
+#include "QXDatabase.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct SQXSession {
+    std::string id;
+    std::string user;
+    // The application and version the session last asked about (for AppUpdateDone).
+    std::string application;
+    std::string version;
+};
+
+// One finished update, as AppUpdateDone recorded it.
+struct SQXUpdateRecord {
+    std::int64_t time = 0;
+    std::string user;
+    std::string application;
+    std::string version;
+};
+
+// Server sessions in the database: random 128-bit ids and a sliding lifetime that every
+// valid use renews.
+class CQXSessionStore {
+public:
+    CQXSessionStore(CQXDatabase& db, const CQXClock& clock, std::int64_t lifetimeSeconds);
+
+    // Opens a session for the user and returns its id; expired sessions are purged here.
+    std::string Open(const std::string& user);
+    // The live session with this id, its lifetime renewed; nothing when unknown or expired.
+    std::optional<SQXSession> Use(const std::string& id);
+    void Remember(const std::string& id, const std::string& application,
+                  const std::string& version);
+    // Ends the session; false when it was not live.
+    bool Close(const std::string& id);
+    // Records a finished update of the session's user.
+    void RecordUpdate(const SQXSession& session);
+    // Every recorded update, oldest first.
+    std::vector<SQXUpdateRecord> Updates();
+
+private:
+    CQXDatabase& m_db;
+    const CQXClock& m_clock;
+    std::int64_t m_lifetime;
+};

@@ -1,0 +1,132 @@
+#include "QXUserCommand.h"
+
+#include "QXArguments.h"
+#include "QXClock.h"
+#include "QXDatabase.h"
+#include "QXIniFile.h"
+#include "QXSessionStore.h"
+#include "QXUserStore.h"
+
+#include <ctime>
+#include <filesystem>
+#include <iostream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::set<std::string> kSwitches = {"token", "new-pin", "sso", "expired"};
+const std::set<std::string> kValued = {"db", "root", "password", "next-passcode"};
+
+std::string DatabasePath(const CQXArguments& args) {
+    if (args.Has("db"))
+        return args.Get("db");
+    if (args.Has("root"))
+        return (fs::path(args.Get("root")) / "qxserver.db").string();
+    throw CQXUsageError("give --db FILE or --root DIR");
+}
+
+std::string UtcTime(std::int64_t seconds) {
+    const std::time_t time = static_cast<std::time_t>(seconds);
+    std::tm tm{};
+    gmtime_r(&time, &tm);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return text;
+}
+
+const char* KindText(EQXUserKind kind) {
+    return kind == EQXUserKind::Token ? "token" : kind == EQXUserKind::Sso ? "sso" : "password";
+}
+
+const char* StateText(EQXTokenState state) {
+    return state == EQXTokenState::NewPin         ? "new-pin"
+           : state == EQXTokenState::NextPasscode ? "next-passcode"
+                                                  : "-";
+}
+
+} // namespace
+
+std::string CQXUserCommand::Secret(const std::string& given, const char* what) {
+    if (!given.empty())
+        return given;
+    std::string line;
+    std::getline(m_in, line);
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    if (line.empty())
+        throw CQXUsageError(std::string("no ") + what + ": give --password or one line on stdin");
+    return line;
+}
+
+int CQXUserCommand::RunUser(const std::vector<std::string>& words) {
+    const CQXArguments args(words, kSwitches, kValued);
+    const auto& positional = args.Positional();
+    if (positional.empty())
+        throw CQXUsageError("user needs add, passwd, del or list");
+    const std::string& action = positional[0];
+    if ((action == "list") != (positional.size() == 1) || positional.size() > 2)
+        throw CQXUsageError("user " + action + " takes " + (action == "list" ? "no" : "one") +
+                            " user name");
+    CQXClock clock;
+    CQXDatabase db(DatabasePath(args));
+    CQXUserStore users(db, clock, 0);
+    if (action == "list") {
+        for (const auto& user : users.List()) {
+            m_out << user.name << '\t' << KindText(user.kind) << '\t' << StateText(user.tokenState)
+                  << '\t'
+                  << (user.passwordChanged == 0 ? "must-change" : UtcTime(user.passwordChanged))
+                  << '\n';
+        }
+        return 0;
+    }
+    const std::string& name = positional[1];
+    if (action == "add") {
+        SQXUserInfo user;
+        user.name = name;
+        user.kind = args.Has("sso")     ? EQXUserKind::Sso
+                    : args.Has("token") ? EQXUserKind::Token
+                                        : EQXUserKind::Password;
+        if (args.Has("new-pin"))
+            user.tokenState = EQXTokenState::NewPin;
+        else if (args.Has("next-passcode"))
+            user.tokenState = EQXTokenState::NextPasscode;
+        if (user.tokenState != EQXTokenState::None && user.kind != EQXUserKind::Token)
+            throw CQXUsageError("--new-pin and --next-passcode are for --token users");
+        user.passwordChanged = args.Has("expired") ? 0 : clock.Now();
+        // Single sign-on users have no secret of their own: a random one can never match.
+        const std::string secret = user.kind == EQXUserKind::Sso
+                                       ? std::to_string(clock.Now()) + name + "\x01"
+                                       : Secret(args.Get("password"), "password");
+        if (!users.Add(user, secret, args.Get("next-passcode"))) {
+            std::cerr << "qxserver: user " << name << " already exists\n";
+            return 1;
+        }
+        return 0;
+    }
+    bool done = false;
+    if (action == "passwd")
+        done =
+            users.SetPassword(name, Secret(args.Get("password"), "password"), args.Has("expired"));
+    else if (action == "del")
+        done = users.Remove(name);
+    else
+        throw CQXUsageError("unknown user action " + action);
+    if (!done) {
+        std::cerr << "qxserver: no user " << name << '\n';
+        return 1;
+    }
+    return 0;
+}
+
+int CQXUserCommand::RunReports(const std::vector<std::string>& words) {
+    const CQXArguments args(words, {}, {"db", "root"});
+    CQXClock clock;
+    CQXDatabase db(DatabasePath(args));
+    CQXSessionStore sessions(db, clock, 1);
+    for (const auto& record : sessions.Updates()) {
+        m_out << UtcTime(record.time) << '\t' << record.user << '\t' << record.application << '\t'
+              << record.version << '\n';
+    }
+    return 0;
+}

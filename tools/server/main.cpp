@@ -1,0 +1,48 @@
+// qxserver: the reference update and login server of the launcher.
+#include "QXArguments.h"
+#include "QXServeCommand.h"
+#include "QXUserCommand.h"
+
+#include <iostream>
+
+namespace {
+
+const char* const kUsage =
+    "usage:\n"
+    "  qxserver serve --root DIR [--listen HOST:PORT] [--base-path /PATH/] [--db FILE]\n"
+    "                 [--tls-cert FILE --tls-key FILE] [--session-lifetime-seconds N]\n"
+    "                 [--test-faults]\n"
+    "  qxserver user add NAME [--password P] [--token [--new-pin | --next-passcode CODE]]\n"
+    "                 [--sso] [--expired] (--db FILE | --root DIR)\n"
+    "  qxserver user passwd NAME [--password P] [--expired] (--db FILE | --root DIR)\n"
+    "  qxserver user del NAME (--db FILE | --root DIR)\n"
+    "  qxserver user list (--db FILE | --root DIR)\n"
+    "  qxserver reports (--db FILE | --root DIR)\n"
+    "Without --password the password is read as one line from standard input.\n";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    if (words.empty() || words[0] == "--help" || words[0] == "help") {
+        std::cout << kUsage;
+        return words.empty() ? 2 : 0;
+    }
+    const std::vector<std::string> rest(words.begin() + 1, words.end());
+    try {
+        if (words[0] == "serve")
+            return CQXServeCommand().Run(rest);
+        CQXUserCommand command(std::cin, std::cout);
+        if (words[0] == "user")
+            return command.RunUser(rest);
+        if (words[0] == "reports")
+            return command.RunReports(rest);
+        throw CQXUsageError("unknown command " + words[0]);
+    } catch (const CQXUsageError& error) {
+        std::cerr << "qxserver: " << error.what() << "\n" << kUsage;
+        return 2;
+    } catch (const std::exception& error) {
+        std::cerr << "qxserver: " << error.what() << '\n';
+        return 1;
+    }
+}

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "config/QXLLog.h"
+#include "config/QXUrlParser.h"
+#include "platform/HttpTransport.h"
+#include "protocol/QXLFormBody.h"
+#include "ui/QXLUserInterface.h"
 #include "ui/QXLanguage.h"
 
 // The HTTP client of the launcher: requests with failover over the server lists, the services,
@@ -20,11 +25,60 @@ public:
     const std::wstring& GetSessionId() const { return m_sessionId; }
     void SetSessionId(const std::wstring& sessionId) { m_sessionId = sessionId; }
 
-    // Credentials for an authenticating proxy; empty when none were given.
+    // Credentials for an authenticating proxy; empty when none were given. The ones the user
+    // types at a proxy's question replace them and go with every later request.
     const std::wstring& GetProxyUserName() const { return m_proxyUserName; }
     void SetProxyUserName(const std::wstring& userName) { m_proxyUserName = userName; }
     const std::wstring& GetProxyPassword() const { return m_proxyPassword; }
     void SetProxyPassword(const std::wstring& password) { m_proxyPassword = password; }
+
+    // --- Requests and services --------------------------------------------------------------
+
+    // The configuration whose server lists and certificate leniency the requests use; null
+    // (the start) makes every request fail at once. Not owned.
+    void SetUrlParser(CQXUrlParser* urlParser) { m_urlParser = urlParser; }
+    // Who answers the questions of requests; null leaves them to the system. Not owned.
+    void SetUserInterface(IQXLUserInterface* userInterface) { m_userInterface = userInterface; }
+
+    QXLanguageBase GetLanguage() const { return m_languageBase; }
+    void SetLanguage(QXLanguageBase languageBase) { m_languageBase = languageBase; }
+    const std::wstring& GetApplicationName() const { return m_applicationName; }
+    void SetApplicationName(const std::wstring& name) { m_applicationName = name; }
+    const std::wstring& GetVersionName() const { return m_versionName; }
+    void SetVersionName(const std::wstring& name) { m_versionName = name; }
+
+    // The text of the last reply body read.
+    const std::wstring& GetResponseBody() const { return m_responseBody; }
+    // The system's error code right after the last send, also after a successful one.
+    unsigned long GetLastErrorCode() const { return m_lastError; }
+
+    // POSTs body to the current request server's path followed by service, failing over to the
+    // next server until one answers 200 and its whole body is read (then in GetResponseBody).
+    // Every failing step is logged, with the body's log text (no secrets). False when no
+    // server did, or without a configuration.
+    bool Request(const std::wstring& service, const CQXLFormBody& body);
+
+    // Takes the session id from the "SessionId" cookie that the process holds for the current
+    // request server's URL. False, with an error line, when there is none.
+    bool ExtractSessionId();
+
+    // Steps of Request: true for status 200; true when the whole body was read into
+    // GetResponseBody (converted to text once, as a whole).
+    bool CheckStatusCode(qxplat::HttpRequest& request);
+    bool ReadResponseBody(qxplat::HttpRequest& request);
+
+    // The services. Each returns true on success. Login and ChangePassword also need the
+    // session cookie of the reply; GetAppInf first takes the configuration's application name.
+    bool Login(const std::wstring& user, const std::wstring& password,
+               const std::optional<std::wstring>& previousPasscode);
+    bool ChangePassword(const std::wstring& user, const std::wstring& oldPassword,
+                        const std::wstring& newPassword);
+    bool GetAppInf();
+    bool GetAppVersionList();
+    bool GetAppPrimary();
+    bool GetAppChecksum();
+    bool AppUpdateDone();
+    bool Logout();
 
 private:
     CQXLLog& m_log;
@@ -32,4 +86,21 @@ private:
     std::wstring m_sessionId;
     std::wstring m_proxyUserName;
     std::wstring m_proxyPassword;
+
+    // --- Requests and services --------------------------------------------------------------
+    struct Attempt;
+    bool TryServer(const CQXUrlServer& server, const std::wstring& service,
+                   const CQXLFormBody& body);
+    bool SendUntilAnswered(Attempt& attempt, qxplat::HttpRequest& request);
+    void LogStepError(const Attempt& attempt, const qxplat::HttpError& error);
+    // The body every session-bound service starts with.
+    CQXLFormBody SessionBody() const;
+    const wchar_t* LanguageCode() const { return QXLanguageCode(m_languageBase); }
+
+    CQXUrlParser* m_urlParser = nullptr;
+    IQXLUserInterface* m_userInterface = nullptr;
+    std::wstring m_responseBody;
+    std::wstring m_applicationName;
+    std::wstring m_versionName;
+    unsigned long m_lastError = 0;
 };

@@ -1,5 +1,7 @@
 #include "platform/Text.h"
 
+#include <iconv.h>
+
 namespace qxplat {
 
 namespace {
@@ -80,6 +82,42 @@ std::wstring FromNarrow(std::string_view bytes) {
         i += length;
     }
     return out;
+}
+
+namespace {
+
+// The bytes FromNarrow read: U+0080 to U+00FF stand for bytes that were not UTF-8 (a genuine
+// two-byte UTF-8 character of that range cannot be told apart and becomes one byte too).
+std::string BytesFromNarrow(std::wstring_view text) {
+    std::string out;
+    for (wchar_t c : text) {
+        if (c >= 0x80 && c <= 0xFF)
+            out.push_back(static_cast<char>(c));
+        else
+            AppendLogText(out, std::wstring_view(&c, 1));
+    }
+    return out;
+}
+
+} // namespace
+
+std::wstring RedecodeAsCodePage932(std::wstring_view text) {
+    std::string in = BytesFromNarrow(text);
+    const iconv_t converter = iconv_open("UTF-8", "CP932");
+    if (converter == reinterpret_cast<iconv_t>(-1))
+        return std::wstring(text);
+    // Every code page 932 character takes at most three bytes of UTF-8.
+    std::string out(in.size() * 3, '\0');
+    char* inPointer = in.data();
+    std::size_t inLeft = in.size();
+    char* outPointer = out.data();
+    std::size_t outLeft = out.size();
+    const std::size_t result = iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft);
+    iconv_close(converter);
+    if (result == static_cast<std::size_t>(-1))
+        return std::wstring(text);
+    out.resize(out.size() - outLeft);
+    return FromNarrow(out);
 }
 
 } // namespace qxplat

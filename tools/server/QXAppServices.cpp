@@ -76,7 +76,7 @@ SQXReply CQXAppServices::DoApplicationInfo(const CQXForm& form, const SQXSession
         return Unknown(EQXRefusal::UnknownApplication, form);
     const SQXVersionSettings s = m_releases.Settings(application, version);
     const std::int64_t daysLeft = m_users.DaysBeforePasswordChange(session.user);
-    m_sessions.Remember(session.id, application, version);
+    m_sessions.Remember(session, application, version);
 
     CQXReplyTable table;
     table.AddColumn("Update", CQXReplyTable::kFlag);
@@ -129,7 +129,7 @@ SQXReply CQXAppServices::DoPrimary(const CQXForm& form, const SQXSession& sessio
     const std::string version = form.Get("versionname");
     if (!Allowed(application, version, session.user))
         return Unknown(EQXRefusal::UnknownApplication, form);
-    m_sessions.Remember(session.id, application, version);
+    m_sessions.Remember(session, application, version);
     const SQXVersionSettings s = m_releases.Settings(application, version);
     CQXReplyTable table;
     table.AddColumn("PrimaryName", CQXReplyTable::kText);
@@ -145,7 +145,7 @@ SQXReply CQXAppServices::DoChecksums(const CQXForm& form, const SQXSession& sess
     const std::string version = form.Get("version");
     if (!Allowed(application, version, session.user))
         return Unknown(EQXRefusal::UnknownApplication, form);
-    m_sessions.Remember(session.id, application, version);
+    m_sessions.Remember(session, application, version);
     CQXReplyTable table;
     table.AddColumn("FileName", CQXReplyTable::kText);
     table.AddColumn("FilePath", CQXReplyTable::kText);
@@ -177,7 +177,7 @@ SQXReply CQXAppServices::DoFile(const CQXForm& form, const SQXSession& session) 
     const auto file = m_releases.File(application, version, form.Get("filename"));
     if (!file)
         return Unknown(EQXRefusal::UnknownFile, form);
-    m_sessions.Remember(session.id, application, version);
+    m_sessions.Remember(session, application, version);
     SQXReply reply;
     reply.contentType = "application/octet-stream";
     reply.file = *file;

@@ -18,7 +18,7 @@ CREATE TABLE IF NOT EXISTS users (
 );
 CREATE TABLE IF NOT EXISTS sessions (
     id TEXT PRIMARY KEY,
-    user TEXT NOT NULL,
+    user TEXT NOT NULL COLLATE NOCASE,
     expires INTEGER NOT NULL,
     application TEXT NOT NULL DEFAULT '',
     version TEXT NOT NULL DEFAULT ''

@@ -171,6 +171,8 @@ std::vector<SQXFileRow> CQXReleaseStore::Files(const std::string& application,
     std::sort(files.begin(), files.end());
     for (const auto& file : files) {
         const fs::path relative = file.lexically_relative(folder);
+        if (!File(application, version, relative.generic_string()))
+            continue; // a link that leads out of the version is neither listed nor served
         SQXFileRow row;
         row.name = relative.filename().string();
         row.path = relative.parent_path().generic_string();

@@ -11,6 +11,7 @@
 #include <iostream>
 #include <memory>
 #include <pthread.h>
+#include <sys/socket.h>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -18,6 +19,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kWorkerThreads = 64;
+constexpr std::size_t kMaxBody = 64 * 1024;
 
 struct Listen {
     std::string host = "127.0.0.1";
@@ -112,6 +114,15 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     auto server = MakeServer(args.Get("tls-cert"), args.Get("tls-key"));
     server->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
     server->set_keep_alive_max_count(1000);
+    // Form bodies are a few hundred bytes; a larger one is refused (413) before it is read.
+    server->set_payload_max_length(kMaxBody);
+    // Headers and body go out in separate writes: without this, delayed ACKs add 40 ms.
+    server->set_tcp_nodelay(true);
+    // The library's default, SO_REUSEPORT, would let a second server share a busy port.
+    server->set_socket_options([](int socket) {
+        const int yes = 1;
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     router.Attach(*server);
     int port = listen.port;
     errno = 0;

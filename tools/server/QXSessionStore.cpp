@@ -25,26 +25,31 @@ std::optional<SQXSession> CQXSessionStore::Use(const std::string& id) {
         return std::nullopt;
     const std::int64_t now = m_clock.Now();
     auto lock = m_db.Lock();
-    CQXStatement select(m_db.Handle(), "SELECT user, application, version FROM sessions "
-                                       "WHERE id = ? AND expires > ?");
+    CQXStatement select(m_db.Handle(), "SELECT user, application, version, expires "
+                                       "FROM sessions WHERE id = ? AND expires > ?");
     select.Bind(1, id).Bind(2, now);
     if (!select.Step())
         return std::nullopt;
     SQXSession session{id, select.Text(0), select.Text(1), select.Text(2)};
-    CQXStatement(m_db.Handle(), "UPDATE sessions SET expires = ? WHERE id = ?")
-        .Bind(1, now + m_lifetime)
-        .Bind(2, id)
-        .Step();
+    // Busy sessions are used many times a second: write only when the expiry moves.
+    if (select.Integer(3) != now + m_lifetime) {
+        CQXStatement(m_db.Handle(), "UPDATE sessions SET expires = ? WHERE id = ?")
+            .Bind(1, now + m_lifetime)
+            .Bind(2, id)
+            .Step();
+    }
     return session;
 }
 
-void CQXSessionStore::Remember(const std::string& id, const std::string& application,
+void CQXSessionStore::Remember(const SQXSession& session, const std::string& application,
                                const std::string& version) {
+    if (session.application == application && session.version == version)
+        return;
     auto lock = m_db.Lock();
     CQXStatement(m_db.Handle(), "UPDATE sessions SET application = ?, version = ? WHERE id = ?")
         .Bind(1, application)
         .Bind(2, version)
-        .Bind(3, id)
+        .Bind(3, session.id)
         .Step();
 }
 

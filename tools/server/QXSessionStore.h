@@ -34,7 +34,8 @@ public:
     std::string Open(const std::string& user);
     // The live session with this id, its lifetime renewed; nothing when unknown or expired.
     std::optional<SQXSession> Use(const std::string& id);
-    void Remember(const std::string& id, const std::string& application,
+    // Stores the application and version the session works on (written only when new).
+    void Remember(const SQXSession& session, const std::string& application,
                   const std::string& version);
     // Ends the session; false when it was not live.
     bool Close(const std::string& id);

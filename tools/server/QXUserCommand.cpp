@@ -3,7 +3,7 @@
 #include "QXArguments.h"
 #include "QXClock.h"
 #include "QXDatabase.h"
-#include "QXIniFile.h"
+#include "QXPasswordHash.h"
 #include "QXSessionStore.h"
 #include "QXUserStore.h"
 
@@ -94,9 +94,10 @@ int CQXUserCommand::RunUser(const std::vector<std::string>& words) {
         if (user.tokenState != EQXTokenState::None && user.kind != EQXUserKind::Token)
             throw CQXUsageError("--new-pin and --next-passcode are for --token users");
         user.passwordChanged = args.Has("expired") ? 0 : clock.Now();
-        // Single sign-on users have no secret of their own: a random one can never match.
+        // Single sign-on users never log in with a password (P3Login refuses them); their
+        // stored secret is random.
         const std::string secret = user.kind == EQXUserKind::Sso
-                                       ? std::to_string(clock.Now()) + name + "\x01"
+                                       ? CQXPasswordHash::RandomHex(16)
                                        : Secret(args.Get("password"), "password");
         if (!users.Add(user, secret, args.Get("next-passcode"))) {
             std::cerr << "qxserver: user " << name << " already exists\n";

@@ -1,0 +1,234 @@
+#include "server/ServerFixture.h"
+
+#include <set>
+#include <thread>
+
+namespace {
+
+constexpr long long kDay = 86400;
+
+const char* const kNoSession =
+    "Code=-10\nDescription=Your session has expired. Please log in again.\n";
+
+std::string LoginBody(const std::string& user, const std::string& password,
+                      const std::string& lang = "en") {
+    return "password=" + password + "&user=" + user + "&lang=" + lang;
+}
+
+std::string ChangeBody(const std::string& user, const std::string& oldPassword,
+                       const std::string& password, const std::string& confirm) {
+    return "password=" + password + "&confirmpassword=" + confirm + "&oldpassword=" + oldPassword +
+           "&user=" + user + "&out=qx&lang=en";
+}
+
+// A refusal of a credential service: status 200, no cookie, the exact text.
+void ExpectRefusal(const httplib::Result& result, const std::string& body) {
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 200);
+    EXPECT_FALSE(result->has_header("Set-Cookie"));
+    EXPECT_EQ(result->body, body);
+}
+
+} // namespace
+
+using LoginTest = ServerFixture;
+
+TEST_F(LoginTest, RefusesWrongCredentialsWithTheSameTextInTheRequestedLanguage) {
+    const std::string english = "Code=-1\nDescription=Wrong user name or password.\n";
+    ExpectRefusal(Post("P3Login", LoginBody("demo", "wrong")), english);
+    ExpectRefusal(Post("P3Login", LoginBody("nobody", "demo")), english);
+    ExpectRefusal(Post("P3Login", LoginBody("demo", "")), english);
+    ExpectRefusal(Post("P3Login", LoginBody("demo", "wrong", "fr")),
+                  "Code=-1\nDescription=Nom d'utilisateur ou mot de passe incorrect.\n");
+
+    Advance(91 * kDay);
+    ExpectRefusal(Post("P3Login", LoginBody("demo", "demo", "fr")),
+                  "Code=-1207\nDescription=Votre mot de passe a expir\xe9.\n");
+    const auto japanese = Post("P3Login", LoginBody("demo", "demo", "ja"));
+    ExpectRefusal(japanese, "Code=-1207\nDescription=\x83\x70\x83\x58\x83\x8f\x81\x5b\x83\x68"
+                            "\x82\xcc\x97\x4c\x8c\xf8\x8a\xfa\x8c\xc0\x82\xaa\x90\xd8\x82\xea"
+                            "\x82\xdc\x82\xb5\x82\xbd\x81\x42\n");
+    EXPECT_EQ(japanese->get_header_value("Content-Type"), "text/plain; charset=Shift_JIS");
+}
+
+TEST_F(LoginTest, SessionCookieIsScopedToTheBasePathAndNewForEachLogin) {
+    const auto result = Post("P3Login", LoginBody("demo", "demo"));
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 200);
+    EXPECT_EQ(CookieAttribute(result, "Path"), "/qx");
+    EXPECT_NE(result->get_header_value("Set-Cookie").find("HttpOnly"), std::string::npos);
+    const std::string first = SessionCookie(result);
+    EXPECT_EQ(first.find_first_not_of("0123456789abcdef"), std::string::npos);
+    EXPECT_EQ(first.size(), 32u);
+    EXPECT_NE(Login("demo", "demo"), first);
+    EXPECT_EQ(Post("GetAppInf", "sessionid=" + first)->status, 200);
+}
+
+TEST_F(LoginTest, ExpiredPasswordIsChangedThroughChangePasswordWhichOpensASession) {
+    Advance(91 * kDay);
+    ExpectRefusal(Post("P3Login", LoginBody("demo", "demo")),
+                  "Code=-1207\nDescription=Your password has expired.\n");
+
+    const std::string refused = "Code=-3\nDescription=The new password was refused.\n";
+    ExpectRefusal(Post("ChangePassword", ChangeBody("demo", "demo", "new1", "new2")), refused);
+    ExpectRefusal(Post("ChangePassword", ChangeBody("demo", "demo", "demo", "demo")), refused);
+    ExpectRefusal(Post("ChangePassword", ChangeBody("demo", "demo", "", "")), refused);
+    ExpectRefusal(Post("ChangePassword", ChangeBody("demo", "bad", "new1", "new1")),
+                  "Code=-1\nDescription=Wrong user name or password.\n");
+
+    const auto changed = Post("ChangePassword", ChangeBody("demo", "demo", "new1", "new1"));
+    ASSERT_EQ(changed->status, 200);
+    EXPECT_EQ(CookieAttribute(changed, "Path"), "/qx");
+    const std::string session = SessionCookie(changed);
+    ASSERT_EQ(session.size(), 32u);
+    EXPECT_EQ(Post("GetAppInf", "sessionid=" + session)->status, 200);
+    ExpectRefusal(Post("P3Login", LoginBody("demo", "demo")),
+                  "Code=-1\nDescription=Wrong user name or password.\n");
+    EXPECT_NE(Login("demo", "new1"), session);
+}
+
+TEST_F(LoginTest, ApplicationInfoCountsTheDaysLeftBeforeThePasswordMustChange) {
+    const auto daysColumns = [this] {
+        const std::string body = Post("GetAppInf", "sessionid=" + Login("demo", "demo"))->body;
+        const auto row = body.find("TBLDATBEGIN_99\r\n");
+        const auto end = body.find("\r\n", row + 16);
+        const std::string values = body.substr(row + 16, end - row - 16);
+        // The two integers before the last column, WarningForceUpdate.
+        const auto last = values.rfind('\t');
+        const auto warning = values.rfind('\t', last - 1);
+        const auto days = values.rfind('\t', warning - 1);
+        return values.substr(days + 1, last - days - 1);
+    };
+    EXPECT_EQ(daysColumns(), "90\t14");
+    Advance(80 * kDay);
+    EXPECT_EQ(daysColumns(), "10\t14");
+
+    ASSERT_EQ(Admin({"user", "passwd", "demo", "--password", "reset", "--expired"}).exitCode, 0);
+    ExpectRefusal(Post("P3Login", LoginBody("demo", "reset")),
+                  "Code=-1207\nDescription=Your password has expired.\n");
+}
+
+TEST_F(LoginTest, TokenUserSetsANewPinWhenAsked) {
+    ASSERT_EQ(Admin({"user", "add", "tok", "--token", "--password", "1234", "--new-pin"}).exitCode,
+              0);
+    ExpectRefusal(Post("P3Login", LoginBody("tok", "1234")),
+                  "Code=-205\nDescription=A new PIN is required.\n");
+    ExpectRefusal(Post("P3Login", LoginBody("tok", "5678") + "&oldPasscode=9999"),
+                  "Code=-1\nDescription=Wrong user name or password.\n");
+    const auto accepted = Post("P3Login", LoginBody("tok", "5678") + "&oldPasscode=1234");
+    EXPECT_EQ(SessionCookie(accepted).size(), 32u);
+    Login("tok", "5678");
+    ExpectRefusal(Post("P3Login", LoginBody("tok", "1234")),
+                  "Code=-1\nDescription=Wrong user name or password.\n");
+}
+
+TEST_F(LoginTest, TokenUserGivesTheNextPasscodeWhenAsked) {
+    ASSERT_EQ(
+        Admin({"user", "add", "tok", "--token", "--password", "1111", "--next-passcode", "2222"})
+            .exitCode,
+        0);
+    ExpectRefusal(Post("P3Login", LoginBody("tok", "1111")),
+                  "Code=-202\nDescription=The next passcode is required.\n");
+    ExpectRefusal(Post("P3Login", LoginBody("tok", "3333") + "&oldPasscode=1111"),
+                  "Code=-1\nDescription=Wrong user name or password.\n");
+    const auto accepted = Post("P3Login", LoginBody("tok", "2222") + "&oldPasscode=1111");
+    EXPECT_EQ(SessionCookie(accepted).size(), 32u);
+    Login("tok", "1111");
+}
+
+TEST_F(LoginTest, SingleSignOnAcceptsTheNameAloneOnlyForMarkedUsers) {
+    const auto accepted = Post("P3SSO", "password=&user=sso&lang=en");
+    EXPECT_EQ(accepted->status, 200);
+    EXPECT_EQ(CookieAttribute(accepted, "Path"), "/qx");
+    EXPECT_EQ(Post("GetAppInf", "sessionid=" + SessionCookie(accepted))->status, 200);
+
+    ExpectRefusal(Post("P3SSO", "password=&user=demo&lang=en"),
+                  "Code=-2\nDescription=Single sign-on is not allowed for this user.\n");
+    ExpectRefusal(Post("P3Login", LoginBody("sso", "")),
+                  "Code=-1\nDescription=Wrong user name or password.\n");
+}
+
+TEST_F(LoginTest, SessionLivesWhileUsedAndEndsAfterItsLifetimeOrLogout) {
+    Start({"--session-lifetime-seconds", "100"});
+    const std::string session = Login("demo", "demo");
+    const std::string body = "sessionid=" + session + "&lang=en";
+    Advance(90);
+    EXPECT_EQ(Post("ExtendSession", body)->status, 200);
+    Advance(90);
+    EXPECT_EQ(Post("GetAppInf", "sessionid=" + session)->status, 200);
+    Advance(101);
+    const auto expired = Post("ExtendSession", body);
+    EXPECT_EQ(expired->status, 403);
+    EXPECT_EQ(expired->body, kNoSession);
+    EXPECT_EQ(Post("GetAppInf", "sessionid=" + session)->status, 403);
+
+    const std::string other = "sessionid=" + Login("demo", "demo") + "&lang=en";
+    EXPECT_EQ(Post("Logout", other)->status, 200);
+    EXPECT_EQ(Post("ExtendSession", other)->status, 403);
+    EXPECT_EQ(Post("Logout", other)->status, 403);
+}
+
+TEST_F(LoginTest, UsersSessionsAndReportsSurviveARestart) {
+    const auto changed = Post("ChangePassword", ChangeBody("demo", "demo", "kept", "kept"));
+    const std::string session = SessionCookie(changed);
+    ASSERT_EQ(
+        Post("GetAppChecksum", "sessionid=" + session + "&application=Demo&version=2.0")->status,
+        200);
+    ASSERT_EQ(Post("AppUpdateDone", "sessionid=" + session + "&lang=en")->status, 200);
+
+    Start();
+    EXPECT_EQ(Post("ExtendSession", "sessionid=" + session)->status, 200);
+    Login("demo", "kept");
+    const auto reports = Admin({"reports"});
+    EXPECT_EQ(reports.exitCode, 0);
+    EXPECT_NE(reports.out.find("\tdemo\tDemo\t2.0\n"), std::string::npos) << reports.out;
+}
+
+TEST_F(LoginTest, ManyClientsLogInAndDownloadAtOnce) {
+    constexpr int kThreads = 8;
+    std::vector<std::string> sessions(kThreads);
+    std::vector<int> goodFiles(kThreads, 0);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+        threads.emplace_back([this, i, &sessions, &goodFiles] {
+            httplib::Client client(Server().Host(), Server().Port());
+            const auto login = client.Post("/qx/P3Login", LoginBody("demo", "demo"),
+                                           "application/x-www-form-urlencoded");
+            if (!login)
+                return;
+            sessions[i] = SessionCookie(login);
+            for (int n = 0; n < 10; ++n) {
+                const auto file = client.Post(
+                    "/qx/GetAppFile",
+                    "sessionid=" + sessions[i] +
+                        "&application=Demo&version=2.0&filename=bin/plugins/chart.dll&lang=en",
+                    "application/x-www-form-urlencoded");
+                goodFiles[i] += file && file->status == 200 && file->body == "chart plugin\n";
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(std::set<std::string>(sessions.begin(), sessions.end()).size(),
+              static_cast<std::size_t>(kThreads));
+    for (int i = 0; i < kThreads; ++i)
+        EXPECT_EQ(goodFiles[i], 10) << "client " << i;
+}
+
+TEST_F(LoginTest, AdministrationCommandsManageUsers) {
+    EXPECT_EQ(Admin({"user", "add", "demo", "--password", "x"}).exitCode, 1);
+    EXPECT_EQ(Admin({"user", "add", "piped"}, "from-stdin\n").exitCode, 0);
+    Login("piped", "from-stdin");
+    // User names compare without regard to case, for the sessions too.
+    const std::string session = Login("DEMO", "demo");
+
+    const auto list = Admin({"user", "list"});
+    EXPECT_EQ(list.exitCode, 0);
+    EXPECT_NE(list.out.find("demo\tpassword\t-\t"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("sso\tsso\t-\t"), std::string::npos) << list.out;
+
+    EXPECT_EQ(Admin({"user", "del", "demo"}).exitCode, 0);
+    EXPECT_EQ(Admin({"user", "del", "demo"}).exitCode, 1);
+    EXPECT_EQ(Post("GetAppInf", "sessionid=" + session)->status, 403);
+    EXPECT_EQ(Admin({"user", "frobnicate", "x"}).exitCode, 2);
+}

@@ -1,0 +1,79 @@
+#include "server/ServerFixture.h"
+
+namespace fs = std::filesystem;
+
+void ServerFixture::SetUp() {
+    fs::copy(QX_SITE_DIR, Site(), fs::copy_options::recursive);
+    fs::remove(Site() / "qxserver.db");
+    ASSERT_EQ(Admin({"user", "add", "demo", "--password", "demo"}).exitCode, 0);
+    ASSERT_EQ(Admin({"user", "add", "legacy", "--password", "legacy"}).exitCode, 0);
+    ASSERT_EQ(Admin({"user", "add", "sso", "--sso"}).exitCode, 0);
+    Start();
+}
+
+ProcessResult ServerFixture::Admin(std::vector<std::string> args, const std::string& input) {
+    args.push_back("--db");
+    args.push_back(Database().string());
+    return RunProcess(QX_SERVER_BINARY, args, input);
+}
+
+void ServerFixture::Start(const std::vector<std::string>& extra) {
+    m_server.reset();
+    std::vector<std::string> args = {
+        "--root",      Site().string(), "--db", Database().string(), "--listen",
+        "127.0.0.1:0", "--base-path",   "/qx/", "--test-faults"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    m_server = std::make_unique<ServerProcess>(QX_SERVER_BINARY, args, ErrorLog());
+    ASSERT_EQ(m_server->Url().rfind("http://127.0.0.1:", 0), 0u) << m_server->Url();
+}
+
+httplib::Result ServerFixture::Post(const std::string& service, const std::string& body) {
+    httplib::Client client(m_server->Host(), m_server->Port());
+    auto result =
+        client.Post(("/qx/" + service).c_str(), body, "application/x-www-form-urlencoded");
+    EXPECT_TRUE(result) << service << ": " << httplib::to_string(result.error());
+    return result;
+}
+
+std::string ServerFixture::Login(const std::string& user, const std::string& password) {
+    const auto result = Post("P3Login", "password=" + password + "&user=" + user + "&lang=en");
+    EXPECT_TRUE(result && result->status == 200);
+    const std::string session = result ? SessionCookie(result) : std::string();
+    EXPECT_EQ(session.size(), 32u) << (result ? result->body : "");
+    return session;
+}
+
+void ServerFixture::Advance(long long seconds) {
+    httplib::Client client(m_server->Host(), m_server->Port());
+    const auto result = client.Post("/_clock", "advance=" + std::to_string(seconds),
+                                    "application/x-www-form-urlencoded");
+    ASSERT_TRUE(result && result->status == 200);
+}
+
+void ServerFixture::Fault(const std::string& instruction) {
+    httplib::Client client(m_server->Host(), m_server->Port());
+    const auto result = client.Post("/_faults", instruction, "application/x-www-form-urlencoded");
+    ASSERT_TRUE(result);
+    ASSERT_EQ(result->status, 200) << result->body;
+}
+
+std::string CookieAttribute(const httplib::Result& result, const std::string& name) {
+    const std::string cookie = result->get_header_value("Set-Cookie");
+    const std::string key = name + "=";
+    std::size_t start = 0;
+    while (start < cookie.size()) {
+        std::size_t end = cookie.find(';', start);
+        if (end == std::string::npos)
+            end = cookie.size();
+        std::string piece = cookie.substr(start, end - start);
+        piece.erase(0, piece.find_first_not_of(' '));
+        if (piece.rfind(key, 0) == 0)
+            return piece.substr(key.size());
+        start = end + 1;
+    }
+    return std::string();
+}
+
+std::string SessionCookie(const httplib::Result& result) {
+    return CookieAttribute(result, "SessionId");
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "support/ServerProcess.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+// A copy of the sample site with its own database, demo users, and a real qxserver on
+// 127.0.0.1 (a free port, base path /qx/, test faults on) spoken to over HTTP.
+class ServerFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+
+    std::filesystem::path Site() const { return m_dir.Path() / "site"; }
+    std::filesystem::path Database() const { return m_dir.Path() / "qxserver.db"; }
+    std::filesystem::path ErrorLog() const { return m_dir.Path() / "server.log"; }
+
+    // Runs "qxserver <args...>" (a command other than serve) against the database.
+    ProcessResult Admin(std::vector<std::string> args, const std::string& input = std::string());
+    // (Re)starts the server with the standard arguments plus extra.
+    void Start(const std::vector<std::string>& extra = {});
+    ServerProcess& Server() { return *m_server; }
+
+    // POSTs body to /qx/<service>; fails the test when no answer came.
+    httplib::Result Post(const std::string& service, const std::string& body);
+    // Logs in and returns the session id from the cookie; fails the test on a refusal.
+    std::string Login(const std::string& user, const std::string& password);
+    // Moves the server's clock forward.
+    void Advance(long long seconds);
+    void Fault(const std::string& instruction);
+
+    TempDir m_dir;
+    std::unique_ptr<ServerProcess> m_server;
+};
+
+// The value of the SessionId cookie set by a reply, or empty.
+std::string SessionCookie(const httplib::Result& result);
+// The Set-Cookie header's attribute (e.g. "Path"), or empty.
+std::string CookieAttribute(const httplib::Result& result, const std::string& name);

@@ -182,8 +182,10 @@ void CQXRouter::Write(SQXReply reply, const std::optional<SQXFault>& fault,
     t_user = reply.user;
     response.status = reply.status;
     if (!reply.sessionId.empty()) {
+        // Not HttpOnly: the launcher reads the session id through InternetGetCookie, which
+        // does not return such cookies.
         response.set_header("Set-Cookie", "SessionId=" + reply.sessionId +
-                                              "; Path=" + CookiePath() + "; HttpOnly" +
+                                              "; Path=" + CookiePath() +
                                               (m_options.secure ? "; Secure" : ""));
     }
     const bool cut = fault && fault->kind == SQXFault::Kind::Cut;

@@ -87,9 +87,9 @@ CQXLDownloader::CQXLDownloader(CQXLLog& log, QXLanguageBase languageBase)
 // --- Requests and services --------------------------------------------------------------------
 
 bool CQXLDownloader::Request(const std::wstring& service, const CQXLFormBody& body) {
-    if (m_urlParser == nullptr)
+    if (m_configuration == nullptr)
         return false;
-    CQXUrlServerList& servers = m_urlParser->GetServerList();
+    CQXUrlServerList& servers = m_configuration->GetServerList();
     for (QXUrlServerPtr server = servers.GetCurrentServer(); server;
          server = servers.NextServer()) {
         if (TryServer(*server, service, body)) {
@@ -120,7 +120,7 @@ bool CQXLDownloader::TryServer(const CQXUrlServer& server, const std::wstring& s
         LogStepError(attempt, error);
         return false;
     }
-    const bool lenient = m_urlParser->GetRequestCertificateFlags() != 0;
+    const bool lenient = m_configuration->GetRequestCertificateFlags() != 0;
     std::optional<qxplat::HttpRequest> request =
         connection->OpenRequest(kVerb, attempt.object, secure, secure && lenient, error);
     if (!request) {
@@ -140,16 +140,14 @@ bool CQXLDownloader::TryServer(const CQXUrlServer& server, const std::wstring& s
 // Sends, then lets the dialog step decide: proxy credentials given by the user are read back,
 // kept for every later request and sent again; an accepted certificate problem sends again.
 bool CQXLDownloader::SendUntilAnswered(Attempt& attempt, qxplat::HttpRequest& request) {
-    const bool lenient = m_urlParser->GetSecurityCertificateFlags() != 0;
-    qxplat::HttpPrompt* prompt =
-        m_userInterface == nullptr ? nullptr : m_userInterface->GetHttpPrompt();
+    const bool lenient = m_configuration->GetSecurityCertificateFlags() != 0;
     for (;;) {
         if (lenient)
             request.IgnoreUnknownCa();
         const bool sent = request.Send(attempt.bytes, m_lastError);
         if (!sent)
             LogStepError(attempt, {qxplat::HttpStep::Send, m_lastError});
-        const qxplat::HttpDialogAnswer answer = request.DialogStep(prompt, m_lastError);
+        const qxplat::HttpDialogAnswer answer = request.DialogStep(m_prompt, m_lastError);
         if (answer == qxplat::HttpDialogAnswer::Retry) {
             const CQXUrlServer& server = attempt.server;
             m_log.LogDebug(L" ... WinINet asked for RETRY on %s[%s] \"http%s://%s:%i%s\" on file "
@@ -223,7 +221,7 @@ bool CQXLDownloader::ReadResponseBody(qxplat::HttpRequest& request) {
 bool CQXLDownloader::ExtractSessionId() {
     m_sessionId.clear();
     const QXUrlServerPtr server =
-        m_urlParser == nullptr ? nullptr : m_urlParser->GetServerList().GetCurrentServer();
+        m_configuration == nullptr ? nullptr : m_configuration->GetServerList().GetCurrentServer();
     std::string cookies;
     qxplat::HttpError error;
     if (!server || !qxplat::HttpCookiesForUrl(server->GetUrl(), cookies, error)) {
@@ -269,7 +267,7 @@ bool CQXLDownloader::Login(const std::wstring& user, const std::wstring& passwor
     body.Add(L"password", password).Add(L"user", user).Add(L"lang", LanguageCode());
     if (previousPasscode)
         body.Add(L"oldPasscode", *previousPasscode);
-    const bool sso = m_urlParser != nullptr && m_urlParser->SSO();
+    const bool sso = m_configuration != nullptr && m_configuration->SSO();
     return Request(sso ? L"P3SSO" : L"P3Login", body) && ExtractSessionId();
 }
 
@@ -286,7 +284,8 @@ bool CQXLDownloader::ChangePassword(const std::wstring& user, const std::wstring
 }
 
 bool CQXLDownloader::GetAppInf() {
-    m_applicationName = m_urlParser == nullptr ? std::wstring() : m_urlParser->ApplicationName();
+    m_applicationName =
+        m_configuration == nullptr ? std::wstring() : m_configuration->ApplicationName();
     CQXLFormBody body = SessionBody();
     if (!m_applicationName.empty())
         body.Add(L"application", m_applicationName).Add(L"lang", LanguageCode());

@@ -7,7 +7,6 @@
 #include "config/QXUrlParser.h"
 #include "platform/HttpTransport.h"
 #include "protocol/QXLFormBody.h"
-#include "ui/QXLUserInterface.h"
 #include "ui/QXLanguage.h"
 
 // The HTTP client of the launcher: requests with failover over the server lists, the services,
@@ -32,20 +31,23 @@ public:
     const std::wstring& GetProxyPassword() const { return m_proxyPassword; }
     void SetProxyPassword(const std::wstring& password) { m_proxyPassword = password; }
 
-    // --- Requests and services --------------------------------------------------------------
-
-    // The configuration whose server lists and certificate leniency the requests use; null
-    // (the start) makes every request fail at once. Not owned.
-    void SetUrlParser(CQXUrlParser* urlParser) { m_urlParser = urlParser; }
-    // Who answers the questions of requests; null leaves them to the system. Not owned.
-    void SetUserInterface(IQXLUserInterface* userInterface) { m_userInterface = userInterface; }
-
-    QXLanguageBase GetLanguage() const { return m_languageBase; }
-    void SetLanguage(QXLanguageBase languageBase) { m_languageBase = languageBase; }
+    // --- Shared values
+    // The configuration that gives the server lists and the certificate leniency; null until
+    // the owner sets it. Nothing is sent without one.
+    CQXUrlParser* GetConfiguration() const { return m_configuration; }
+    void SetConfiguration(CQXUrlParser* configuration) { m_configuration = configuration; }
+    // The application and version that the services name.
     const std::wstring& GetApplicationName() const { return m_applicationName; }
     void SetApplicationName(const std::wstring& name) { m_applicationName = name; }
     const std::wstring& GetVersionName() const { return m_versionName; }
     void SetVersionName(const std::wstring& name) { m_versionName = name; }
+    // Answers proxy and certificate questions after a send; null leaves them to the system.
+    void SetPrompt(qxplat::HttpPrompt* prompt) { m_prompt = prompt; }
+
+    // --- Requests and services --------------------------------------------------------------
+
+    QXLanguageBase GetLanguage() const { return m_languageBase; }
+    void SetLanguage(QXLanguageBase languageBase) { m_languageBase = languageBase; }
 
     // The text of the last reply body read.
     const std::wstring& GetResponseBody() const { return m_responseBody; }
@@ -87,6 +89,12 @@ private:
     std::wstring m_proxyUserName;
     std::wstring m_proxyPassword;
 
+    // --- Shared values
+    CQXUrlParser* m_configuration = nullptr;
+    std::wstring m_applicationName;
+    std::wstring m_versionName;
+    qxplat::HttpPrompt* m_prompt = nullptr;
+
     // --- Requests and services --------------------------------------------------------------
     struct Attempt;
     bool TryServer(const CQXUrlServer& server, const std::wstring& service,
@@ -97,10 +105,6 @@ private:
     CQXLFormBody SessionBody() const;
     const wchar_t* LanguageCode() const { return QXLanguageCode(m_languageBase); }
 
-    CQXUrlParser* m_urlParser = nullptr;
-    IQXLUserInterface* m_userInterface = nullptr;
     std::wstring m_responseBody;
-    std::wstring m_applicationName;
-    std::wstring m_versionName;
     unsigned long m_lastError = 0;
 };

@@ -8,7 +8,7 @@
 
 CQXLFileList::CQXLFileList(CQXLLog& log, QXLanguageBase languageBase)
     : m_log(log), m_languageBase(languageBase), m_downloader(log, languageBase) {
-    m_downloader.SetUrlParser(&m_urlParser);
+    m_downloader.SetConfiguration(&m_urlParser);
 }
 
 // --- Session and configuration ----------------------------------------------------------------

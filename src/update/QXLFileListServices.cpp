@@ -31,13 +31,13 @@ int RefusalCode(const std::wstring& body) {
 
 void CQXLFileList::SetUserInterface(IQXLUserInterface* userInterface) {
     m_userInterface = userInterface;
-    m_downloader.SetUserInterface(userInterface);
+    m_downloader.SetPrompt(userInterface == nullptr ? nullptr : userInterface->GetHttpPrompt());
 }
 
 int CQXLFileList::LoginStep(const std::wstring& user, const std::wstring& password,
                             const std::optional<std::wstring>& previousPasscode) {
     m_sessionUserName = user;
-    m_downloader.SetUrlParser(&m_urlParser);
+    m_downloader.SetConfiguration(&m_urlParser);
     if (m_downloader.Login(user, password, previousPasscode))
         return 0;
     return ShowServerError(m_downloader.GetResponseBody());
@@ -46,7 +46,7 @@ int CQXLFileList::LoginStep(const std::wstring& user, const std::wstring& passwo
 int CQXLFileList::ChangePasswordStep(const std::wstring& user, const std::wstring& oldPassword,
                                      const std::wstring& newPassword) {
     const std::wstring previousSession = m_downloader.GetSessionId();
-    m_downloader.SetUrlParser(&m_urlParser);
+    m_downloader.SetConfiguration(&m_urlParser);
     if (m_downloader.ChangePassword(user, oldPassword, newPassword) &&
         m_downloader.GetSessionId() != previousSession)
         return 0;

@@ -89,6 +89,8 @@ CQXLDownloader::CQXLDownloader(CQXLLog& log, QXLanguageBase languageBase)
 bool CQXLDownloader::Request(const std::wstring& service, const CQXLFormBody& body) {
     if (m_configuration == nullptr)
         return false;
+    // A body left by an earlier request must not pass for the answer to this one.
+    m_responseBody.clear();
     CQXUrlServerList& servers = m_configuration->GetServerList();
     for (QXUrlServerPtr server = servers.GetCurrentServer(); server;
          server = servers.NextServer()) {
@@ -107,27 +109,18 @@ bool CQXLDownloader::TryServer(const CQXUrlServer& server, const std::wstring& s
     Attempt attempt{server, server.GetPath() + service, body, qxplat::ToNarrow(body.Text())};
     qxplat::HttpError error;
     std::optional<qxplat::HttpSession> session = qxplat::HttpSession::Open(kAgent, error);
-    if (!session) {
-        m_lastError = error.code;
-        LogStepError(attempt, error);
-        return false;
-    }
+    if (!session)
+        return FailStep(attempt, error);
     const bool secure = server.IsSecure() != 0;
     std::optional<qxplat::HttpConnection> connection = session->Connect(
         server.GetHost(), static_cast<unsigned short>(server.GetPort()), secure, error);
-    if (!connection) {
-        m_lastError = error.code;
-        LogStepError(attempt, error);
-        return false;
-    }
+    if (!connection)
+        return FailStep(attempt, error);
     const bool lenient = m_configuration->GetRequestCertificateFlags() != 0;
     std::optional<qxplat::HttpRequest> request =
         connection->OpenRequest(kVerb, attempt.object, secure, secure && lenient, error);
-    if (!request) {
-        m_lastError = error.code;
-        LogStepError(attempt, error);
-        return false;
-    }
+    if (!request)
+        return FailStep(attempt, error);
     request->SetTimeouts(kTimeoutMs, kTimeoutMs);
     if (!m_proxyUserName.empty())
         request->SetProxyUserName(m_proxyUserName);
@@ -165,6 +158,12 @@ bool CQXLDownloader::SendUntilAnswered(Attempt& attempt, qxplat::HttpRequest& re
             continue;
         return sent;
     }
+}
+
+bool CQXLDownloader::FailStep(const Attempt& attempt, const qxplat::HttpError& error) {
+    m_lastError = error.code;
+    LogStepError(attempt, error);
+    return false;
 }
 
 void CQXLDownloader::LogStepError(const Attempt& attempt, const qxplat::HttpError& error) {

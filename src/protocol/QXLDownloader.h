@@ -49,7 +49,7 @@ public:
     QXLanguageBase GetLanguage() const { return m_languageBase; }
     void SetLanguage(QXLanguageBase languageBase) { m_languageBase = languageBase; }
 
-    // The text of the last reply body read.
+    // The text of the reply body of the last request; empty when no server answered it.
     const std::wstring& GetResponseBody() const { return m_responseBody; }
     // The system's error code right after the last send, also after a successful one.
     unsigned long GetLastErrorCode() const { return m_lastError; }
@@ -100,6 +100,8 @@ private:
     bool TryServer(const CQXUrlServer& server, const std::wstring& service,
                    const CQXLFormBody& body);
     bool SendUntilAnswered(Attempt& attempt, qxplat::HttpRequest& request);
+    // Stores the failed step's error as the last error and logs it; false.
+    bool FailStep(const Attempt& attempt, const qxplat::HttpError& error);
     void LogStepError(const Attempt& attempt, const qxplat::HttpError& error);
     // The body every session-bound service starts with.
     CQXLFormBody SessionBody() const;

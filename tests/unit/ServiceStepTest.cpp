@@ -74,6 +74,17 @@ TEST_F(ServiceStepTest, PasswordChangeReturningTheSameSessionIsRefused) {
     ExpectOneBox(install, L"Unknown error (2)", kQXEnglishBase);
 }
 
+TEST_F(ServiceStepTest, LoginThatReachesNoServerIsAnUnknownErrorNotTheEarlierRefusal) {
+    Installation install({site.server});
+    EXPECT_EQ(install.List().LoginStep(L"demo", L"wrong", std::nullopt), -1);
+    ASSERT_TRUE(InjectFault(site.server, "service=P3Login&status=500"));
+    EXPECT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt), -9999);
+    const auto boxes = install.Ui().MessageBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, L"Unknown error (2)");
+    EXPECT_TRUE(install.Log().Contains("Unknown error : empty response body"));
+}
+
 TEST_F(ServiceStepTest, RefusalBodiesWithoutDescriptionOrCode) {
     Installation install({site.server});
     CQXLFileList& list = install.List();

@@ -62,6 +62,20 @@ TEST_F(LoginTest, SessionCookieIsScopedToTheBasePathAndNewForEachLogin) {
     EXPECT_EQ(first.size(), 32u);
     EXPECT_NE(Login("demo", "demo"), first);
     EXPECT_EQ(Post("GetAppInf", "sessionid=" + first)->status, 200);
+
+    // A real cookie engine (curl's, as the Linux launcher uses) hands the cookie back for the
+    // configured server URL, and not for a path beside it.
+    const std::string jar = (m_dir.Path() / "cookies").string();
+    const auto login =
+        RunProcess("/usr/bin/curl",
+                   {"-s", "-c", jar, "-d", "password=demo&user=demo", Server().Url() + "P3Login"});
+    ASSERT_EQ(login.exitCode, 0) << login.err;
+    const auto sent = [&](const std::string& url) {
+        return RunProcess("/usr/bin/curl", {"-s", "-v", "-o", "/dev/null", "-b", jar, url}).err;
+    };
+    EXPECT_NE(sent(Server().Url()).find("Cookie: SessionId="), std::string::npos);
+    const std::string root = Server().Url().substr(0, Server().Url().size() - 3);
+    EXPECT_EQ(sent(root + "qxother/").find("Cookie: SessionId="), std::string::npos);
 }
 
 TEST_F(LoginTest, ExpiredPasswordIsChangedThroughChangePasswordWhichOpensASession) {

@@ -49,6 +49,14 @@ TEST_F(LoginTest, RefusesWrongCredentialsWithTheSameTextInTheRequestedLanguage) 
                             "\x82\xcc\x97\x4c\x8c\xf8\x8a\xfa\x8c\xc0\x82\xaa\x90\xd8\x82\xea"
                             "\x82\xdc\x82\xb5\x82\xbd\x81\x42\n");
     EXPECT_EQ(japanese->get_header_value("Content-Type"), "text/plain; charset=Shift_JIS");
+
+    // For launchers that read replies as UTF-8.
+    Start({"--utf8-texts"});
+    Advance(91 * kDay);
+    ExpectRefusal(Post("P3Login", LoginBody("demo", "demo", "fr")),
+                  "Code=-1207\nDescription=Votre mot de passe a expiré.\n");
+    ExpectRefusal(Post("P3Login", LoginBody("demo", "demo", "ja")),
+                  "Code=-1207\nDescription=パスワードの有効期限が切れました。\n");
 }
 
 TEST_F(LoginTest, SessionCookieIsScopedToTheBasePathAndNewForEachLogin) {

@@ -180,6 +180,8 @@ std::string CQXRouter::CookiePath() const {
 void CQXRouter::Write(SQXReply reply, const std::optional<SQXFault>& fault,
                       httplib::Response& response) {
     t_user = reply.user;
+    if (!reply.textLanguage.empty() && !m_options.utf8Texts)
+        CQXRefusal::ToWindowsCodePage(reply);
     response.status = reply.status;
     if (!reply.sessionId.empty()) {
         response.set_header("Set-Cookie", "SessionId=" + reply.sessionId +

@@ -19,6 +19,8 @@ public:
         std::string basePath = "/";
         bool secure = false;
         bool testFaults = false;
+        // Refusal texts in UTF-8 (for Linux launchers) instead of the Windows code pages.
+        bool utf8Texts = false;
     };
 
     CQXRouter(const Options& options, CQXLoginServices& login, CQXAppServices& apps,

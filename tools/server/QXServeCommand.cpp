@@ -77,7 +77,7 @@ void StopOnSignal(httplib::Server& server, const sigset_t& signals) {
 
 int CQXServeCommand::Run(const std::vector<std::string>& words) {
     const CQXArguments args(
-        words, {"test-faults"},
+        words, {"test-faults", "utf8-texts"},
         {"root", "listen", "base-path", "tls-cert", "tls-key", "db", "session-lifetime-seconds"});
     if (!args.Has("root"))
         throw CQXUsageError("serve needs --root DIR");
@@ -89,6 +89,7 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     options.basePath = CheckBasePath(args.Get("base-path", "/"));
     options.secure = args.Has("tls-cert");
     options.testFaults = args.Has("test-faults");
+    options.utf8Texts = args.Has("utf8-texts");
     const long long lifetime = args.GetNumber("session-lifetime-seconds", 1800);
     if (lifetime <= 0)
         throw CQXUsageError("--session-lifetime-seconds must be positive");

@@ -32,6 +32,9 @@ Listen ParseListen(const std::string& text) {
     if (colon == std::string::npos || colon == 0)
         throw CQXUsageError("--listen needs HOST:PORT, not '" + text + "'");
     listen.host = text.substr(0, colon);
+    // "[::1]:8080": the brackets belong to the URL, not to the address.
+    if (listen.host.size() > 2 && listen.host.front() == '[' && listen.host.back() == ']')
+        listen.host = listen.host.substr(1, listen.host.size() - 2);
     try {
         std::size_t used = 0;
         listen.port = std::stoi(text.substr(colon + 1), &used);
@@ -134,8 +137,10 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
         throw std::runtime_error("cannot listen on " + listen.host + ":" +
                                  std::to_string(listen.port) + ": " + reason);
     }
-    std::cout << (options.secure ? "https://" : "http://") << listen.host << ':' << port
-              << options.basePath << std::endl;
+    const bool ipv6 = listen.host.find(':') != std::string::npos;
+    std::cout << (options.secure ? "https://" : "http://")
+              << (ipv6 ? "[" + listen.host + "]" : listen.host) << ':' << port << options.basePath
+              << std::endl;
 
     std::thread waiter(StopOnSignal, std::ref(*server), signals);
     const bool clean = server->listen_after_bind();

@@ -75,15 +75,19 @@ std::string CQXRefusal::Description(EQXRefusal code, const std::string& lang) {
 SQXReply CQXRefusal::Make(int status, EQXRefusal code, const std::string& lang) {
     SQXReply reply;
     reply.status = status;
-    std::string description = Description(code, lang);
-    if (lang == "ja") {
-        description = ToCodePage(description, "CP932");
+    reply.textLanguage = lang.empty() ? std::string("en") : lang;
+    reply.contentType = "text/plain; charset=UTF-8";
+    reply.body = "Code=" + std::to_string(static_cast<int>(code)) +
+                 "\nDescription=" + Description(code, lang) + "\n";
+    return reply;
+}
+
+void CQXRefusal::ToWindowsCodePage(SQXReply& reply) {
+    if (reply.textLanguage == "ja") {
+        reply.body = ToCodePage(reply.body, "CP932");
         reply.contentType = "text/plain; charset=Shift_JIS";
     } else {
-        description = ToCodePage(description, "CP1252");
+        reply.body = ToCodePage(reply.body, "CP1252");
         reply.contentType = "text/plain; charset=windows-1252";
     }
-    reply.body =
-        "Code=" + std::to_string(static_cast<int>(code)) + "\nDescription=" + description + "\n";
-    return reply;
 }

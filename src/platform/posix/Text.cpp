@@ -1,6 +1,6 @@
 #include "platform/Text.h"
 
-#include <iconv.h>
+#include "Iconv.h"
 
 namespace qxplat {
 
@@ -102,22 +102,8 @@ std::string BytesFromNarrow(std::wstring_view text) {
 } // namespace
 
 std::wstring RedecodeAsCodePage932(std::wstring_view text) {
-    std::string in = BytesFromNarrow(text);
-    const iconv_t converter = iconv_open("UTF-8", "CP932");
-    if (converter == reinterpret_cast<iconv_t>(-1))
-        return std::wstring(text);
-    // Every code page 932 character takes at most three bytes of UTF-8.
-    std::string out(in.size() * 3, '\0');
-    char* inPointer = in.data();
-    std::size_t inLeft = in.size();
-    char* outPointer = out.data();
-    std::size_t outLeft = out.size();
-    const std::size_t result = iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft);
-    iconv_close(converter);
-    if (result == static_cast<std::size_t>(-1))
-        return std::wstring(text);
-    out.resize(out.size() - outLeft);
-    return FromNarrow(out);
+    const auto decoded = ConvertCharset(BytesFromNarrow(text), "UTF-8", "CP932");
+    return decoded ? FromNarrow(*decoded) : std::wstring(text);
 }
 
 } // namespace qxplat

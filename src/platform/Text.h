@@ -24,3 +24,12 @@ std::string ToNarrow(std::wstring_view text);
 std::wstring FromNarrow(std::string_view bytes);
 
 } // namespace qxplat
+
+namespace qxplat {
+
+// A text that came in as the platform's 8-bit text (FromNarrow) but was written in Windows
+// code page 932 (Japanese): turned back into its bytes and read again as code page 932.
+// Characters that the bytes cannot give are left as they came.
+std::wstring RedecodeAsCodePage932(std::wstring_view text);
+
+} // namespace qxplat

@@ -1,4 +1,326 @@
 #include "protocol/QXLDownloader.h"
 
+#include <cwctype>
+
+#include "platform/Text.h"
+
+namespace {
+
+const wchar_t kAgent[] = L"QXLauncher";
+const wchar_t kVerb[] = L"POST";
+const wchar_t kSourceFile[] = L".\\QXLDownloader";
+constexpr unsigned long kTimeoutMs = 30000;
+constexpr std::size_t kBodyPiece = 1024;
+const wchar_t kBodyFrame[] = L"**************************************\n";
+
+// The error line of each failing step, with the number that names its place.
+struct StepLine {
+    const wchar_t* format;
+    int number;
+};
+
+StepLine LineFor(qxplat::HttpStep step) {
+    switch (step) {
+    case qxplat::HttpStep::OpenSession:
+    case qxplat::HttpStep::WatchBytes:
+        return {L" ... Failed InternetOpen %s[%s] \"http%s://%s:%i%s\" with last error %i on "
+                L"file %s, line %i",
+                605};
+    case qxplat::HttpStep::Connect:
+        return {L" ... Failed InternetConnect %s[%s] \"http%s://%s:%i%s\" with last error %i on "
+                L"file %s, line %i",
+                635};
+    case qxplat::HttpStep::OpenRequest:
+        return {L" ... Failed HttpOpenRequest %s[%s] \"http%s://%s:%i%s\" with last error %i on "
+                L"file %s, line %i",
+                668};
+    case qxplat::HttpStep::ReadProxyUserName:
+        return {L" ... Failed to retrieve INTERNET_OPTION_PROXY_USERNAME on %s[%s] "
+                L"\"http%s://%s:%i%s\" with last error %i on file %s, line %i",
+                761};
+    case qxplat::HttpStep::ReadProxyPassword:
+        return {L" ... Failed to retrieve INTERNET_OPTION_PROXY_PASSWORD on %s[%s] "
+                L"\"http%s://%s:%i%s\" with last error %i on file %s, line %i",
+                780};
+    default:
+        return {L" ... Failed HttpSendRequest %s[%s] \"http%s://%s:%i%s\" with last error %i on "
+                L"file %s, line %i",
+                719};
+    }
+}
+
+// The leading decimal number of text, 0 without one.
+long long LeadingNumber(const std::wstring& text) {
+    long long value = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9')
+            break;
+        value = value * 10 + (c - L'0');
+    }
+    return value;
+}
+
+bool StartsWithSessionId(std::wstring_view piece) {
+    static constexpr std::wstring_view kName = L"SessionId=";
+    if (piece.size() < kName.size())
+        return false;
+    for (std::size_t i = 0; i < kName.size(); ++i) {
+        if (std::towlower(piece[i]) != std::towlower(kName[i]))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+// What one attempt on one server sends, for its error lines.
+struct CQXLDownloader::Attempt {
+    const CQXUrlServer& server;
+    std::wstring object;
+    const CQXLFormBody& body;
+    std::string bytes;
+};
+
 CQXLDownloader::CQXLDownloader(CQXLLog& log, QXLanguageBase languageBase)
     : m_log(log), m_languageBase(languageBase) {}
+
+// --- Requests and services --------------------------------------------------------------------
+
+bool CQXLDownloader::Request(const std::wstring& service, const CQXLFormBody& body) {
+    if (m_configuration == nullptr)
+        return false;
+    // A body left by an earlier request must not pass for the answer to this one.
+    m_responseBody.clear();
+    CQXUrlServerList& servers = m_configuration->GetServerList();
+    for (QXUrlServerPtr server = servers.GetCurrentServer(); server;
+         server = servers.NextServer()) {
+        if (TryServer(*server, service, body)) {
+            servers.ResetFailover();
+            return true;
+        }
+        m_log.LogError(L"Query error : %d for server %s", static_cast<int>(m_lastError),
+                       server->GetUrl());
+    }
+    return false;
+}
+
+bool CQXLDownloader::TryServer(const CQXUrlServer& server, const std::wstring& service,
+                               const CQXLFormBody& body) {
+    Attempt attempt{server, server.GetPath() + service, body, qxplat::ToNarrow(body.Text())};
+    qxplat::HttpError error;
+    std::optional<qxplat::HttpSession> session = qxplat::HttpSession::Open(kAgent, error);
+    if (!session)
+        return FailStep(attempt, error);
+    const bool secure = server.IsSecure() != 0;
+    std::optional<qxplat::HttpConnection> connection = session->Connect(
+        server.GetHost(), static_cast<unsigned short>(server.GetPort()), secure, error);
+    if (!connection)
+        return FailStep(attempt, error);
+    const bool lenient = m_configuration->GetRequestCertificateFlags() != 0;
+    std::optional<qxplat::HttpRequest> request =
+        connection->OpenRequest(kVerb, attempt.object, secure, secure && lenient, error);
+    if (!request)
+        return FailStep(attempt, error);
+    request->SetTimeouts(kTimeoutMs, kTimeoutMs);
+    if (!m_proxyUserName.empty())
+        request->SetProxyUserName(m_proxyUserName);
+    if (!m_proxyPassword.empty())
+        request->SetProxyPassword(m_proxyPassword);
+    return SendUntilAnswered(attempt, *request) && CheckStatusCode(*request) &&
+           ReadResponseBody(*request);
+}
+
+// Sends, then lets the dialog step decide: proxy credentials given by the user are read back,
+// kept for every later request and sent again; an accepted certificate problem sends again.
+bool CQXLDownloader::SendUntilAnswered(Attempt& attempt, qxplat::HttpRequest& request) {
+    const bool lenient = m_configuration->GetSecurityCertificateFlags() != 0;
+    for (;;) {
+        if (lenient)
+            request.IgnoreUnknownCa();
+        const bool sent = request.Send(attempt.bytes, m_lastError);
+        if (!sent)
+            LogStepError(attempt, {qxplat::HttpStep::Send, m_lastError});
+        const qxplat::HttpDialogAnswer answer = request.DialogStep(m_prompt, m_lastError);
+        if (answer == qxplat::HttpDialogAnswer::Retry) {
+            const CQXUrlServer& server = attempt.server;
+            m_log.LogDebug(L" ... WinINet asked for RETRY on %s[%s] \"http%s://%s:%i%s\" on file "
+                           L"%s, line %i",
+                           kVerb, attempt.body.LogText(), server.IsSecure() ? L"s" : L"",
+                           server.GetHost(), server.GetPort(), attempt.object, kSourceFile, 743);
+            qxplat::HttpError error;
+            if (!request.ReadProxyUserName(m_proxyUserName, error))
+                LogStepError(attempt, error);
+            if (!request.ReadProxyPassword(m_proxyPassword, error))
+                LogStepError(attempt, error);
+            continue;
+        }
+        if (answer == qxplat::HttpDialogAnswer::Resend)
+            continue;
+        return sent;
+    }
+}
+
+bool CQXLDownloader::FailStep(const Attempt& attempt, const qxplat::HttpError& error) {
+    m_lastError = error.code;
+    LogStepError(attempt, error);
+    return false;
+}
+
+void CQXLDownloader::LogStepError(const Attempt& attempt, const qxplat::HttpError& error) {
+    const StepLine line = LineFor(error.step);
+    const CQXUrlServer& server = attempt.server;
+    m_log.LogError(line.format, kVerb, attempt.body.LogText(), server.IsSecure() ? L"s" : L"",
+                   server.GetHost(), server.GetPort(), attempt.object, static_cast<int>(error.code),
+                   kSourceFile, line.number);
+}
+
+bool CQXLDownloader::CheckStatusCode(qxplat::HttpRequest& request) {
+    std::wstring status;
+    qxplat::HttpError error;
+    if (!request.StatusText(status, error)) {
+        m_log.LogError(L"Impossible to retrieve status code");
+        m_log.LogDebug(L"Status code error : %s", status);
+        return false;
+    }
+    if (LeadingNumber(status) != 200) {
+        m_log.LogError(L"Status code error : %s", status);
+        m_log.LogDebug(L"Status code error : %s", status);
+        return false;
+    }
+    m_log.LogDebug(L"Status code error : %s", status);
+    return true;
+}
+
+bool CQXLDownloader::ReadResponseBody(qxplat::HttpRequest& request) {
+    m_responseBody.clear();
+    // The bytes are kept and converted once at the end, so that a character whose bytes
+    // arrive in two pieces survives.
+    std::string bytes;
+    char piece[kBodyPiece];
+    bool read = true;
+    for (;;) {
+        std::size_t received = 0;
+        qxplat::HttpError error;
+        read = request.Read(piece, sizeof piece, received, error);
+        if (!read)
+            m_log.LogError(L"Error while retrieving response body : %d",
+                           static_cast<int>(error.code));
+        if (!read || received == 0)
+            break;
+        bytes.append(piece, received);
+    }
+    m_responseBody = qxplat::FromNarrow(bytes);
+    if (m_log.IsDebugEnabled()) {
+        m_log.LogDebug(L"%s", std::wstring(L"Response Body :\n") + kBodyFrame + m_responseBody +
+                                  L"\n" + kBodyFrame);
+    }
+    return read;
+}
+
+bool CQXLDownloader::ExtractSessionId() {
+    m_sessionId.clear();
+    const QXUrlServerPtr server =
+        m_configuration == nullptr ? nullptr : m_configuration->GetServerList().GetCurrentServer();
+    std::string cookies;
+    qxplat::HttpError error;
+    if (!server || !qxplat::HttpCookiesForUrl(server->GetUrl(), cookies, error)) {
+        if (error.step == qxplat::HttpStep::ReadCookie)
+            m_log.LogError(L"Session Id not found : %d", static_cast<int>(error.code));
+        else
+            m_log.LogError(L"Session Id not found : no cookie for URL : %d",
+                           static_cast<int>(error.code));
+        return false;
+    }
+    const std::wstring text = qxplat::FromNarrow(cookies);
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find(L';', start);
+        if (end == std::wstring::npos)
+            end = text.size();
+        std::wstring_view piece(text.data() + start, end - start);
+        while (!piece.empty() && piece.front() == L' ')
+            piece.remove_prefix(1);
+        if (StartsWithSessionId(piece)) {
+            m_sessionId.assign(piece.substr(piece.find(L'=') + 1));
+            if (m_log.IsDebugEnabled())
+                m_log.LogDebug(L"Session Id found : %s", m_sessionId);
+            else
+                m_log.LogProduction(L"Session Id found.");
+            return true;
+        }
+        start = end + 1;
+    }
+    m_log.LogError(L"Session Id not found");
+    return false;
+}
+
+CQXLFormBody CQXLDownloader::SessionBody() const {
+    CQXLFormBody body;
+    body.Add(L"sessionid", m_sessionId);
+    return body;
+}
+
+bool CQXLDownloader::Login(const std::wstring& user, const std::wstring& password,
+                           const std::optional<std::wstring>& previousPasscode) {
+    CQXLFormBody body;
+    body.Add(L"password", password).Add(L"user", user).Add(L"lang", LanguageCode());
+    if (previousPasscode)
+        body.Add(L"oldPasscode", *previousPasscode);
+    const bool sso = m_configuration != nullptr && m_configuration->SSO();
+    return Request(sso ? L"P3SSO" : L"P3Login", body) && ExtractSessionId();
+}
+
+bool CQXLDownloader::ChangePassword(const std::wstring& user, const std::wstring& oldPassword,
+                                    const std::wstring& newPassword) {
+    CQXLFormBody body;
+    body.Add(L"password", newPassword)
+        .Add(L"confirmpassword", newPassword)
+        .Add(L"oldpassword", oldPassword)
+        .Add(L"user", user)
+        .Add(L"out", L"qx")
+        .Add(L"lang", LanguageCode());
+    return Request(L"ChangePassword", body) && ExtractSessionId();
+}
+
+bool CQXLDownloader::GetAppInf() {
+    m_applicationName =
+        m_configuration == nullptr ? std::wstring() : m_configuration->ApplicationName();
+    CQXLFormBody body = SessionBody();
+    if (!m_applicationName.empty())
+        body.Add(L"application", m_applicationName).Add(L"lang", LanguageCode());
+    return Request(L"GetAppInf", body);
+}
+
+bool CQXLDownloader::GetAppVersionList() {
+    CQXLFormBody body = SessionBody();
+    body.Add(L"applicationname", m_applicationName).Add(L"lang", LanguageCode());
+    return Request(L"GetAppVersionList", body);
+}
+
+bool CQXLDownloader::GetAppPrimary() {
+    CQXLFormBody body = SessionBody();
+    body.Add(L"applicationname", m_applicationName)
+        .Add(L"versionname", m_versionName)
+        .Add(L"lang", LanguageCode());
+    return Request(L"GetAppPrimary", body);
+}
+
+bool CQXLDownloader::GetAppChecksum() {
+    CQXLFormBody body = SessionBody();
+    body.Add(L"application", m_applicationName)
+        .Add(L"version", m_versionName)
+        .Add(L"lang", LanguageCode());
+    return Request(L"GetAppChecksum", body);
+}
+
+bool CQXLDownloader::AppUpdateDone() {
+    CQXLFormBody body = SessionBody();
+    body.Add(L"lang", LanguageCode());
+    return Request(L"AppUpdateDone", body);
+}
+
+bool CQXLDownloader::Logout() {
+    CQXLFormBody body = SessionBody();
+    body.Add(L"lang", LanguageCode());
+    return Request(L"Logout", body);
+}

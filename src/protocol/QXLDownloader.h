@@ -4,17 +4,19 @@
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "config/QXLLog.h"
+#include "config/QXUrlParser.h"
 #include "platform/HttpTransport.h"
+#include "protocol/QXLFormBody.h"
 #include "protocol/QXLKeepAlive.h"
 #include "ui/QXLanguage.h"
 
 class CQXChecksum;
 class CQXLDownloadMonitor;
 class CQXLFile;
-class CQXUrlParser;
 
 // The HTTP client of the launcher: requests with failover over the server lists, the services,
 // downloads and the keep-alive. Owned by the file list.
@@ -31,7 +33,8 @@ public:
     const std::wstring& GetSessionId() const { return m_sessionId; }
     void SetSessionId(const std::wstring& sessionId) { m_sessionId = sessionId; }
 
-    // Credentials for an authenticating proxy; empty when none were given.
+    // Credentials for an authenticating proxy; empty when none were given. The ones the user
+    // types at a proxy's question replace them and go with every later request.
     const std::wstring& GetProxyUserName() const { return m_proxyUserName; }
     void SetProxyUserName(const std::wstring& userName) { m_proxyUserName = userName; }
     const std::wstring& GetProxyPassword() const { return m_proxyPassword; }
@@ -49,6 +52,44 @@ public:
     void SetVersionName(const std::wstring& name) { m_versionName = name; }
     // Answers proxy and certificate questions after a send; null leaves them to the system.
     void SetPrompt(qxplat::HttpPrompt* prompt) { m_prompt = prompt; }
+
+    // --- Requests and services --------------------------------------------------------------
+
+    QXLanguageBase GetLanguage() const { return m_languageBase; }
+    void SetLanguage(QXLanguageBase languageBase) { m_languageBase = languageBase; }
+
+    // The text of the reply body of the last request; empty when no server answered it.
+    const std::wstring& GetResponseBody() const { return m_responseBody; }
+    // The system's error code right after the last send, also after a successful one.
+    unsigned long GetLastErrorCode() const { return m_lastError; }
+
+    // POSTs body to the current request server's path followed by service, failing over to the
+    // next server until one answers 200 and its whole body is read (then in GetResponseBody).
+    // Every failing step is logged, with the body's log text (no secrets). False when no
+    // server did, or without a configuration.
+    bool Request(const std::wstring& service, const CQXLFormBody& body);
+
+    // Takes the session id from the "SessionId" cookie that the process holds for the current
+    // request server's URL. False, with an error line, when there is none.
+    bool ExtractSessionId();
+
+    // Steps of Request: true for status 200; true when the whole body was read into
+    // GetResponseBody (converted to text once, as a whole).
+    bool CheckStatusCode(qxplat::HttpRequest& request);
+    bool ReadResponseBody(qxplat::HttpRequest& request);
+
+    // The services. Each returns true on success. Login and ChangePassword also need the
+    // session cookie of the reply; GetAppInf first takes the configuration's application name.
+    bool Login(const std::wstring& user, const std::wstring& password,
+               const std::optional<std::wstring>& previousPasscode);
+    bool ChangePassword(const std::wstring& user, const std::wstring& oldPassword,
+                        const std::wstring& newPassword);
+    bool GetAppInf();
+    bool GetAppVersionList();
+    bool GetAppPrimary();
+    bool GetAppChecksum();
+    bool AppUpdateDone();
+    bool Logout();
 
     // --- Downloads
     // Stores installationDirectory (with its trailing separator) and makes
@@ -95,13 +136,13 @@ public:
 
 private:
     // --- Downloads
-    struct Attempt;
-    bool DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor* monitor, Attempt& attempt);
-    bool ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& file, Attempt& attempt);
-    bool WriteBody(qxplat::HttpRequest& request, const CQXLFile& file, Attempt& attempt,
+    struct FileAttempt;
+    bool DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor* monitor, FileAttempt& attempt);
+    bool ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& file, FileAttempt& attempt);
+    bool WriteBody(qxplat::HttpRequest& request, const CQXLFile& file, FileAttempt& attempt,
                    std::FILE* out, CQXChecksum& checksum, std::uint64_t& size);
     bool CreateEmptyFile(const CQXLFile& file);
-    void LogAttemptError(const wchar_t* failure, const Attempt& attempt, unsigned long error,
+    void LogAttemptError(const wchar_t* failure, const FileAttempt& attempt, unsigned long error,
                          int step);
 
     CQXLLog& m_log;
@@ -115,6 +156,21 @@ private:
     std::wstring m_applicationName;
     std::wstring m_versionName;
     qxplat::HttpPrompt* m_prompt = nullptr;
+
+    // --- Requests and services --------------------------------------------------------------
+    struct Attempt;
+    bool TryServer(const CQXUrlServer& server, const std::wstring& service,
+                   const CQXLFormBody& body);
+    bool SendUntilAnswered(Attempt& attempt, qxplat::HttpRequest& request);
+    // Stores the failed step's error as the last error and logs it; false.
+    bool FailStep(const Attempt& attempt, const qxplat::HttpError& error);
+    void LogStepError(const Attempt& attempt, const qxplat::HttpError& error);
+    // The body every session-bound service starts with.
+    CQXLFormBody SessionBody() const;
+    const wchar_t* LanguageCode() const { return QXLanguageCode(m_languageBase); }
+
+    std::wstring m_responseBody;
+    unsigned long m_lastError = 0;
 
     // --- Downloads
     std::mutex m_directoryLock;

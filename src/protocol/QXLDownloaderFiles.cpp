@@ -111,7 +111,7 @@ bool FillBlock(qxplat::HttpRequest& request, std::vector<char>& block, std::size
 } // namespace
 
 // One attempt's server and request, for the error lines, and where its bytes go.
-struct CQXLDownloader::Attempt {
+struct CQXLDownloader::FileAttempt {
     const CQXUrlServer& server;
     std::wstring object;
     const CQXLFormBody& body;
@@ -195,7 +195,7 @@ bool CQXLDownloader::DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* mon
         } else {
             // The installer is fetched and checked beside the other files, then moved into
             // place, so that a failed download never leaves a broken installer behind.
-            Attempt attempt{
+            FileAttempt attempt{
                 *server, server->GetPath() + service,
                 body,    withFileValue,
                 target,  installer ? m_installationDirectory + file.FileName() : target};
@@ -222,7 +222,7 @@ bool CQXLDownloader::CreateEmptyFile(const CQXLFile& file) {
     return false;
 }
 
-void CQXLDownloader::LogAttemptError(const wchar_t* failure, const Attempt& attempt,
+void CQXLDownloader::LogAttemptError(const wchar_t* failure, const FileAttempt& attempt,
                                      unsigned long error, int step) {
     const std::wstring format = std::wstring(L" ... ") + failure +
                                 L" %s[%s] \"http%s://%s:%i%s\" with last error %i on file %s, "
@@ -234,7 +234,7 @@ void CQXLDownloader::LogAttemptError(const wchar_t* failure, const Attempt& atte
 }
 
 bool CQXLDownloader::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor* monitor,
-                                     Attempt& attempt) {
+                                     FileAttempt& attempt) {
     if (!file.FilePath().empty())
         CreatePathDirectories(m_downloadDirectory, file.FilePath());
     const CQXUrlServer& server = attempt.server;
@@ -303,19 +303,10 @@ bool CQXLDownloader::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor* 
 }
 
 bool CQXLDownloader::ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& file,
-                                 Attempt& attempt) {
+                                 FileAttempt& attempt) {
     // An error page is not the file: only a 200 reply is written.
-    std::wstring status;
-    qxplat::HttpError error;
-    if (!request.StatusText(status, error)) {
-        attempt.lastError = error.code;
-        m_log.LogError(L"Impossible to retrieve status code");
+    if (!CheckStatusCode(request))
         return false;
-    }
-    if (status != L"200") {
-        m_log.LogError(L"Status code error : %s", status);
-        return false;
-    }
     qxplat::FilePtr out = qxplat::OpenShared(attempt.writePath, "wb");
     if (!out) {
         LogAttemptError(L"Failed CreateFile on", attempt, attempt.lastError, kStepCreateFile);
@@ -345,8 +336,9 @@ bool CQXLDownloader::ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& f
     return false;
 }
 
-bool CQXLDownloader::WriteBody(qxplat::HttpRequest& request, const CQXLFile& file, Attempt& attempt,
-                               std::FILE* out, CQXChecksum& checksum, std::uint64_t& size) {
+bool CQXLDownloader::WriteBody(qxplat::HttpRequest& request, const CQXLFile& file,
+                               FileAttempt& attempt, std::FILE* out, CQXChecksum& checksum,
+                               std::uint64_t& size) {
     std::vector<char> block(kBlockSize);
     for (;;) {
         std::size_t filled = 0;

@@ -7,7 +7,9 @@
 #include "protocol/QXLReplyReader.h"
 
 CQXLFileList::CQXLFileList(CQXLLog& log, QXLanguageBase languageBase)
-    : m_log(log), m_languageBase(languageBase), m_downloader(log, languageBase) {}
+    : m_log(log), m_languageBase(languageBase), m_downloader(log, languageBase) {
+    m_downloader.SetConfiguration(&m_urlParser);
+}
 
 // --- Session and configuration ----------------------------------------------------------------
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "protocol/QXLApplicationInfo.h"
 #include "protocol/QXLDownloader.h"
 #include "protocol/QXLPrimaryApplication.h"
+#include "ui/QXLUserInterface.h"
 #include "ui/QXLanguage.h"
 #include "update/QXLBatchGenerator.h"
 #include "update/QXLFileSet.h"
@@ -47,6 +49,34 @@ public:
     const std::wstring& GetServerPassword() const { return m_serverPassword; }
     void SetServerPassword(const std::wstring& password) { m_serverPassword = password; }
 
+    // --- Requests and services --------------------------------------------------------------
+
+    // Where message boxes and the questions of requests go; null shows no box. Not owned.
+    void SetUserInterface(IQXLUserInterface* userInterface);
+
+    // Logs user in (previousPasscode: the RSA ACE passcode a new PIN or passcode replaces) and
+    // keeps the user name. 0 when logged in, else ShowServerError's code for the reply.
+    int LoginStep(const std::wstring& user, const std::wstring& password,
+                  const std::optional<std::wstring>& previousPasscode);
+    // Changes the password. 0 when done and the server opened a new session, else (a refusal,
+    // no answer, or the same session id again) ShowServerError's code for the reply.
+    int ChangePasswordStep(const std::wstring& user, const std::wstring& oldPassword,
+                           const std::wstring& newPassword);
+    // Reads a refusal reply ("Code=" and "Description=" lines) and tells the user: the
+    // description with " (1)", or the unknown-error text with " (2)" when there is no code
+    // (then -9999). -1207 (password expired) shows nothing. Returns the code.
+    int ShowServerError(const std::wstring& body);
+
+    // The information services, each read into its record when the request succeeded. Each
+    // returns the request's result. GetApplicationInfo then applies the configuration's
+    // ForceReboot and ForceUpdate and, when no application name was configured, takes the
+    // reply's. GetPrimaryApplication first gives the HTTP client the information's Version,
+    // which the later services send.
+    bool GetApplicationInfo();
+    bool GetVersionList();
+    bool GetPrimaryApplication();
+    bool GetFileList();
+
     // --- File set and update decision -------------------------------------------------------
 
     // The readers of the information replies. Each takes the reply body of its service.
@@ -74,9 +104,9 @@ public:
     // the installer for the next logon. The result of the last step taken.
     int WriteInstallerFiles();
 
-    CQXLApplicationInfo& GetApplicationInfo() { return m_applicationInfo; }
-    const std::vector<std::wstring>& GetVersionList() const { return m_versionList; }
-    const CQXLPrimaryApplication& GetPrimaryApplication() const { return m_primaryApplication; }
+    CQXLApplicationInfo& ApplicationInfo() { return m_applicationInfo; }
+    const std::vector<std::wstring>& VersionList() const { return m_versionList; }
+    const CQXLPrimaryApplication& PrimaryApplication() const { return m_primaryApplication; }
     CQXLFileSet& GetFileSet() { return m_fileSet; }
     CQXLBatchGenerator& GetBatchGenerator() { return m_batchGenerator; }
 
@@ -90,6 +120,7 @@ private:
     std::wstring m_sessionUserName;
     std::wstring m_serverLogin;
     std::wstring m_serverPassword;
+    IQXLUserInterface* m_userInterface = nullptr;
 
     // --- File set and update decision -------------------------------------------------------
     CQXLApplicationInfo m_applicationInfo;

@@ -49,19 +49,42 @@ TEST_F(LoginTest, RefusesWrongCredentialsWithTheSameTextInTheRequestedLanguage) 
                             "\x82\xcc\x97\x4c\x8c\xf8\x8a\xfa\x8c\xc0\x82\xaa\x90\xd8\x82\xea"
                             "\x82\xdc\x82\xb5\x82\xbd\x81\x42\n");
     EXPECT_EQ(japanese->get_header_value("Content-Type"), "text/plain; charset=Shift_JIS");
+
+    // For launchers that read replies as UTF-8.
+    Start({"--utf8-texts"});
+    Advance(91 * kDay);
+    ExpectRefusal(Post("P3Login", LoginBody("demo", "demo", "fr")),
+                  "Code=-1207\nDescription=Votre mot de passe a expiré.\n");
+    ExpectRefusal(Post("P3Login", LoginBody("demo", "demo", "ja")),
+                  "Code=-1207\nDescription=パスワードの有効期限が切れました。\n");
 }
 
 TEST_F(LoginTest, SessionCookieIsScopedToTheBasePathAndNewForEachLogin) {
     const auto result = Post("P3Login", LoginBody("demo", "demo"));
     ASSERT_TRUE(result);
     EXPECT_EQ(result->status, 200);
-    EXPECT_EQ(CookieAttribute(result, "Path"), "/qx");
-    EXPECT_NE(result->get_header_value("Set-Cookie").find("HttpOnly"), std::string::npos);
+    EXPECT_EQ(CookieAttribute(result, "Path"), "/qx/");
+    // The launcher's cookie look-up skips HttpOnly cookies.
+    EXPECT_EQ(result->get_header_value("Set-Cookie").find("HttpOnly"), std::string::npos);
     const std::string first = SessionCookie(result);
     EXPECT_EQ(first.find_first_not_of("0123456789abcdef"), std::string::npos);
     EXPECT_EQ(first.size(), 32u);
     EXPECT_NE(Login("demo", "demo"), first);
     EXPECT_EQ(Post("GetAppInf", "sessionid=" + first)->status, 200);
+
+    // A real cookie engine (curl's, as the Linux launcher uses) hands the cookie back for the
+    // configured server URL, and not for a path beside it.
+    const std::string jar = (m_dir.Path() / "cookies").string();
+    const auto login =
+        RunProcess("/usr/bin/curl",
+                   {"-s", "-c", jar, "-d", "password=demo&user=demo", Server().Url() + "P3Login"});
+    ASSERT_EQ(login.exitCode, 0) << login.err;
+    const auto sent = [&](const std::string& url) {
+        return RunProcess("/usr/bin/curl", {"-s", "-v", "-o", "/dev/null", "-b", jar, url}).err;
+    };
+    EXPECT_NE(sent(Server().Url()).find("Cookie: SessionId="), std::string::npos);
+    const std::string root = Server().Url().substr(0, Server().Url().size() - 3);
+    EXPECT_EQ(sent(root + "qxother/").find("Cookie: SessionId="), std::string::npos);
 }
 
 TEST_F(LoginTest, ExpiredPasswordIsChangedThroughChangePasswordWhichOpensASession) {
@@ -78,7 +101,7 @@ TEST_F(LoginTest, ExpiredPasswordIsChangedThroughChangePasswordWhichOpensASessio
 
     const auto changed = Post("ChangePassword", ChangeBody("demo", "demo", "new1", "new1"));
     ASSERT_EQ(changed->status, 200);
-    EXPECT_EQ(CookieAttribute(changed, "Path"), "/qx");
+    EXPECT_EQ(CookieAttribute(changed, "Path"), "/qx/");
     const std::string session = SessionCookie(changed);
     ASSERT_EQ(session.size(), 32u);
     EXPECT_EQ(Post("GetAppInf", "sessionid=" + session)->status, 200);
@@ -139,7 +162,7 @@ TEST_F(LoginTest, TokenUserGivesTheNextPasscodeWhenAsked) {
 TEST_F(LoginTest, SingleSignOnAcceptsTheNameAloneOnlyForMarkedUsers) {
     const auto accepted = Post("P3SSO", "password=&user=sso&lang=en");
     EXPECT_EQ(accepted->status, 200);
-    EXPECT_EQ(CookieAttribute(accepted, "Path"), "/qx");
+    EXPECT_EQ(CookieAttribute(accepted, "Path"), "/qx/");
     EXPECT_EQ(Post("GetAppInf", "sessionid=" + SessionCookie(accepted))->status, 200);
 
     ExpectRefusal(Post("P3SSO", "password=&user=demo&lang=en"),

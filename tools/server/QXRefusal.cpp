@@ -1,7 +1,8 @@
 #include "QXRefusal.h"
 
-#include <iconv.h>
 #include <vector>
+
+#include "platform/posix/Iconv.h"
 
 namespace {
 
@@ -43,20 +44,7 @@ const Texts kTexts[] = {
 
 // UTF-8 to a Windows code page; the UTF-8 text itself if the conversion is not available.
 std::string ToCodePage(const std::string& utf8, const char* codePage) {
-    iconv_t converter = iconv_open(codePage, "UTF-8");
-    if (converter == reinterpret_cast<iconv_t>(-1))
-        return utf8;
-    std::vector<char> out(utf8.size() * 2 + 16);
-    std::string in = utf8;
-    char* inPointer = in.data();
-    std::size_t inLeft = in.size();
-    char* outPointer = out.data();
-    std::size_t outLeft = out.size();
-    const std::size_t result = iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft);
-    iconv_close(converter);
-    if (result == static_cast<std::size_t>(-1))
-        return utf8;
-    return std::string(out.data(), out.size() - outLeft);
+    return qxplat::ConvertCharset(utf8, codePage, "UTF-8").value_or(utf8);
 }
 
 } // namespace
@@ -75,15 +63,19 @@ std::string CQXRefusal::Description(EQXRefusal code, const std::string& lang) {
 SQXReply CQXRefusal::Make(int status, EQXRefusal code, const std::string& lang) {
     SQXReply reply;
     reply.status = status;
-    std::string description = Description(code, lang);
-    if (lang == "ja") {
-        description = ToCodePage(description, "CP932");
+    reply.textLanguage = lang.empty() ? std::string("en") : lang;
+    reply.contentType = "text/plain; charset=UTF-8";
+    reply.body = "Code=" + std::to_string(static_cast<int>(code)) +
+                 "\nDescription=" + Description(code, lang) + "\n";
+    return reply;
+}
+
+void CQXRefusal::ToWindowsCodePage(SQXReply& reply) {
+    if (reply.textLanguage == "ja") {
+        reply.body = ToCodePage(reply.body, "CP932");
         reply.contentType = "text/plain; charset=Shift_JIS";
     } else {
-        description = ToCodePage(description, "CP1252");
+        reply.body = ToCodePage(reply.body, "CP1252");
         reply.contentType = "text/plain; charset=windows-1252";
     }
-    reply.body =
-        "Code=" + std::to_string(static_cast<int>(code)) + "\nDescription=" + description + "\n";
-    return reply;
 }

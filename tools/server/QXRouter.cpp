@@ -171,19 +171,18 @@ bool CQXRouter::HandleControl(const httplib::Request& request, httplib::Response
     return true;
 }
 
-std::string CQXRouter::CookiePath() const {
-    // "/qx" (no trailing bar) matches both the configured URL ".../qx/" and the services below.
-    const std::string& base = m_options.basePath;
-    return base.size() > 1 ? base.substr(0, base.size() - 1) : base;
-}
-
 void CQXRouter::Write(SQXReply reply, const std::optional<SQXFault>& fault,
                       httplib::Response& response) {
     t_user = reply.user;
+    if (!reply.textLanguage.empty() && !m_options.utf8Texts)
+        CQXRefusal::ToWindowsCodePage(reply);
     response.status = reply.status;
     if (!reply.sessionId.empty()) {
+        // The path keeps its last '/': some cookie stores match paths as plain prefixes, and
+        // "/qx" would also cover "/qxother/". No HttpOnly: the launcher reads the session id
+        // from its cookie store (InternetGetCookie), which leaves HttpOnly cookies out.
         response.set_header("Set-Cookie", "SessionId=" + reply.sessionId +
-                                              "; Path=" + CookiePath() + "; HttpOnly" +
+                                              "; Path=" + m_options.basePath +
                                               (m_options.secure ? "; Secure" : ""));
     }
     const bool cut = fault && fault->kind == SQXFault::Kind::Cut;

@@ -19,6 +19,8 @@ public:
         std::string basePath = "/";
         bool secure = false;
         bool testFaults = false;
+        // Refusal texts in UTF-8 (for Linux launchers) instead of the Windows code pages.
+        bool utf8Texts = false;
     };
 
     CQXRouter(const Options& options, CQXLoginServices& login, CQXAppServices& apps,
@@ -34,7 +36,6 @@ private:
     // The test channel: /_faults and /_clock. True when the request was one of them.
     bool HandleControl(const httplib::Request& request, httplib::Response& response);
     void Write(SQXReply reply, const std::optional<SQXFault>& fault, httplib::Response& response);
-    std::string CookiePath() const;
 
     Options m_options;
     CQXFaultInjector& m_faults;

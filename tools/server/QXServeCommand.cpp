@@ -32,6 +32,9 @@ Listen ParseListen(const std::string& text) {
     if (colon == std::string::npos || colon == 0)
         throw CQXUsageError("--listen needs HOST:PORT, not '" + text + "'");
     listen.host = text.substr(0, colon);
+    // "[::1]:8080": the brackets belong to the URL, not to the address.
+    if (listen.host.size() > 2 && listen.host.front() == '[' && listen.host.back() == ']')
+        listen.host = listen.host.substr(1, listen.host.size() - 2);
     try {
         std::size_t used = 0;
         listen.port = std::stoi(text.substr(colon + 1), &used);
@@ -77,7 +80,7 @@ void StopOnSignal(httplib::Server& server, const sigset_t& signals) {
 
 int CQXServeCommand::Run(const std::vector<std::string>& words) {
     const CQXArguments args(
-        words, {"test-faults"},
+        words, {"test-faults", "utf8-texts"},
         {"root", "listen", "base-path", "tls-cert", "tls-key", "db", "session-lifetime-seconds"});
     if (!args.Has("root"))
         throw CQXUsageError("serve needs --root DIR");
@@ -89,6 +92,7 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     options.basePath = CheckBasePath(args.Get("base-path", "/"));
     options.secure = args.Has("tls-cert");
     options.testFaults = args.Has("test-faults");
+    options.utf8Texts = args.Has("utf8-texts");
     const long long lifetime = args.GetNumber("session-lifetime-seconds", 1800);
     if (lifetime <= 0)
         throw CQXUsageError("--session-lifetime-seconds must be positive");
@@ -133,8 +137,10 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
         throw std::runtime_error("cannot listen on " + listen.host + ":" +
                                  std::to_string(listen.port) + ": " + reason);
     }
-    std::cout << (options.secure ? "https://" : "http://") << listen.host << ':' << port
-              << options.basePath << std::endl;
+    const bool ipv6 = listen.host.find(':') != std::string::npos;
+    std::cout << (options.secure ? "https://" : "http://")
+              << (ipv6 ? "[" + listen.host + "]" : listen.host) << ':' << port << options.basePath
+              << std::endl;
 
     std::thread waiter(StopOnSignal, std::ref(*server), signals);
     const bool clean = server->listen_after_bind();

@@ -5,6 +5,7 @@
 #include "app/QXCommandLine.h"
 #include "app/QXLauncherApp.h"
 #include "platform/Text.h"
+#include "ui/QXLScriptedUserInterface.h"
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
@@ -12,5 +13,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         arguments.push_back(qxplat::FromNarrow(argv[i]));
     CQXLauncherApp app;
-    return app.Run(QXJoinCommandLine(arguments));
+    // No toolkit shows boxes here yet: the run goes on unattended, every box taking its first
+    // button and a proxy's question declined.
+    CQXLScriptedUserInterface userInterface;
+    return app.Run(QXJoinCommandLine(arguments), userInterface);
 }

@@ -37,4 +37,17 @@ std::wstring FromNarrow(std::string_view bytes) {
     return out;
 }
 
+std::wstring RedecodeAsCodePage932(std::wstring_view text) {
+    const std::string bytes = ToNarrow(text);
+    if (bytes.empty())
+        return std::wstring(text);
+    const int size = static_cast<int>(bytes.size());
+    const int n = MultiByteToWideChar(932, 0, bytes.data(), size, nullptr, 0);
+    if (n <= 0)
+        return std::wstring(text);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(932, 0, bytes.data(), size, out.data(), n);
+    return out;
+}
+
 } // namespace qxplat

@@ -1,0 +1,121 @@
+#include "platform/Text.h"
+#include "update/QXLFileList.h"
+
+namespace {
+
+constexpr int kUnknownServerError = -9999;
+constexpr int kPasswordExpired = -1207;
+constexpr unsigned kTextUnknownError = 6;
+
+// The number after "Code=" up to its line feed: an optional sign and digits; 0 when there is
+// no such line or no number.
+int RefusalCode(const std::wstring& body) {
+    const std::size_t start = body.find(L"Code=");
+    if (start == std::wstring::npos)
+        return 0;
+    const std::size_t from = start + 5;
+    const std::size_t end = body.find(L'\n', from);
+    if (end == std::wstring::npos)
+        return 0;
+    std::size_t i = from;
+    const bool negative = i < end && body[i] == L'-';
+    if (i < end && (body[i] == L'-' || body[i] == L'+'))
+        ++i;
+    long long value = 0;
+    for (; i < end && body[i] >= L'0' && body[i] <= L'9' && value < 0x80000000LL; ++i)
+        value = value * 10 + (body[i] - L'0');
+    return static_cast<int>(negative ? -value : value);
+}
+
+} // namespace
+
+void CQXLFileList::SetUserInterface(IQXLUserInterface* userInterface) {
+    m_userInterface = userInterface;
+    m_downloader.SetPrompt(userInterface == nullptr ? nullptr : userInterface->GetHttpPrompt());
+}
+
+int CQXLFileList::LoginStep(const std::wstring& user, const std::wstring& password,
+                            const std::optional<std::wstring>& previousPasscode) {
+    m_sessionUserName = user;
+    m_downloader.SetConfiguration(&m_urlParser);
+    if (m_downloader.Login(user, password, previousPasscode))
+        return 0;
+    return ShowServerError(m_downloader.GetResponseBody());
+}
+
+int CQXLFileList::ChangePasswordStep(const std::wstring& user, const std::wstring& oldPassword,
+                                     const std::wstring& newPassword) {
+    const std::wstring previousSession = m_downloader.GetSessionId();
+    m_downloader.SetConfiguration(&m_urlParser);
+    if (m_downloader.ChangePassword(user, oldPassword, newPassword) &&
+        m_downloader.GetSessionId() != previousSession)
+        return 0;
+    return ShowServerError(m_downloader.GetResponseBody());
+}
+
+int CQXLFileList::ShowServerError(const std::wstring& body) {
+    const int code = RefusalCode(body);
+    const std::wstring caption = QXLoadText(m_languageBase, kQXTextCaption);
+    const unsigned flags = kQXMbIconHand | kQXMbSystemModal;
+    if (code == 0) {
+        if (m_userInterface != nullptr) {
+            m_userInterface->ShowMessageBox(QXLoadText(m_languageBase, kTextUnknownError) + L" (2)",
+                                            caption, flags);
+        }
+        if (body.empty())
+            m_log.LogError(L"Unknown error : empty response body");
+        else
+            m_log.LogError(L"Unknown error : %s", body);
+        return kUnknownServerError;
+    }
+    if (code == kPasswordExpired)
+        return code;
+    const std::size_t start = body.find(L"Description=");
+    const std::size_t end = start == std::wstring::npos ? start : body.find(L'\n', start);
+    if (end == std::wstring::npos || m_userInterface == nullptr)
+        return code;
+    std::wstring description = body.substr(start + 12, end - start - 12);
+    if (m_languageBase == kQXJapaneseBase)
+        description = qxplat::RedecodeAsCodePage932(description);
+    m_userInterface->ShowMessageBox(description + L" (1)", caption, flags);
+    return code;
+}
+
+bool CQXLFileList::GetApplicationInfo() {
+    if (!m_downloader.GetAppInf())
+        return false;
+    ReadApplicationInfo(m_downloader.GetResponseBody());
+    if (m_urlParser.ForceReboot()) {
+        m_applicationInfo.ForceReboot = 1;
+        m_log.LogWarning(L"\"ForceReboot = TRUE\" find in qxurl.net, ForceReboot forced to TRUE");
+    }
+    if (m_urlParser.ForceUpdate()) {
+        m_applicationInfo.ForceUpdate = 1;
+        m_log.LogWarning(L"\"ForceUpdate = TRUE\" find in qxurl.net, ForceUpdate forced to TRUE");
+    }
+    if (m_downloader.GetApplicationName().empty())
+        m_downloader.SetApplicationName(m_applicationInfo.ApplicationName);
+    return true;
+}
+
+bool CQXLFileList::GetVersionList() {
+    if (!m_downloader.GetAppVersionList())
+        return false;
+    ReadVersionList(m_downloader.GetResponseBody());
+    return true;
+}
+
+bool CQXLFileList::GetPrimaryApplication() {
+    m_downloader.SetVersionName(m_applicationInfo.Version);
+    if (!m_downloader.GetAppPrimary())
+        return false;
+    ReadPrimaryApplication(m_downloader.GetResponseBody());
+    return true;
+}
+
+bool CQXLFileList::GetFileList() {
+    if (!m_downloader.GetAppChecksum())
+        return false;
+    ReadFileList(m_downloader.GetResponseBody());
+    return true;
+}

@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include "support/ProxyEnvironment.h"
+#include "support/ServiceSite.h"
+
+namespace {
+
+const std::string kFormType = "application/x-www-form-urlencoded\n";
+
+class ServiceRequestTest : public ::testing::Test {
+protected:
+    ServiceSite site = LoadServiceSite();
+    // The echoing peer: it answers with the content type and the body it received. The
+    // service name lands in its query text.
+    std::wstring Echo() const { return site.peer + L"/echo?service="; }
+};
+
+bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// The two lines of a failed send to a server where nothing listens (the error code is the
+// platform's).
+void ExpectRefusedLines(const std::vector<std::string>& lines, const std::string& form,
+                        const std::wstring& url, const std::string& object) {
+    const std::string narrowUrl(url.begin(), url.end());
+    const std::string host = narrowUrl.substr(7, narrowUrl.size() - 8);
+    const std::string send = " ... Failed HttpSendRequest POST[" + form + "] \"http://" + host +
+                             object + "\" with last error ";
+    const auto sendLine = std::find_if(lines.begin(), lines.end(), [&](const std::string& line) {
+        return line.rfind(send, 0) == 0;
+    });
+    ASSERT_NE(sendLine, lines.end()) << send;
+    const std::string code =
+        sendLine->substr(send.size(), sendLine->find(' ', send.size()) - send.size());
+    EXPECT_NE(code, "0");
+    EXPECT_EQ(*sendLine, send + code + " on file .\\QXLDownloader, line 719");
+    EXPECT_TRUE(Contains(lines, "Query error : " + code + " for server " + narrowUrl));
+}
+
+} // namespace
+
+TEST_F(ServiceRequestTest, EveryServiceSendsItsFieldsInOrderInEachLanguage) {
+    const std::pair<QXLanguageBase, std::string> languages[] = {
+        {kQXEnglishBase, "en"}, {kQXFrenchBase, "fr"}, {kQXJapaneseBase, "ja"}};
+    for (const auto& [base, lang] : languages) {
+        Installation install({Echo()}, "[QXLauncher]\r\nApplicationName=Demo\r\n", base);
+        CQXLDownloader& client = install.Client();
+        const auto echoed = [&] { return client.GetResponseBody(); };
+        const std::wstring type(kFormType.begin(), kFormType.end());
+        const std::wstring code(lang.begin(), lang.end());
+        client.Login(L"ann", L"pw", std::nullopt);
+        EXPECT_EQ(echoed(), type + L"password=pw&user=ann&lang=" + code);
+        client.Login(L"ann", L"123456", std::wstring(L"pw"));
+        EXPECT_EQ(echoed(), type + L"password=123456&user=ann&lang=" + code + L"&oldPasscode=pw");
+        client.ChangePassword(L"ann", L"old", L"new");
+        EXPECT_EQ(echoed(), type +
+                                L"password=new&confirmpassword=new&oldpassword=old&user=ann"
+                                L"&out=qx&lang=" +
+                                code);
+        client.SetSessionId(L"S1");
+        ASSERT_TRUE(client.GetAppInf());
+        EXPECT_EQ(echoed(), type + L"sessionid=S1&application=Demo&lang=" + code);
+        client.SetVersionName(L"2.0");
+        ASSERT_TRUE(client.GetAppVersionList());
+        EXPECT_EQ(echoed(), type + L"sessionid=S1&applicationname=Demo&lang=" + code);
+        ASSERT_TRUE(client.GetAppPrimary());
+        EXPECT_EQ(echoed(),
+                  type + L"sessionid=S1&applicationname=Demo&versionname=2.0&lang=" + code);
+        ASSERT_TRUE(client.GetAppChecksum());
+        EXPECT_EQ(echoed(), type + L"sessionid=S1&application=Demo&version=2.0&lang=" + code);
+        ASSERT_TRUE(client.AppUpdateDone());
+        EXPECT_EQ(echoed(), type + L"sessionid=S1&lang=" + code);
+        ASSERT_TRUE(client.Logout());
+        EXPECT_EQ(echoed(), type + L"sessionid=S1&lang=" + code);
+    }
+    // Without a configured application name the information request names none.
+    Installation install({Echo()}, "", kQXFrenchBase);
+    install.Client().SetSessionId(L"S2");
+    ASSERT_TRUE(install.Client().GetAppInf());
+    EXPECT_EQ(install.Client().GetResponseBody(),
+              std::wstring(kFormType.begin(), kFormType.end()) + L"sessionid=S2");
+}
+
+TEST_F(ServiceRequestTest, PasswordsArriveWholeAndNeverReachTheLog) {
+    const std::wstring password = L"a&b=c%d+e#f";
+    Installation echo({site.refused, Echo()});
+    echo.Client().Login(L"ann", password, std::wstring(L"x&y"));
+    EXPECT_EQ(echo.Client().GetResponseBody(),
+              std::wstring(kFormType.begin(), kFormType.end()) +
+                  L"password=a%26b%3Dc%25d%2Be%23f&user=ann&lang=en&oldPasscode=x%26y");
+    ExpectRefusedLines(ErrorLines(echo.Log()), "password=***&user=ann&lang=en&oldPasscode=***",
+                       site.refused, "/P3Login");
+    echo.Client().ChangePassword(L"ann", password, L"n&w");
+    EXPECT_EQ(echo.Log().Text().find("a&b"), std::string::npos);
+    EXPECT_EQ(echo.Log().Text().find("n&w"), std::string::npos);
+
+    // The real server decodes what the form encoded: a password holding every such character
+    // logs in.
+    Installation install({site.server});
+    EXPECT_EQ(install.List().LoginStep(L"amp", L"p&ss=w%rd+#1", std::nullopt), 0);
+    EXPECT_FALSE(install.Client().GetSessionId().empty());
+    EXPECT_TRUE(install.Ui().MessageBoxes().empty());
+}
+
+TEST_F(ServiceRequestTest, WithoutConfigurationNothingIsSentOrLogged) {
+    TestLog log;
+    CQXLDownloader client(log.Log(), kQXEnglishBase);
+    EXPECT_FALSE(client.Logout());
+    EXPECT_FALSE(log.Contains("**"));
+}
+
+TEST_F(ServiceRequestTest, FailoverOverTwoServersKeepsTheAnsweringOneFirst) {
+    Installation install({site.refused, site.server});
+    ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
+    const auto lines = ErrorLines(install.Log());
+    ASSERT_EQ(lines.size(), 2u);
+    ExpectRefusedLines(lines, "password=***&user=demo&lang=en", site.refused, "/P3Login");
+    EXPECT_EQ(install.CurrentServer(), site.server);
+
+    // The next request goes straight to the server that answered.
+    EXPECT_TRUE(install.List().GetApplicationInfo());
+    EXPECT_EQ(ErrorLines(install.Log()).size(), 2u);
+}
+
+TEST_F(ServiceRequestTest, FailoverOverThreeServersCountsStatusErrorsAsFailures) {
+    const std::wstring notFound = site.peer + L"/status/404?service=";
+    Installation install({site.refused, notFound, site.server});
+    ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
+    const auto lines = ErrorLines(install.Log());
+    ASSERT_EQ(lines.size(), 4u);
+    ExpectRefusedLines(lines, "password=***&user=demo&lang=en", site.refused, "/P3Login");
+    EXPECT_EQ(lines[2], "Status code error : 404");
+    EXPECT_EQ(lines[3].rfind("Query error : ", 0), 0u);
+    EXPECT_EQ(lines[3].substr(lines[3].find(" for server ")),
+              " for server " + std::string(notFound.begin(), notFound.end()));
+    EXPECT_EQ(install.CurrentServer(), site.server);
+}
+
+TEST_F(ServiceRequestTest, EveryServerFailingFailsTheRequestAfterOneRound) {
+    const std::wstring failing = site.peer + L"/status/500?service=";
+    Installation install({site.refused, failing});
+    install.Client().SetSessionId(L"S1");
+    EXPECT_FALSE(install.Client().Logout());
+    EXPECT_EQ(ErrorLines(install.Log()).size(), 4u);
+    // A later request tries every server again.
+    EXPECT_FALSE(install.Client().Logout());
+    EXPECT_EQ(ErrorLines(install.Log()).size(), 8u);
+}
+
+TEST_F(ServiceRequestTest, ServerErrorStatusFailsTheAttemptAndTheNextOneSucceeds) {
+    Installation install({site.server});
+    ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
+    for (const char* status : {"500", "404"}) {
+        ASSERT_TRUE(InjectFault(site.server, std::string("service=GetAppInf&status=") + status));
+        EXPECT_FALSE(install.List().GetApplicationInfo());
+        EXPECT_TRUE(install.Log().Contains(std::string("Status code error : ") + status));
+        EXPECT_TRUE(install.List().GetApplicationInfo());
+    }
+}
+
+TEST_F(ServiceRequestTest, ProxyCredentialsAreAskedOnceThenSentWithEveryRequest) {
+    ProxyEnvironment proxy(site.proxy);
+    Installation install({Echo()});
+    install.Ui().QueueProxyCredentials(site.proxyUser, site.proxyPassword);
+    install.Client().SetSessionId(L"S1");
+    ASSERT_TRUE(install.Client().AppUpdateDone());
+    EXPECT_EQ(install.Ui().ProxyQuestions(), 1);
+    EXPECT_EQ(install.Client().GetProxyUserName(), site.proxyUser);
+    EXPECT_EQ(install.Client().GetProxyPassword(), site.proxyPassword);
+    EXPECT_TRUE(
+        install.Log().Contains(" ... WinINet asked for RETRY on POST[sessionid=S1&lang=en]"));
+    EXPECT_TRUE(install.Client().Logout());
+    EXPECT_EQ(install.Ui().ProxyQuestions(), 1);
+}
+
+TEST_F(ServiceRequestTest, WrongProxyCredentialsFailCleanly) {
+    ProxyEnvironment proxy(site.proxy);
+    Installation install({Echo()});
+    install.Ui().QueueProxyCredentials(site.proxyUser, L"wrong");
+    install.Client().SetSessionId(L"S1");
+    EXPECT_FALSE(install.Client().Logout());
+    // Asked again after the refusal, and declined.
+    EXPECT_EQ(install.Ui().ProxyQuestions(), 2);
+    EXPECT_TRUE(install.Log().Contains("Status code error : 407"));
+}
+
+TEST_F(ServiceRequestTest, SelfSignedCertificatePassesOnlyWithTheLeniencySetting) {
+    Installation strict({site.tlsServer});
+    EXPECT_NE(strict.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
+    EXPECT_TRUE(strict.Client().GetSessionId().empty());
+
+    Installation lenient({site.tlsServer}, "SecurityIgnoreUnknownCertificate=yes\r\n");
+    EXPECT_EQ(lenient.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
+    EXPECT_TRUE(lenient.List().GetApplicationInfo());
+    EXPECT_EQ(lenient.Ui().CertificateQuestions(), 0);
+}

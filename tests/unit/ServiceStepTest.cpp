@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include "support/ServiceSite.h"
+
+namespace {
+
+constexpr unsigned kErrorBoxFlags = kQXMbIconHand | kQXMbSystemModal;
+
+class ServiceStepTest : public ::testing::Test {
+protected:
+    ServiceSite site = LoadServiceSite();
+};
+
+void ExpectOneBox(Installation& install, const std::wstring& text, QXLanguageBase base) {
+    const auto boxes = install.Ui().MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, text);
+    EXPECT_EQ(boxes[0].caption, QXLoadText(base, kQXTextCaption));
+    EXPECT_EQ(boxes[0].flags, kErrorBoxFlags);
+}
+
+} // namespace
+
+TEST_F(ServiceStepTest, SessionIdIsTakenFromTheMiddleOfThreeCookies) {
+    Installation install({site.peer + L"/cookie?service="});
+    EXPECT_EQ(install.List().LoginStep(L"ann", L"pw", std::nullopt), 0);
+    EXPECT_EQ(install.Client().GetSessionId(), L"S3ss10n42");
+    EXPECT_EQ(install.List().GetSessionUserName(), L"ann");
+}
+
+TEST_F(ServiceStepTest, LoginWithoutSessionCookieFailsAsAnUnknownError) {
+    Installation install({site.peer + L"/echo?service="});
+    EXPECT_EQ(install.List().LoginStep(L"ann", L"pw", std::nullopt), -9999);
+    EXPECT_TRUE(install.Client().GetSessionId().empty());
+    EXPECT_TRUE(install.Log().Contains("Session Id not found"));
+    EXPECT_TRUE(install.Log().Contains("Unknown error : application/x-www-form-urlencoded"));
+    ExpectOneBox(install, L"Unknown error (2)", kQXEnglishBase);
+}
+
+TEST_F(ServiceStepTest, RefusalShowsTheServersDescriptionInTheUsersLanguage) {
+    const std::pair<QXLanguageBase, std::wstring> cases[] = {
+        {kQXEnglishBase, L"Wrong user name or password. (1)"},
+        {kQXFrenchBase, L"Nom d'utilisateur ou mot de passe incorrect. (1)"},
+        {kQXJapaneseBase,
+         L"\u30e6\u30fc\u30b6\u30fc\u540d\u307e\u305f\u306f\u30d1\u30b9\u30ef\u30fc\u30c9\u304c"
+         L"\u6b63\u3057\u304f\u3042\u308a\u307e\u305b\u3093\u3002 (1)"},
+    };
+    for (const auto& [base, text] : cases) {
+        Installation install({site.server}, "", base);
+        EXPECT_EQ(install.List().LoginStep(L"demo", L"wrong", std::nullopt), -1);
+        ExpectOneBox(install, text, base);
+    }
+}
+
+TEST_F(ServiceStepTest, ExpiredPasswordIsChangedWithoutABoxAndOpensANewSession) {
+    Installation install({site.server});
+    EXPECT_EQ(install.List().LoginStep(L"expired", L"old", std::nullopt), -1207);
+    EXPECT_TRUE(install.Ui().MessageBoxes().empty());
+
+    // Refused by the server: the new password must differ from the old one.
+    EXPECT_EQ(install.List().ChangePasswordStep(L"expired", L"old", L"old"), -3);
+    ExpectOneBox(install, L"The new password was refused. (1)", kQXEnglishBase);
+
+    EXPECT_EQ(install.List().ChangePasswordStep(L"expired", L"old", L"n&w"), 0);
+    EXPECT_FALSE(install.Client().GetSessionId().empty());
+    EXPECT_TRUE(install.List().GetApplicationInfo());
+    EXPECT_EQ(install.List().LoginStep(L"expired", L"n&w", std::nullopt), 0);
+}
+
+TEST_F(ServiceStepTest, PasswordChangeReturningTheSameSessionIsRefused) {
+    Installation install({site.peer + L"/cookie?service="});
+    EXPECT_EQ(install.List().ChangePasswordStep(L"ann", L"old", L"new"), 0);
+    EXPECT_EQ(install.List().ChangePasswordStep(L"ann", L"new", L"newer"), -9999);
+    ExpectOneBox(install, L"Unknown error (2)", kQXEnglishBase);
+}
+
+TEST_F(ServiceStepTest, LoginThatReachesNoServerIsAnUnknownErrorNotTheEarlierRefusal) {
+    Installation install({site.server});
+    EXPECT_EQ(install.List().LoginStep(L"demo", L"wrong", std::nullopt), -1);
+    ASSERT_TRUE(InjectFault(site.server, "service=P3Login&status=500"));
+    EXPECT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt), -9999);
+    const auto boxes = install.Ui().MessageBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, L"Unknown error (2)");
+    EXPECT_TRUE(install.Log().Contains("Unknown error : empty response body"));
+}
+
+TEST_F(ServiceStepTest, RefusalBodiesWithoutDescriptionOrCode) {
+    Installation install({site.server});
+    CQXLFileList& list = install.List();
+    EXPECT_EQ(list.ShowServerError(L"Code=-3\n"), -3);
+    EXPECT_EQ(list.ShowServerError(L"Code=-3\nDescription=no line end"), -3);
+    EXPECT_EQ(list.ShowServerError(L"Code=-1207\nDescription=Expired\n"), -1207);
+    EXPECT_TRUE(install.Ui().MessageBoxes().empty());
+    EXPECT_EQ(list.ShowServerError(L""), -9999);
+    EXPECT_EQ(list.ShowServerError(L"Code=-3"), -9999);
+    EXPECT_TRUE(install.Log().Contains("Unknown error : empty response body"));
+    EXPECT_EQ(install.Ui().MessageBoxes().size(), 2u);
+}
+
+TEST_F(ServiceStepTest, InformationStepsFillTheRecordsAndApplyTheOverrides) {
+    Installation install({site.server}, "[QXLauncher]\r\nForceReboot=true\r\nForceUpdate=TRUE\r\n");
+    CQXLFileList& list = install.List();
+    ASSERT_EQ(list.LoginStep(L"demo", L"demo", std::nullopt), 0);
+    ASSERT_TRUE(list.GetApplicationInfo());
+    EXPECT_EQ(list.ApplicationInfo().ApplicationLabel, L"QX Demo");
+    EXPECT_EQ(list.ApplicationInfo().ForceReboot, 1);
+    EXPECT_EQ(list.ApplicationInfo().ForceUpdate, 1);
+    EXPECT_TRUE(install.Log().Contains(
+        "\"ForceReboot = TRUE\" find in qxurl.net, ForceReboot forced to TRUE"));
+    EXPECT_TRUE(install.Log().Contains(
+        "\"ForceUpdate = TRUE\" find in qxurl.net, ForceUpdate forced to TRUE"));
+    EXPECT_EQ(install.Client().GetApplicationName(), L"Demo");
+
+    ASSERT_TRUE(list.GetVersionList());
+    EXPECT_EQ(list.VersionList(), (std::vector<std::wstring>{L"1.0", L"2.0"}));
+    ASSERT_TRUE(list.GetPrimaryApplication());
+    EXPECT_EQ(install.Client().GetVersionName(), L"2.0");
+    EXPECT_EQ(list.PrimaryApplication().PrimaryName, L"qxflux.exe");
+    ASSERT_TRUE(list.GetFileList());
+    EXPECT_GT(list.CountFilesToUpdate(), 0u);
+    EXPECT_TRUE(install.Client().AppUpdateDone());
+    EXPECT_TRUE(install.Client().Logout());
+    // The session is closed: the server refuses it from now on.
+    EXPECT_FALSE(list.GetApplicationInfo());
+}

@@ -3,6 +3,7 @@
 #include <cwctype>
 
 #include "platform/Text.h"
+#include "protocol/QXLSendLoop.h"
 
 namespace {
 
@@ -130,34 +131,28 @@ bool CQXLDownloader::TryServer(const CQXUrlServer& server, const std::wstring& s
            ReadResponseBody(*request);
 }
 
-// Sends, then lets the dialog step decide: proxy credentials given by the user are read back,
-// kept for every later request and sent again; an accepted certificate problem sends again.
+// Sends through the dialog loop: proxy credentials given by the user are read back, kept for
+// every later request and sent again; an accepted certificate problem sends again.
 bool CQXLDownloader::SendUntilAnswered(Attempt& attempt, qxplat::HttpRequest& request) {
-    const bool lenient = m_configuration->GetSecurityCertificateFlags() != 0;
-    for (;;) {
-        if (lenient)
-            request.IgnoreUnknownCa();
-        const bool sent = request.Send(attempt.bytes, m_lastError);
-        if (!sent)
-            LogStepError(attempt, {qxplat::HttpStep::Send, m_lastError});
-        const qxplat::HttpDialogAnswer answer = request.DialogStep(m_prompt, m_lastError);
-        if (answer == qxplat::HttpDialogAnswer::Retry) {
-            const CQXUrlServer& server = attempt.server;
-            m_log.LogDebug(L" ... WinINet asked for RETRY on %s[%s] \"http%s://%s:%i%s\" on file "
-                           L"%s, line %i",
-                           kVerb, attempt.body.LogText(), server.IsSecure() ? L"s" : L"",
-                           server.GetHost(), server.GetPort(), attempt.object, kSourceFile, 743);
-            qxplat::HttpError error;
-            if (!request.ReadProxyUserName(m_proxyUserName, error))
-                LogStepError(attempt, error);
-            if (!request.ReadProxyPassword(m_proxyPassword, error))
-                LogStepError(attempt, error);
-            continue;
-        }
-        if (answer == qxplat::HttpDialogAnswer::Resend)
-            continue;
-        return sent;
-    }
+    SQXLSendHooks hooks;
+    hooks.sendFailed = [&](unsigned long code) {
+        LogStepError(attempt, {qxplat::HttpStep::Send, code});
+    };
+    hooks.retryAsked = [&] {
+        const CQXUrlServer& server = attempt.server;
+        m_log.LogDebug(L" ... WinINet asked for RETRY on %s[%s] \"http%s://%s:%i%s\" on file "
+                       L"%s, line %i",
+                       kVerb, attempt.body.LogText(), server.IsSecure() ? L"s" : L"",
+                       server.GetHost(), server.GetPort(), attempt.object, kSourceFile, 743);
+        qxplat::HttpError error;
+        if (!request.ReadProxyUserName(m_proxyUserName, error))
+            LogStepError(attempt, error);
+        if (!request.ReadProxyPassword(m_proxyPassword, error))
+            LogStepError(attempt, error);
+    };
+    return QXLSendWithDialogs(request, attempt.bytes,
+                              m_configuration->GetSecurityCertificateFlags() != 0, m_prompt,
+                              m_lastError, hooks);
 }
 
 bool CQXLDownloader::FailStep(const Attempt& attempt, const qxplat::HttpError& error) {

@@ -1,8 +1,5 @@
 #include "update/QXLFileList.h"
 
-#include <filesystem>
-
-#include "platform/Files.h"
 #include "platform/System.h"
 #include "protocol/QXLReplyReader.h"
 
@@ -44,15 +41,10 @@ void CQXLFileList::ReadFileList(const std::wstring& body) {
 }
 
 int CQXLFileList::SetTempDirectory() {
-    m_tempDirectory = m_fileSet.InstallationDirectory() + L"_QXLTmp" + qxplat::kPathSeparator;
-    if (qxplat::MakeDirectory(m_tempDirectory))
-        return 1;
-    const auto error = static_cast<long long>(qxplat::LastError());
-    std::error_code ignored;
-    if (std::filesystem::is_directory(std::filesystem::path(m_tempDirectory), ignored))
-        return 1;
-    m_log.LogError(L"Unable to create download directory (%s) : %d", m_tempDirectory, error);
-    return 0;
+    const std::wstring subDirectory = std::wstring(L"_QXLTmp") + qxplat::kPathSeparator;
+    return m_downloader.CreateDownloadDirectory(m_fileSet.InstallationDirectory(), subDirectory)
+               ? 1
+               : 0;
 }
 
 int CQXLFileList::WriteInstallerFiles() {

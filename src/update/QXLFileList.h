@@ -91,10 +91,11 @@ public:
     // the installation directory, with the application information's release note name.
     void ReadFileList(const std::wstring& body);
 
-    // Fixes the temp directory, installation directory + "_QXLTmp", and creates it. 0, with
-    // an error line, when it cannot be created and does not exist; else 1.
+    // Gives the downloader the installation directory and the temp directory, installation
+    // directory + "_QXLTmp", as its download directory, and creates it. 0, with an error line,
+    // when it cannot be created and does not exist; else 1.
     int SetTempDirectory();
-    const std::wstring& GetTempDirectory() const { return m_tempDirectory; }
+    const std::wstring& GetTempDirectory() const { return m_downloader.GetDownloadDirectory(); }
 
     // See CQXLFileSet.
     int CheckLockedFiles() { return m_fileSet.CheckLockedFiles(); }
@@ -128,5 +129,4 @@ private:
     CQXLPrimaryApplication m_primaryApplication;
     CQXLFileSet m_fileSet{m_log};
     CQXLBatchGenerator m_batchGenerator{m_log};
-    std::wstring m_tempDirectory;
 };

@@ -20,7 +20,7 @@ public:
 
     // Posts body to path (below "/") and returns the status, 0 when nothing came back.
     int Post(const std::wstring& path, const std::string& body) const;
-    // The session that the fixture opened for user (demo, legacy or one of its extra users).
+    // The session that the fixture opened for user (demo or legacy).
     std::wstring Session(const std::string& user) const;
     // Makes the next count requests of service misbehave: "status=N", "stall=MS" or "cut=K".
     void Fault(const std::string& service, const std::string& what, int count = 1) const;

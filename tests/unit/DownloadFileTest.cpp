@@ -1,9 +1,6 @@
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -13,6 +10,7 @@
 #include "platform/System.h"
 #include "protocol/QXLDownloadMonitor.h"
 #include "protocol/QXLDownloader.h"
+#include "support/HttpPeers.h"
 #include "support/ProxyEnvironment.h"
 #include "support/QxServer.h"
 #include "support/TempDir.h"
@@ -53,25 +51,6 @@ public:
     void Show() override {}
     void Close() override {}
 };
-
-// The squid of the transport tests' fixture and the credentials it wants.
-struct Proxy {
-    std::wstring url;
-    std::wstring user;
-    std::wstring password;
-};
-
-Proxy LoadProxy() {
-    std::map<std::string, std::string> values;
-    if (const char* file = std::getenv("QX_HTTP_PEERS")) {
-        std::ifstream in(file);
-        for (std::string key, value; in >> key >> value;)
-            values[key] = value;
-    }
-    EXPECT_EQ(1u, values.count("proxy")) << "no proxy: run through ctest, whose fixture starts it";
-    return {L"http://127.0.0.1:" + Wide(values["proxy"]), Wide(values["proxyUser"]),
-            Wide(values["proxyPassword"])};
-}
 
 // The user's side of the proxy dialog: gives the same credentials each time it is asked.
 class CredentialPrompt : public qxplat::HttpPrompt {
@@ -316,8 +295,8 @@ TEST_F(DownloadFileTest, PathsThatLeaveTheDownloadDirectoryAreRefusedWithoutAReq
 }
 
 TEST_F(DownloadFileTest, ProxyCredentialsAskedOnceGoWithEveryLaterDownload) {
-    const Proxy proxy = LoadProxy();
-    const ProxyEnvironment environment(proxy.url);
+    const HttpPeers peers = LoadHttpPeers();
+    const ProxyEnvironment environment(peers.proxy);
     Configure({m_server.Url()});
     const auto first = ServerFile("dl/proxy/", "first.bin", Pattern(3000));
     const auto second = ServerFile("dl/proxy/", "second.bin", Pattern(4000));
@@ -327,12 +306,12 @@ TEST_F(DownloadFileTest, ProxyCredentialsAskedOnceGoWithEveryLaterDownload) {
     EXPECT_TRUE(m_log.Contains("Status code error : 407"));
     EXPECT_FALSE(fs::exists(TempPath("dl/proxy/first.bin")));
 
-    CredentialPrompt prompt(proxy.user, proxy.password);
+    CredentialPrompt prompt(peers.proxyUser, peers.proxyPassword);
     m_downloader->SetPrompt(&prompt);
     ASSERT_TRUE(m_downloader->GetAppFile(*first, nullptr));
     EXPECT_TRUE(m_log.Contains(" ... WinINet asked for RETRY on POST["));
-    EXPECT_EQ(proxy.user, m_downloader->GetProxyUserName());
-    EXPECT_EQ(proxy.password, m_downloader->GetProxyPassword());
+    EXPECT_EQ(peers.proxyUser, m_downloader->GetProxyUserName());
+    EXPECT_EQ(peers.proxyPassword, m_downloader->GetProxyPassword());
     ASSERT_TRUE(m_downloader->GetAppFile(*second, nullptr));
     EXPECT_EQ(1, prompt.asked);
     EXPECT_EQ(Pattern(4000), ReadBytes(TempPath("dl/proxy/second.bin")));

@@ -1,18 +1,23 @@
 #include <gtest/gtest.h>
 
+#include "support/HttpPeers.h"
+#include "support/Installation.h"
 #include "support/ProxyEnvironment.h"
-#include "support/ServiceSite.h"
+#include "support/QxServer.h"
 
 namespace {
 
 const std::string kFormType = "application/x-www-form-urlencoded\n";
+// Nothing listens there: taking port 1 needs root.
+const std::wstring kRefused = L"http://127.0.0.1:1/";
 
 class ServiceRequestTest : public ::testing::Test {
 protected:
-    ServiceSite site = LoadServiceSite();
+    QxServer server;
+    HttpPeers peers = LoadHttpPeers();
     // The echoing peer: it answers with the content type and the body it received. The
     // service name lands in its query text.
-    std::wstring Echo() const { return site.peer + L"/echo?service="; }
+    std::wstring Echo() const { return peers.peer + L"/echo?service="; }
 };
 
 bool Contains(const std::vector<std::string>& lines, const std::string& line) {
@@ -84,20 +89,20 @@ TEST_F(ServiceRequestTest, EveryServiceSendsItsFieldsInOrderInEachLanguage) {
 
 TEST_F(ServiceRequestTest, PasswordsArriveWholeAndNeverReachTheLog) {
     const std::wstring password = L"a&b=c%d+e#f";
-    Installation echo({site.refused, Echo()});
+    Installation echo({kRefused, Echo()});
     echo.Client().Login(L"ann", password, std::wstring(L"x&y"));
     EXPECT_EQ(echo.Client().GetResponseBody(),
               std::wstring(kFormType.begin(), kFormType.end()) +
                   L"password=a%26b%3Dc%25d%2Be%23f&user=ann&lang=en&oldPasscode=x%26y");
     ExpectRefusedLines(ErrorLines(echo.Log()), "password=***&user=ann&lang=en&oldPasscode=***",
-                       site.refused, "/P3Login");
+                       kRefused, "/P3Login");
     echo.Client().ChangePassword(L"ann", password, L"n&w");
     EXPECT_EQ(echo.Log().Text().find("a&b"), std::string::npos);
     EXPECT_EQ(echo.Log().Text().find("n&w"), std::string::npos);
 
     // The real server decodes what the form encoded: a password holding every such character
     // logs in.
-    Installation install({site.server});
+    Installation install({server.Url()});
     EXPECT_EQ(install.List().LoginStep(L"amp", L"p&ss=w%rd+#1", std::nullopt), 0);
     EXPECT_FALSE(install.Client().GetSessionId().empty());
     EXPECT_TRUE(install.Ui().MessageBoxes().empty());
@@ -111,12 +116,12 @@ TEST_F(ServiceRequestTest, WithoutConfigurationNothingIsSentOrLogged) {
 }
 
 TEST_F(ServiceRequestTest, FailoverOverTwoServersKeepsTheAnsweringOneFirst) {
-    Installation install({site.refused, site.server});
+    Installation install({kRefused, server.Url()});
     ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
     const auto lines = ErrorLines(install.Log());
     ASSERT_EQ(lines.size(), 2u);
-    ExpectRefusedLines(lines, "password=***&user=demo&lang=en", site.refused, "/P3Login");
-    EXPECT_EQ(install.CurrentServer(), site.server);
+    ExpectRefusedLines(lines, "password=***&user=demo&lang=en", kRefused, "/P3Login");
+    EXPECT_EQ(install.CurrentServer(), server.Url());
 
     // The next request goes straight to the server that answered.
     EXPECT_TRUE(install.List().GetApplicationInfo());
@@ -124,22 +129,22 @@ TEST_F(ServiceRequestTest, FailoverOverTwoServersKeepsTheAnsweringOneFirst) {
 }
 
 TEST_F(ServiceRequestTest, FailoverOverThreeServersCountsStatusErrorsAsFailures) {
-    const std::wstring notFound = site.peer + L"/status/404?service=";
-    Installation install({site.refused, notFound, site.server});
+    const std::wstring notFound = peers.peer + L"/status/404?service=";
+    Installation install({kRefused, notFound, server.Url()});
     ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
     const auto lines = ErrorLines(install.Log());
     ASSERT_EQ(lines.size(), 4u);
-    ExpectRefusedLines(lines, "password=***&user=demo&lang=en", site.refused, "/P3Login");
+    ExpectRefusedLines(lines, "password=***&user=demo&lang=en", kRefused, "/P3Login");
     EXPECT_EQ(lines[2], "Status code error : 404");
     EXPECT_EQ(lines[3].rfind("Query error : ", 0), 0u);
     EXPECT_EQ(lines[3].substr(lines[3].find(" for server ")),
               " for server " + std::string(notFound.begin(), notFound.end()));
-    EXPECT_EQ(install.CurrentServer(), site.server);
+    EXPECT_EQ(install.CurrentServer(), server.Url());
 }
 
 TEST_F(ServiceRequestTest, EveryServerFailingFailsTheRequestAfterOneRound) {
-    const std::wstring failing = site.peer + L"/status/500?service=";
-    Installation install({site.refused, failing});
+    const std::wstring failing = peers.peer + L"/status/500?service=";
+    Installation install({kRefused, failing});
     install.Client().SetSessionId(L"S1");
     EXPECT_FALSE(install.Client().Logout());
     EXPECT_EQ(ErrorLines(install.Log()).size(), 4u);
@@ -149,10 +154,10 @@ TEST_F(ServiceRequestTest, EveryServerFailingFailsTheRequestAfterOneRound) {
 }
 
 TEST_F(ServiceRequestTest, ServerErrorStatusFailsTheAttemptAndTheNextOneSucceeds) {
-    Installation install({site.server});
+    Installation install({server.Url()});
     ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
     for (const char* status : {"500", "404"}) {
-        ASSERT_TRUE(InjectFault(site.server, std::string("service=GetAppInf&status=") + status));
+        ASSERT_NO_FATAL_FAILURE(server.Fault("GetAppInf", std::string("status=") + status));
         EXPECT_FALSE(install.List().GetApplicationInfo());
         EXPECT_TRUE(install.Log().Contains(std::string("Status code error : ") + status));
         EXPECT_TRUE(install.List().GetApplicationInfo());
@@ -160,14 +165,14 @@ TEST_F(ServiceRequestTest, ServerErrorStatusFailsTheAttemptAndTheNextOneSucceeds
 }
 
 TEST_F(ServiceRequestTest, ProxyCredentialsAreAskedOnceThenSentWithEveryRequest) {
-    ProxyEnvironment proxy(site.proxy);
+    ProxyEnvironment proxy(peers.proxy);
     Installation install({Echo()});
-    install.Ui().QueueProxyCredentials(site.proxyUser, site.proxyPassword);
+    install.Ui().QueueProxyCredentials(peers.proxyUser, peers.proxyPassword);
     install.Client().SetSessionId(L"S1");
     ASSERT_TRUE(install.Client().AppUpdateDone());
     EXPECT_EQ(install.Ui().ProxyQuestions(), 1);
-    EXPECT_EQ(install.Client().GetProxyUserName(), site.proxyUser);
-    EXPECT_EQ(install.Client().GetProxyPassword(), site.proxyPassword);
+    EXPECT_EQ(install.Client().GetProxyUserName(), peers.proxyUser);
+    EXPECT_EQ(install.Client().GetProxyPassword(), peers.proxyPassword);
     EXPECT_TRUE(
         install.Log().Contains(" ... WinINet asked for RETRY on POST[sessionid=S1&lang=en]"));
     EXPECT_TRUE(install.Client().Logout());
@@ -175,9 +180,9 @@ TEST_F(ServiceRequestTest, ProxyCredentialsAreAskedOnceThenSentWithEveryRequest)
 }
 
 TEST_F(ServiceRequestTest, WrongProxyCredentialsFailCleanly) {
-    ProxyEnvironment proxy(site.proxy);
+    ProxyEnvironment proxy(peers.proxy);
     Installation install({Echo()});
-    install.Ui().QueueProxyCredentials(site.proxyUser, L"wrong");
+    install.Ui().QueueProxyCredentials(peers.proxyUser, L"wrong");
     install.Client().SetSessionId(L"S1");
     EXPECT_FALSE(install.Client().Logout());
     // Asked again after the refusal, and declined.
@@ -186,11 +191,11 @@ TEST_F(ServiceRequestTest, WrongProxyCredentialsFailCleanly) {
 }
 
 TEST_F(ServiceRequestTest, SelfSignedCertificatePassesOnlyWithTheLeniencySetting) {
-    Installation strict({site.tlsServer});
+    Installation strict({server.TlsUrl()});
     EXPECT_NE(strict.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
     EXPECT_TRUE(strict.Client().GetSessionId().empty());
 
-    Installation lenient({site.tlsServer}, "SecurityIgnoreUnknownCertificate=yes\r\n");
+    Installation lenient({server.TlsUrl()}, "SecurityIgnoreUnknownCertificate=yes\r\n");
     EXPECT_EQ(lenient.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
     EXPECT_TRUE(lenient.List().GetApplicationInfo());
     EXPECT_EQ(lenient.Ui().CertificateQuestions(), 0);

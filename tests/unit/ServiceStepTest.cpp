@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "support/ServiceSite.h"
+#include "support/HttpPeers.h"
+#include "support/Installation.h"
+#include "support/QxServer.h"
 
 namespace {
 
@@ -8,7 +10,8 @@ constexpr unsigned kErrorBoxFlags = kQXMbIconHand | kQXMbSystemModal;
 
 class ServiceStepTest : public ::testing::Test {
 protected:
-    ServiceSite site = LoadServiceSite();
+    QxServer server;
+    HttpPeers peers = LoadHttpPeers();
 };
 
 void ExpectOneBox(Installation& install, const std::wstring& text, QXLanguageBase base) {
@@ -22,14 +25,14 @@ void ExpectOneBox(Installation& install, const std::wstring& text, QXLanguageBas
 } // namespace
 
 TEST_F(ServiceStepTest, SessionIdIsTakenFromTheMiddleOfThreeCookies) {
-    Installation install({site.peer + L"/cookie?service="});
+    Installation install({peers.peer + L"/cookie?service="});
     EXPECT_EQ(install.List().LoginStep(L"ann", L"pw", std::nullopt), 0);
     EXPECT_EQ(install.Client().GetSessionId(), L"S3ss10n42");
     EXPECT_EQ(install.List().GetSessionUserName(), L"ann");
 }
 
 TEST_F(ServiceStepTest, LoginWithoutSessionCookieFailsAsAnUnknownError) {
-    Installation install({site.peer + L"/echo?service="});
+    Installation install({peers.peer + L"/echo?service="});
     EXPECT_EQ(install.List().LoginStep(L"ann", L"pw", std::nullopt), -9999);
     EXPECT_TRUE(install.Client().GetSessionId().empty());
     EXPECT_TRUE(install.Log().Contains("Session Id not found"));
@@ -46,14 +49,14 @@ TEST_F(ServiceStepTest, RefusalShowsTheServersDescriptionInTheUsersLanguage) {
          L"\u6b63\u3057\u304f\u3042\u308a\u307e\u305b\u3093\u3002 (1)"},
     };
     for (const auto& [base, text] : cases) {
-        Installation install({site.server}, "", base);
+        Installation install({server.Url()}, "", base);
         EXPECT_EQ(install.List().LoginStep(L"demo", L"wrong", std::nullopt), -1);
         ExpectOneBox(install, text, base);
     }
 }
 
 TEST_F(ServiceStepTest, ExpiredPasswordIsChangedWithoutABoxAndOpensANewSession) {
-    Installation install({site.server});
+    Installation install({server.Url()});
     EXPECT_EQ(install.List().LoginStep(L"expired", L"old", std::nullopt), -1207);
     EXPECT_TRUE(install.Ui().MessageBoxes().empty());
 
@@ -68,16 +71,16 @@ TEST_F(ServiceStepTest, ExpiredPasswordIsChangedWithoutABoxAndOpensANewSession) 
 }
 
 TEST_F(ServiceStepTest, PasswordChangeReturningTheSameSessionIsRefused) {
-    Installation install({site.peer + L"/cookie?service="});
+    Installation install({peers.peer + L"/cookie?service="});
     EXPECT_EQ(install.List().ChangePasswordStep(L"ann", L"old", L"new"), 0);
     EXPECT_EQ(install.List().ChangePasswordStep(L"ann", L"new", L"newer"), -9999);
     ExpectOneBox(install, L"Unknown error (2)", kQXEnglishBase);
 }
 
 TEST_F(ServiceStepTest, LoginThatReachesNoServerIsAnUnknownErrorNotTheEarlierRefusal) {
-    Installation install({site.server});
+    Installation install({server.Url()});
     EXPECT_EQ(install.List().LoginStep(L"demo", L"wrong", std::nullopt), -1);
-    ASSERT_TRUE(InjectFault(site.server, "service=P3Login&status=500"));
+    ASSERT_NO_FATAL_FAILURE(server.Fault("P3Login", "status=500"));
     EXPECT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt), -9999);
     const auto boxes = install.Ui().MessageBoxes();
     ASSERT_EQ(boxes.size(), 2u);
@@ -86,7 +89,7 @@ TEST_F(ServiceStepTest, LoginThatReachesNoServerIsAnUnknownErrorNotTheEarlierRef
 }
 
 TEST_F(ServiceStepTest, RefusalBodiesWithoutDescriptionOrCode) {
-    Installation install({site.server});
+    Installation install({server.Url()});
     CQXLFileList& list = install.List();
     EXPECT_EQ(list.ShowServerError(L"Code=-3\n"), -3);
     EXPECT_EQ(list.ShowServerError(L"Code=-3\nDescription=no line end"), -3);
@@ -99,7 +102,8 @@ TEST_F(ServiceStepTest, RefusalBodiesWithoutDescriptionOrCode) {
 }
 
 TEST_F(ServiceStepTest, InformationStepsFillTheRecordsAndApplyTheOverrides) {
-    Installation install({site.server}, "[QXLauncher]\r\nForceReboot=true\r\nForceUpdate=TRUE\r\n");
+    Installation install({server.Url()},
+                         "[QXLauncher]\r\nForceReboot=true\r\nForceUpdate=TRUE\r\n");
     CQXLFileList& list = install.List();
     ASSERT_EQ(list.LoginStep(L"demo", L"demo", std::nullopt), 0);
     ASSERT_TRUE(list.GetApplicationInfo());

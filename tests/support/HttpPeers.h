@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+// Where the transport tests' fixture runs its echoing HTTP peer and squid, and the
+// credentials squid wants. The fixture's peers file is QX_HTTP_PEERS, relative to the working
+// directory.
+struct HttpPeers {
+    std::wstring peer;  // "http://127.0.0.1:port"
+    std::wstring proxy; // "http://127.0.0.1:port"
+    std::wstring proxyUser;
+    std::wstring proxyPassword;
+};
+
+// Read from the fixture's peers file; a test failure when it is missing.
+HttpPeers LoadHttpPeers();

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
+
+#include "base/QXEvent.h"
 
 // A misbehaviour asked for by a test: answer a given status, stall before answering, or cut
 // the connection after some body bytes.
@@ -25,6 +28,11 @@ public:
     // The fault for this request of the service, counting it; nothing when none is pending.
     std::optional<SQXFault> Take(const std::string& service);
 
+    // Holds a request for the stall's time, or until the server stops.
+    void Stall(std::chrono::milliseconds time) const { m_stopping.WaitFor(time); }
+    // Ends every stall now and to come: the server is stopping.
+    void ReleaseStalls() { m_stopping.Set(); }
+
 private:
     struct Pending {
         SQXFault fault;
@@ -32,4 +40,5 @@ private:
     };
     std::mutex m_mutex;
     std::map<std::string, Pending> m_pending;
+    CQXEvent m_stopping;
 };

@@ -1,15 +1,14 @@
 #include "QXRouter.h"
 
-#include "QXRefusal.h"
-
 #include <chrono>
 #include <ctime>
 #include <fcntl.h>
 #include <iostream>
 #include <memory>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
+
+#include "QXRefusal.h"
 
 namespace {
 
@@ -139,7 +138,7 @@ void CQXRouter::Handle(const httplib::Request& request, httplib::Response& respo
     if (m_options.testFaults)
         fault = m_faults.Take(service->first);
     if (fault && fault->kind == SQXFault::Kind::Stall)
-        std::this_thread::sleep_for(std::chrono::milliseconds(fault->value));
+        m_faults.Stall(std::chrono::milliseconds(fault->value));
     if (fault && fault->kind == SQXFault::Kind::Status) {
         SQXReply reply;
         reply.status = static_cast<int>(fault->value);

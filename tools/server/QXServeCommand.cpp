@@ -1,9 +1,5 @@
 #include "QXServeCommand.h"
 
-#include "QXArguments.h"
-#include "QXIniFile.h"
-#include "QXRouter.h"
-
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -13,6 +9,10 @@
 #include <pthread.h>
 #include <sys/socket.h>
 #include <thread>
+
+#include "QXArguments.h"
+#include "QXIniFile.h"
+#include "QXRouter.h"
 
 namespace fs = std::filesystem;
 
@@ -69,10 +69,12 @@ std::unique_ptr<httplib::Server> MakeServer(const std::string& cert, const std::
     return server;
 }
 
-// Waits for SIGINT or SIGTERM (blocked in every thread) and stops the server.
-void StopOnSignal(httplib::Server& server, const sigset_t& signals) {
+// Waits for SIGINT or SIGTERM (blocked in every thread) and stops the server; a stalled test
+// request would otherwise hold the stop for the whole stall.
+void StopOnSignal(httplib::Server& server, CQXFaultInjector& faults, const sigset_t& signals) {
     int signal = 0;
     sigwait(&signals, &signal);
+    faults.ReleaseStalls();
     server.stop();
 }
 
@@ -142,7 +144,7 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
               << (ipv6 ? "[" + listen.host + "]" : listen.host) << ':' << port << options.basePath
               << std::endl;
 
-    std::thread waiter(StopOnSignal, std::ref(*server), signals);
+    std::thread waiter(StopOnSignal, std::ref(*server), std::ref(faults), signals);
     const bool clean = server->listen_after_bind();
     // Wakes the waiter if listening ended for another reason than a signal.
     pthread_kill(waiter.native_handle(), SIGTERM);

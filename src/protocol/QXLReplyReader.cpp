@@ -45,18 +45,23 @@ bool MapColumns(CTDParser& parser, const QXColumnName (&known)[N]) {
     return parser.ColumnCount() > 0;
 }
 
-// Reads as many values as the header has columns, handing each to store(type, value).
-// False when the values ran out first.
+enum class RowRead { Complete, Short, NoMore };
+
+// Reads as many values as the header has columns, handing each to store(type, value). A row
+// that ends at its line end before its last column is Short: its values stop there, so that
+// the next row is never read into this one's missing columns. NoMore when the values ran out.
 template <typename Store>
-bool ReadRow(CTDParser& parser, Store store) {
+RowRead ReadRow(CTDParser& parser, Store store) {
     std::wstring value;
     for (std::size_t i = 0; i < parser.ColumnCount(); ++i) {
         const int type = parser.NextValue(value);
         if (type == 0)
-            return false;
+            return RowRead::NoMore;
         store(type, value);
+        if (parser.AtRowStart() && i + 1 < parser.ColumnCount())
+            return RowRead::Short;
     }
-    return true;
+    return RowRead::Complete;
 }
 
 int AsInt(const std::wstring& value) { return static_cast<int>(QXReplyInteger(value)); }
@@ -165,8 +170,8 @@ bool ReadApplicationInfo(const std::wstring& body, CQXLApplicationInfo& info, CQ
     bool complete = false;
     if (parser.Parse(body) && MapColumns(parser, kApplicationColumns))
         complete = ReadRow(parser, [&](int type, const std::wstring& value) {
-            StoreApplicationValue(info, type, value);
-        });
+                       StoreApplicationValue(info, type, value);
+                   }) == RowRead::Complete;
     LogApplicationInfo(info, log);
     if (info.ApplicationLabel.empty())
         info.ApplicationLabel = L"QXWIN";
@@ -199,28 +204,32 @@ bool ReadPrimaryApplication(const std::wstring& body, CQXLPrimaryApplication& pr
     bool complete = false;
     if (parser.Parse(body) && MapColumns(parser, kPrimaryColumns))
         complete = ReadRow(parser, [&](int type, const std::wstring& value) {
-            if (type == TypePrimaryName)
-                primary.PrimaryName = QXReplyText(value);
-            else if (type == TypePrimaryParameters)
-                primary.PrimaryParameters = QXReplyText(value);
-        });
+                       if (type == TypePrimaryName)
+                           primary.PrimaryName = QXReplyText(value);
+                       else if (type == TypePrimaryParameters)
+                           primary.PrimaryParameters = QXReplyText(value);
+                   }) == RowRead::Complete;
     log.LogInfo(L"PrimaryName=%s, PrimaryParameters=%s", primary.PrimaryName,
                 primary.PrimaryParameters);
     return complete;
 }
 
-std::vector<CQXLFileRow> ReadFileRows(const std::wstring& body) {
+std::vector<CQXLFileRow> ReadFileRows(const std::wstring& body, CQXLLog& log) {
     std::vector<CQXLFileRow> rows;
     CTDParser parser;
     if (!parser.Parse(body) || !MapColumns(parser, kFileColumns))
         return rows;
     for (;;) {
         CQXLFileRow row;
-        if (!ReadRow(parser, [&](int type, const std::wstring& value) {
-                StoreFileValue(row, type, value);
-            }))
+        const RowRead read = ReadRow(
+            parser, [&](int type, const std::wstring& value) { StoreFileValue(row, type, value); });
+        if (read == RowRead::NoMore)
             return rows;
-        rows.push_back(std::move(row));
+        if (read == RowRead::Short)
+            log.LogError(L"File list row refused, it has fewer values than the header: \"%s\"",
+                         row.FileName);
+        else
+            rows.push_back(std::move(row));
     }
 }
 

@@ -26,7 +26,8 @@ void ReadVersionList(const std::wstring& body, std::vector<std::wstring>& versio
 bool ReadPrimaryApplication(const std::wstring& body, CQXLPrimaryApplication& primary,
                             CQXLLog& log);
 
-// GetAppChecksum: every complete row, in reply order; an incomplete row ends the list.
-std::vector<CQXLFileRow> ReadFileRows(const std::wstring& body);
+// GetAppChecksum: every complete row, in reply order. A row with fewer values than the header
+// is refused with an error line; an incomplete last row ends the list.
+std::vector<CQXLFileRow> ReadFileRows(const std::wstring& body, CQXLLog& log);
 
 } // namespace QXLReplyReader

@@ -37,7 +37,8 @@ bool CQXLFileList::ReadPrimaryApplication(const std::wstring& body) {
 }
 
 void CQXLFileList::ReadFileList(const std::wstring& body) {
-    m_fileSet.ReadFileList(QXLReplyReader::ReadFileRows(body), m_applicationInfo.ReleaseNoteName);
+    m_fileSet.ReadFileList(QXLReplyReader::ReadFileRows(body, m_log),
+                           m_applicationInfo.ReleaseNoteName);
 }
 
 int CQXLFileList::SetTempDirectory() {

@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QXLReplyReader::ReadVersionList(body, versions, log);
     CQXLPrimaryApplication primary;
     QXLReplyReader::ReadPrimaryApplication(body, primary, log);
-    for (const CQXLFileRow& row : QXLReplyReader::ReadFileRows(body)) {
+    for (const CQXLFileRow& row : QXLReplyReader::ReadFileRows(body, log)) {
         QXLUnsafeFileNameReason(row.FileName);
         QXLUnsafeFilePathReason(row.FilePath);
     }

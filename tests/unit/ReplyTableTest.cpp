@@ -197,12 +197,13 @@ TEST(ReplyReader, PrimaryApplicationNeedsAColumnAndEveryValue) {
 }
 
 TEST(ReplyReader, FileRowsResetPerRowAndDropAnIncompleteLastRow) {
+    TestLog log;
     const std::wstring body =
         Table(L"filename|S;FileSize|N;FileChecksum|N;FileMode|S;IsActiveX|B;Extra|S;FilePath|S",
               L"a.exe\t10\t4294950529\tdelta\tTRUE\tz\tbin\r\n"
               L"b.dll\tx\t7\t delete\tfalse\tz\t\r\n"
               L"c.dll\t5\t1\tcreate\t");
-    const std::vector<CQXLFileRow> rows = QXLReplyReader::ReadFileRows(body);
+    const std::vector<CQXLFileRow> rows = QXLReplyReader::ReadFileRows(body, log.Log());
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].FileName, L"a.exe");
     EXPECT_EQ(rows[0].FileSize, 10);
@@ -216,6 +217,27 @@ TEST(ReplyReader, FileRowsResetPerRowAndDropAnIncompleteLastRow) {
     EXPECT_EQ(rows[1].IsActiveX, 0);
     EXPECT_EQ(rows[1].FilePath, L"");
     EXPECT_EQ(rows[1].HasToBeLaunched, 0);
-    EXPECT_TRUE(QXLReplyReader::ReadFileRows(Table(L"", L"a\t1\r\n")).empty());
-    EXPECT_TRUE(QXLReplyReader::ReadFileRows(L"no table").empty());
+    EXPECT_TRUE(QXLReplyReader::ReadFileRows(Table(L"", L"a\t1\r\n"), log.Log()).empty());
+    EXPECT_TRUE(QXLReplyReader::ReadFileRows(L"no table", log.Log()).empty());
+}
+
+TEST(ReplyReader, ShortRowsNeverLendTheirMissingColumnsToTheNextRow) {
+    TestLog log;
+    const std::wstring body =
+        Table(L"FileName|S;FileSize|N;FileMode|S", L"A\t5\r\nB\t6\tdelete\r\nC\t7\tdelta\r\n");
+    const std::vector<CQXLFileRow> rows = QXLReplyReader::ReadFileRows(body, log.Log());
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].FileName, L"B");
+    EXPECT_EQ(rows[0].FileSize, 6);
+    EXPECT_EQ(rows[0].FileMode, 3);
+    EXPECT_EQ(rows[1].FileName, L"C");
+    EXPECT_EQ(rows[1].FileSize, 7);
+    EXPECT_EQ(rows[1].FileMode, 1);
+    EXPECT_TRUE(log.Contains("File list row refused, it has fewer values than the header: \"A\""));
+
+    CQXLApplicationInfo info;
+    EXPECT_FALSE(QXLReplyReader::ReadApplicationInfo(
+        Table(L"Version|S;ApplicationName|S", L"3.0\r\nX\tY\r\n"), info, log.Log()));
+    EXPECT_EQ(info.Version, L"3.0");
+    EXPECT_EQ(info.ApplicationName, L"");
 }

@@ -35,11 +35,12 @@ void Ping(const CQXUrlParser& configuration, const CQXUrlServer& server,
 } // namespace
 
 CQXLKeepAlive::~CQXLKeepAlive() {
-    m_stop.Set();
     // Joined outside the lock, which each thread takes on its way out; the nodes stay put.
     std::list<Thread> threads;
     {
         std::lock_guard<std::mutex> lock(m_lock);
+        for (Thread& thread : m_threads)
+            thread.stop.Set();
         threads.splice(threads.end(), m_threads);
     }
     for (Thread& thread : threads)
@@ -59,8 +60,21 @@ bool CQXLKeepAlive::Start(SQXLKeepAliveStart values, unsigned long& error) {
         error = static_cast<unsigned long>(failure.code().value());
         return false;
     }
-    ++m_running;
     return true;
+}
+
+void CQXLKeepAlive::Stop() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    for (Thread& thread : m_threads)
+        thread.stop.Set();
+}
+
+int CQXLKeepAlive::RunningCount() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    int running = 0;
+    for (const Thread& thread : m_threads)
+        running += thread.ended ? 0 : 1;
+    return running;
 }
 
 void CQXLKeepAlive::Run(const SQXLKeepAliveStart& values, std::chrono::milliseconds period,
@@ -71,11 +85,9 @@ void CQXLKeepAlive::Run(const SQXLKeepAliveStart& values, std::chrono::milliseco
         // Whatever server the main sequence's requests left first.
         if (const QXUrlServerPtr server = servers.GetCurrentServer())
             Ping(*values.configuration, *server, values.service, body);
-    } while (!m_stop.WaitFor(period));
+    } while (!self.stop.WaitFor(period));
 
     std::lock_guard<std::mutex> lock(m_lock);
-    if (--m_running == 0)
-        m_stop.Reset();
     self.ended = true;
 }
 

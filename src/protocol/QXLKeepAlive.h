@@ -27,9 +27,9 @@ struct SQXLKeepAliveStart {
 
 // The session keep-alive threads: each sends its service to the current request server right
 // away and again after every pause, without logging, without reading the reply and without
-// failing over, until the stop event is set. All threads share one manual-reset stop event;
-// the last thread to end resets it, so that a thread started afterwards finds it clear.
-// Destroying the object stops and joins every thread.
+// failing over, until it is stopped. Each thread has a manual-reset stop event of its own, so
+// a stop reaches exactly the threads running at that moment: a thread started afterwards is
+// never ended by an earlier stop. Destroying the object stops and joins every thread.
 class CQXLKeepAlive {
 public:
     CQXLKeepAlive() = default;
@@ -41,10 +41,11 @@ public:
     // Starts one more thread with its own values. False, with the system's error code, when
     // the thread cannot be created.
     bool Start(SQXLKeepAliveStart values, unsigned long& error);
-    // Sets the stop event and returns at once. A thread ends as soon as its current ping is
-    // done; one waiting in its pause ends without another ping.
-    void Stop() { m_stop.Set(); }
-    const CQXEvent& StopEvent() const { return m_stop; }
+    // Sets the stop event of every running thread and returns at once. A thread ends as soon
+    // as its current ping is done; one waiting in its pause ends without another ping.
+    void Stop();
+    // How many threads have not ended yet.
+    int RunningCount();
 
     // For tests only: the pause of threads started afterwards.
     void SetPeriodForTests(std::chrono::milliseconds period) { m_period = period; }
@@ -52,6 +53,7 @@ public:
 private:
     struct Thread {
         std::thread thread;
+        CQXEvent stop;
         bool ended = false; // under m_lock
     };
 
@@ -59,9 +61,7 @@ private:
     // Joins the threads that have ended; called under m_lock.
     void JoinEnded();
 
-    CQXEvent m_stop;
     std::mutex m_lock;
     std::list<Thread> m_threads;
-    int m_running = 0; // under m_lock
     std::chrono::milliseconds m_period = kQXLKeepAlivePeriod;
 };

@@ -114,10 +114,12 @@ public:
 private:
     CQXLLog& m_log;
     QXLanguageBase m_languageBase;
+    // Before the downloader: its keep-alive threads read the configuration until they are
+    // joined, which destroying the downloader does.
+    CQXUrlParser m_urlParser;
     CQXLDownloader m_downloader;
 
     // --- Session and configuration ----------------------------------------------------------
-    CQXUrlParser m_urlParser;
     std::wstring m_sessionUserName;
     std::wstring m_serverLogin;
     std::wstring m_serverPassword;

@@ -83,12 +83,15 @@ TEST(KeepAliveTest, StopDuringThePauseEndsTheThreadAtOnceWithoutAnotherPing) {
     ASSERT_TRUE(keepAlive.Start(values, error));
     ASSERT_TRUE(WaitUntil([&] { return server.CountLogLines(start, {kPing}) == 1; }));
     keepAlive.Stop();
-    // The thread resets the event on its way out, so a thread started later runs.
-    ASSERT_TRUE(WaitUntil([&] { return !keepAlive.StopEvent().IsSet(); }));
+    ASSERT_TRUE(WaitUntil([&] { return keepAlive.RunningCount() == 0; }));
     EXPECT_EQ(1u, server.CountLogLines(start, {kPing}));
 
+    // An earlier stop, even one given while nothing ran, never ends a thread started later.
+    keepAlive.Stop();
+    keepAlive.SetPeriodForTests(50ms);
     ASSERT_TRUE(keepAlive.Start(values, error));
-    EXPECT_TRUE(WaitUntil([&] { return server.CountLogLines(start, {kPing}) == 2; }));
+    EXPECT_TRUE(WaitUntil([&] { return server.CountLogLines(start, {kPing}) >= 4; }));
+    EXPECT_EQ(keepAlive.RunningCount(), 1);
 }
 
 TEST(KeepAliveTest, SecondStartLeavesTheFirstThreadsValuesAlone) {

@@ -4,7 +4,6 @@
 #include <system_error>
 #include <vector>
 
-#include "base/QXText.h"
 #include "config/QXUrlParser.h"
 #include "platform/Files.h"
 #include "platform/System.h"
@@ -15,6 +14,7 @@
 #include "protocol/QXLSendLoop.h"
 #include "update/QXChecksum.h"
 #include "update/QXLFile.h"
+#include "update/QXLFileSet.h"
 #include "update/QXLSafeName.h"
 
 namespace {
@@ -22,7 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr wchar_t kSourceFile[] = L".\\QXLDownloader";
-constexpr wchar_t kInstallerName[] = L"QXInstaller.exe";
 // Reads and writes go in blocks of this size; each received block moves the bar.
 constexpr std::size_t kBlockSize = 64 * 1024;
 
@@ -185,7 +184,7 @@ bool CQXLDownloader::DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* mon
     body.Add(L"lang", QXLanguageCode(m_languageBase));
 
     const std::wstring target = m_downloadDirectory + file.FilePath() + file.FileName();
-    const bool installer = QXEqualsNoCase(file.FileName(), kInstallerName);
+    const bool installer = QXLIsInstallerFile(file.FileName());
     CQXUrlServerList& servers = m_configuration->GetDownloadServerList();
     for (QXUrlServerPtr server = servers.GetCurrentServer(); server;
          server = servers.NextServer()) {

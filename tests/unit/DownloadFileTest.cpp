@@ -191,6 +191,12 @@ TEST_F(DownloadFileTest, InstallerIsCheckedBesideTheFilesThenMovedIntoTheInstall
     EXPECT_FALSE(m_downloader->GetAppFile(*wrong, nullptr));
     EXPECT_EQ("old installer", ReadBytes(m_install.Path() / "QXInstaller.exe"));
     EXPECT_FALSE(fs::exists(TempPath("QXInstaller.exe")));
+
+    // The Linux installer carries no extension and is the installer all the same.
+    const auto bare = ServerFile("", "QXInstaller", installer);
+    ASSERT_TRUE(m_downloader->GetAppFile(*bare, nullptr));
+    EXPECT_EQ(installer, ReadBytes(m_install.Path() / "QXInstaller"));
+    EXPECT_FALSE(fs::exists(TempPath("QXInstaller")));
 }
 
 TEST_F(DownloadFileTest, CopyWhoseSizeOrChecksumDiffersIsAFailedAttemptOnEveryServer) {

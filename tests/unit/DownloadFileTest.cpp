@@ -1,6 +1,8 @@
 #include <algorithm>
+#include <climits>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <limits>
 #include <memory>
 #include <string>
 #include <utility>
@@ -134,6 +136,15 @@ TEST(DownloadMonitorTest, MovesTheBarByScaleFromBaseAndWrapsTheByteCountAt32Bits
     monitor.SetDone(-1);   // 0xFFFFFFFF bytes done: two more wrap to 1
     monitor.Progress(2);
     EXPECT_EQ((std::vector<int>{700, 701, 101}), window.positions);
+
+    // A scale from a zero or tiny total never gives an undefined position.
+    monitor.SetDone(0);
+    monitor.SetScale(1e300);
+    monitor.Progress(1000);
+    monitor.SetScale(std::numeric_limits<double>::infinity());
+    monitor.Progress(1);
+    EXPECT_EQ(window.positions.size(), 4u);
+    EXPECT_EQ(window.positions.back(), INT_MAX);
 }
 
 TEST_F(DownloadFileTest, EmptyFileIsCreatedWithoutTrafficButNeedsADownloadServer) {

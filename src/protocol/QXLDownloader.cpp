@@ -12,6 +12,7 @@ const wchar_t kVerb[] = L"POST";
 const wchar_t kSourceFile[] = L".\\QXLDownloader";
 constexpr unsigned long kTimeoutMs = 30000;
 constexpr std::size_t kBodyPiece = 1024;
+constexpr std::size_t kMaxResponseBody = 64 * 1024 * 1024;
 const wchar_t kBodyFrame[] = L"**************************************\n";
 
 // The error line of each failing step, with the number that names its place.
@@ -203,6 +204,13 @@ bool CQXLDownloader::ReadResponseBody(qxplat::HttpRequest& request) {
         if (!read || received == 0)
             break;
         bytes.append(piece, received);
+        // Service replies are small tables and texts; an endless one must not exhaust memory.
+        if (bytes.size() > kMaxResponseBody) {
+            m_log.LogError(L"Error while retrieving response body : larger than %d bytes",
+                           static_cast<long long>(kMaxResponseBody));
+            read = false;
+            break;
+        }
     }
     m_responseBody = qxplat::FromNarrow(bytes);
     if (m_log.IsDebugEnabled()) {

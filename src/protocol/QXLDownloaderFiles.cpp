@@ -315,7 +315,13 @@ bool CQXLDownloader::ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& f
     std::uint64_t size = 0;
     if (!WriteBody(request, file, attempt, out.get(), checksum, size))
         return false;
-    out.reset();
+    // The last buffered bytes reach the disk here: a failed close is a failed write.
+    if (std::fclose(out.release()) != 0) {
+        attempt.lastError = qxplat::LastError();
+        m_log.LogError(L"Unable to write file %s : %d", attempt.writePath,
+                       static_cast<long long>(attempt.lastError));
+        return false;
+    }
     if (attempt.checkCopy && (size != static_cast<std::uint64_t>(file.FileSize()) ||
                               checksum.Value() != file.FileChecksum())) {
         m_log.LogError(L"Downloaded file %s differs from the list : %d bytes, checksum %u",
@@ -359,5 +365,11 @@ bool CQXLDownloader::WriteBody(qxplat::HttpRequest& request, const CQXLFile& fil
         if (attempt.checkCopy)
             checksum.Update(block.data(), filled);
         size += filled;
+        // A reply longer than the listed file is not the file: stop before it fills the disk.
+        if (attempt.checkCopy && size > static_cast<std::uint64_t>(file.FileSize())) {
+            m_log.LogError(L"Downloaded file %s is longer than the list says (%d bytes)",
+                           file.FileName(), static_cast<long long>(file.FileSize()));
+            return false;
+        }
     }
 }

@@ -1,6 +1,8 @@
 #include "QXServeCommand.h"
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -70,11 +72,16 @@ std::unique_ptr<httplib::Server> MakeServer(const std::string& cert, const std::
 }
 
 // Waits for SIGINT or SIGTERM (blocked in every thread) and stops the server; a stalled test
-// request would otherwise hold the stop for the whole stall.
-void StopOnSignal(httplib::Server& server, CQXFaultInjector& faults, const sigset_t& signals) {
+// request would otherwise hold the stop for the whole stall. A signal can come before the
+// server has begun listening, when stopping it would do nothing: wait for that first, unless
+// listening has already ended.
+void StopOnSignal(httplib::Server& server, CQXFaultInjector& faults, const sigset_t& signals,
+                  const std::atomic<bool>& listenEnded) {
     int signal = 0;
     sigwait(&signals, &signal);
     faults.ReleaseStalls();
+    while (!listenEnded && !server.is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     server.stop();
 }
 
@@ -144,8 +151,11 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
               << (ipv6 ? "[" + listen.host + "]" : listen.host) << ':' << port << options.basePath
               << std::endl;
 
-    std::thread waiter(StopOnSignal, std::ref(*server), std::ref(faults), signals);
+    std::atomic<bool> listenEnded{false};
+    std::thread waiter(StopOnSignal, std::ref(*server), std::ref(faults), signals,
+                       std::cref(listenEnded));
     const bool clean = server->listen_after_bind();
+    listenEnded = true;
     // Wakes the waiter if listening ended for another reason than a signal.
     pthread_kill(waiter.native_handle(), SIGTERM);
     waiter.join();

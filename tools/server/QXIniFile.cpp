@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
+
+#include "platform/Text.h"
 
 namespace {
 
@@ -12,53 +13,22 @@ std::string Lower(std::string text) {
     return text;
 }
 
-std::string Trim(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return std::string();
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
-
 } // namespace
 
-CQXIniFile::CQXIniFile(const std::string& path) {
-    std::ifstream in(path);
-    if (!in)
-        return;
-    m_loaded = true;
-    std::string section;
-    std::string line;
-    while (std::getline(in, line)) {
-        line = Trim(line);
-        if (line.empty() || line[0] == ';' || line[0] == '#')
-            continue;
-        if (line.front() == '[' && line.back() == ']') {
-            const std::string name = Trim(line.substr(1, line.size() - 2));
-            section = Lower(name);
-            if (m_sections.emplace(section, std::map<std::string, std::string>()).second)
-                m_order.push_back(name);
-            continue;
-        }
-        const auto equals = line.find('=');
-        if (equals == std::string::npos)
-            continue;
-        m_sections[section].emplace(Lower(Trim(line.substr(0, equals))),
-                                    Trim(line.substr(equals + 1)));
-    }
+CQXIniFile::CQXIniFile(const std::string& path)
+    : m_loaded(m_document.Load(qxplat::FromNarrow(path))) {
+    for (const std::wstring& name : m_document.SectionNames())
+        m_order.push_back(qxplat::ToNarrow(name));
 }
 
 bool CQXIniFile::HasSection(const std::string& section) const {
-    return m_sections.count(Lower(section)) != 0;
+    return m_document.HasSection(qxplat::FromNarrow(section));
 }
 
 std::string CQXIniFile::Get(const std::string& section, const std::string& key,
                             const std::string& fallback) const {
-    const auto s = m_sections.find(Lower(section));
-    if (s == m_sections.end())
-        return fallback;
-    const auto k = s->second.find(Lower(key));
-    return k == s->second.end() ? fallback : k->second;
+    const auto value = m_document.Find(qxplat::FromNarrow(section), qxplat::FromNarrow(key));
+    return value ? qxplat::ToNarrow(*value) : fallback;
 }
 
 bool CQXIniFile::GetFlag(const std::string& section, const std::string& key, bool fallback) const {

@@ -1,11 +1,13 @@
 #pragma once
 
-#include <map>
 #include <string>
 #include <vector>
 
-// A small INI reader for the site's settings: [section] lines, name=value pairs, ';' or '#'
-// comment lines. Section and key names compare without regard to case; values are trimmed.
+#include "platform/posix/IniDocument.h"
+
+// The site's settings files, read with the launcher's own INI rules: [section] lines,
+// name=value pairs, section and key names without regard to case, values trimmed. Text is
+// UTF-8.
 class CQXIniFile {
 public:
     // Reads the file; a missing file gives an empty document (Loaded() is then false).
@@ -23,7 +25,7 @@ public:
     const std::vector<std::string>& Sections() const { return m_order; }
 
 private:
+    CQXIniDocument m_document;
     bool m_loaded = false;
-    std::map<std::string, std::map<std::string, std::string>> m_sections;
     std::vector<std::string> m_order;
 };

@@ -98,6 +98,14 @@ CQXIniDocument::FindSection(const std::wstring& section) const {
     return std::nullopt;
 }
 
+std::vector<std::wstring> CQXIniDocument::SectionNames() const {
+    std::vector<std::wstring> names;
+    for (const std::wstring& line : m_lines)
+        if (const auto name = SectionName(line))
+            names.push_back(*name);
+    return names;
+}
+
 std::optional<std::wstring> CQXIniDocument::Find(const std::wstring& section,
                                                  const std::wstring& key) const {
     const auto range = FindSection(section);

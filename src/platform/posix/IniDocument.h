@@ -17,6 +17,10 @@ public:
     // trimmed, quotes kept); nullopt when absent or when the key line has no "=".
     std::optional<std::wstring> Find(const std::wstring& section, const std::wstring& key) const;
 
+    bool HasSection(const std::wstring& section) const { return FindSection(section).has_value(); }
+    // The names of the sections, in file order.
+    std::vector<std::wstring> SectionNames() const;
+
     void Set(const std::wstring& section, const std::wstring& key, const std::wstring& value);
     void ReplaceSection(const std::wstring& section, const std::vector<std::wstring>& lines);
 

@@ -140,20 +140,27 @@ bool CQXLDownloader::SendUntilAnswered(Attempt& attempt, qxplat::HttpRequest& re
         LogStepError(attempt, {qxplat::HttpStep::Send, code});
     };
     hooks.retryAsked = [&] {
-        const CQXUrlServer& server = attempt.server;
-        m_log.LogDebug(L" ... WinINet asked for RETRY on %s[%s] \"http%s://%s:%i%s\" on file "
-                       L"%s, line %i",
-                       kVerb, attempt.body.LogText(), server.IsSecure() ? L"s" : L"",
-                       server.GetHost(), server.GetPort(), attempt.object, kSourceFile, 743);
-        qxplat::HttpError error;
-        if (!request.ReadProxyUserName(m_proxyUserName, error))
-            LogStepError(attempt, error);
-        if (!request.ReadProxyPassword(m_proxyPassword, error))
-            LogStepError(attempt, error);
+        KeepRetryCredentials(request, attempt.server, attempt.body, attempt.object, 743,
+                             [&](const qxplat::HttpError& error) { LogStepError(attempt, error); });
     };
     return QXLSendWithDialogs(request, attempt.bytes,
                               m_configuration->GetSecurityCertificateFlags() != 0, m_prompt,
                               m_lastError, hooks);
+}
+
+void CQXLDownloader::KeepRetryCredentials(
+    qxplat::HttpRequest& request, const CQXUrlServer& server, const CQXLFormBody& body,
+    const std::wstring& object, int line,
+    const std::function<void(const qxplat::HttpError&)>& failed) {
+    m_log.LogDebug(L" ... WinINet asked for RETRY on %s[%s] \"http%s://%s:%i%s\" on file %s, "
+                   L"line %i",
+                   kVerb, body.LogText(), server.IsSecure() ? L"s" : L"", server.GetHost(),
+                   server.GetPort(), object, kSourceFile, line);
+    qxplat::HttpError error;
+    if (!request.ReadProxyUserName(m_proxyUserName, error))
+        failed(error);
+    if (!request.ReadProxyPassword(m_proxyPassword, error))
+        failed(error);
 }
 
 bool CQXLDownloader::FailStep(const Attempt& attempt, const qxplat::HttpError& error) {

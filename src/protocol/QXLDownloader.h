@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -162,6 +163,12 @@ private:
     bool TryServer(const CQXUrlServer& server, const std::wstring& service,
                    const CQXLFormBody& body);
     bool SendUntilAnswered(Attempt& attempt, qxplat::HttpRequest& request);
+    // The dialog step asked for a retry (on the given line of this file): logs it, then keeps
+    // the proxy credentials the user gave for every later request. failed hears of each one
+    // that could not be read back.
+    void KeepRetryCredentials(qxplat::HttpRequest& request, const CQXUrlServer& server,
+                              const CQXLFormBody& body, const std::wstring& object, int line,
+                              const std::function<void(const qxplat::HttpError&)>& failed);
     // Stores the failed step's error as the last error and logs it; false.
     bool FailStep(const Attempt& attempt, const qxplat::HttpError& error);
     void LogStepError(const Attempt& attempt, const qxplat::HttpError& error);

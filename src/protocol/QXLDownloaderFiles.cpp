@@ -273,17 +273,15 @@ bool CQXLDownloader::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor* 
         LogAttemptError(L"Failed HttpSendRequest", attempt, code, kStepSend);
     };
     hooks.retryAsked = [&] {
-        m_log.LogDebug(L" ... WinINet asked for RETRY on %s[%s] \"http%s://%s:%i%s\" on file %s, "
-                       L"line %i",
-                       L"POST", attempt.body.LogText(), secure ? L"s" : L"", server.GetHost(),
-                       server.GetPort(), attempt.object, kSourceFile, kStepRetry);
-        qxplat::HttpError readError;
-        if (!request->ReadProxyUserName(m_proxyUserName, readError))
-            LogAttemptError(L"Failed to retrieve INTERNET_OPTION_PROXY_USERNAME on", attempt,
-                            readError.code, kStepProxyUserName);
-        if (!request->ReadProxyPassword(m_proxyPassword, readError))
-            LogAttemptError(L"Failed to retrieve INTERNET_OPTION_PROXY_PASSWORD on", attempt,
-                            readError.code, kStepProxyPassword);
+        KeepRetryCredentials(
+            *request, server, attempt.body, attempt.object, kStepRetry,
+            [&](const qxplat::HttpError& error) {
+                const bool user = error.step == qxplat::HttpStep::ReadProxyUserName;
+                LogAttemptError(user ? L"Failed to retrieve INTERNET_OPTION_PROXY_USERNAME on"
+                                     : L"Failed to retrieve INTERNET_OPTION_PROXY_PASSWORD on",
+                                attempt, error.code,
+                                user ? kStepProxyUserName : kStepProxyPassword);
+            });
     };
     const std::string bytes = qxplat::ToNarrow(attempt.body.Text());
     const bool sent =

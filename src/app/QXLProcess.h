@@ -3,14 +3,32 @@
 #include <functional>
 #include <string>
 
+#include "app/QXLServices.h"
 #include "config/QXLLog.h"
+#include "protocol/QXLDownloadMonitor.h"
+#include "ui/QXLAceNewPinDlg.h"
+#include "ui/QXLAceNextPasscodeDlg.h"
 #include "ui/QXLAuthenDlg.h"
+#include "ui/QXLChangePwdDlg.h"
+#include "ui/QXLSelectVersionDlg.h"
 #include "ui/QXLanguage.h"
 #include "update/QXLFileList.h"
 
 class IQXLProgressWindow;
 
-// The launcher context: everything one run owns, and the main sequence that the worker thread
+// How a run ends (the finish step's mode).
+enum QXLFinishMode : int {
+    FinishOffline = 0, // start the primary application with "-b"
+    FinishStart = 1,   // start the primary application and the launch list
+    FinishReboot = 2,  // nothing started, no logout: a restart follows
+    FinishAbort = 3,   // nothing started, no logout
+    FinishLogout = 4,  // log out, nothing started
+};
+
+// The primary application's main window class.
+inline constexpr wchar_t kQXLPrimaryWindowClass[] = L"QXFluxWindowClassName";
+
+// The launcher context: everything one run owns, and the launch sequence that the worker thread
 // runs from the first log line to the finish step. Built on the main thread, used by the
 // worker thread only.
 class CQXLProcess {
@@ -30,6 +48,10 @@ public:
     CQXLProcess(const CQXLProcess&) = delete;
     CQXLProcess& operator=(const CQXLProcess&) = delete;
 
+    // The user interface, window lookup, clock and restart of the run (null members: the
+    // system's). Call before RunSequence.
+    void SetServices(const SQXLServices& services);
+
     // The main sequence. Returns 1 when it handed over to the update sequence, otherwise the
     // finish step's result (0).
     int RunSequence();
@@ -39,10 +61,36 @@ public:
     // that no login is needed.
     bool ParseCommandLine();
 
+    // Opens a server session: by environment variable, command line or login dialog, with
+    // the password-expiry, new PIN and next passcode exchanges; at most two attempts. 1 when
+    // logged in, else 0 (the exit code becomes 1 after a network error).
+    int LoginUser();
+
+    // The update sequence: decision, locked files, downloads, instruction file, restart or
+    // installer, report, finish. 1 after a restart was requested, else the finish's result.
+    int UpdateFiles();
+
+    // The one finish step of every path: full bar, start what mode says, stop the keep-alive
+    // and, unless keepWindow, close the progress window. Returns 0.
+    int Finish(int mode, int keepWindow);
+
+    // Starts the application, waits until it has stopped, logs in again and restarts the
+    // keep-alive. 1 when the update may go on, 0 when it has ended the run.
+    int WaitForDelayedUpdate();
+
+    // Restarts the machine through the restart service. 1 when the system accepted.
+    int Reboot();
+
+    // Moves the bar to ceil(progress maximum x fraction).
+    void SetProgress(double fraction);
+    void SetStatusText(const std::wstring& text);
+
     int GetExitCode() const { return m_exitCode; }
     CQXLLog& GetLog() { return m_log; }
     CQXLFileList& GetFileList() { return m_fileList; }
     CQXLAuthenDlg& GetAuthenDlg() { return m_authenDlg; }
+    CQXLChangePwdDlg& GetChangePwdDlg() { return m_changePwdDlg; }
+    CQXLSelectVersionDlg& GetSelectVersionDlg() { return m_selectVersionDlg; }
 
 private:
     enum class Option { None, ProxyLogin, ProxyPassword, ServerLogin, ServerPassword };
@@ -57,10 +105,17 @@ private:
     CQXLLog m_log;
     CQXLFileList m_fileList;
     CQXLAuthenDlg m_authenDlg;
+    CQXLChangePwdDlg m_changePwdDlg;
+    CQXLAceNextPasscodeDlg m_nextPasscodeDlg;
+    CQXLAceNewPinDlg m_newPinDlg;
+    CQXLSelectVersionDlg m_selectVersionDlg;
+    int m_progressMaximum = 0;
+    CQXLDownloadMonitor m_downloadMonitor;
     QXLanguageBase m_languageBase;
     std::wstring m_commandLine;
     // Where the running program's path comes from: the system, or a fixed path for a run
     // placed elsewhere.
     std::function<std::wstring()> m_programPath;
+    SQXLServices m_services;
     int m_exitCode = 0;
 };

@@ -13,7 +13,7 @@ public:
     virtual ~CQXLDownloadMonitor() = default;
 
     // The window whose bar moves; null moves nothing.
-    void SetWindow(IQXLProgressWindow* window) { m_window = window; }
+    void SetWindow(IQXLProgressBar* window) { m_window = window; }
     // Progress units per byte.
     void SetScale(double scale) { m_scale = scale; }
     double GetScale() const { return m_scale; }
@@ -33,7 +33,7 @@ public:
     void Progress(unsigned long bytes) const;
 
 private:
-    IQXLProgressWindow* m_window = nullptr;
+    IQXLProgressBar* m_window = nullptr;
     double m_scale = 0;
     int m_base = 0;
     int m_done = 0;

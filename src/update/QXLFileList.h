@@ -1,14 +1,19 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "base/QXClock.h"
 #include "config/QXLLog.h"
 #include "config/QXUrlParser.h"
 #include "protocol/QXLApplicationInfo.h"
 #include "protocol/QXLDownloader.h"
 #include "protocol/QXLPrimaryApplication.h"
+#include "platform/Process.h"
+#include "protocol/QXLDownloadMonitor.h"
+#include "ui/QXLProgressWindow.h"
 #include "ui/QXLUserInterface.h"
 #include "ui/QXLanguage.h"
 #include "update/QXLBatchGenerator.h"
@@ -105,6 +110,48 @@ public:
     // the installer for the next logon. The result of the last step taken.
     int WriteInstallerFiles();
 
+    // --- Programs -----------------------------------------------------------------------------
+
+    // The pause after a start before the still-running check; null: the real one. Not owned.
+    void SetClock(IQXLClock* clock) { m_clock = clock; }
+
+    // Starts program (relative to the installation directory unless it holds a drive) with
+    // arguments (none, or "--": nothing added), placeholders expanded, logs it, waits a second
+    // and logs whether it still runs. 1 when it was created, else 0 with an error line. The
+    // process is kept as LastStarted().
+    int LaunchProcess(const std::wstring& program, const std::optional<std::wstring>& arguments);
+    const std::optional<qxplat::Process>& LastStarted() const { return m_lastStarted; }
+    // Replaces $SESSIONID$, $USERNAME$, $APPLICATIONNAME$ and $VERSION$, in this order.
+    void ExpandPlaceholders(std::wstring& text) const;
+    // The server-named primary application, or the default one; the start's result.
+    int StartPrimaryApplication(const std::wstring& extra);
+    // qxflux.exe with the session, the credentials, the parameters, extra and the desk-bar
+    // argument.
+    int StartDefaultPrimary(const std::wstring& extra);
+    // 1 when the primary name is set and is not qxflux.exe.
+    int HasCustomPrimary() const;
+    // Starts the launch list's programs; 0 when the list is empty, else 1.
+    int StartLaunchList();
+    // Opens a file of the temp directory (or one with a drive) with its associated program.
+    void OpenDocument(const std::wstring& name);
+
+    // --- Update -------------------------------------------------------------------------------
+
+    // The window whose status line and bar the update steps move; null: none. Not owned.
+    void SetProgressWindow(IQXLProgressWindow* window) { m_progressWindow = window; }
+
+    // Fetches every file of the update list (three attempts each) and records for the
+    // installer what to do with it, moving the bar through monitor. 1 when all arrived.
+    int DownloadAll(CQXLDownloadMonitor& monitor);
+
+    // Starts the installer: "-SID:" for a self-update (selfUpdate becomes 1, result of the
+    // start), otherwise "-QXL" and its verdict on the installer pipe. 1 on success.
+    int RunInstaller(int& selfUpdate);
+    // For tests only: how long the installer may take to connect to the pipe.
+    void SetInstallerConnectTimeoutForTests(std::chrono::milliseconds timeout) {
+        m_installerConnectTimeout = timeout;
+    }
+
     CQXLApplicationInfo& ApplicationInfo() { return m_applicationInfo; }
     const std::vector<std::wstring>& VersionList() const { return m_versionList; }
     const CQXLPrimaryApplication& PrimaryApplication() const { return m_primaryApplication; }
@@ -131,4 +178,10 @@ private:
     CQXLPrimaryApplication m_primaryApplication;
     CQXLFileSet m_fileSet{m_log};
     CQXLBatchGenerator m_batchGenerator{m_log};
+
+    // --- Programs and update ------------------------------------------------------------------
+    IQXLClock* m_clock = nullptr;
+    std::optional<qxplat::Process> m_lastStarted;
+    IQXLProgressWindow* m_progressWindow = nullptr;
+    std::chrono::milliseconds m_installerConnectTimeout{60000};
 };

@@ -44,14 +44,11 @@ std::string Pattern(std::size_t size) {
     return bytes;
 }
 
-class RecordingWindow : public IQXLProgressWindow {
+class RecordingWindow : public IQXLProgressBar {
 public:
     std::vector<int> positions;
     void SetRange(int, int) override {}
     void SetPosition(int position) override { positions.push_back(position); }
-    void SetStatusText(const std::wstring&) override {}
-    void Show() override {}
-    void Close() override {}
 };
 
 // The user's side of the proxy dialog: gives the same credentials each time it is asked.

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/Process.h"
+
+// The installer pipe: one message-mode exchange of at most 1024 bytes from the installer to
+// the launcher. Windows: the named pipe \\.\pipe\qxinstallerpipe. Linux: a SOCK_SEQPACKET
+// UNIX socket "qxinstallerpipe" in the user's runtime directory (its folder mode 0700).
+namespace qxplat {
+
+constexpr std::size_t kInstallerMessageMax = 1024;
+
+// The launcher's end. It accepts one client and only the installer it started.
+class InstallerPipeServer {
+public:
+    struct Handle;
+    explicit InstallerPipeServer(std::unique_ptr<Handle> handle);
+    InstallerPipeServer(InstallerPipeServer&&) noexcept;
+    InstallerPipeServer& operator=(InstallerPipeServer&&) noexcept;
+    ~InstallerPipeServer(); // disconnects and closes
+
+    // Creates the pipe as its only instance; nullopt, with LastError() set, when the name is
+    // taken (by another process that created it first, say).
+    static std::optional<InstallerPipeServer> Create();
+
+    enum class Wait { Connected, TimedOut, Exited, Refused, Failed };
+    // Waits up to timeout for installer to connect. Ends early when installer has exited
+    // (Exited), and refuses a client whose process is not installer (Refused).
+    Wait WaitForClient(const Process& installer, std::chrono::milliseconds timeout);
+
+    // Reads the client's one message (at most kInstallerMessageMax bytes). False when the
+    // read failed or the installer ended without writing.
+    bool ReadMessage(const Process& installer, std::string& message);
+
+    // For tests only: the process id of the last client seen.
+    unsigned long LastClientId() const;
+
+private:
+    std::unique_ptr<Handle> m_handle;
+};
+
+// The installer's end: connects, writes one message, closes. False when there is no
+// launcher to connect to within timeout or the write failed.
+bool SendInstallerVerdict(const std::string& message, std::chrono::milliseconds timeout);
+
+} // namespace qxplat

@@ -1,3 +1,0 @@
-#include "ui/QXLAuthenDlg.h"
-
-CQXLAuthenDlg::CQXLAuthenDlg(QXLanguageBase languageBase) : m_languageBase(languageBase) {}

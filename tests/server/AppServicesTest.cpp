@@ -62,7 +62,7 @@ TEST_F(AppServicesTest, VersionListAndPrimaryFollowWhatTheUserMayChoose) {
               "COLONNES=VersionName|S;\r\nTBLDATBEGIN_99\r\n1.0\r\n2.0\r\nTBLDATEND_99\r\n");
     EXPECT_EQ(Call("GetAppPrimary", "&applicationname=Demo&versionname=1.0&lang=en")->body,
               "COLONNES=PrimaryName|S;PrimaryParameters|S;\r\nTBLDATBEGIN_99\r\n"
-              "qxflux.exe\t-CS $SESSIONID$ $USERNAME$\r\nTBLDATEND_99\r\n");
+              "qxflux.exe\t-CS $SESSIONID$,$USERNAME$\r\nTBLDATEND_99\r\n");
 
     const std::string legacy = "sessionid=" + Login("legacy", "legacy");
     EXPECT_EQ(Post("GetAppVersionList", legacy + "&applicationname=Demo&lang=en")->body,

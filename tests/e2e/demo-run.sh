@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# One launcher run as a user meets it, with the built programs of one target: qxserver serves
+# the sample site (version 2.0) on 127.0.0.1, the installation holds version 1.0, the user types
+# demo/demo into the login dialog, the launcher updates the installation and starts qxflux, which
+# shows version 2.0. Checks the outcome and exits non-zero when any part of it is missing.
+#   tests/e2e/demo-run.sh linux|windows OUTDIR
+# With a desktop display (DISPLAY set and QX_DEMO_OWN_DISPLAY unset) the user types and closes
+# qxflux; otherwise the script starts Xvfb, types for the user and saves screenshots of each step
+# in OUTDIR. The Linux build's qxserver serves both targets; build the linux preset first.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+target="$1"
+out="$(realpath -m "$2")"
+repo="$PWD"
+
+case "$target" in
+linux) launcher=build/linux/src/QXLauncher exe= ;;
+windows) launcher=build/windows/src/QXLauncher.exe exe=.exe ;;
+*) echo "demo-run: target is linux or windows" >&2 && exit 2 ;;
+esac
+server="$repo/build/linux/tools/server/qxserver"
+
+rm -rf "$out"
+mkdir -p "$out"
+pids=()
+cleanup() {
+    [ "$target" = windows ] && wine_stop
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+}
+trap cleanup EXIT
+
+fail() {
+    echo "demo-run: FAILED: $*" >&2
+    for log in "$out"/install/LOG/*.log; do
+        [ -f "$log" ] && { echo "--- $log" >&2; cat "$log" >&2; }
+    done
+    [ -f "$out/server.log" ] && { echo "--- server.log" >&2; cat "$out/server.log" >&2; }
+    exit 1
+}
+
+# --- The display: the user's desktop, or a virtual one of our own.
+attended=0
+if [ -n "${DISPLAY:-}" ] && [ -z "${QX_DEMO_OWN_DISPLAY:-}" ] && xdotool getdisplaygeometry \
+    >/dev/null 2>&1; then
+    attended=1
+else
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$out/display" 2>/dev/null &
+    pids+=($!)
+    for _ in $(seq 100); do [ -s "$out/display" ] && break; sleep 0.05; done
+    [ -s "$out/display" ] || fail "Xvfb did not start"
+    export DISPLAY=":$(cat "$out/display")"
+fi
+export NO_AT_BRIDGE=1 LANG="${QX_DEMO_LANG:-en_US.UTF-8}"
+shot() { [ "$attended" = 1 ] || import -window root "$out/$1.png" 2>/dev/null || true; }
+
+# --- The server and its site.
+scripts/make-site "$target" "$out/site"
+bash "$out/site/seed-users" "$server" "$out/site/qxserver.db" >/dev/null
+text_option=()
+[ "$target" = linux ] && text_option=(--utf8-texts)
+"$server" serve --root "$out/site" --listen 127.0.0.1:0 --base-path /qx/ "${text_option[@]}" \
+    >"$out/server.url" 2>"$out/server.log" &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$out/server.url" ] && break; sleep 0.05; done
+url=$(head -n 1 "$out/server.url")
+[ -n "$url" ] || fail "qxserver did not start"
+echo "qxserver serves the sample site at $url"
+
+# --- An installation of version 1.0.
+install="$out/install"
+cp -r "$out/site/releases/Demo/1.0" "$install"
+cp "$launcher" "$install/"
+cp examples/install/QXLauncher.ini "$install/"
+printf '[Config]\r\nURL=%s\r\n' "$url" >"$install/qxurl.net"
+report="$out/qxflux-report.txt"
+export QXFLUX_REPORT="$report"
+
+if [ "$target" = windows ]; then
+    . scripts/wine-env
+    wine_start
+    QXFLUX_REPORT=$(winepath -w "$report" 2>/dev/null)
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+        </dev/null >/dev/null 2>&1
+    (cd "$install" && exec wine "./QXLauncher.exe" </dev/null >"$out/launcher.out" 2>&1) &
+else
+    (cd "$install" && exec "./QXLauncher" </dev/null >"$out/launcher.out" 2>&1) &
+fi
+launcher_pid=$!
+pids+=("$launcher_pid")
+
+# --- The user logs in.
+if [ "$attended" = 1 ]; then
+    echo "Log in as demo, password demo."
+else
+    dialog=$(timeout 60 xdotool search --sync --onlyvisible --name '^Launcher$' | head -n 1) ||
+        fail "no login dialog appeared"
+    shot 1-login
+    xdotool windowfocus --sync "$dialog" type --delay 30 demo
+    xdotool key Tab type --delay 30 demo
+    shot 2-login-typed
+    xdotool key Return
+    for i in $(seq -w 1 40); do
+        kill -0 "$launcher_pid" 2>/dev/null || break
+        shot "3-progress-$i"
+        sleep 0.25
+    done
+fi
+
+status=0
+wait "$launcher_pid" || status=$?
+echo "QXLauncher exited with code $status."
+
+# --- The application it started.
+window=$(timeout 60 xdotool search --sync --class QXFluxWindowClassName | head -n 1) ||
+    fail "qxflux's window did not appear"
+sleep 1
+shot 4-qxflux
+if [ "$attended" = 0 ]; then
+    if [ "$target" = linux ]; then
+        flux_pid=$(xdotool getwindowpid "$window")
+        kill "$flux_pid"
+    fi
+fi
+
+echo "The launcher's log:"
+cat "$install"/LOG/*.log
+echo "The server's access log:"
+cat "$out/server.log"
+echo "Updates the server recorded:"
+"$server" reports --db "$out/site/qxserver.db"
+echo "qxflux reported:"
+cat "$report" 2>/dev/null || true
+
+[ "$status" = 0 ] || fail "the launcher exited with $status"
+grep -q '2\.0' "$report" || fail "qxflux does not show version 2.0"
+grep -q -- "-CS [0-9a-f]*,demo" "$report" || fail "qxflux did not get the session"
+[ -f "$install/docs/guide.txt" ] || fail "the new file docs/guide.txt is missing"
+[ ! -e "$install/bin/old-plugin.dll" ] || fail "bin/old-plugin.dll was not deleted"
+"$server" reports --db "$out/site/qxserver.db" | grep -q demo || fail "no update report"
+[ "$attended" = 1 ] || echo "Screenshots of each step: $out/*.png"
+echo "demo-run: the update from 1.0 to 2.0 ran and qxflux started."

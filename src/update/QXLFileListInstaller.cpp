@@ -16,10 +16,10 @@ constexpr wchar_t kSelfUpdateArguments[] = L"-SID:$SESSIONID$,$USERNAME$";
 constexpr wchar_t kInstallArguments[] = L"-QXL";
 
 // Full success is STX followed by "END"; anything after it is the installer's own.
+constexpr char kSuccessVerdict[] = "\002END";
+
 bool IsSuccessVerdict(const std::string& message) {
-    return message.size() >= 4 && message.compare(0, 4,
-                                                  "\x02"
-                                                  "END") == 0;
+    return message.compare(0, sizeof kSuccessVerdict - 1, kSuccessVerdict) == 0;
 }
 
 // The installer's text as one log line: it ends at a NUL, and a line break or other control

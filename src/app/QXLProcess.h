@@ -134,6 +134,21 @@ private:
     // A modal dialog's result; Cancel when there is no user interface.
     int ShowDialog(CQXLCredentialDlg& dialog);
 
+    // Steps of the update sequence (QXLProcessUpdate.cpp).
+    // The decision: true when the update goes on (forced, or the user said Yes).
+    bool UserWantsUpdate();
+    // Shows the update warning dialog; its result, 0 without a user interface.
+    int ShowWarnUpdate(bool question, const std::wstring& text);
+    // Prepares the download monitor and fetches every file; true when all arrived.
+    bool DownloadUpdate();
+    // The endings after the instruction file: restart, or installer run and report.
+    int RestartToCompleteUpdate();
+    int InstallUpdate();
+    // The Logout request framed by its Begin and End lines.
+    void LogoutBlock();
+    // Message box textId + marker, owned by the progress window; the button, 0 without a UI.
+    int ShowUpdateMessage(unsigned textId, unsigned flags, const wchar_t* marker);
+
     IQXLProgressWindow* m_progressWindow;
     CQXLLog m_log;
     CQXLFileList m_fileList;

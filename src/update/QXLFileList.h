@@ -19,6 +19,10 @@
 #include "update/QXLBatchGenerator.h"
 #include "update/QXLFileSet.h"
 
+namespace qxplat {
+class InstallerPipeServer;
+}
+
 // The session and file-set object: the one object through which the launch sequence reaches
 // the configuration, the HTTP client, the server's replies and the update operations.
 // Owned by the launcher context; used by the worker thread.
@@ -159,6 +163,14 @@ public:
     CQXLBatchGenerator& GetBatchGenerator() { return m_batchGenerator; }
 
 private:
+    // Steps of DownloadAll: fetches one file (three attempts) and records what the installer
+    // must do with it, 1 when it arrived; records a run of an update-mode file.
+    int DownloadEntry(CQXLFile& file, CQXLDownloadMonitor& monitor,
+                      const std::wstring& downloading);
+    void AddUpdateEntry(const CQXLFile& file);
+    // Steps of RunInstaller: waits for the started installer's verdict on pipe.
+    int ReadInstallerVerdict(qxplat::InstallerPipeServer& pipe);
+
     CQXLLog& m_log;
     QXLanguageBase m_languageBase;
     // Before the downloader: its keep-alive threads read the configuration until they are

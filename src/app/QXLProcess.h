@@ -95,11 +95,44 @@ public:
 private:
     enum class Option { None, ProxyLogin, ProxyPassword, ServerLogin, ServerPassword };
 
+    // --- Main sequence ------------------------------------------------------------------------
     void WriteBanner();
     void DumpConfigurationFile(const std::wstring& fileName, bool missingIsError);
     bool TakeInstallationDirectory();
     bool TakeSession(const std::wstring& argument);
     void StoreOptionValue(Option option, const std::wstring& value);
+    // Steps from the keep-alive start to the update: the server's answers about the user's
+    // application. Ends in a finish step or the update sequence.
+    int RunServerSteps();
+    bool StartExtendSession();
+    void WarnPasswordExpiry();
+    void ChooseVersion();
+
+    // --- Login --------------------------------------------------------------------------------
+    // One login attempt; true when a request was sent, with its dispatched outcome in
+    // success. attempts may be raised to end the sequence.
+    bool LoginAttempt(const std::wstring& loginVariable, short& attempts, bool& success);
+    // Sends the login with the environment variable's value as user; false when it is unset.
+    bool LoginWithVariable(const std::wstring& name, int& result);
+    // Reacts to a login request's result code: true when the user is logged in.
+    bool DispatchLoginResult(int result, short& attempts);
+    // The new PIN or next passcode exchange: the dialog, then the login sent again.
+    bool LoginWithToken(CQXLCredentialDlg& dialog, const std::wstring& token,
+                        const wchar_t* cancelLine, const wchar_t* errorFormat, short& attempts);
+
+    // --- Finish -------------------------------------------------------------------------------
+    // Polls every interval until the primary application's window exists, or until the
+    // started program has ended (an error line then says so).
+    void WaitForPrimaryWindow(bool logged);
+    void WaitForPrimaryToStop();
+
+    // --- User interface -----------------------------------------------------------------------
+    std::wstring Text(unsigned textId) const;
+    // A message box with the caption text; 0 when there is no user interface.
+    int ShowBox(const std::wstring& text, unsigned flags,
+                QXLBoxOwner owner = QXLBoxOwner::ProgressWindow);
+    // A modal dialog's result; Cancel when there is no user interface.
+    int ShowDialog(CQXLCredentialDlg& dialog);
 
     // Steps of the update sequence (QXLProcessUpdate.cpp).
     // The decision: true when the update goes on (forced, or the user said Yes).

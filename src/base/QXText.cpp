@@ -11,3 +11,13 @@ bool QXEqualsNoCase(std::wstring_view a, std::wstring_view b) {
             return false;
     return true;
 }
+
+bool QXIsSafeSessionId(std::wstring_view id) {
+    if (id.empty())
+        return false;
+    for (const wchar_t c : id) {
+        if (c <= L' ' || c == L'"' || c == 0x7F || (c >= 0x80 && c < 0xA0))
+            return false;
+    }
+    return true;
+}

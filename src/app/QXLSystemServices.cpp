@@ -1,5 +1,3 @@
-#include <thread>
-
 #include "app/QXLServices.h"
 #include "platform/Process.h"
 
@@ -12,21 +10,9 @@ public:
     }
 };
 
-class SystemClock : public IQXLClock {
-public:
-    void Sleep(std::chrono::milliseconds duration) override {
-        std::this_thread::sleep_for(duration);
-    }
-};
-
 } // namespace
 
 IQXLWindowFinder& QXLSystemWindowFinder() {
     static SystemWindowFinder finder;
     return finder;
-}
-
-IQXLClock& QXLSystemClock() {
-    static SystemClock clock;
-    return clock;
 }

@@ -6,6 +6,7 @@
 
 #include "platform/Text.h"
 #include "support/Environment.h"
+#include "support/QxServer.h"
 #include "ui/QXLanguage.h"
 
 #ifndef QX_STANDIN
@@ -54,8 +55,9 @@ LaunchScenario::~LaunchScenario() {
 }
 
 std::string LaunchScenario::Config(const std::wstring& url, const std::string& application,
-                                   const std::string& launcherLines) {
-    std::string text = "[Config]\r\n";
+                                   const std::string& launcherLines,
+                                   const std::string& configLines) {
+    std::string text = "[Config]\r\n" + configLines;
     if (!url.empty())
         text += "URL1=" + Narrow(url) + "\r\n";
     text += "[QXLauncher]\r\n";
@@ -106,6 +108,35 @@ std::vector<std::vector<std::string>> LaunchScenario::Starts() const {
         starts.push_back(arguments);
     }
     return starts;
+}
+
+namespace {
+
+void WriteVersion(const QxServer& server, const std::string& application,
+                  const std::string& version, const std::string& settings) {
+    const std::filesystem::path folder = server.ReleaseFolder(application, version);
+    std::filesystem::create_directories(folder);
+    WriteBytes(folder.parent_path() / (version + ".ini"),
+               "[Version]\nPrimaryName=qxflux.exe\n" + settings);
+}
+
+} // namespace
+
+void PrepareApplications(const QxServer& server) {
+    const std::filesystem::path stay = server.ReleaseFolder("SeqStay", "1.0").parent_path();
+    std::filesystem::create_directories(stay);
+    WriteBytes(stay / "application.ini",
+               "[Application]\nLabel=Seq Stay\nVersion=1.0\nVersions=1.0,2.0\n");
+    WriteVersion(server, "SeqStay", "1.0",
+                 "PrimaryParameters=-CS $SESSIONID$ $USERNAME$\nUpdate=FALSE\n");
+    WriteVersion(server, "SeqStay", "2.0",
+                 "PrimaryParameters=-CS $SESSIONID$ $USERNAME$ -v2\nUpdate=FALSE\n");
+    const std::filesystem::path later = server.ReleaseFolder("SeqLater", "1.0").parent_path();
+    std::filesystem::create_directories(later);
+    WriteBytes(later / "application.ini", "[Application]\nLabel=Seq Later\nVersion=1.0\n");
+    WriteVersion(server, "SeqLater", "1.0",
+                 "PrimaryParameters=-CS $SESSIONID$ $USERNAME$\nUpdate=TRUE\n"
+                 "UpdateOnExit=TRUE\n");
 }
 
 std::string EnglishText(unsigned id) { return Narrow(QXLoadText(kQXEnglishBase, id)); }

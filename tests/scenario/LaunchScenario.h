@@ -48,10 +48,11 @@ public:
     explicit LaunchScenario(const std::string& qxurl);
     ~LaunchScenario();
 
-    // A qxurl.net naming url as the request server, application (none when empty) and the
-    // [QXLauncher] lines given.
+    // A qxurl.net naming url as the request server (none when empty), application (none when
+    // empty) and the [QXLauncher] and [Config] lines given.
     static std::string Config(const std::wstring& url, const std::string& application,
-                              const std::string& launcherLines = "");
+                              const std::string& launcherLines = "",
+                              const std::string& configLines = "");
 
     // Runs the main sequence with commandLine, waits until the program it started (if any)
     // has ended, and returns the exit code.
@@ -77,6 +78,15 @@ private:
     ScriptedWindows m_windows;
     std::unique_ptr<CQXLProcess> m_process;
 };
+
+class QxServer;
+
+// The fixture site's applications of the sequence tests (written again by every test, as the
+// server reads them at each request):
+// - SeqStay: versions 1.0 (given) and 2.0 (may be chosen), no update allowed, qxflux.exe with
+//   "-CS $SESSIONID$ $USERNAME$" and, for 2.0, "-v2";
+// - SeqLater: version 1.0 without files, updated on exit.
+void PrepareApplications(const QxServer& server);
 
 // The text of string table entry id in English, as the 8-bit text the tests compare.
 std::string EnglishText(unsigned id);

@@ -67,8 +67,8 @@ std::string LaunchScenario::Config(const std::wstring& url, const std::string& a
 }
 
 int LaunchScenario::Run(const std::wstring& commandLine) {
-    m_process = std::make_unique<CQXLProcess>(m_ui.GetProgressWindow(), kQXEnglishBase,
-                                              commandLine, m_dir.Path().wstring(),
+    m_process = std::make_unique<CQXLProcess>(m_ui.GetProgressWindow(), kQXEnglishBase, commandLine,
+                                              m_dir.Path().wstring(),
                                               (m_dir.Path() / "QXLauncher.exe").wstring());
     SQXLServices services;
     services.userInterface = &m_ui;
@@ -101,9 +101,8 @@ std::vector<std::vector<std::string>> LaunchScenario::Starts() const {
         std::vector<std::string> arguments;
         for (std::size_t tab = line.find('\t'); tab != std::string::npos;) {
             const std::size_t next = line.find('\t', tab + 1);
-            arguments.push_back(line.substr(tab + 1, next == std::string::npos
-                                                         ? std::string::npos
-                                                         : next - tab - 1));
+            arguments.push_back(line.substr(tab + 1, next == std::string::npos ? std::string::npos
+                                                                               : next - tab - 1));
             tab = next;
         }
         starts.push_back(arguments);

@@ -76,8 +76,8 @@ TEST_F(LoginScenarioTest, CommandLineCredentialsLogInWithoutADialogAndStartTheAp
     EXPECT_EQ(Narrow(statuses[2]), EnglishText(24));
     EXPECT_EQ(Narrow(statuses[3]), "Starting Seq Stay, please wait...");
 
-    for (const char* step : {"Login", "ExtendSession", "GetAppInf", "GetAppVersionList",
-                             "GetAppPrimary"}) {
+    for (const char* step :
+         {"Login", "ExtendSession", "GetAppInf", "GetAppVersionList", "GetAppPrimary"}) {
         EXPECT_EQ(run->LogCount(std::string("/// Begin ") + step + " \\\\\\"), 1) << step;
         EXPECT_EQ(run->LogCount(std::string("\\\\\\ End ") + step + " ///"), 1) << step;
     }
@@ -168,8 +168,8 @@ TEST_F(LoginScenarioTest, TheLoginVariableNamesTheUserOrStopsWithBoxSix) {
 
 TEST_F(LoginScenarioTest, AnExpiredPasswordIsChangedInTheDialogWithoutAnotherLogin) {
     auto run = Scenario();
-    run->Ui().QueueOk({{CQXLChangePwdDlg::kEditPassword, L"fresh"},
-                       {CQXLChangePwdDlg::kEditVerify, L"fresh"}});
+    run->Ui().QueueOk(
+        {{CQXLChangePwdDlg::kEditPassword, L"fresh"}, {CQXLChangePwdDlg::kEditVerify, L"fresh"}});
     EXPECT_EQ(run->Run(L"-serverLogin seq-expired -serverPassword old"), 0);
     EXPECT_EQ(Templates(run->Ui()), (std::vector<int>{CQXLChangePwdDlg::kTemplate}));
     EXPECT_TRUE(run->LogHas("Login error : password expired"));
@@ -181,8 +181,8 @@ TEST_F(LoginScenarioTest, AnExpiredPasswordIsChangedInTheDialogWithoutAnotherLog
 
 TEST_F(LoginScenarioTest, TokenUsersGiveANewPinOrTheNextPasscodeAndLogIn) {
     auto pin = Scenario();
-    pin->Ui().QueueOk({{CQXLAceNewPinDlg::kEditPin, L"1234"},
-                       {CQXLAceNewPinDlg::kEditVerify, L"1234"}});
+    pin->Ui().QueueOk(
+        {{CQXLAceNewPinDlg::kEditPin, L"1234"}, {CQXLAceNewPinDlg::kEditVerify, L"1234"}});
     EXPECT_EQ(pin->Run(L"-serverLogin seq-pin -serverPassword 111111"), 0);
     EXPECT_EQ(Templates(pin->Ui()), (std::vector<int>{CQXLAceNewPinDlg::kTemplate}));
     EXPECT_TRUE(pin->LogHas("Login ACE : next pin required"));

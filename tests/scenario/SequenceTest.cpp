@@ -123,7 +123,8 @@ TEST_F(SequenceTest, ADelayedUpdateWaitsForTheApplicationToEndAndLogsInAgainSile
     auto run = Scenario("SeqLater");
     // The window appears at once, then stays for two more looks.
     run->Windows().Queue({true, true, true, false});
-    run->Ui().QueueOk({{CQXLAuthenDlg::kEditLogin, L"demo"}, {CQXLAuthenDlg::kEditPassword, L"demo"}});
+    run->Ui().QueueOk(
+        {{CQXLAuthenDlg::kEditLogin, L"demo"}, {CQXLAuthenDlg::kEditPassword, L"demo"}});
     EXPECT_EQ(run->Run(L""), 0);
     EXPECT_EQ(run->Ui().Dialogs().size(), 1u);
     EXPECT_EQ(Requests("P3Login"), 2u);

@@ -103,9 +103,7 @@ void CQXLProcess::SetStatusText(const std::wstring& text) {
         m_progressWindow->SetStatusText(text);
 }
 
-std::wstring CQXLProcess::Text(unsigned textId) const {
-    return QXLoadText(m_languageBase, textId);
-}
+std::wstring CQXLProcess::Text(unsigned textId) const { return QXLoadText(m_languageBase, textId); }
 
 int CQXLProcess::ShowBox(const std::wstring& text, unsigned flags, QXLBoxOwner owner) {
     if (m_services.userInterface == nullptr)
@@ -154,4 +152,3 @@ void CQXLProcess::DumpConfigurationFile(const std::wstring& fileName, bool missi
     else
         m_log.LogDebug(L"Unable to find configuration file [%s]", fileName);
 }
-

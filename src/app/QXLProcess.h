@@ -1,7 +1,9 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/QXLServices.h"
 #include "config/QXLLog.h"
@@ -51,6 +53,11 @@ public:
     // The user interface, window lookup, clock and restart of the run (null members: the
     // system's). Call before RunSequence.
     void SetServices(const SQXLServices& services);
+
+    // The arguments as the system handed them over (without the program), for systems that
+    // pass a list: ParseCommandLine then reads them instead of splitting the command line,
+    // which stays what the log shows. Call before RunSequence.
+    void SetArguments(const std::vector<std::wstring>& arguments) { m_arguments = arguments; }
 
     // The main sequence. Returns 1 when it handed over to the update sequence, otherwise the
     // finish step's result (0).
@@ -159,6 +166,7 @@ private:
     CQXLDownloadMonitor m_downloadMonitor;
     QXLanguageBase m_languageBase;
     std::wstring m_commandLine;
+    std::optional<std::vector<std::wstring>> m_arguments;
     // Where the running program's path comes from: the system, or a fixed path for a run
     // placed elsewhere.
     std::function<std::wstring()> m_programPath;

@@ -9,7 +9,10 @@ bool CQXLProcess::ParseCommandLine() {
     if (m_log.IsDebugEnabled())
         m_log.LogDebug(L"QXLauncher Command Line: [%s]", QXMaskCommandLineSecrets(m_commandLine));
     std::vector<std::wstring> arguments;
-    SplitCommandLine(m_commandLine.c_str(), arguments);
+    if (m_arguments)
+        arguments = *m_arguments;
+    else
+        SplitCommandLine(m_commandLine.c_str(), arguments);
 
     bool handedOver = false;
     Option pending = Option::None;

@@ -35,8 +35,7 @@ int CQXLProcess::LoginUser() {
     return success ? 1 : 0;
 }
 
-bool CQXLProcess::LoginAttempt(const std::wstring& loginVariable, short& attempts,
-                               bool& success) {
+bool CQXLProcess::LoginAttempt(const std::wstring& loginVariable, short& attempts, bool& success) {
     int result = 0;
     if (!loginVariable.empty()) {
         m_log.LogInfo(L"PARAM : LoginVariable is set to %s", loginVariable);
@@ -44,11 +43,11 @@ bool CQXLProcess::LoginAttempt(const std::wstring& loginVariable, short& attempt
         if (!LoginWithVariable(loginVariable, result))
             return false;
     } else if (!m_authenDlg.GetLogin().empty() && !m_authenDlg.GetPassword().empty()) {
-        result = m_fileList.LoginStep(m_authenDlg.GetLogin(), m_authenDlg.GetPassword(),
-                                      std::nullopt);
+        result =
+            m_fileList.LoginStep(m_authenDlg.GetLogin(), m_authenDlg.GetPassword(), std::nullopt);
     } else if (ShowDialog(m_authenDlg) == kQXIdOk) {
-        result = m_fileList.LoginStep(m_authenDlg.GetLogin(), m_authenDlg.GetPassword(),
-                                      std::nullopt);
+        result =
+            m_fileList.LoginStep(m_authenDlg.GetLogin(), m_authenDlg.GetPassword(), std::nullopt);
     } else {
         m_log.LogProduction(L"END : Login cancelled by user");
         attempts = kLastAttempt;
@@ -62,8 +61,8 @@ bool CQXLProcess::LoginWithVariable(const std::wstring& name, int& result) {
     const std::optional<std::wstring> value = qxplat::Environment(name);
     if (!value || value->empty() || value->size() >= kVariableCapacity) {
         m_log.LogError(L"Environment variable %s is not found", name);
-        ShowBox(Text(kTextVariableNotFound) + L" (6)",
-                kQXMbOk | kQXMbIconHand | kQXMbSystemModal, QXLBoxOwner::None);
+        ShowBox(Text(kTextVariableNotFound) + L" (6)", kQXMbOk | kQXMbIconHand | kQXMbSystemModal,
+                QXLBoxOwner::None);
         return false;
     }
     m_log.LogInfo(L"Value of LoginVariable is %s", *value);

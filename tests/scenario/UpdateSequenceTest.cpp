@@ -56,10 +56,9 @@ private:
 class UpdateSequenceTest : public ::testing::Test {
 protected:
     UpdateSequenceTest()
-        : m_application("Upd" + std::string(::testing::UnitTest::GetInstance()
-                                                ->current_test_info()
-                                                ->name())
-                                    .substr(0, 40)),
+        : m_application("Upd" +
+                        std::string(::testing::UnitTest::GetInstance()->current_test_info()->name())
+                            .substr(0, 40)),
           m_windows(m_dir.Path()) {
         m_application.erase(std::remove(m_application.begin(), m_application.end(), '_'),
                             m_application.end());
@@ -88,18 +87,17 @@ protected:
     int RunUpdate(const std::string& versionSettings, const std::string& configLines = "",
                   bool unreachableFileServer = false) {
         const fs::path folder = m_server.ReleaseFolder(m_application, "1.0").parent_path();
-        WriteBytes(folder / "application.ini", "[Application]\r\nLabel=Sample App\r\nVersion=1.0\r\n");
+        WriteBytes(folder / "application.ini",
+                   "[Application]\r\nLabel=Sample App\r\nVersion=1.0\r\n");
         WriteBytes(folder / "1.0.ini", "[Version]\r\nPrimaryName=qxflux.exe\r\n"
                                        "PrimaryParameters=-CS $SESSIONID$ $USERNAME$\r\n" +
                                            versionSettings);
-        WriteBytes(m_dir.Path() / "qxurl.net", "[Config]\r\nURL1=" +
-                                                   std::string(m_server.Url().begin(),
-                                                               m_server.Url().end()) +
-                                                   "\r\n[QXLauncher]\r\nApplicationName=" +
-                                                   m_application + "\r\n" + configLines);
+        WriteBytes(m_dir.Path() / "qxurl.net",
+                   "[Config]\r\nURL1=" + std::string(m_server.Url().begin(), m_server.Url().end()) +
+                       "\r\n[QXLauncher]\r\nApplicationName=" + m_application + "\r\n" +
+                       configLines);
 
-        const std::wstring program =
-            (m_dir.Path() / Wide(FakeProgramName("QXLauncher"))).wstring();
+        const std::wstring program = (m_dir.Path() / Wide(FakeProgramName("QXLauncher"))).wstring();
         m_process = std::make_unique<CQXLProcess>(&m_window, kQXEnglishBase, L"",
                                                   m_dir.Path().wstring(), program);
         SQXLServices services;
@@ -143,9 +141,11 @@ protected:
         }
         return lines;
     }
-    // Requests of service since the update began.
-    std::size_t Requests(const std::string& service) const {
-        return m_server.CountLogLines(m_requests, {"/" + service + " "});
+    // Whether service was asked count times since the update began. The server writes its
+    // access line after it has answered, so a line may come a moment later.
+    bool Requested(const std::string& service, std::size_t count) const {
+        return WaitUntil(
+            [&] { return m_server.CountLogLines(m_requests, {"/" + service + " "}) == count; });
     }
     std::string Session() const {
         const std::wstring& id = m_process->GetFileList().GetDownloader().GetSessionId();
@@ -194,7 +194,7 @@ TEST_F(UpdateSequenceTest, CurrentFilesNeedNoUpdateAndTheApplicationStarts) {
     EXPECT_FALSE(Logged("Begin check locked files"));
     EXPECT_TRUE(Dialogs().empty());
     EXPECT_EQ(PrimaryStarts(), "-CS " + Session() + " demo\n");
-    EXPECT_EQ(Requests("GetAppFile"), 0u);
+    EXPECT_TRUE(Requested("GetAppFile", 0));
 }
 
 TEST_F(UpdateSequenceTest, NoReachableFileServerAsksWhetherToGoOnWithoutTheUpdate) {
@@ -207,16 +207,16 @@ TEST_F(UpdateSequenceTest, NoReachableFileServerAsksWhetherToGoOnWithoutTheUpdat
               L"Unable to update because no file server is reachable. Do you want to continue?");
     EXPECT_EQ(Boxes()[0].flags, kQXMbYesNo | kQXMbSystemModal);
     EXPECT_FALSE(PrimaryStarts().empty());
-    EXPECT_EQ(Requests("Logout"), 0u);
+    EXPECT_TRUE(Requested("Logout", 0));
 
     // No: the session is closed and nothing starts.
     fs::remove(m_dir.Path() / "qxflux-args.txt");
     m_ui.QueueAnswer(kQXIdNo);
     EXPECT_EQ(RunUpdate("DaysBeforeForceUpdateValue=0\r\n", dead, true), 0);
     EXPECT_TRUE(Logged("/// Begin Logout \\\\\\"));
-    EXPECT_EQ(Requests("Logout"), 1u);
+    EXPECT_TRUE(Requested("Logout", 1));
     EXPECT_TRUE(PrimaryStarts().empty());
-    EXPECT_EQ(Requests("GetAppFile"), 0u);
+    EXPECT_TRUE(Requested("GetAppFile", 0));
 }
 
 TEST_F(UpdateSequenceTest, DecisionTextFollowsExpiryForceAndDaysLeft) {
@@ -246,7 +246,7 @@ TEST_F(UpdateSequenceTest, DecisionTextFollowsExpiryForceAndDaysLeft) {
         EXPECT_EQ(Dialogs().back().question, c.question);
         EXPECT_EQ(Dialogs().back().text, c.text);
         // A notice cannot refuse the update; No to a question starts the old application.
-        EXPECT_EQ(Requests("GetAppFile"), c.question ? 0u : 1u);
+        EXPECT_TRUE(Requested("GetAppFile", c.question ? 0 : 1));
         EXPECT_EQ(Logged("END : user doesn't want to update"), c.question);
         EXPECT_FALSE(PrimaryStarts().empty());
     }
@@ -260,14 +260,15 @@ TEST_F(UpdateSequenceTest, ForcedUpdateWithoutWarningShowsNothingAndInstalls) {
     EXPECT_TRUE(Logged("PARAM : no force update warning"));
     EXPECT_TRUE(Logged("No locked file found"));
     EXPECT_EQ(ReadBytes(m_dir.Path() / "_QXLTmp" / "data.bin"), "new data");
-    EXPECT_NE(ReadBytes(m_dir.Path() / "_QXLTmp" / "qxinstaller.txt").find("[Move]\r\nFile1 = data.bin"),
-              std::string::npos);
+    EXPECT_NE(
+        ReadBytes(m_dir.Path() / "_QXLTmp" / "qxinstaller.txt").find("[Move]\r\nFile1 = data.bin"),
+        std::string::npos);
 
     // The installer reported success: the update is reported, then the application starts
     // without a logout.
     EXPECT_EQ(InstallerStarts(), "-QXL\n");
-    EXPECT_EQ(Requests("AppUpdateDone"), 1u);
-    EXPECT_EQ(Requests("Logout"), 0u);
+    EXPECT_TRUE(Requested("AppUpdateDone", 1));
+    EXPECT_TRUE(Requested("Logout", 0));
     EXPECT_LT(m_log.find("\\\\\\ End AppUpdateDone ///"), m_log.find("Waiting for qxflux.exe"));
     EXPECT_EQ(PrimaryStarts(), "-CS " + Session() + " demo\n");
     EXPECT_EQ(m_restart.calls, 0);
@@ -279,8 +280,9 @@ TEST_F(UpdateSequenceTest, ForcedUpdateWithoutWarningShowsNothingAndInstalls) {
         EXPECT_NE(std::find(positions.begin(), positions.end(), position), positions.end())
             << position;
     const std::vector<std::wstring> status = m_window.StatusTexts();
-    for (const wchar_t* text : {L"Checking installation directory for locked files.",
-                                L"Download needed files", L"Downloading data.bin", L"Download done"})
+    for (const wchar_t* text :
+         {L"Checking installation directory for locked files.", L"Download needed files",
+          L"Downloading data.bin", L"Download done"})
         EXPECT_NE(std::find(status.begin(), status.end(), text), status.end());
     EXPECT_EQ(m_window.Closed(), 1);
 }
@@ -293,7 +295,7 @@ TEST_F(UpdateSequenceTest, DownloadTriesThreeTimesBeforeItGivesUp) {
     EXPECT_TRUE(Logged("Failed to download data.bin, retry left : 1"));
     EXPECT_FALSE(Logged("no retry left"));
     EXPECT_FALSE(Logged("END : failed to update"));
-    EXPECT_EQ(Requests("AppUpdateDone"), 1u);
+    EXPECT_TRUE(Requested("AppUpdateDone", 1));
 
     // Three failures: the error box, no instruction file, the old application starts.
     fs::remove_all(m_dir.Path() / "_QXLTmp");
@@ -329,7 +331,7 @@ TEST_F(UpdateSequenceTest, LockedFileLeadsToTheRestartOrToTheNextLogon) {
                               L"Your computer could not have been restarted, please restart it "
                               L"manually. (4)"}));
     EXPECT_EQ(m_restart.calls, 1);
-    EXPECT_EQ(Requests("Logout"), 1u);
+    EXPECT_TRUE(Requested("Logout", 1));
     EXPECT_EQ(m_window.Closed(), 1);
     EXPECT_TRUE(Logged("Unable to reboot the system"));
     EXPECT_TRUE(PrimaryStarts().empty());
@@ -352,7 +354,7 @@ TEST_F(UpdateSequenceTest, LockedFileLeadsToTheRestartOrToTheNextLogon) {
     EXPECT_EQ(RunUpdate("DaysBeforeForceUpdateValue=0\r\n"), 1);
     EXPECT_TRUE(Logged("EXIT : User want to reboot"));
     EXPECT_EQ(m_restart.calls, 2);
-    EXPECT_EQ(Requests("Logout"), 1u);
+    EXPECT_TRUE(Requested("Logout", 1));
     EXPECT_TRUE(PrimaryStarts().empty());
 }
 
@@ -360,10 +362,10 @@ TEST_F(UpdateSequenceTest, FailedInstallationIsReportedAndTheSessionClosed) {
     PlaceFakeInstaller(m_dir.Path(), FakeVerdictScript(0, "cannot replace data.bin"));
     EXPECT_EQ(RunUpdate("DaysBeforeForceUpdateValue=0\r\n"), 0);
     EXPECT_TRUE(Logged("QXInstaller failed to install all files : cannot replace data.bin"));
-    EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{
-                              L"The installation has failed, please restart it. (5)"});
-    EXPECT_EQ(Requests("AppUpdateDone"), 0u);
-    EXPECT_EQ(Requests("Logout"), 1u);
+    EXPECT_EQ(BoxTexts(),
+              std::vector<std::wstring>{L"The installation has failed, please restart it. (5)"});
+    EXPECT_TRUE(Requested("AppUpdateDone", 0));
+    EXPECT_TRUE(Requested("Logout", 1));
     EXPECT_TRUE(PrimaryStarts().empty());
 }
 
@@ -372,7 +374,7 @@ TEST_F(UpdateSequenceTest, SelfUpdateHandsTheSessionOverAndEndsQuietly) {
     EXPECT_EQ(RunUpdate("DaysBeforeForceUpdateValue=0\r\n"), 0);
     ASSERT_TRUE(WaitForFakeArguments(m_dir.Path(), "QXInstaller"));
     EXPECT_EQ(InstallerStarts(), "-SID:" + Session() + ",demo\n");
-    EXPECT_EQ(Requests("Logout"), 0u);
+    EXPECT_TRUE(Requested("Logout", 0));
     EXPECT_TRUE(PrimaryStarts().empty());
     EXPECT_TRUE(Boxes().empty());
 }

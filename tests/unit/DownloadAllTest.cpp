@@ -29,6 +29,7 @@ protected:
         m_monitor.SetWindow(&m_window);
         m_monitor.SetBase(230);
         m_monitor.SetScale(0.125); // exact in binary: the positions below are exact too
+        fs::create_directories(Installed("downloadall"));
     }
 
     // A row of the file list; the file is put on the server under "downloadall/" first.
@@ -54,7 +55,7 @@ protected:
         EXPECT_EQ(m_install.List().WriteInstallerFiles(), 1);
         return ReadBytes(Installed("_QXLTmp" + kSep + "qxinstaller.txt"));
     }
-    fs::path Installed(const std::string& relative) const {
+    fs::path Installed(const std::string& relative) {
         return fs::path(m_install.List().GetInstallationDirectory()) / relative;
     }
 
@@ -79,29 +80,29 @@ TEST_F(DownloadAllTest, RecordsEachFileByModeInListOrderAndMovesTheBarByItsBytes
     ASSERT_EQ(m_install.List().DownloadAll(m_monitor), 1);
 
     // Four downloads; the deletion needs none.
-    EXPECT_EQ(m_server.CountLogLines(requests, {"GetAppFile"}), 4u);
+    // The server writes its access line once it has answered.
+    EXPECT_TRUE(WaitUntil([&] { return m_server.CountLogLines(requests, {"GetAppFile"}) == 4; }));
     EXPECT_EQ(ReadBytes(Installed("QXInstaller.exe")), installer);
     EXPECT_EQ(ReadBytes(Installed("_QXLTmp" + kSep + "downloadall" + kSep + "setup.cmd")), "echo");
     const std::string text = Instructions();
     const std::string dir = "downloadall" + kSep;
     // The update list runs from the last row to the first.
-    EXPECT_NE(text.find("[Register]\r\nFile1 = " + dir + "QXInstaller.exe\r\nFile2 = " + dir +
-                        "control.ocx\r\n[Move]\r\nFile1 = " + dir + "fonts.msi\r\nFile2 = " + dir +
-                        "setup.cmd\r\nFile3 = " + dir + "control.ocx\r\n[Delete]\r\nFile1 = " +
-                        dir + "gone.dll\r\n[Update]\r\nFile1 = " + dir +
-                        "setup.cmd\r\nParam1 = -u demo\r\n[Install]\r\nFile1 = " + dir +
-                        "fonts.msi\r\n"),
-              std::string::npos)
+    EXPECT_NE(
+        text.find("[Register]\r\nFile1 = " + dir + "QXInstaller.exe\r\nFile2 = " + dir +
+                  "control.ocx\r\n[Move]\r\nFile1 = " + dir + "fonts.msi\r\nFile2 = " + dir +
+                  "setup.cmd\r\nFile3 = " + dir + "control.ocx\r\n[Delete]\r\nFile1 = " + dir +
+                  "gone.dll\r\n[Update]\r\nFile1 = " + dir +
+                  "setup.cmd\r\nParam1 = -u demo\r\n[Install]\r\nFile1 = " + dir + "fonts.msi\r\n"),
+        std::string::npos)
         << text;
     EXPECT_NE(text.find("Dst = "), std::string::npos);
     EXPECT_LT(text.find("Dst = "), text.find("Src = "));
 
     // Each file's status line, and the bar at base + ceil(scale x bytes handled) after each.
     const std::vector<std::wstring> status = m_window.StatusTexts();
-    EXPECT_EQ(status, (std::vector<std::wstring>{L"Downloading fonts.msi",
-                                                 L"Downloading QXInstaller.exe",
-                                                 L"Downloading setup.cmd",
-                                                 L"Downloading control.ocx"}));
+    EXPECT_EQ(status,
+              (std::vector<std::wstring>{L"Downloading fonts.msi", L"Downloading QXInstaller.exe",
+                                         L"Downloading setup.cmd", L"Downloading control.ocx"}));
     // Received bytes move the bar during each download, the handled sizes after it.
     const std::vector<int> positions = m_window.Positions();
     for (int after : {230 + 125, 230 + 500, 230 + 750})

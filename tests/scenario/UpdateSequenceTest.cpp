@@ -11,9 +11,10 @@
 #include "support/FakeProgram.h"
 #include "support/Installation.h"
 #include "support/QxServer.h"
-#include "support/RecordingProgressWindow.h"
+#include "support/ScriptedProgress.h"
 #include "support/TempDir.h"
 #include "ui/QXLScriptedUserInterface.h"
+#include "ui/QXLWarnUpdateDlg.h"
 
 namespace fs = std::filesystem;
 
@@ -83,9 +84,38 @@ protected:
     }
 
     // Writes the application's settings and the installation's qxurl.net, opens a session of
-    // its own and runs the server steps that precede the update, then the update itself.
-    int RunUpdate(const std::string& versionSettings, const std::string& configLines = "",
-                  bool unreachableFileServer = false) {
+    // its own and runs the whole launch sequence with it handed over on the command line.
+    void RunUpdate(const std::string& versionSettings, const std::string& configLines = "") {
+        Prepare(versionSettings, configLines);
+        std::wstring session;
+        {
+            Installation login({m_server.Url()});
+            EXPECT_EQ(login.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
+            session = login.Client().GetSessionId();
+        }
+        NewProcess(L"-SID:" + session + L",demo");
+        Judge([this] { return m_process->RunSequence(); });
+    }
+
+    // The steps before the update one by one, with every download server marked unreachable
+    // by an earlier failover, then the update sequence alone; its result.
+    int RunUpdateWithoutFileServer(const std::string& versionSettings,
+                                   const std::string& configLines) {
+        Prepare(versionSettings, configLines);
+        NewProcess(L"");
+        CQXLFileList& list = m_process->GetFileList();
+        list.SetInstallationDirectory(m_dir.Path().wstring());
+        EXPECT_EQ(list.LoginStep(L"demo", L"demo", std::nullopt), 0);
+        EXPECT_TRUE(list.GetApplicationInfo());
+        EXPECT_TRUE(list.GetPrimaryApplication());
+        EXPECT_TRUE(list.GetFileList());
+        CQXUrlServerList& servers = list.GetUrlParser().GetDownloadServerList();
+        for (int i = 0; i < servers.GetCount(); ++i)
+            servers.NextServer();
+        return Judge([this] { return m_process->UpdateFiles(); });
+    }
+
+    void Prepare(const std::string& versionSettings, const std::string& configLines) {
         const fs::path folder = m_server.ReleaseFolder(m_application, "1.0").parent_path();
         WriteBytes(folder / "application.ini",
                    "[Application]\r\nLabel=Sample App\r\nVersion=1.0\r\n");
@@ -96,9 +126,11 @@ protected:
                    "[Config]\r\nURL1=" + std::string(m_server.Url().begin(), m_server.Url().end()) +
                        "\r\n[QXLauncher]\r\nApplicationName=" + m_application + "\r\n" +
                        configLines);
+    }
 
+    void NewProcess(const std::wstring& commandLine) {
         const std::wstring program = (m_dir.Path() / Wide(FakeProgramName("QXLauncher"))).wstring();
-        m_process = std::make_unique<CQXLProcess>(&m_window, kQXEnglishBase, L"",
+        m_process = std::make_unique<CQXLProcess>(&m_ui, kQXEnglishBase, commandLine,
                                                   m_dir.Path().wstring(), program);
         SQXLServices services;
         services.userInterface = &m_ui;
@@ -106,22 +138,18 @@ protected:
         services.clock = &m_noPause;
         services.restart = &m_restart;
         m_process->SetServices(services);
+    }
 
-        CQXLFileList& list = m_process->GetFileList();
-        list.SetInstallationDirectory(m_dir.Path().wstring());
-        EXPECT_EQ(list.LoginStep(L"demo", L"demo", std::nullopt), 0);
-        EXPECT_TRUE(list.GetApplicationInfo());
-        EXPECT_TRUE(list.GetPrimaryApplication());
-        EXPECT_TRUE(list.GetFileList());
-        if (unreachableFileServer)
-            list.GetUrlParser().GetDownloadServerList().NextServer();
-        // Each run is judged by what it added: the log, the boxes and the server's requests.
+    // Runs step; each run is judged by what it added: the log, the boxes and dialogs, and the
+    // server's requests.
+    template <typename Step>
+    int Judge(Step step) {
         const fs::path logFile = m_process->GetLog().GetLogFilePath();
         const std::size_t logStart = fs::exists(logFile) ? ReadBytes(logFile).size() : 0;
         m_boxStart = m_ui.MessageBoxes().size();
-        m_dialogStart = m_ui.WarnUpdateDialogs().size();
+        m_dialogStart = m_ui.Dialogs().size();
         m_requests = m_server.LogLineCount();
-        const int result = m_process->UpdateFiles();
+        const int result = step();
         m_log = ReadBytes(logFile).substr(logStart);
         return result;
     }
@@ -145,7 +173,7 @@ protected:
     // access line after it has answered, so a line may come a moment later.
     bool Requested(const std::string& service, std::size_t count) const {
         return WaitUntil(
-            [&] { return m_server.CountLogLines(m_requests, {"/" + service + " "}) == count; });
+            [&] { return m_server.CountLogLines(m_requests, {"/" + service + "\""}) == count; });
     }
     std::string Session() const {
         const std::wstring& id = m_process->GetFileList().GetDownloader().GetSessionId();
@@ -165,16 +193,21 @@ protected:
             texts.push_back(box.text);
         return texts;
     }
-    std::vector<SQXLWarnUpdateRecord> Dialogs() const {
-        const auto all = m_ui.WarnUpdateDialogs();
-        return {all.begin() + static_cast<std::ptrdiff_t>(m_dialogStart), all.end()};
+    // The run's update warning dialogs.
+    std::vector<SQXLDialogRecord> Dialogs() const {
+        const auto all = m_ui.Dialogs();
+        std::vector<SQXLDialogRecord> warnings;
+        for (auto it = all.begin() + static_cast<std::ptrdiff_t>(m_dialogStart); it != all.end();
+             ++it)
+            if (it->templateId == CQXLWarnUpdateDlg::kTemplate)
+                warnings.push_back(*it);
+        return warnings;
     }
 
     QxServer m_server;
     TempDir m_dir;
     std::string m_application;
     CQXLScriptedUserInterface m_ui;
-    RecordingProgressWindow m_window;
     StartedWindowFinder m_windows;
     NoPause m_noPause;
     RecordingRestart m_restart;
@@ -189,7 +222,7 @@ protected:
 
 TEST_F(UpdateSequenceTest, CurrentFilesNeedNoUpdateAndTheApplicationStarts) {
     WriteBytes(m_dir.Path() / "data.bin", "new data");
-    EXPECT_EQ(RunUpdate("DaysBeforeForceUpdateValue=-1\r\n"), 0);
+    RunUpdate("DaysBeforeForceUpdateValue=-1\r\n");
     EXPECT_TRUE(Logged("EXIT : no update needed"));
     EXPECT_FALSE(Logged("Begin check locked files"));
     EXPECT_TRUE(Dialogs().empty());
@@ -200,19 +233,20 @@ TEST_F(UpdateSequenceTest, CurrentFilesNeedNoUpdateAndTheApplicationStarts) {
 TEST_F(UpdateSequenceTest, NoReachableFileServerAsksWhetherToGoOnWithoutTheUpdate) {
     const std::string dead = "[FileDownload]\r\nURL1=http://127.0.0.1:1/\r\n";
     m_ui.QueueAnswer(kQXIdYes);
-    EXPECT_EQ(RunUpdate("DaysBeforeForceUpdateValue=0\r\n", dead, true), 0);
+    EXPECT_EQ(RunUpdateWithoutFileServer("DaysBeforeForceUpdateValue=0\r\n", dead), 0);
     EXPECT_TRUE(Logged("EXIT : unable to update, no file server is up"));
     ASSERT_EQ(Boxes().size(), 1u);
     EXPECT_EQ(Boxes()[0].text,
               L"Unable to update because no file server is reachable. Do you want to continue?");
     EXPECT_EQ(Boxes()[0].flags, kQXMbYesNo | kQXMbSystemModal);
+    EXPECT_EQ(Boxes()[0].owner, QXLBoxOwner::ProgressWindow);
     EXPECT_FALSE(PrimaryStarts().empty());
     EXPECT_TRUE(Requested("Logout", 0));
 
     // No: the session is closed and nothing starts.
     fs::remove(m_dir.Path() / "qxflux-args.txt");
     m_ui.QueueAnswer(kQXIdNo);
-    EXPECT_EQ(RunUpdate("DaysBeforeForceUpdateValue=0\r\n", dead, true), 0);
+    EXPECT_EQ(RunUpdateWithoutFileServer("DaysBeforeForceUpdateValue=0\r\n", dead), 0);
     EXPECT_TRUE(Logged("/// Begin Logout \\\\\\"));
     EXPECT_TRUE(Requested("Logout", 1));
     EXPECT_TRUE(PrimaryStarts().empty());
@@ -240,11 +274,11 @@ TEST_F(UpdateSequenceTest, DecisionTextFollowsExpiryForceAndDaysLeft) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.settings);
         fs::remove(m_dir.Path() / "qxflux-args.txt");
-        m_ui.QueueWarnUpdateAnswer(kQXIdNo);
-        EXPECT_EQ(RunUpdate(c.settings), 0);
+        m_ui.QueueWarnEntry({kQXIdNo, 0});
+        RunUpdate(c.settings);
         ASSERT_FALSE(Dialogs().empty());
         EXPECT_EQ(Dialogs().back().question, c.question);
-        EXPECT_EQ(Dialogs().back().text, c.text);
+        EXPECT_EQ(Dialogs().back().message, c.text);
         // A notice cannot refuse the update; No to a question starts the old application.
         EXPECT_TRUE(Requested("GetAppFile", c.question ? 0 : 1));
         EXPECT_EQ(Logged("END : user doesn't want to update"), c.question);
@@ -253,7 +287,7 @@ TEST_F(UpdateSequenceTest, DecisionTextFollowsExpiryForceAndDaysLeft) {
 }
 
 TEST_F(UpdateSequenceTest, ForcedUpdateWithoutWarningShowsNothingAndInstalls) {
-    EXPECT_EQ(RunUpdate("DaysBeforeForceUpdateValue=0\r\n"), 0);
+    RunUpdate("DaysBeforeForceUpdateValue=0\r\n");
     EXPECT_TRUE(Dialogs().empty());
     EXPECT_TRUE(Boxes().empty());
     EXPECT_TRUE(Logged("PARAM : update is forced because version has expired"));
@@ -275,22 +309,22 @@ TEST_F(UpdateSequenceTest, ForcedUpdateWithoutWarningShowsNothingAndInstalls) {
 
     // The bar: 23 % after the locked-file check, 96 % after the downloads, full at the end;
     // the status line names each step.
-    const std::vector<int> positions = m_window.Positions();
+    const std::vector<int> positions = ProgressPositions(m_ui);
     for (int position : {230, 960, 1000})
         EXPECT_NE(std::find(positions.begin(), positions.end(), position), positions.end())
             << position;
-    const std::vector<std::wstring> status = m_window.StatusTexts();
+    const std::vector<std::wstring> status = ProgressStatusTexts(m_ui);
     for (const wchar_t* text :
          {L"Checking installation directory for locked files.", L"Download needed files",
           L"Downloading data.bin", L"Download done"})
         EXPECT_NE(std::find(status.begin(), status.end(), text), status.end());
-    EXPECT_EQ(m_window.Closed(), 1);
+    EXPECT_EQ(ProgressCloses(m_ui), 1);
 }
 
 TEST_F(UpdateSequenceTest, DownloadTriesThreeTimesBeforeItGivesUp) {
     // Two failures, then the file arrives: warnings only, and the update goes on.
     m_server.Fault("GetAppFile", "status=500", 2);
-    EXPECT_EQ(RunUpdate("DaysBeforeForceUpdateValue=0\r\n"), 0);
+    RunUpdate("DaysBeforeForceUpdateValue=0\r\n");
     EXPECT_TRUE(Logged("Failed to download data.bin, retry left : 2"));
     EXPECT_TRUE(Logged("Failed to download data.bin, retry left : 1"));
     EXPECT_FALSE(Logged("no retry left"));
@@ -302,7 +336,7 @@ TEST_F(UpdateSequenceTest, DownloadTriesThreeTimesBeforeItGivesUp) {
     fs::remove(m_dir.Path() / "qxflux-args.txt");
     fs::remove(m_dir.Path() / "QXInstaller-args.txt");
     m_server.Fault("GetAppFile", "status=500", 3);
-    EXPECT_EQ(RunUpdate("DaysBeforeForceUpdateValue=0\r\n"), 0);
+    RunUpdate("DaysBeforeForceUpdateValue=0\r\n");
     EXPECT_TRUE(Logged("Failed to download data.bin, no retry left"));
     // Each attempt's reason is an error line of its own; the last two end the update.
     const std::vector<std::string> errors = Errors();
@@ -323,7 +357,7 @@ TEST_F(UpdateSequenceTest, LockedFileLeadsToTheRestartOrToTheNextLogon) {
 
     // Forced restart that the system refuses: notice, logout, window closed, then the error.
     m_restart.accept = false;
-    EXPECT_EQ(RunUpdate("DaysBeforeForceUpdateValue=0\r\nForceReboot=TRUE\r\n"), 1);
+    RunUpdate("DaysBeforeForceUpdateValue=0\r\nForceReboot=TRUE\r\n");
     EXPECT_TRUE(Logged("Reboot is needed to complete update"));
     EXPECT_TRUE(Logged("PARAM : reboot is forced"));
     EXPECT_EQ(BoxTexts(), (std::vector<std::wstring>{
@@ -332,7 +366,7 @@ TEST_F(UpdateSequenceTest, LockedFileLeadsToTheRestartOrToTheNextLogon) {
                               L"manually. (4)"}));
     EXPECT_EQ(m_restart.calls, 1);
     EXPECT_TRUE(Requested("Logout", 1));
-    EXPECT_EQ(m_window.Closed(), 1);
+    EXPECT_EQ(ProgressCloses(m_ui), 1);
     EXPECT_TRUE(Logged("Unable to reboot the system"));
     EXPECT_TRUE(PrimaryStarts().empty());
     EXPECT_TRUE(InstallerStarts().empty());
@@ -341,7 +375,7 @@ TEST_F(UpdateSequenceTest, LockedFileLeadsToTheRestartOrToTheNextLogon) {
     // Not forced, the user declines: the old application starts; the installer waits for the
     // next logon.
     m_ui.QueueAnswer(kQXIdNo);
-    EXPECT_EQ(RunUpdate("DaysBeforeForceUpdateValue=0\r\n"), 0);
+    RunUpdate("DaysBeforeForceUpdateValue=0\r\n");
     EXPECT_TRUE(Logged("EXIT : User doesn't want to reboot"));
     EXPECT_EQ(m_restart.calls, 1);
     EXPECT_FALSE(PrimaryStarts().empty());
@@ -351,7 +385,7 @@ TEST_F(UpdateSequenceTest, LockedFileLeadsToTheRestartOrToTheNextLogon) {
     fs::remove(m_dir.Path() / "qxflux-args.txt");
     m_restart.accept = true;
     m_ui.QueueAnswer(kQXIdYes);
-    EXPECT_EQ(RunUpdate("DaysBeforeForceUpdateValue=0\r\n"), 1);
+    RunUpdate("DaysBeforeForceUpdateValue=0\r\n");
     EXPECT_TRUE(Logged("EXIT : User want to reboot"));
     EXPECT_EQ(m_restart.calls, 2);
     EXPECT_TRUE(Requested("Logout", 1));
@@ -360,7 +394,7 @@ TEST_F(UpdateSequenceTest, LockedFileLeadsToTheRestartOrToTheNextLogon) {
 
 TEST_F(UpdateSequenceTest, FailedInstallationIsReportedAndTheSessionClosed) {
     PlaceFakeInstaller(m_dir.Path(), FakeVerdictScript(0, "cannot replace data.bin"));
-    EXPECT_EQ(RunUpdate("DaysBeforeForceUpdateValue=0\r\n"), 0);
+    RunUpdate("DaysBeforeForceUpdateValue=0\r\n");
     EXPECT_TRUE(Logged("QXInstaller failed to install all files : cannot replace data.bin"));
     EXPECT_EQ(BoxTexts(),
               std::vector<std::wstring>{L"The installation has failed, please restart it. (5)"});
@@ -371,7 +405,7 @@ TEST_F(UpdateSequenceTest, FailedInstallationIsReportedAndTheSessionClosed) {
 
 TEST_F(UpdateSequenceTest, SelfUpdateHandsTheSessionOverAndEndsQuietly) {
     Release(FakeProgramName("QXLauncher"), "new launcher");
-    EXPECT_EQ(RunUpdate("DaysBeforeForceUpdateValue=0\r\n"), 0);
+    RunUpdate("DaysBeforeForceUpdateValue=0\r\n");
     ASSERT_TRUE(WaitForFakeArguments(m_dir.Path(), "QXInstaller"));
     EXPECT_EQ(InstallerStarts(), "-SID:" + Session() + ",demo\n");
     EXPECT_TRUE(Requested("Logout", 0));

@@ -7,7 +7,7 @@
 #include "platform/System.h"
 #include "support/Installation.h"
 #include "support/QxServer.h"
-#include "support/RecordingProgressWindow.h"
+#include "support/ScriptedProgress.h"
 
 namespace fs = std::filesystem;
 
@@ -25,8 +25,8 @@ protected:
         m_install.Client().SetApplicationName(L"Demo");
         m_install.Client().SetVersionName(L"2.0");
         m_install.List().SetSessionUserName(L"demo");
-        m_install.List().SetProgressWindow(&m_window);
-        m_monitor.SetWindow(&m_window);
+        m_install.List().SetProgressWindow(&m_install.Ui());
+        m_monitor.SetWindow(&m_install.Ui());
         m_monitor.SetBase(230);
         m_monitor.SetScale(0.125); // exact in binary: the positions below are exact too
         fs::create_directories(Installed("downloadall"));
@@ -61,7 +61,6 @@ protected:
 
     QxServer m_server;
     Installation m_install;
-    RecordingProgressWindow m_window;
     CQXLDownloadMonitor m_monitor;
 };
 
@@ -99,12 +98,12 @@ TEST_F(DownloadAllTest, RecordsEachFileByModeInListOrderAndMovesTheBarByItsBytes
     EXPECT_LT(text.find("Dst = "), text.find("Src = "));
 
     // Each file's status line, and the bar at base + ceil(scale x bytes handled) after each.
-    const std::vector<std::wstring> status = m_window.StatusTexts();
+    const std::vector<std::wstring> status = ProgressStatusTexts(m_install.Ui());
     EXPECT_EQ(status,
               (std::vector<std::wstring>{L"Downloading fonts.msi", L"Downloading QXInstaller.exe",
                                          L"Downloading setup.cmd", L"Downloading control.ocx"}));
     // Received bytes move the bar during each download, the handled sizes after it.
-    const std::vector<int> positions = m_window.Positions();
+    const std::vector<int> positions = ProgressPositions(m_install.Ui());
     for (int after : {230 + 125, 230 + 500, 230 + 750})
         EXPECT_NE(std::find(positions.begin(), positions.end(), after), positions.end()) << after;
     EXPECT_EQ(positions.back(), 230 + 875);
@@ -129,8 +128,8 @@ TEST_F(DownloadAllTest, CurrentUpdateFileRunsAgainOnlyBesideARealDownload) {
     std::string text = Instructions();
     EXPECT_NE(text.find("[Delete]\r\nFile1 = downloadall" + kSep + "gone.dll"), std::string::npos);
     EXPECT_EQ(text.find("[Update]\r\nFile"), std::string::npos) << text;
-    EXPECT_EQ(m_window.Positions(), std::vector<int>{230 + 2});
-    EXPECT_TRUE(m_window.StatusTexts().empty());
+    EXPECT_EQ(ProgressPositions(m_install.Ui()), std::vector<int>{230 + 2});
+    EXPECT_TRUE(ProgressStatusTexts(m_install.Ui()).empty());
 }
 
 TEST_F(DownloadAllTest, CurrentUpdateFileRunsAgainWithAnotherDownload) {

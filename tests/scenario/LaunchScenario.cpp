@@ -139,6 +139,20 @@ void PrepareApplications(const QxServer& server) {
                  "UpdateOnExit=TRUE\n");
 }
 
+std::size_t CountRequests(const QxServer& server, std::size_t from, const std::string& service,
+                          const std::string& user) {
+    const std::string mark = "\"POST /_sequence_mark\"";
+    const std::size_t marks = server.CountLogLines(from, {mark});
+    server.Post(L"_sequence_mark", "");
+    EXPECT_TRUE(WaitUntil([&] { return server.CountLogLines(from, {mark}) > marks; }));
+    if (service.empty())
+        return server.CountLogLines(from, {"\"POST /"}) - marks - 1;
+    std::vector<std::string> parts{"\"POST /" + service + "\""};
+    if (!user.empty())
+        parts.push_back("user=" + user);
+    return server.CountLogLines(from, parts);
+}
+
 std::string EnglishText(unsigned id) { return Narrow(QXLoadText(kQXEnglishBase, id)); }
 
 std::string Narrow(const std::wstring& text) { return qxplat::ToNarrow(text); }

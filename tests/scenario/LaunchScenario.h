@@ -88,6 +88,13 @@ class QxServer;
 // - SeqLater: version 1.0 without files, updated on exit.
 void PrepareApplications(const QxServer& server);
 
+// The requests of service (for user, when given; every request for an empty service) in the
+// server's access log from line from on.
+// The server writes a line after its reply has gone, so the count waits until a request of its
+// own has been logged.
+std::size_t CountRequests(const QxServer& server, std::size_t from, const std::string& service,
+                          const std::string& user = "");
+
 // The text of string table entry id in English, as the 8-bit text the tests compare.
 std::string EnglishText(unsigned id);
 // text as the platform's 8-bit text.

@@ -43,10 +43,7 @@ protected:
         return scenario;
     }
     std::size_t Requests(const std::string& service, const std::string& user = "") const {
-        std::vector<std::string> parts{"\"POST /" + service + "\""};
-        if (!user.empty())
-            parts.push_back("user=" + user);
-        return m_server.CountLogLines(m_before, parts);
+        return CountRequests(m_server, m_before, service, user);
     }
 
     QxServer m_server;

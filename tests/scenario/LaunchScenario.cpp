@@ -82,6 +82,61 @@ int LaunchScenario::Run(const std::wstring& commandLine) {
     return m_process->GetExitCode();
 }
 
+void LaunchScenario::TypeAndConfirm(int templateId, const QXLEditTexts& edits) {
+    m_ui.QueueCredentialEntry(templateId, {kQXIdOk, edits});
+}
+
+void LaunchScenario::Cancel(int templateId) {
+    m_ui.QueueCredentialEntry(templateId, {kQXIdCancel, {}});
+}
+
+std::vector<int> LaunchScenario::Positions() const {
+    std::vector<int> positions;
+    for (const SQXLProgressEvent& event : m_ui.ProgressEvents())
+        if (event.kind == SQXLProgressEvent::Kind::Position)
+            positions.push_back(event.value);
+    return positions;
+}
+
+std::vector<std::string> LaunchScenario::StatusTexts() const {
+    std::vector<std::string> texts;
+    for (const SQXLProgressEvent& event : m_ui.ProgressEvents())
+        if (event.kind == SQXLProgressEvent::Kind::Status)
+            texts.push_back(Narrow(event.text));
+    return texts;
+}
+
+std::vector<std::string> LaunchScenario::WindowEvents() const {
+    std::vector<std::string> events;
+    for (const SQXLProgressEvent& event : m_ui.ProgressEvents()) {
+        switch (event.kind) {
+        case SQXLProgressEvent::Kind::Range:
+            events.push_back("range " + std::to_string(event.minimum) + "-" +
+                             std::to_string(event.value));
+            break;
+        case SQXLProgressEvent::Kind::Show:
+            events.push_back("show");
+            break;
+        case SQXLProgressEvent::Kind::Hide:
+            events.push_back("hide");
+            break;
+        case SQXLProgressEvent::Kind::Close:
+            events.push_back("close");
+            break;
+        default:
+            break;
+        }
+    }
+    return events;
+}
+
+std::vector<int> LaunchScenario::DialogTemplates() const {
+    std::vector<int> templates;
+    for (const SQXLDialogRecord& dialog : m_ui.Dialogs())
+        templates.push_back(dialog.templateId);
+    return templates;
+}
+
 std::string LaunchScenario::Log() const {
     return m_process ? ReadBytes(m_process->GetLog().GetLogFilePath()) : std::string();
 }

@@ -153,8 +153,6 @@ private:
     int InstallUpdate();
     // The Logout request framed by its Begin and End lines.
     void LogoutBlock();
-    // Message box textId + marker, owned by the progress window; the button, 0 without a UI.
-    int ShowUpdateMessage(unsigned textId, unsigned flags, const wchar_t* marker);
 
     IQXLProgressWindow* m_progressWindow;
     CQXLLog m_log;

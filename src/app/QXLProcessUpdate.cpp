@@ -30,7 +30,10 @@ enum UpdateText : unsigned {
     kTextNoFileServer = 56,
 };
 
-constexpr unsigned kErrorBox = kQXMbOk | kQXMbIconHand;
+// Every box of the update is system modal; only the error boxes carry an icon.
+constexpr unsigned kNoticeBox = kQXMbOk | kQXMbSystemModal;
+constexpr unsigned kQuestionBox = kQXMbYesNo | kQXMbSystemModal;
+constexpr unsigned kErrorBox = kQXMbOk | kQXMbIconHand | kQXMbSystemModal;
 
 } // namespace
 
@@ -42,7 +45,7 @@ int CQXLProcess::UpdateFiles() {
     }
     if (!m_fileList.GetUrlParser().HasReachableDownloadServer()) {
         m_log.LogProduction(L"EXIT : unable to update, no file server is up");
-        const bool goOn = ShowUpdateMessage(kTextNoFileServer, kQXMbYesNo, L"") == kQXIdYes;
+        const bool goOn = ShowBox(Text(kTextNoFileServer), kQuestionBox) == kQXIdYes;
         return Finish(goOn ? FinishStart : FinishLogout, 0);
     }
     m_log.LogProduction(L"%Id file(s) needed to be updated", m_fileList.CountFilesToUpdate());
@@ -51,7 +54,7 @@ int CQXLProcess::UpdateFiles() {
         return Finish(FinishStart, 0);
     }
 
-    SetStatusText(QXLoadText(m_languageBase, kTextLockedFiles));
+    SetStatusText(Text(kTextLockedFiles));
     m_log.LogProduction(L"/// Begin check locked files \\\\\\");
     m_fileList.CheckLockedFiles();
     if (m_fileList.GetFileSet().RebootNeeded() == 0)
@@ -61,7 +64,7 @@ int CQXLProcess::UpdateFiles() {
 
     if (!DownloadUpdate()) {
         m_log.LogError(L"END : failed to update : download error");
-        ShowUpdateMessage(kTextDownloadError, kErrorBox, L" (3)");
+        ShowBox(Text(kTextDownloadError) + L" (3)", kErrorBox);
         return Finish(FinishStart, 0);
     }
     m_fileList.WriteInstallerFiles();
@@ -70,10 +73,7 @@ int CQXLProcess::UpdateFiles() {
     return InstallUpdate();
 }
 
-int CQXLProcess::Reboot() {
-    IQXLRestart& restart = m_services.restart != nullptr ? *m_services.restart : QXLSystemRestart();
-    return restart.Restart() ? 1 : 0;
-}
+int CQXLProcess::Reboot() { return m_services.restart->Restart() ? 1 : 0; }
 
 // Forced updates only inform (or not even that); others ask, with the days left if any.
 bool CQXLProcess::UserWantsUpdate() {
@@ -86,8 +86,7 @@ bool CQXLProcess::UserWantsUpdate() {
             m_log.LogProduction(L"PARAM : update is forced because of application settings");
         const unsigned text = days == 0 ? kTextExpiredNotice : kTextUpdateNotice;
         if (info.WarningForceUpdate != 0)
-            ShowWarnUpdate(false,
-                           QXFormat(QXLoadText(m_languageBase, text), info.ApplicationLabel));
+            ShowWarnUpdate(false, QXFormat(Text(text), info.ApplicationLabel));
         else
             m_log.LogInfo(L"PARAM : no force update warning");
         return true;
@@ -95,11 +94,10 @@ bool CQXLProcess::UserWantsUpdate() {
     std::wstring question;
     if (days == -1) {
         m_log.LogProduction(L"PARAM : update is not forced, asking user ...");
-        question = QXFormat(QXLoadText(m_languageBase, kTextUpdateQuestion), info.ApplicationLabel);
+        question = QXFormat(Text(kTextUpdateQuestion), info.ApplicationLabel);
     } else {
         m_log.LogProduction(L"PARAM : update is not forced before %d days, asking user ...", days);
-        question = QXFormat(QXLoadText(m_languageBase, kTextForcedLaterQuestion),
-                            info.ApplicationLabel, days);
+        question = QXFormat(Text(kTextForcedLaterQuestion), info.ApplicationLabel, days);
     }
     if (ShowWarnUpdate(true, question) != kQXIdYes)
         return false;
@@ -123,7 +121,7 @@ bool CQXLProcess::DownloadUpdate() {
     m_downloadMonitor.SetScale(total > 0 ? kProgressRange * kDownloadsShare / total : 0.0);
     m_downloadMonitor.SetDone(0);
 
-    SetStatusText(QXLoadText(m_languageBase, kTextDownloadFiles));
+    SetStatusText(Text(kTextDownloadFiles));
     m_log.LogProduction(L"/// Begin download all \\\\\\");
     const int downloaded = m_fileList.DownloadAll(m_downloadMonitor);
     m_log.LogProduction(L"\\\\\\ End download all ///");
@@ -136,10 +134,10 @@ int CQXLProcess::RestartToCompleteUpdate() {
     m_log.LogProduction(L"Reboot is needed to complete update");
     if (m_fileList.ApplicationInfo().ForceReboot != 0) {
         m_log.LogProduction(L"PARAM : reboot is forced");
-        ShowUpdateMessage(kTextRebootNotice, kQXMbOk, L"");
+        ShowBox(Text(kTextRebootNotice), kNoticeBox);
     } else {
         m_log.LogProduction(L"PARAM : reboot is not forced, asking user ...");
-        if (ShowUpdateMessage(kTextRebootQuestion, kQXMbYesNo, L"") != kQXIdYes) {
+        if (ShowBox(Text(kTextRebootQuestion), kQuestionBox) != kQXIdYes) {
             m_log.LogProduction(L"EXIT : User doesn't want to reboot");
             return Finish(FinishStart, 0);
         }
@@ -149,13 +147,13 @@ int CQXLProcess::RestartToCompleteUpdate() {
     Finish(FinishReboot, 0);
     if (Reboot() == 0) {
         m_log.LogError(L"Unable to reboot the system");
-        ShowUpdateMessage(kTextRebootFailed, kErrorBox, L" (4)");
+        ShowBox(Text(kTextRebootFailed) + L" (4)", kErrorBox);
     }
     return 1;
 }
 
 int CQXLProcess::InstallUpdate() {
-    SetStatusText(QXLoadText(m_languageBase, kTextDownloadDone));
+    SetStatusText(Text(kTextDownloadDone));
     m_log.LogProduction(L"Reboot is not needed to complete update");
     int selfUpdate = 0;
     m_log.LogProduction(L"/// Begin QXInstaller \\\\\\");
@@ -175,7 +173,7 @@ int CQXLProcess::InstallUpdate() {
     }
     if (installed != 0)
         return Finish(FinishStart, 0);
-    ShowUpdateMessage(kTextInstallFailed, kErrorBox, L" (5)");
+    ShowBox(Text(kTextInstallFailed) + L" (5)", kErrorBox);
     LogoutBlock();
     return Finish(FinishAbort, 0);
 }
@@ -184,12 +182,4 @@ void CQXLProcess::LogoutBlock() {
     m_log.LogProduction(L"/// Begin Logout \\\\\\");
     m_fileList.GetDownloader().Logout();
     m_log.LogProduction(L"\\\\\\ End Logout ///");
-}
-
-int CQXLProcess::ShowUpdateMessage(unsigned textId, unsigned flags, const wchar_t* marker) {
-    if (m_services.userInterface == nullptr)
-        return 0;
-    return m_services.userInterface->ShowMessageBox(
-        QXLoadText(m_languageBase, textId) + marker, QXLoadText(m_languageBase, kQXTextCaption),
-        flags | kQXMbSystemModal, QXLBoxOwner::ProgressWindow);
 }

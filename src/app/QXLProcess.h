@@ -116,9 +116,9 @@ private:
     void ChooseVersion();
 
     // --- Login --------------------------------------------------------------------------------
-    // One login attempt; true when a request was sent, with its dispatched outcome in
-    // success. attempts may be raised to end the sequence.
-    bool LoginAttempt(const std::wstring& loginVariable, short& attempts, bool& success);
+    // One login attempt: success tells whether it logged the user in; attempts is raised to
+    // the last one when nothing more may be tried.
+    void LoginAttempt(const std::wstring& loginVariable, short& attempts, bool& success);
     // Sends the login with the environment variable's value as user; false when it is unset.
     bool LoginWithVariable(const std::wstring& name, int& result);
     // Reacts to a login request's result code: true when the user is logged in.

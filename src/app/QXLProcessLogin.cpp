@@ -19,8 +19,8 @@ constexpr short kLastAttempt = 2;
 
 } // namespace
 
-// At most two attempts; a cancel, the environment variable and a failed exchange after a
-// refusal leave no second one without a reason (see DispatchLoginResult).
+// At most two attempts: a refusal leaves a second one, a cancel or a login by environment
+// variable none.
 int CQXLProcess::LoginUser() {
     m_log.LogProduction(L"/// Begin Login \\\\\\");
     const std::wstring loginVariable = m_fileList.GetUrlParser().LoginVariable();
@@ -35,13 +35,13 @@ int CQXLProcess::LoginUser() {
     return success ? 1 : 0;
 }
 
-bool CQXLProcess::LoginAttempt(const std::wstring& loginVariable, short& attempts, bool& success) {
+void CQXLProcess::LoginAttempt(const std::wstring& loginVariable, short& attempts, bool& success) {
     int result = 0;
     if (!loginVariable.empty()) {
         m_log.LogInfo(L"PARAM : LoginVariable is set to %s", loginVariable);
         attempts = kLastAttempt;
         if (!LoginWithVariable(loginVariable, result))
-            return false;
+            return;
     } else if (!m_authenDlg.GetLogin().empty() && !m_authenDlg.GetPassword().empty()) {
         result =
             m_fileList.LoginStep(m_authenDlg.GetLogin(), m_authenDlg.GetPassword(), std::nullopt);
@@ -51,10 +51,9 @@ bool CQXLProcess::LoginAttempt(const std::wstring& loginVariable, short& attempt
     } else {
         m_log.LogProduction(L"END : Login cancelled by user");
         attempts = kLastAttempt;
-        return false;
+        return;
     }
     success = DispatchLoginResult(result, attempts);
-    return true;
 }
 
 bool CQXLProcess::LoginWithVariable(const std::wstring& name, int& result) {

@@ -119,8 +119,9 @@ public:
     // The pause after a start before the still-running check; null: the real one. Not owned.
     void SetClock(IQXLClock* clock) { m_clock = clock; }
 
-    // Starts program (relative to the installation directory unless it holds a drive) with
-    // arguments (none, or "--": nothing added), placeholders expanded, logs it, waits a second
+    // Starts program (relative to the installation directory unless it holds a drive, or on
+    // Linux begins with '/') with arguments (none, or "--": nothing added), placeholders
+    // expanded, logs it (the whole line as a debug record, passwords masked), waits a second
     // and logs whether it still runs. 1 when it was created, else 0 with an error line. The
     // process is kept as LastStarted().
     int LaunchProcess(const std::wstring& program, const std::optional<std::wstring>& arguments);

@@ -75,7 +75,6 @@ int CQXLFileList::LaunchProcess(const std::wstring& program,
 
     std::vector<std::wstring> split;
     SplitCommandLine(commandLine.c_str(), split);
-    m_lastStarted.reset();
     m_lastStarted = qxplat::StartProcess(commandLine, split);
     if (!m_lastStarted) {
         const int error = static_cast<int>(qxplat::LastError());

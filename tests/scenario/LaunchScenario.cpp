@@ -82,6 +82,61 @@ int LaunchScenario::Run(const std::wstring& commandLine) {
     return m_process->GetExitCode();
 }
 
+void LaunchScenario::TypeAndConfirm(int templateId, const QXLEditTexts& edits) {
+    m_ui.QueueCredentialEntry(templateId, {kQXIdOk, edits});
+}
+
+void LaunchScenario::Cancel(int templateId) {
+    m_ui.QueueCredentialEntry(templateId, {kQXIdCancel, {}});
+}
+
+std::vector<int> LaunchScenario::Positions() const {
+    std::vector<int> positions;
+    for (const SQXLProgressEvent& event : m_ui.ProgressEvents())
+        if (event.kind == SQXLProgressEvent::Kind::Position)
+            positions.push_back(event.value);
+    return positions;
+}
+
+std::vector<std::string> LaunchScenario::StatusTexts() const {
+    std::vector<std::string> texts;
+    for (const SQXLProgressEvent& event : m_ui.ProgressEvents())
+        if (event.kind == SQXLProgressEvent::Kind::Status)
+            texts.push_back(Narrow(event.text));
+    return texts;
+}
+
+std::vector<std::string> LaunchScenario::WindowEvents() const {
+    std::vector<std::string> events;
+    for (const SQXLProgressEvent& event : m_ui.ProgressEvents()) {
+        switch (event.kind) {
+        case SQXLProgressEvent::Kind::Range:
+            events.push_back("range " + std::to_string(event.minimum) + "-" +
+                             std::to_string(event.value));
+            break;
+        case SQXLProgressEvent::Kind::Show:
+            events.push_back("show");
+            break;
+        case SQXLProgressEvent::Kind::Hide:
+            events.push_back("hide");
+            break;
+        case SQXLProgressEvent::Kind::Close:
+            events.push_back("close");
+            break;
+        default:
+            break;
+        }
+    }
+    return events;
+}
+
+std::vector<int> LaunchScenario::DialogTemplates() const {
+    std::vector<int> templates;
+    for (const SQXLDialogRecord& dialog : m_ui.Dialogs())
+        templates.push_back(dialog.templateId);
+    return templates;
+}
+
 std::string LaunchScenario::Log() const {
     return m_process ? ReadBytes(m_process->GetLog().GetLogFilePath()) : std::string();
 }
@@ -137,6 +192,20 @@ void PrepareApplications(const QxServer& server) {
     WriteVersion(server, "SeqLater", "1.0",
                  "PrimaryParameters=-CS $SESSIONID$ $USERNAME$\nUpdate=TRUE\n"
                  "UpdateOnExit=TRUE\n");
+}
+
+std::size_t CountRequests(const QxServer& server, std::size_t from, const std::string& service,
+                          const std::string& user) {
+    const std::string mark = "\"POST /_sequence_mark\"";
+    const std::size_t marks = server.CountLogLines(from, {mark});
+    server.Post(L"_sequence_mark", "");
+    EXPECT_TRUE(WaitUntil([&] { return server.CountLogLines(from, {mark}) > marks; }));
+    if (service.empty())
+        return server.CountLogLines(from, {"\"POST /"}) - marks - 1;
+    std::vector<std::string> parts{"\"POST /" + service + "\""};
+    if (!user.empty())
+        parts.push_back("user=" + user);
+    return server.CountLogLines(from, parts);
 }
 
 std::string EnglishText(unsigned id) { return Narrow(QXLoadText(kQXEnglishBase, id)); }

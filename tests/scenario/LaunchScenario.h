@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "app/QXLProcess.h"
-#include "scenario/ScenarioUi.h"
 #include "support/TempDir.h"
+#include "ui/QXLScriptedUserInterface.h"
 
 // Pauses that only record what was asked (and yield a moment, so that polling never spins).
 class RecordingClock : public IQXLClock {
@@ -59,7 +59,10 @@ public:
     int Run(const std::wstring& commandLine);
 
     CQXLProcess& Process() { return *m_process; }
-    ScenarioUi& Ui() { return m_ui; }
+    CQXLScriptedUserInterface& Ui() { return m_ui; }
+    // The user's answers: OK with edits typed into a credential dialog, or its Cancel.
+    void TypeAndConfirm(int templateId, const QXLEditTexts& edits);
+    void Cancel(int templateId);
     ScriptedWindows& Windows() { return m_windows; }
     RecordingClock& Clock() { return m_clock; }
     const std::filesystem::path& Folder() const { return m_dir.Path(); }
@@ -71,9 +74,17 @@ public:
     // The argument lists of the stand-in's starts, in order.
     std::vector<std::vector<std::string>> Starts() const;
 
+    // What the progress window showed: the positions, the status texts, and the other events
+    // ("range 0-1000", "show", "hide", "close"), each in order.
+    std::vector<int> Positions() const;
+    std::vector<std::string> StatusTexts() const;
+    std::vector<std::string> WindowEvents() const;
+    // The templates of the dialogs shown, in order.
+    std::vector<int> DialogTemplates() const;
+
 private:
     TempDir m_dir;
-    ScenarioUi m_ui;
+    CQXLScriptedUserInterface m_ui;
     RecordingClock m_clock;
     ScriptedWindows m_windows;
     std::unique_ptr<CQXLProcess> m_process;
@@ -87,6 +98,13 @@ class QxServer;
 //   "-CS $SESSIONID$ $USERNAME$" and, for 2.0, "-v2";
 // - SeqLater: version 1.0 without files, updated on exit.
 void PrepareApplications(const QxServer& server);
+
+// The requests of service (for user, when given; every request for an empty service) in the
+// server's access log from line from on.
+// The server writes a line after its reply has gone, so the count waits until a request of its
+// own has been logged.
+std::size_t CountRequests(const QxServer& server, std::size_t from, const std::string& service,
+                          const std::string& user = "");
 
 // The text of string table entry id in English, as the 8-bit text the tests compare.
 std::string EnglishText(unsigned id);

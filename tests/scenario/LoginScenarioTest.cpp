@@ -16,13 +16,6 @@ QXLEditTexts Login(const std::wstring& user, const std::wstring& password) {
     return {{CQXLAuthenDlg::kEditLogin, user}, {CQXLAuthenDlg::kEditPassword, password}};
 }
 
-std::vector<int> Templates(const ScenarioUi& ui) {
-    std::vector<int> templates;
-    for (const SDialogShown& shown : ui.Dialogs())
-        templates.push_back(shown.templateId);
-    return templates;
-}
-
 // Logins against the fixture's server, for the application SeqStay (no update allowed), so
 // that every successful login ends with the stand-in started.
 class LoginScenarioTest : public ::testing::Test {
@@ -43,10 +36,7 @@ protected:
         return scenario;
     }
     std::size_t Requests(const std::string& service, const std::string& user = "") const {
-        std::vector<std::string> parts{"\"POST /" + service + "\""};
-        if (!user.empty())
-            parts.push_back("user=" + user);
-        return m_server.CountLogLines(m_before, parts);
+        return CountRequests(m_server, m_before, service, user);
     }
 
     QxServer m_server;
@@ -59,22 +49,18 @@ TEST_F(LoginScenarioTest, CommandLineCredentialsLogInWithoutADialogAndStartTheAp
     auto run = Scenario();
     EXPECT_EQ(run->Run(L"-serverLogin demo -serverPassword demo"), 0);
     EXPECT_TRUE(run->Ui().Dialogs().empty());
-    EXPECT_TRUE(run->Ui().Boxes().empty()) << "demo's password is far from expiring";
+    EXPECT_TRUE(run->Ui().MessageBoxes().empty()) << "demo's password is far from expiring";
     EXPECT_EQ(Requests("P3Login", "demo"), 1u);
 
     const std::string session = Narrow(run->Process().GetFileList().GetDownloader().GetSessionId());
     ASSERT_EQ(session.size(), 32u);
     EXPECT_EQ(run->Starts(), (Starts{{"-CS", session, "demo"}}));
 
-    RecordingProgressWindow& window = run->Ui().Window();
-    EXPECT_EQ(window.Positions(), (std::vector<int>{20, 40, 60, 80, 1000}));
-    EXPECT_EQ(window.Events(), (std::vector<std::string>{"range 0-1000", "show", "close"}));
-    const std::vector<std::wstring> statuses = window.StatusTexts();
-    ASSERT_EQ(statuses.size(), 4u);
-    EXPECT_EQ(Narrow(statuses[0]), EnglishText(22));
-    EXPECT_EQ(Narrow(statuses[1]), EnglishText(23));
-    EXPECT_EQ(Narrow(statuses[2]), EnglishText(24));
-    EXPECT_EQ(Narrow(statuses[3]), "Starting Seq Stay, please wait...");
+    EXPECT_EQ(run->Positions(), (std::vector<int>{20, 40, 60, 80, 1000}));
+    EXPECT_EQ(run->WindowEvents(), (std::vector<std::string>{"range 0-1000", "show", "close"}));
+    EXPECT_EQ(run->StatusTexts(),
+              (std::vector<std::string>{EnglishText(22), EnglishText(23), EnglishText(24),
+                                        "Starting Seq Stay, please wait..."}));
 
     for (const char* step :
          {"Login", "ExtendSession", "GetAppInf", "GetAppVersionList", "GetAppPrimary"}) {
@@ -88,46 +74,45 @@ TEST_F(LoginScenarioTest, CommandLineCredentialsLogInWithoutADialogAndStartTheAp
 
 TEST_F(LoginScenarioTest, AWrongPasswordTwiceEndsWithoutStartingAnything) {
     auto typed = Scenario();
-    typed->Ui().QueueOk(Login(L"demo", L"wrong"));
-    typed->Ui().QueueOk(Login(L"demo", L"wrong again"));
+    typed->TypeAndConfirm(CQXLAuthenDlg::kTemplate, Login(L"demo", L"wrong"));
+    typed->TypeAndConfirm(CQXLAuthenDlg::kTemplate, Login(L"demo", L"wrong again"));
     EXPECT_EQ(typed->Run(L""), 0);
-    const std::vector<SDialogShown> dialogs = typed->Ui().Dialogs();
-    ASSERT_EQ(dialogs.size(), 2u);
-    EXPECT_EQ(dialogs[1].heldLogin, L"") << "the second dialog opens empty";
-    EXPECT_EQ(dialogs[1].heldPassword, L"");
-    const std::vector<SBoxShown> boxes = typed->Ui().Boxes();
+    // The login is forgotten after a refusal, so the second try asks again.
+    EXPECT_EQ(typed->DialogTemplates(), (std::vector<int>{131, 131}));
+    const std::vector<SQXLMessageBoxRecord> boxes = typed->Ui().MessageBoxes();
     ASSERT_EQ(boxes.size(), 2u);
-    for (const SBoxShown& box : boxes)
+    for (const SQXLMessageBoxRecord& box : boxes) {
         EXPECT_EQ(Narrow(box.text).substr(Narrow(box.text).size() - 4), " (1)");
+        EXPECT_EQ(box.owner, QXLBoxOwner::None);
+    }
     EXPECT_EQ(typed->LogCount("Login error : -1"), 2);
     EXPECT_EQ(Requests("P3Login"), 2u);
     EXPECT_EQ(Requests("ExtendSession"), 0u);
     EXPECT_TRUE(typed->Starts().empty());
-    EXPECT_EQ(typed->Ui().Window().Positions(), (std::vector<int>{20, 1000}));
+    EXPECT_EQ(typed->Positions(), (std::vector<int>{20, 1000}));
 
     // A wrong password from the command line goes out at once; the second try asks.
     auto given = Scenario();
-    given->Ui().QueueOk(Login(L"demo", L"still wrong"));
+    given->TypeAndConfirm(CQXLAuthenDlg::kTemplate, Login(L"demo", L"still wrong"));
     EXPECT_EQ(given->Run(L"-serverLogin demo -serverPassword nope"), 0);
-    ASSERT_EQ(given->Ui().Dialogs().size(), 1u);
-    EXPECT_EQ(given->Ui().Dialogs()[0].heldLogin, L"");
+    EXPECT_EQ(given->DialogTemplates(), (std::vector<int>{131}));
     EXPECT_EQ(Requests("P3Login"), 4u);
     EXPECT_TRUE(given->Starts().empty());
 }
 
 TEST_F(LoginScenarioTest, ACancelInEitherDialogEndsTheLoginAtOnce) {
     auto first = Scenario();
-    first->Ui().QueueCancel();
+    first->Cancel(CQXLAuthenDlg::kTemplate);
     EXPECT_EQ(first->Run(L""), 0);
     EXPECT_TRUE(first->LogHas("END : Login cancelled by user"));
     EXPECT_EQ(Requests("P3Login"), 0u);
     EXPECT_TRUE(first->Starts().empty());
 
     auto second = Scenario();
-    second->Ui().QueueOk(Login(L"demo", L"wrong"));
-    second->Ui().QueueCancel();
+    second->TypeAndConfirm(CQXLAuthenDlg::kTemplate, Login(L"demo", L"wrong"));
+    second->Cancel(CQXLAuthenDlg::kTemplate);
     EXPECT_EQ(second->Run(L""), 0);
-    EXPECT_EQ(second->Ui().Dialogs().size(), 2u);
+    EXPECT_EQ(second->DialogTemplates(), (std::vector<int>{131, 131}));
     EXPECT_EQ(Requests("P3Login"), 1u);
     EXPECT_EQ(second->LogCount("Login error : "), 1);
     EXPECT_TRUE(second->LogHas("END : Login cancelled by user"));
@@ -143,7 +128,7 @@ TEST_F(LoginScenarioTest, TheLoginVariableNamesTheUserOrStopsWithBoxSix) {
         EXPECT_TRUE(run->LogHas("PARAM : LoginVariable is set to QX_SEQ_LOGIN"));
         EXPECT_TRUE(run->LogHas("Environment variable QX_SEQ_LOGIN is not found"));
         EXPECT_TRUE(run->Ui().Dialogs().empty());
-        const std::vector<SBoxShown> boxes = run->Ui().Boxes();
+        const std::vector<SQXLMessageBoxRecord> boxes = run->Ui().MessageBoxes();
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(Narrow(boxes[0].text), EnglishText(147) + " (6)");
         EXPECT_EQ(Narrow(boxes[0].caption), EnglishText(1));
@@ -168,10 +153,10 @@ TEST_F(LoginScenarioTest, TheLoginVariableNamesTheUserOrStopsWithBoxSix) {
 
 TEST_F(LoginScenarioTest, AnExpiredPasswordIsChangedInTheDialogWithoutAnotherLogin) {
     auto run = Scenario();
-    run->Ui().QueueOk(
-        {{CQXLChangePwdDlg::kEditPassword, L"fresh"}, {CQXLChangePwdDlg::kEditVerify, L"fresh"}});
+    run->TypeAndConfirm(CQXLChangePwdDlg::kTemplate, {{CQXLChangePwdDlg::kEditPassword, L"fresh"},
+                                                      {CQXLChangePwdDlg::kEditVerify, L"fresh"}});
     EXPECT_EQ(run->Run(L"-serverLogin seq-expired -serverPassword old"), 0);
-    EXPECT_EQ(Templates(run->Ui()), (std::vector<int>{CQXLChangePwdDlg::kTemplate}));
+    EXPECT_EQ(run->DialogTemplates(), (std::vector<int>{CQXLChangePwdDlg::kTemplate}));
     EXPECT_TRUE(run->LogHas("Login error : password expired"));
     EXPECT_EQ(Requests("P3Login"), 1u);
     EXPECT_EQ(Requests("ChangePassword"), 1u);
@@ -181,18 +166,19 @@ TEST_F(LoginScenarioTest, AnExpiredPasswordIsChangedInTheDialogWithoutAnotherLog
 
 TEST_F(LoginScenarioTest, TokenUsersGiveANewPinOrTheNextPasscodeAndLogIn) {
     auto pin = Scenario();
-    pin->Ui().QueueOk(
-        {{CQXLAceNewPinDlg::kEditPin, L"1234"}, {CQXLAceNewPinDlg::kEditVerify, L"1234"}});
+    pin->TypeAndConfirm(CQXLAceNewPinDlg::kTemplate, {{CQXLAceNewPinDlg::kEditPin, L"1234"},
+                                                      {CQXLAceNewPinDlg::kEditVerify, L"1234"}});
     EXPECT_EQ(pin->Run(L"-serverLogin seq-pin -serverPassword 111111"), 0);
-    EXPECT_EQ(Templates(pin->Ui()), (std::vector<int>{CQXLAceNewPinDlg::kTemplate}));
+    EXPECT_EQ(pin->DialogTemplates(), (std::vector<int>{CQXLAceNewPinDlg::kTemplate}));
     EXPECT_TRUE(pin->LogHas("Login ACE : next pin required"));
     EXPECT_EQ(Requests("P3Login"), 2u);
     EXPECT_EQ(pin->Starts().size(), 1u);
 
     auto passcode = Scenario();
-    passcode->Ui().QueueOk({{CQXLAceNextPasscodeDlg::kEditPasscode, L"333333"}});
+    passcode->TypeAndConfirm(CQXLAceNextPasscodeDlg::kTemplate,
+                             {{CQXLAceNextPasscodeDlg::kEditPasscode, L"333333"}});
     EXPECT_EQ(passcode->Run(L"-serverLogin seq-code -serverPassword 222222"), 0);
-    EXPECT_EQ(Templates(passcode->Ui()), (std::vector<int>{CQXLAceNextPasscodeDlg::kTemplate}));
+    EXPECT_EQ(passcode->DialogTemplates(), (std::vector<int>{CQXLAceNextPasscodeDlg::kTemplate}));
     EXPECT_TRUE(passcode->LogHas("Login ACE : next passcode required"));
     EXPECT_EQ(Requests("P3Login"), 4u);
     EXPECT_EQ(passcode->Starts().size(), 1u);
@@ -201,11 +187,11 @@ TEST_F(LoginScenarioTest, TokenUsersGiveANewPinOrTheNextPasscodeAndLogIn) {
 TEST_F(LoginScenarioTest, AnUnreachableServerEndsWithExitCodeOne) {
     LaunchScenario run(LaunchScenario::Config(L"http://127.0.0.1:1/", "SeqStay"));
     run.Windows().SetDefault(false);
-    run.Ui().QueueCancel();
+    run.Cancel(CQXLAuthenDlg::kTemplate);
     EXPECT_EQ(run.Run(L"-serverLogin demo -serverPassword demo"), 1);
     EXPECT_TRUE(run.LogHas("Login error : -9999"));
-    ASSERT_EQ(run.Ui().Boxes().size(), 1u);
-    EXPECT_EQ(Narrow(run.Ui().Boxes()[0].text), EnglishText(6) + " (2)");
-    EXPECT_EQ(run.Ui().Dialogs().size(), 1u) << "the dialog is shown once more";
+    ASSERT_EQ(run.Ui().MessageBoxes().size(), 1u);
+    EXPECT_EQ(Narrow(run.Ui().MessageBoxes()[0].text), EnglishText(6) + " (2)");
+    EXPECT_EQ(run.DialogTemplates(), (std::vector<int>{131})) << "the dialog is shown once more";
     EXPECT_TRUE(run.Starts().empty());
 }

@@ -32,7 +32,7 @@ protected:
         return scenario;
     }
     std::size_t Requests(const std::string& service) const {
-        return m_server.CountLogLines(m_before, {"\"POST /" + service + "\""});
+        return CountRequests(m_server, m_before, service);
     }
 
     QxServer m_server;
@@ -46,15 +46,15 @@ TEST_F(SequenceTest, AnOpenPrimaryWindowEndsTheRunBeforeAnyRequest) {
     run.Windows().SetDefault(true);
     EXPECT_EQ(run.Run(kDemo), 0);
     EXPECT_TRUE(run.LogHas("END : Qxflux.exe is already running"));
-    const std::vector<SBoxShown> boxes = run.Ui().Boxes();
+    const std::vector<SQXLMessageBoxRecord> boxes = run.Ui().MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(Narrow(boxes[0].text), EnglishText(7));
     EXPECT_EQ(Narrow(boxes[0].caption), EnglishText(1));
     EXPECT_EQ(boxes[0].flags, kQXMbOk | kQXMbIconExclamation | kQXMbSystemModal);
     EXPECT_EQ(boxes[0].owner, QXLBoxOwner::ProgressWindow);
-    EXPECT_EQ(m_server.LogLineCount(), m_before);
+    EXPECT_EQ(CountRequests(m_server, m_before, ""), 0u) << "no request at all";
     EXPECT_TRUE(run.Starts().empty());
-    EXPECT_EQ(run.Ui().Window().Events().back(), "close");
+    EXPECT_EQ(run.WindowEvents().back(), "close");
 }
 
 TEST_F(SequenceTest, WithoutAServerTheApplicationStartsOfflineAndTheExitCodeIsOne) {
@@ -64,8 +64,8 @@ TEST_F(SequenceTest, WithoutAServerTheApplicationStartsOfflineAndTheExitCodeIsOn
     EXPECT_TRUE(run.LogHas("END : no URL parameter in qxurl.net"));
     ASSERT_EQ(run.Starts().size(), 1u);
     EXPECT_TRUE(Has(run.Starts()[0], "-b"));
-    EXPECT_EQ(run.Ui().Window().Positions(), (std::vector<int>{1000}));
-    EXPECT_EQ(m_server.LogLineCount(), m_before);
+    EXPECT_EQ(run.Positions(), (std::vector<int>{1000}));
+    EXPECT_EQ(CountRequests(m_server, m_before, ""), 0u);
 }
 
 TEST_F(SequenceTest, AFailedGetAppInfStillStartsTheApplicationWithoutFurtherSteps) {
@@ -76,16 +76,16 @@ TEST_F(SequenceTest, AFailedGetAppInfStillStartsTheApplicationWithoutFurtherStep
     EXPECT_EQ(Requests("GetAppVersionList") + Requests("GetAppPrimary"), 0u);
     EXPECT_TRUE(run->Ui().Dialogs().empty());
     ASSERT_EQ(run->Starts().size(), 1u);
-    EXPECT_EQ(run->Ui().Window().Positions(), (std::vector<int>{20, 40, 60, 1000}));
+    EXPECT_EQ(run->Positions(), (std::vector<int>{20, 40, 60, 1000}));
 }
 
 TEST_F(SequenceTest, APasswordDueInAsManyDaysAsTheWarningAsksToChangeIt) {
     auto run = Scenario("SeqStay");
-    run->Ui().QueueBox(kQXIdYes);
-    run->Ui().QueueOk({{CQXLChangePwdDlg::kEditPassword, L"renewed"},
-                       {CQXLChangePwdDlg::kEditVerify, L"renewed"}});
+    run->Ui().QueueAnswer(kQXIdYes);
+    run->TypeAndConfirm(CQXLChangePwdDlg::kTemplate, {{CQXLChangePwdDlg::kEditPassword, L"renewed"},
+                                                      {CQXLChangePwdDlg::kEditVerify, L"renewed"}});
     EXPECT_EQ(run->Run(L"-serverLogin seq-warned -serverPassword warned"), 0);
-    const std::vector<SBoxShown> boxes = run->Ui().Boxes();
+    const std::vector<SQXLMessageBoxRecord> boxes = run->Ui().MessageBoxes();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(Narrow(boxes[0].text),
               "Your password will expire in 14 day(s). Do you want to change it now?");
@@ -99,7 +99,7 @@ TEST_F(SequenceTest, APasswordDueInAsManyDaysAsTheWarningAsksToChangeIt) {
 
 TEST_F(SequenceTest, TheChosenVersionGoesWithTheLaterRequests) {
     auto chosen = Scenario("SeqStay", "ChooseVersion=Yes\r\n");
-    chosen->Ui().QueueVersion(1);
+    chosen->Ui().QueueVersionEntry({true, 1});
     EXPECT_EQ(chosen->Run(kDemo), 0);
     EXPECT_TRUE(chosen->LogHas("Selected version : 2.0"));
     EXPECT_EQ(chosen->Process().GetFileList().ApplicationInfo().Version, L"2.0");
@@ -107,7 +107,7 @@ TEST_F(SequenceTest, TheChosenVersionGoesWithTheLaterRequests) {
     EXPECT_TRUE(Has(chosen->Starts()[0], "-v2")) << "GetAppPrimary answered for 2.0";
 
     auto standard = Scenario("SeqStay", "ChooseVersion=Yes\r\n");
-    standard->Ui().QueueVersion(-1);
+    standard->Ui().QueueVersionEntry({false, -1});
     EXPECT_EQ(standard->Run(kDemo), 0);
     EXPECT_TRUE(standard->LogHas("No selected version, using default"));
     ASSERT_EQ(standard->Starts().size(), 1u);
@@ -123,10 +123,10 @@ TEST_F(SequenceTest, ADelayedUpdateWaitsForTheApplicationToEndAndLogsInAgainSile
     auto run = Scenario("SeqLater");
     // The window appears at once, then stays for two more looks.
     run->Windows().Queue({true, true, true, false});
-    run->Ui().QueueOk(
-        {{CQXLAuthenDlg::kEditLogin, L"demo"}, {CQXLAuthenDlg::kEditPassword, L"demo"}});
+    run->TypeAndConfirm(CQXLAuthenDlg::kTemplate, {{CQXLAuthenDlg::kEditLogin, L"demo"},
+                                                   {CQXLAuthenDlg::kEditPassword, L"demo"}});
     EXPECT_EQ(run->Run(L""), 0);
-    EXPECT_EQ(run->Ui().Dialogs().size(), 1u);
+    EXPECT_EQ(run->DialogTemplates(), (std::vector<int>{131})) << "the second login asks nothing";
     EXPECT_EQ(Requests("P3Login"), 2u);
     // The start's check of the new process, then two looks at the window that stays.
     EXPECT_EQ(run->Clock().Pauses(), (std::vector<long long>{1000, 5000, 5000}));
@@ -135,10 +135,9 @@ TEST_F(SequenceTest, ADelayedUpdateWaitsForTheApplicationToEndAndLogsInAgainSile
     EXPECT_TRUE(run->LogHas("EXIT : logout after a delayed update"));
     EXPECT_EQ(Requests("Logout"), 1u);
     EXPECT_EQ(run->Starts().size(), 1u) << "the application is not started again";
-    EXPECT_EQ(run->Ui().Window().Events(),
+    EXPECT_EQ(run->WindowEvents(),
               (std::vector<std::string>{"range 0-1000", "show", "hide", "show", "close"}));
-    const std::vector<int> positions = run->Ui().Window().Positions();
-    EXPECT_EQ(positions, (std::vector<int>{20, 40, 60, 80, 130, 1000, 20, 40, 1000}));
+    EXPECT_EQ(run->Positions(), (std::vector<int>{20, 40, 60, 80, 130, 1000, 20, 40, 1000}));
 }
 
 TEST_F(SequenceTest, TheWindowWaitEndsWhenTheStartedApplicationHasEnded) {
@@ -149,5 +148,5 @@ TEST_F(SequenceTest, TheWindowWaitEndsWhenTheStartedApplicationHasEnded) {
     EXPECT_FALSE(run->LogHas("Window of qxflux.exe has been found"));
     for (const long long pause : run->Clock().Pauses())
         EXPECT_EQ(pause, 1000);
-    EXPECT_EQ(run->Ui().Window().Events().back(), "close");
+    EXPECT_EQ(run->WindowEvents().back(), "close");
 }

@@ -1,0 +1,266 @@
+#include <gtest/gtest.h>
+#include <thread>
+
+#include "platform/InstallerPipe.h"
+#include "platform/System.h"
+#include "support/InstallationTree.h"
+#include "support/TestLog.h"
+#include "update/QXLInstallJournal.h"
+
+// The real installer binary on real folders: each section, failures that must put everything
+// back, crashes after every step, unsafe names, and the verdict over the real pipe.
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+using Snapshot = InstallationTree::Snapshot;
+
+const std::string kSetup = InstallationTree::ProgramName("tools/setup");
+
+// An installation to update: app replaced, lib/core.dll replaced, plugins/sub/extra.dll new
+// in two new folders, tools/setup new and run as update program and as installer, old.dll
+// deleted, keep.txt untouched.
+class InstallerTest : public ::testing::Test {
+protected:
+    InstallerTest() {
+        InstallationTree::Put(m_tree.Dst(), "app.exe", "old app");
+        InstallationTree::Put(m_tree.Dst(), "lib/core.dll", "old core");
+        InstallationTree::Put(m_tree.Dst(), "old.dll", "old dll");
+        InstallationTree::Put(m_tree.Dst(), "keep.txt", "keep");
+        m_old = m_tree.Take();
+        InstallationTree::Put(m_tree.Tmp(), "app.exe", "new app");
+        InstallationTree::Put(m_tree.Tmp(), "lib/core.dll", "new core");
+        InstallationTree::Put(m_tree.Tmp(), "plugins/sub/extra.dll", "extra");
+        InstallationTree::PutProgram(m_tree.Tmp(), kSetup);
+        m_source = Sources();
+    }
+
+    // The update: the update program gets updateParameters, "exit 0" by default.
+    void WriteUpdate(const std::string& updateParameters = "exit 0",
+                     const std::string& extraSections = "") {
+        const std::string setup = Backslashed(kSetup);
+        m_tree.WriteInstructions(
+            "NbFile = 7\r\n" +
+            std::string(InstallationTree::OnWindows() ? "[Register]\r\n"
+                                                      : "[Register]\r\nFile1 = lib\\core.dll\r\n") +
+            "[Move]\r\nFile1 = app.exe\r\nFile2 = lib\\core.dll\r\n"
+            "File3 = plugins\\sub\\extra.dll\r\nFile4 = " +
+            setup + "\r\n[Delete]\r\nFile1 = old.dll\r\n[Update]\r\nFile1 = " + setup +
+            "\r\nParam1 = " + updateParameters + "\r\n[Install]\r\nFile1 = " + setup + "\r\n" +
+            extraSections);
+    }
+
+    // The tree once the update is in.
+    Snapshot NewTree() const {
+        Snapshot tree = m_old;
+        tree.erase("old.dll");
+        tree["app.exe"] = "new app";
+        tree["lib/core.dll"] = "new core";
+        tree["plugins"] = tree["plugins/sub"] = tree["tools"] = "<folder>";
+        tree["plugins/sub/extra.dll"] = "extra";
+        tree[kSetup] = InstallationTree::Summary(m_source.at(kSetup));
+        return tree;
+    }
+
+    // The temp folder's files (the instruction file left out).
+    Snapshot Sources() const {
+        Snapshot files;
+        for (const auto& entry : fs::recursive_directory_iterator(m_tree.Tmp()))
+            if (entry.is_regular_file() && entry.path().filename() != "qxinstaller.txt")
+                files[fs::relative(entry.path(), m_tree.Tmp()).generic_string()] =
+                    ReadBytes(entry.path());
+        return files;
+    }
+
+    static std::string Backslashed(std::string name) {
+        for (char& c : name)
+            if (c == '/')
+                c = '\\';
+        return name;
+    }
+
+    // Puts the old tree and the new copies back, as before the first run.
+    void Reset() {
+        for (const auto& [name, bytes] : m_old)
+            if (bytes != "<folder>")
+                InstallationTree::Put(m_tree.Dst(), name, bytes);
+        for (const char* added : {"plugins", "tools"})
+            fs::remove_all(m_tree.Dst() / added);
+        const std::string instructions = ReadBytes(m_tree.Tmp() / "qxinstaller.txt");
+        fs::remove_all(m_tree.Tmp());
+        for (const auto& [name, bytes] : m_source)
+            InstallationTree::Put(m_tree.Tmp(), name, bytes);
+        WriteBytes(m_tree.Tmp() / "qxinstaller.txt", instructions);
+    }
+
+    // A name as the installer reports it: with this platform's separators.
+    static std::string Native(std::string name) {
+        for (char& c : name)
+            if (c == '/' || c == '\\')
+                c = static_cast<char>(qxplat::kPathSeparator);
+        return name;
+    }
+
+    bool NoTransactionLeft() const { return !fs::exists(m_tree.Dst() / "_QXLBackup"); }
+
+    InstallationTree m_tree;
+    Snapshot m_old;
+    Snapshot m_source;
+};
+
+} // namespace
+
+TEST_F(InstallerTest, AppliesEverySectionAndRemovesTheTemporaryFiles) {
+    TempDir outside;
+    const fs::path record = outside.Path() / "update.args";
+    WriteUpdate("record \"" + record.string() + "\" -v \"2.1 beta\"");
+
+    ASSERT_EQ(m_tree.Run(), 0) << m_tree.Log();
+
+    EXPECT_EQ(m_tree.Take(), NewTree());
+    EXPECT_EQ(ReadBytes(record), "-v\n2.1 beta\n");
+    EXPECT_FALSE(fs::exists(m_tree.Tmp()));
+    EXPECT_TRUE(NoTransactionLeft());
+    if (!InstallationTree::OnWindows()) {
+        EXPECT_NE(m_tree.Log().find("Register lib/core.dll : nothing to do on this system"),
+                  std::string::npos);
+    }
+}
+
+TEST_F(InstallerTest, AFailedStepPutsEveryFileBack) {
+    // The update program fails after every file is in place; an archive to extract; a
+    // package that cannot be installed; a component that cannot be registered (Windows:
+    // Linux has no registration).
+    InstallationTree::Put(m_tree.Tmp(), "runtime.msi", "not a package");
+    WriteUpdate("exit 3");
+    EXPECT_EQ(m_tree.Run(), 1) << m_tree.Log();
+    EXPECT_EQ(m_tree.Take(), m_old);
+    EXPECT_EQ(Sources().size(), m_source.size() + 1); // the new copies are back in _QXLTmp
+    EXPECT_TRUE(NoTransactionLeft());
+    EXPECT_NE(m_tree.Log().find("Update failed: " + Native(kSetup) + " (exit code 3)"),
+              std::string::npos)
+        << m_tree.Log();
+
+    WriteUpdate("exit 0", "[Extract]\r\nFile1 = bundle.zip\r\n");
+    EXPECT_EQ(m_tree.Run(), 1);
+    EXPECT_EQ(m_tree.Take(), m_old);
+    EXPECT_NE(m_tree.Log().find("Extract is not supported: bundle.zip"), std::string::npos);
+
+    m_tree.WriteInstructions("[Move]\r\nFile1 = app.exe\r\nFile2 = runtime.msi\r\n"
+                             "[Install]\r\nFile1 = runtime.msi\r\n");
+    EXPECT_EQ(m_tree.Run(), 1);
+    EXPECT_EQ(m_tree.Take(), m_old);
+
+    if (InstallationTree::OnWindows()) {
+        m_tree.WriteInstructions("[Move]\r\nFile1 = app.exe\r\n[Register]\r\nFile1 = app.exe\r\n");
+        EXPECT_EQ(m_tree.Run(), 1);
+        EXPECT_EQ(m_tree.Take(), m_old);
+        EXPECT_NE(m_tree.Log().find("Register failed: app.exe"), std::string::npos);
+    }
+}
+
+TEST_F(InstallerTest, RefusesUnsafeNamesWithoutTouchingAnything) {
+    TempDir outside;
+    InstallationTree::Put(m_tree.Tmp(), "evil.txt", "evil");
+    const std::string escape =
+        "..\\..\\" + fs::path(outside.Path()).filename().string() + "\\evil.txt";
+    for (const std::string& section : std::vector<std::string>{
+             "[Move]\r\nFile1 = app.exe\r\nFile2 = " + escape + "\r\n",
+             "[Move]\r\nFile1 = app.exe\r\nFile2 = lib\\..\\..\\evil.txt\r\n",
+             "[Move]\r\nFile1 = app.exe\r\n[Delete]\r\nFile1 = ..\\keep.txt\r\n",
+             "[Move]\r\nFile1 = app.exe\r\n[Delete]\r\nFile1 = C:\\Windows\\win.ini\r\n",
+             "[Move]\r\nFile1 = /etc/evil.txt\r\n",
+             "[Move]\r\nFile1 = app.exe\r\nFile2 = _QXLBackup\\app.exe\r\n",
+             "[Move]\r\nFile1 = app.exe\r\nFile2 = APP.EXE\r\n",
+             "[Move]\r\nFile1 = app.exe\r\n[Update]\r\nFile1 = ..\\setup.exe\r\n"}) {
+        SCOPED_TRACE(section);
+        m_tree.WriteInstructions(section);
+        EXPECT_EQ(m_tree.Run(), 1);
+        EXPECT_EQ(m_tree.Take(), m_old);
+        EXPECT_EQ(Sources().size(), m_source.size() + 1);
+        EXPECT_TRUE(fs::is_empty(outside.Path()));
+        EXPECT_TRUE(NoTransactionLeft());
+    }
+    EXPECT_NE(m_tree.Log().find("Unsafe name in Move: "), std::string::npos);
+    EXPECT_NE(
+        m_tree.Log().find("Unsafe name in Delete: " + Native("../keep.txt") + " (dot segment)"),
+        std::string::npos)
+        << m_tree.Log();
+}
+
+// A crash after each step: the launcher's recovery leaves the old tree before the commit and
+// the new one after it; before the commit the next installer run then installs the update
+// whole, since the rollback put the new copies back.
+TEST_F(InstallerTest, ACrashAfterAnyStepLeavesTheOldOrTheNewTree) {
+    const std::pair<std::string, bool> faults[] = {
+        {"journal", false}, {"folder", false},   {"folder#3", false}, {"backup", false},
+        {"move", false},    {"backup#2", false}, {"move#3", false},   {"move#4", false},
+        {"delete", false},  {"update", false},   {"install", false},  {"commit", true},
+        {"cleanup", true}};
+    WriteUpdate();
+    const std::string instructions = ReadBytes(m_tree.Tmp() / "qxinstaller.txt");
+    int round = 0;
+    for (const auto& [fault, committed] : faults) {
+        SCOPED_TRACE(fault);
+        ASSERT_EQ(m_tree.Take(), m_old);
+        ASSERT_EQ(m_tree.Run(L"", fault), 86) << m_tree.Log();
+        // Half of the rounds are settled by the launcher, half by the next installer run.
+        if (++round % 2 == 0 || committed) {
+            TestLog log;
+            EXPECT_TRUE(RecoverInstallation(m_tree.DstText(), log.Log())) << log.Text();
+            EXPECT_EQ(m_tree.Take(), committed ? NewTree() : m_old);
+            EXPECT_TRUE(NoTransactionLeft());
+        }
+        if (!committed) {
+            EXPECT_EQ(m_tree.Run(), 0) << m_tree.Log();
+            EXPECT_EQ(m_tree.Take(), NewTree());
+        }
+        fs::create_directories(m_tree.Tmp());
+        WriteBytes(m_tree.Tmp() / "qxinstaller.txt", instructions);
+        Reset();
+    }
+}
+
+TEST_F(InstallerTest, SendsItsVerdictToTheLauncherThatStartedIt) {
+    for (const auto& [parameters, verdict] :
+         {std::pair<std::string, std::string>{"exit 5", "Update failed: " + Native(kSetup) +
+                                                            " (exit code 5)"},
+          {"exit 0", "\x02"
+                     "END"}}) {
+        WriteUpdate(parameters);
+        auto server = qxplat::InstallerPipeServer::Create();
+        ASSERT_TRUE(server);
+        const qxplat::Process installer = m_tree.Start(L"-QXL");
+        ASSERT_EQ(server->WaitForClient(installer, 60s),
+                  qxplat::InstallerPipeServer::Wait::Connected);
+        std::string message;
+        ASSERT_TRUE(server->ReadMessage(installer, message));
+        EXPECT_EQ(message, verdict);
+        EXPECT_EQ(installer.WaitForExit(60s), verdict.size() == 4 ? 0 : 1);
+    }
+    EXPECT_EQ(m_tree.Take(), NewTree());
+}
+
+TEST_F(InstallerTest, AfterASelfUpdateWaitsForTheLauncherAndStartsItAgain) {
+    const std::string launcher = InstallationTree::ProgramName("QXLauncher");
+    WriteUpdate();
+    InstallationTree::PutProgram(m_tree.Dst(), launcher);
+    const std::wstring launcherPath = (m_tree.Dst() / launcher).wstring();
+    const auto running = qxplat::StartProcess(L"\"" + launcherPath + L"\" sleep 3000",
+                                              {launcherPath, L"sleep", L"3000"});
+    ASSERT_TRUE(running);
+    const qxplat::Process installer = m_tree.Start(L"-SID:S1D,jean dupont");
+    // While the launcher still runs, nothing is touched.
+    std::this_thread::sleep_for(1s);
+    EXPECT_TRUE(installer.IsRunning());
+    EXPECT_EQ(m_tree.Take().count("plugins"), 0u);
+    EXPECT_EQ(installer.WaitForExit(60s), 0);
+    const fs::path restarted = m_tree.Dst() / (launcher + ".args");
+    for (int i = 0; i < 600 && !fs::exists(restarted); ++i)
+        std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(ReadBytes(restarted), "-SID:S1D,jean dupont\n") << m_tree.Log();
+    Snapshot tree = m_tree.Take();
+    tree.erase(launcher);
+    tree.erase(launcher + ".args");
+    EXPECT_EQ(tree, NewTree());
+}

@@ -14,17 +14,6 @@ namespace {
 // The test program lies in <build>/tests, the installer in <build>/tools/installer.
 fs::path BuildFolder() { return fs::path(qxplat::ModulePath()).parent_path().parent_path(); }
 
-void SetFault(const std::string& fault) {
-#ifdef _WIN32
-    _putenv_s("QXINSTALLER_FAULT", fault.c_str());
-#else
-    if (fault.empty())
-        unsetenv("QXINSTALLER_FAULT");
-    else
-        setenv("QXINSTALLER_FAULT", fault.c_str(), 1);
-#endif
-}
-
 bool Skipped(const std::string& path) {
     const std::string first = path.substr(0, path.find('/'));
     return first == "_QXLTmp" || first == "LOG" || first == "QXLauncher.ini" ||
@@ -32,6 +21,17 @@ bool Skipped(const std::string& path) {
 }
 
 } // namespace
+
+void InstallationTree::SetEnvironment(const char* name, const std::string& value) {
+#ifdef _WIN32
+    _putenv_s(name, value.c_str());
+#else
+    if (value.empty())
+        unsetenv(name);
+    else
+        setenv(name, value.c_str(), 1);
+#endif
+}
 
 std::string InstallationTree::Summary(const std::string& bytes) {
     if (bytes.size() <= 64)
@@ -69,6 +69,17 @@ void InstallationTree::PutProgram(const fs::path& root, const std::string& name)
                   fs::copy_options::overwrite_existing);
 }
 
+void InstallationTree::PutComponent(const fs::path& root, const std::string& name) {
+    if (!OnWindows()) {
+        Put(root, name, "component");
+        return;
+    }
+    const fs::path path = root / fs::path(name).make_preferred();
+    fs::create_directories(path.parent_path());
+    fs::copy_file(fs::path(qxplat::ModulePath()).parent_path() / "qx_component.dll", path,
+                  fs::copy_options::overwrite_existing);
+}
+
 void InstallationTree::WriteInstructions(const std::string& sections) const {
     const std::string dst = Dst().string() + static_cast<char>(qxplat::kPathSeparator);
     WriteBytes(Tmp() / "qxinstaller.txt",
@@ -85,9 +96,9 @@ qxplat::Process InstallationTree::Start(const std::wstring& argument,
         arguments.push_back(argument);
         line += L" \"" + argument + L"\"";
     }
-    SetFault(fault);
+    SetEnvironment("QXINSTALLER_FAULT", fault);
     auto process = qxplat::StartProcess(line, arguments);
-    SetFault("");
+    SetEnvironment("QXINSTALLER_FAULT", "");
     if (!process)
         throw std::runtime_error("cannot start the installer");
     return std::move(*process);

@@ -28,11 +28,17 @@ public:
     // A program file name of this platform: name + ".exe" on Windows.
     static std::string ProgramName(const std::string& name);
 
+    // Sets (or, with an empty value, removes) a variable of this process's environment, which
+    // the installer and its programs inherit.
+    static void SetEnvironment(const char* name, const std::string& value);
     // Writes a file below root (creating its folders).
     static void Put(const std::filesystem::path& root, const std::string& name,
                     const std::string& bytes);
     // Copies the test programs' stand-in (the pipe peer) to root/name.
     static void PutProgram(const std::filesystem::path& root, const std::string& name);
+    // Puts a component to register at root/name: on Windows a DLL whose registration appends
+    // its path to the file named by QX_COMPONENT_RECORD; elsewhere a plain file.
+    static void PutComponent(const std::filesystem::path& root, const std::string& name);
     // Writes _QXLTmp/qxinstaller.txt: [Config] with Dst and Src, then sections as given.
     void WriteInstructions(const std::string& sections) const;
 

@@ -32,6 +32,7 @@ protected:
         InstallationTree::Put(m_tree.Tmp(), "lib/core.dll", "new core");
         InstallationTree::Put(m_tree.Tmp(), "plugins/sub/extra.dll", "extra");
         InstallationTree::PutProgram(m_tree.Tmp(), kSetup);
+        InstallationTree::PutComponent(m_tree.Tmp(), "lib/component.dll");
         m_source = Sources();
     }
 
@@ -39,15 +40,17 @@ protected:
     void WriteUpdate(const std::string& updateParameters = "exit 0",
                      const std::string& extraSections = "") {
         const std::string setup = Backslashed(kSetup);
-        m_tree.WriteInstructions(
-            "NbFile = 7\r\n" +
-            std::string(InstallationTree::OnWindows() ? "[Register]\r\n"
-                                                      : "[Register]\r\nFile1 = lib\\core.dll\r\n") +
-            "[Move]\r\nFile1 = app.exe\r\nFile2 = lib\\core.dll\r\n"
-            "File3 = plugins\\sub\\extra.dll\r\nFile4 = " +
-            setup + "\r\n[Delete]\r\nFile1 = old.dll\r\n[Update]\r\nFile1 = " + setup +
-            "\r\nParam1 = " + updateParameters + "\r\n[Install]\r\nFile1 = " + setup + "\r\n" +
-            extraSections);
+        m_tree.WriteInstructions("NbFile = 9\r\n"
+                                 "[Register]\r\nFile1 = lib\\component.dll\r\n"
+                                 "[Move]\r\nFile1 = app.exe\r\nFile2 = lib\\core.dll\r\n"
+                                 "File3 = plugins\\sub\\extra.dll\r\nFile4 = lib\\component.dll\r\n"
+                                 "File5 = " +
+                                 setup +
+                                 "\r\n"
+                                 "[Delete]\r\nFile1 = old.dll\r\n"
+                                 "[Update]\r\nFile1 = " +
+                                 setup + "\r\nParam1 = " + updateParameters +
+                                 "\r\n[Install]\r\nFile1 = " + setup + "\r\n" + extraSections);
     }
 
     // The tree once the update is in.
@@ -59,6 +62,7 @@ protected:
         tree["plugins"] = tree["plugins/sub"] = tree["tools"] = "<folder>";
         tree["plugins/sub/extra.dll"] = "extra";
         tree[kSetup] = InstallationTree::Summary(m_source.at(kSetup));
+        tree["lib/component.dll"] = InstallationTree::Summary(m_source.at("lib/component.dll"));
         return tree;
     }
 
@@ -84,8 +88,9 @@ protected:
         for (const auto& [name, bytes] : m_old)
             if (bytes != "<folder>")
                 InstallationTree::Put(m_tree.Dst(), name, bytes);
-        for (const char* added : {"plugins", "tools"})
-            fs::remove_all(m_tree.Dst() / added);
+        for (const auto& [name, bytes] : m_tree.Take())
+            if (m_old.count(name) == 0)
+                fs::remove_all(m_tree.Dst() / fs::path(name).make_preferred());
         const std::string instructions = ReadBytes(m_tree.Tmp() / "qxinstaller.txt");
         fs::remove_all(m_tree.Tmp());
         for (const auto& [name, bytes] : m_source)
@@ -115,16 +120,21 @@ TEST_F(InstallerTest, AppliesEverySectionAndRemovesTheTemporaryFiles) {
     const fs::path record = outside.Path() / "update.args";
     WriteUpdate("record \"" + record.string() + "\" -v \"2.1 beta\"");
 
-    ASSERT_EQ(m_tree.Run(), 0) << m_tree.Log();
+    const fs::path registered = outside.Path() / "registered.txt";
+    InstallationTree::SetEnvironment("QX_COMPONENT_RECORD", registered.string());
+    const int code = m_tree.Run();
+    InstallationTree::SetEnvironment("QX_COMPONENT_RECORD", "");
+    ASSERT_EQ(code, 0) << m_tree.Log();
 
     EXPECT_EQ(m_tree.Take(), NewTree());
     EXPECT_EQ(ReadBytes(record), "-v\n2.1 beta\n");
     EXPECT_FALSE(fs::exists(m_tree.Tmp()));
     EXPECT_TRUE(NoTransactionLeft());
-    if (!InstallationTree::OnWindows()) {
-        EXPECT_NE(m_tree.Log().find("Register lib/core.dll : nothing to do on this system"),
+    if (InstallationTree::OnWindows())
+        EXPECT_EQ(ReadBytes(registered), (m_tree.Dst() / "lib" / "component.dll").string() + "\n");
+    else
+        EXPECT_NE(m_tree.Log().find("Register lib/component.dll : nothing to do on this system"),
                   std::string::npos);
-    }
 }
 
 TEST_F(InstallerTest, AFailedStepPutsEveryFileBack) {
@@ -172,7 +182,9 @@ TEST_F(InstallerTest, RefusesUnsafeNamesWithoutTouchingAnything) {
              "[Move]\r\nFile1 = /etc/evil.txt\r\n",
              "[Move]\r\nFile1 = app.exe\r\nFile2 = _QXLBackup\\app.exe\r\n",
              "[Move]\r\nFile1 = app.exe\r\nFile2 = APP.EXE\r\n",
-             "[Move]\r\nFile1 = app.exe\r\n[Update]\r\nFile1 = ..\\setup.exe\r\n"}) {
+             "[Move]\r\nFile1 = app.exe\r\n[Update]\r\nFile1 = ..\\setup.exe\r\n",
+             // Cut short: two of the three entries are missing.
+             "NbFile = 3\r\n[Move]\r\nFile1 = app.exe\r\n"}) {
         SCOPED_TRACE(section);
         m_tree.WriteInstructions(section);
         EXPECT_EQ(m_tree.Run(), 1);
@@ -263,4 +275,25 @@ TEST_F(InstallerTest, AfterASelfUpdateWaitsForTheLauncherAndStartsItAgain) {
     tree.erase(launcher);
     tree.erase(launcher + ".args");
     EXPECT_EQ(tree, NewTree());
+}
+
+TEST_F(InstallerTest, ALeftJournalThatPointsOutsideIsNotFollowed) {
+    TempDir outside;
+    InstallationTree::Put(outside.Path(), "victim.txt", "victim");
+    const std::string escape =
+        Native("../../" + outside.Path().filename().string() + "/victim.txt");
+    for (const std::string& entry : {"N " + escape, "X " + escape, "R app.exe\nN " + escape}) {
+        SCOPED_TRACE(entry);
+        InstallationTree::Put(m_tree.Dst(), "_QXLBackup/qxinstaller.journal",
+                              "QXLJOURNAL 1\n" + entry + "\n");
+        TestLog log;
+        EXPECT_FALSE(RecoverInstallation(m_tree.DstText(), log.Log()));
+        EXPECT_TRUE(log.Contains("cannot be read")) << log.Text();
+        EXPECT_EQ(m_tree.Run(), 1);
+        EXPECT_EQ(ReadBytes(outside.Path() / "victim.txt"), "victim");
+        fs::remove_all(m_tree.Dst() / "_QXLBackup");
+        EXPECT_EQ(m_tree.Take(), m_old);
+    }
+    EXPECT_NE(m_tree.Log().find("An earlier installation could not be rolled back"),
+              std::string::npos);
 }

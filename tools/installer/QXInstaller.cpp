@@ -124,14 +124,19 @@ std::wstring CQXInstaller::Install(const std::wstring& programDirectory) {
     std::wstring failure = Check(instructions);
     if (failure.empty())
         failure = Apply(instructions);
-    if (!failure.empty())
-        m_log.LogError(L"Installation failed : %s", failure);
     return failure;
 }
 
 std::wstring CQXInstaller::Check(const CQXInstallerInstructions& instructions) const {
     if (!instructions.extract.empty())
         return L"Extract is not supported: " + instructions.extract.front().name;
+    // A file cut short would otherwise install part of the update: some files new, some old.
+    const std::size_t listed = instructions.move.size() + instructions.remove.size() +
+                               instructions.registration.size() + instructions.update.size() +
+                               instructions.install.size();
+    if (instructions.fileCount >= 0 && static_cast<std::size_t>(instructions.fileCount) != listed)
+        return QXFormat(L"Instruction file incomplete: NbFile %d, %u entries",
+                        instructions.fileCount, listed);
     const NamedSection sections[] = {{L"Move", instructions.move},
                                      {L"Delete", instructions.remove},
                                      {L"Register", instructions.registration},

@@ -119,6 +119,8 @@ int RunInstallerApp(const std::vector<std::wstring>& arguments) {
     FaultPoint fault;
     CQXInstaller installer(log, [&fault](const wchar_t* step) { fault(step); });
     const std::wstring failure = installer.Install(directory);
+    if (!failure.empty())
+        log.LogError(L"Installation failed : %s", failure);
 
     if (verdict) {
         const std::string message = failure.empty() ? kSuccessVerdict : qxplat::ToNarrow(failure);

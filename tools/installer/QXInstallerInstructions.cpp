@@ -54,7 +54,7 @@ bool CQXInstallerInstructions::Read(const std::wstring& file) {
     destination = AsDirectory(qxplat::ReadIniString(file, L"Config", L"Dst", L"", kValueCapacity));
     source = AsDirectory(qxplat::ReadIniString(file, L"Config", L"Src", L"", kValueCapacity));
     label = qxplat::ReadIniString(file, L"Config", L"ApplicationLabel", L"", kValueCapacity);
-    fileCount = qxplat::ReadIniInt(file, L"Config", L"NbFile", 0);
+    fileCount = qxplat::ReadIniInt(file, L"Config", L"NbFile", -1);
     move = ReadSection(file, L"Move", false);
     remove = ReadSection(file, L"Delete", false);
     registration = ReadSection(file, L"Register", false);

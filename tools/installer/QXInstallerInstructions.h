@@ -19,7 +19,7 @@ public:
     std::wstring destination; // with a trailing separator
     std::wstring source;      // with a trailing separator
     std::wstring label;
-    int fileCount = 0;
+    int fileCount = -1; // NbFile; -1 when the file does not say
     std::vector<SQXInstallerEntry> move;
     std::vector<SQXInstallerEntry> remove; // [Delete]
     std::vector<SQXInstallerEntry> registration;

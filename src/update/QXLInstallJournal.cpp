@@ -163,8 +163,11 @@ bool CQXLInstallJournal::Apply(CQXLLog& log, const Checkpoint& checkpoint, std::
 bool CQXLInstallJournal::Commit(CQXLLog& log, const Checkpoint& checkpoint) {
     m_committed = true;
     if (!qxplat::WriteFileDurably(JournalPath(m_destination), Serialise())) {
-        m_committed = false;
         log.LogError(L"Unable to commit the installation journal : %d", qxplat::LastError());
+        // The commit may have reached the disk all the same (only the folder's flush failed):
+        // the rollback that follows must not be finished instead by a later recovery.
+        m_committed = false;
+        qxplat::WriteFileDurably(JournalPath(m_destination), Serialise());
         return false;
     }
     checkpoint(L"commit");

@@ -253,28 +253,40 @@ TEST_F(InstallerTest, SendsItsVerdictToTheLauncherThatStartedIt) {
     EXPECT_EQ(m_tree.Take(), NewTree());
 }
 
+// The self-update: only the launcher and the installer itself are new. The launcher that
+// started the installer is still running at first; the new one gets the session.
 TEST_F(InstallerTest, AfterASelfUpdateWaitsForTheLauncherAndStartsItAgain) {
     const std::string launcher = InstallationTree::ProgramName("QXLauncher");
-    WriteUpdate();
+    const std::string self = InstallationTree::ProgramName("QXInstaller");
     InstallationTree::PutProgram(m_tree.Dst(), launcher);
+    // New copies that still run: a program file with bytes appended loads as before.
+    InstallationTree::PutProgram(m_tree.Tmp(), launcher);
+    const std::string oldLauncher = ReadBytes(m_tree.Dst() / launcher);
+    const std::string newLauncher = oldLauncher + "NEW";
+    const std::string newInstaller = ReadBytes(m_tree.Dst() / self) + "NEW";
+    WriteBytes(m_tree.Tmp() / launcher, newLauncher);
+    WriteBytes(m_tree.Tmp() / self, newInstaller);
+    m_tree.WriteInstructions("NbFile = 2\r\n[Move]\r\nFile1 = " + launcher + "\r\nFile2 = " + self +
+                             "\r\n");
+
     const std::wstring launcherPath = (m_tree.Dst() / launcher).wstring();
     const auto running = qxplat::StartProcess(L"\"" + launcherPath + L"\" sleep 3000",
                                               {launcherPath, L"sleep", L"3000"});
     ASSERT_TRUE(running);
     const qxplat::Process installer = m_tree.Start(L"-SID:S1D,jean dupont");
-    // While the launcher still runs, nothing is touched.
     std::this_thread::sleep_for(1s);
+    // Nothing is touched while the launcher runs.
     EXPECT_TRUE(installer.IsRunning());
-    EXPECT_EQ(m_tree.Take().count("plugins"), 0u);
-    EXPECT_EQ(installer.WaitForExit(60s), 0);
+    EXPECT_EQ(ReadBytes(m_tree.Dst() / launcher), oldLauncher);
+    EXPECT_EQ(installer.WaitForExit(60s), 0) << m_tree.Log();
+
     const fs::path restarted = m_tree.Dst() / (launcher + ".args");
     for (int i = 0; i < 600 && !fs::exists(restarted); ++i)
         std::this_thread::sleep_for(100ms);
     EXPECT_EQ(ReadBytes(restarted), "-SID:S1D,jean dupont\n") << m_tree.Log();
-    Snapshot tree = m_tree.Take();
-    tree.erase(launcher);
-    tree.erase(launcher + ".args");
-    EXPECT_EQ(tree, NewTree());
+    EXPECT_EQ(ReadBytes(m_tree.Dst() / launcher), newLauncher);
+    EXPECT_EQ(ReadBytes(m_tree.Dst() / self), newInstaller);
+    EXPECT_FALSE(fs::exists(m_tree.Tmp()));
 }
 
 TEST_F(InstallerTest, ALeftJournalThatPointsOutsideIsNotFollowed) {

@@ -130,6 +130,10 @@ TEST_F(InstallerTest, AppliesEverySectionAndRemovesTheTemporaryFiles) {
     EXPECT_EQ(ReadBytes(record), "-v\n2.1 beta\n");
     EXPECT_FALSE(fs::exists(m_tree.Tmp()));
     EXPECT_TRUE(NoTransactionLeft());
+    // The installer's own daily log, beside the launcher's.
+    ASSERT_TRUE(fs::is_directory(m_tree.Dst() / "LOG"));
+    for (const auto& entry : fs::directory_iterator(m_tree.Dst() / "LOG"))
+        EXPECT_EQ(entry.path().filename().string().rfind("QXInstaller_", 0), 0u);
     if (InstallationTree::OnWindows())
         EXPECT_EQ(ReadBytes(registered), (m_tree.Dst() / "lib" / "component.dll").string() + "\n");
     else

@@ -184,8 +184,9 @@ bool InstallerPipeServer::ReadMessage(const Process& installer, std::string& mes
             return false; // a longer message is cut to its first kInstallerMessageMax bytes
         }
     }
+    // An empty message is no verdict: it counts as none, as on the other platforms.
     message.assign(buffer, received);
-    return true;
+    return received > 0;
 }
 
 unsigned long InstallerPipeServer::LastClientId() const { return m_handle->clientId; }

@@ -151,6 +151,8 @@ private:
     // The endings after the instruction file: restart, or installer run and report.
     int RestartToCompleteUpdate();
     int InstallUpdate();
+    // Tells the user that the installation failed, logs out and ends the run.
+    int EndFailedInstallation();
     // The Logout request framed by its Begin and End lines.
     void LogoutBlock();
 

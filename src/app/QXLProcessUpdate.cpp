@@ -67,7 +67,10 @@ int CQXLProcess::UpdateFiles() {
         ShowBox(Text(kTextDownloadError) + L" (3)", kErrorBox);
         return Finish(FinishStart, 0);
     }
-    m_fileList.WriteInstallerFiles();
+    // Without its instructions (or its entry for the next logon) the installer would apply
+    // nothing, or an earlier run's list: that update has failed before it began.
+    if (m_fileList.WriteInstallerFiles() == 0)
+        return EndFailedInstallation();
     if (m_fileList.GetFileSet().RebootNeeded() != 0)
         return RestartToCompleteUpdate();
     return InstallUpdate();
@@ -173,6 +176,10 @@ int CQXLProcess::InstallUpdate() {
     }
     if (installed != 0)
         return Finish(FinishStart, 0);
+    return EndFailedInstallation();
+}
+
+int CQXLProcess::EndFailedInstallation() {
     ShowBox(Text(kTextInstallFailed) + L" (5)", kErrorBox);
     LogoutBlock();
     return Finish(FinishAbort, 0);

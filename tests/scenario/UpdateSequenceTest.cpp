@@ -401,6 +401,18 @@ TEST_F(UpdateSequenceTest, FailedInstallationIsReportedAndTheSessionClosed) {
     EXPECT_TRUE(Requested("AppUpdateDone", 0));
     EXPECT_TRUE(Requested("Logout", 1));
     EXPECT_TRUE(PrimaryStarts().empty());
+
+    // An instruction file that cannot be written: the installer is never started.
+    fs::remove(m_dir.Path() / "QXInstaller-args.txt");
+    fs::remove(m_dir.Path() / "_QXLTmp" / "qxinstaller.txt");
+    fs::create_directories(m_dir.Path() / "_QXLTmp" / "qxinstaller.txt");
+    RunUpdate("DaysBeforeForceUpdateValue=0\r\n");
+    EXPECT_TRUE(Logged("Unable to write batch file"));
+    EXPECT_EQ(BoxTexts(),
+              std::vector<std::wstring>{L"The installation has failed, please restart it. (5)"});
+    EXPECT_TRUE(InstallerStarts().empty());
+    EXPECT_TRUE(Requested("Logout", 1));
+    EXPECT_TRUE(PrimaryStarts().empty());
 }
 
 TEST_F(UpdateSequenceTest, SelfUpdateHandsTheSessionOverAndEndsQuietly) {

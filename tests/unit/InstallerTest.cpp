@@ -204,6 +204,24 @@ TEST_F(InstallerTest, RefusesUnsafeNamesWithoutTouchingAnything) {
         << m_tree.Log();
 }
 
+// Windows refuses to delete read-only files: the backups of such files must go all the same,
+// or the next installation could not start.
+TEST_F(InstallerTest, ReplacesAndDeletesReadOnlyFilesWithoutLeavingBackups) {
+    const auto readOnly = [](const fs::path& path, bool on) {
+        fs::permissions(path,
+                        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                        on ? fs::perm_options::remove : fs::perm_options::add);
+    };
+    readOnly(m_tree.Dst() / "old.dll", true);
+    readOnly(m_tree.Dst() / "lib" / "core.dll", true);
+    WriteUpdate();
+    EXPECT_EQ(m_tree.Run(), 0) << m_tree.Log();
+    EXPECT_EQ(m_tree.Take(), NewTree());
+    EXPECT_TRUE(NoTransactionLeft());
+    EXPECT_EQ(m_tree.Log().find("Unable to remove"), std::string::npos) << m_tree.Log();
+    readOnly(m_tree.Dst() / "lib" / "core.dll", false);
+}
+
 // A crash after each step: the launcher's recovery leaves the old tree before the commit and
 // the new one after it; before the commit the next installer run then installs the update
 // whole, since the rollback put the new copies back.

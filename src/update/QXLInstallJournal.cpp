@@ -229,7 +229,7 @@ bool CQXLInstallJournal::UndoEntry(const Entry& entry, CQXLLog& log) {
     return false;
 }
 
-bool CQXLInstallJournal::RollBack(CQXLLog& log) {
+bool CQXLInstallJournal::RollBack(CQXLLog& log, const Checkpoint& checkpoint) {
     bool restored = true;
     for (auto entry = m_entries.rbegin(); entry != m_entries.rend(); ++entry) {
         if (!UndoEntry(*entry, log)) {
@@ -237,6 +237,7 @@ bool CQXLInstallJournal::RollBack(CQXLLog& log) {
                          qxplat::LastError());
             restored = false;
         }
+        checkpoint(L"undo");
     }
     if (!restored)
         return false;
@@ -299,7 +300,7 @@ bool RecoverInstallationLocked(const std::wstring& destinationDirectory, CQXLLog
     }
     log.LogWarning(L"Rolling back the installation that an earlier run left in %s",
                    destinationDirectory);
-    return journal->RollBack(log);
+    return journal->RollBack(log, [](const wchar_t*) {});
 }
 
 bool RecoverInstallation(const std::wstring& destinationDirectory, CQXLLog& log) {

@@ -222,6 +222,20 @@ TEST_F(InstallerTest, ReplacesAndDeletesReadOnlyFilesWithoutLeavingBackups) {
     readOnly(m_tree.Dst() / "lib" / "core.dll", false);
 }
 
+// A rollback that is itself cut short by a crash is finished by the next start.
+TEST_F(InstallerTest, ACrashWhilePuttingFilesBackLeavesTheOldTree) {
+    WriteUpdate("exit 3");
+    for (const char* fault : {"undo", "undo#4", "undo#9"}) {
+        SCOPED_TRACE(fault);
+        ASSERT_EQ(m_tree.Run(L"", fault), 86) << m_tree.Log();
+        TestLog log;
+        EXPECT_TRUE(RecoverInstallation(m_tree.DstText(), log.Log())) << log.Text();
+        EXPECT_EQ(m_tree.Take(), m_old);
+        EXPECT_EQ(Sources().size(), m_source.size());
+        EXPECT_TRUE(NoTransactionLeft());
+    }
+}
+
 // A crash after each step: the launcher's recovery leaves the old tree before the commit and
 // the new one after it; before the commit the next installer run then installs the update
 // whole, since the rollback put the new copies back.

@@ -216,7 +216,7 @@ std::wstring CQXInstaller::Apply(const CQXInstallerInstructions& instructions) {
             failure = L"Journal cannot be committed";
     }
     if (!failure.empty()) {
-        if (!journal.RollBack(m_log))
+        if (!journal.RollBack(m_log, m_checkpoint))
             failure += L"; restore incomplete, retried at the next start";
         return failure;
     }

@@ -309,7 +309,9 @@ TEST_F(InstallerTest, AfterASelfUpdateWaitsForTheLauncherAndStartsItAgain) {
     const auto running = qxplat::StartProcess(L"\"" + launcherPath + L"\" sleep 3000",
                                               {launcherPath, L"sleep", L"3000"});
     ASSERT_TRUE(running);
-    const qxplat::Process installer = m_tree.Start(L"-SID:S1D,jean dupont");
+    // As the launcher starts it: the user name's blank splits the argument in two.
+    const qxplat::Process installer =
+        m_tree.Start(std::vector<std::wstring>{L"-SID:S1D,jean", L"dupont"}, "");
     std::this_thread::sleep_for(1s);
     // Nothing is touched while the launcher runs.
     EXPECT_TRUE(installer.IsRunning());

@@ -3,6 +3,7 @@
 
 #include "platform/InstallerPipe.h"
 #include "platform/System.h"
+#include "support/BusyFile.h"
 #include "support/InstallationTree.h"
 #include "support/TestLog.h"
 #include "update/QXLInstallJournal.h"
@@ -202,6 +203,31 @@ TEST_F(InstallerTest, RefusesUnsafeNamesWithoutTouchingAnything) {
         m_tree.Log().find("Unsafe name in Delete: " + Native("../keep.txt") + " (dot segment)"),
         std::string::npos)
         << m_tree.Log();
+}
+
+// A file that cannot be replaced (in use on Windows, immutable on Linux) stops the
+// installation after other files were already moved: those go back too.
+TEST_F(InstallerTest, AFileThatCannotBeReplacedPutsBackTheFilesMovedBeforeIt) {
+    WriteUpdate();
+    const fs::path core = m_tree.Dst() / "lib" / "core.dll";
+    std::unique_ptr<BusyFile> busy;
+    std::unique_ptr<ReadOnlyFile> fixed;
+    if (InstallationTree::OnWindows()) {
+        busy = std::make_unique<BusyFile>(core);
+        ASSERT_TRUE(busy->Created());
+    } else {
+        fixed = std::make_unique<ReadOnlyFile>(core);
+        if (!fixed->Why().empty())
+            GTEST_SKIP() << fixed->Why();
+    }
+    EXPECT_EQ(m_tree.Run(), 1);
+    EXPECT_NE(m_tree.Log().find("Move failed: " + Native("lib/core.dll")), std::string::npos)
+        << m_tree.Log();
+    busy.reset();
+    fixed.reset();
+    EXPECT_EQ(m_tree.Take(), m_old);
+    EXPECT_EQ(Sources(), m_source);
+    EXPECT_TRUE(NoTransactionLeft());
 }
 
 // Windows refuses to delete read-only files: the backups of such files must go all the same,

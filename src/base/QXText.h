@@ -1,11 +1,12 @@
 #pragma once
 
-#include <string>
 #include <string_view>
 
 // True when a and b hold the same text ignoring letter case, over their whole length: the
 // comparison of configuration words, server URLs and file names.
 bool QXEqualsNoCase(std::wstring_view a, std::wstring_view b);
+
+#include <string>
 
 // The program's wide text as UTF-8 and back, the same on every platform (UTF-16 or UTF-32
 // inside): for files that must keep any name exactly, whatever the code page. Invalid input

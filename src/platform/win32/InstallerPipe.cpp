@@ -59,9 +59,8 @@ struct InstallerPipeServer::Handle {
     bool connected = false; // a client is connected
     unsigned long clientId = 0;
 
-    // Starts waiting for a client; the event is set when one has connected. False on error.
+    // Starts waiting for the next client: connected at once, or pending. False on failure.
     bool BeginConnect() {
-        ResetEvent(event.get());
         if (ConnectNamedPipe(pipe.get(), &overlapped)) {
             connected = true;
             return true;
@@ -152,7 +151,7 @@ InstallerPipeServer::Wait InstallerPipeServer::WaitForClient(const Process& inst
         return Wait::Failed;
     h.clientId = client;
     if (client != installer.Id()) {
-        // Turned away, and whatever it wrote with it; the installer may still come.
+        // The pipe waits for the next client at once: the installer may still come.
         DisconnectNamedPipe(h.pipe.get());
         h.connected = false;
         h.BeginConnect();

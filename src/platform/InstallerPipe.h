@@ -29,7 +29,8 @@ public:
 
     enum class Wait { Connected, TimedOut, Exited, Refused, Failed };
     // Waits up to timeout for installer to connect. Ends early when installer has exited
-    // (Exited), and refuses a client whose process is not installer (Refused).
+    // (Exited), and refuses a client whose process is not installer (Refused); after that
+    // the caller may wait again for the installer.
     Wait WaitForClient(const Process& installer, std::chrono::milliseconds timeout);
 
     // Reads the client's one message (at most kInstallerMessageMax bytes; a longer one comes

@@ -51,6 +51,20 @@ bool MakeParentFolders(const std::wstring& base, const std::wstring& path) {
     return !error && qxplat::FlushFolderToDisk(ParentOf(parent));
 }
 
+// Removes a folder with everything in it, read-only files included (Windows refuses to delete
+// those, and an installation may well replace or delete one). True when it is gone.
+bool RemoveTree(const std::wstring& folder) {
+    const fs::path root(folder);
+    std::error_code error;
+    if (!fs::exists(fs::symlink_status(root, error)))
+        return true;
+    for (fs::recursive_directory_iterator it(root, error), end; !error && it != end;
+         it.increment(error))
+        fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, error);
+    fs::remove_all(root, error);
+    return !fs::exists(fs::symlink_status(root, error));
+}
+
 std::wstring LastErrorText() { return QXFormat(L"error %d", qxplat::LastError()); }
 
 } // namespace
@@ -99,9 +113,10 @@ bool CQXLInstallJournal::Write(CQXLLog& log) {
     const std::wstring folder = BackupFolder(m_destination);
     std::error_code error;
     // Backups without a journal are what a settled installation left while removing them.
-    fs::remove_all(fs::path(folder), error);
+    // None may stay: a rollback takes every backup it finds for one of its own.
+    const bool clean = RemoveTree(folder);
     fs::create_directory(fs::path(folder), error);
-    if (error || !qxplat::FlushFolderToDisk(m_destination) ||
+    if (!clean || error || !qxplat::FlushFolderToDisk(m_destination) ||
         !qxplat::WriteFileDurably(JournalPath(m_destination), Serialise())) {
         log.LogError(L"Unable to write the installation journal %s : %d",
                      JournalPath(m_destination), qxplat::LastError());
@@ -175,15 +190,13 @@ bool CQXLInstallJournal::Commit(CQXLLog& log, const Checkpoint& checkpoint) {
 }
 
 void CQXLInstallJournal::Finish(CQXLLog& log, const Checkpoint& checkpoint) {
-    std::error_code error;
-    fs::remove_all(fs::path(m_source), error);
-    if (error)
+    if (!RemoveTree(m_source))
         log.LogWarning(L"Unable to remove the temporary directory %s", m_source);
     checkpoint(L"cleanup");
     // The journal goes first: backups left by a crash after it are known to be spare.
+    std::error_code error;
     fs::remove(fs::path(JournalPath(m_destination)), error);
-    fs::remove_all(fs::path(BackupFolder(m_destination)), error);
-    if (error)
+    if (!RemoveTree(BackupFolder(m_destination)))
         log.LogWarning(L"Unable to remove the backups in %s", BackupFolder(m_destination));
 }
 
@@ -216,7 +229,7 @@ bool CQXLInstallJournal::UndoEntry(const Entry& entry, CQXLLog& log) {
     return false;
 }
 
-bool CQXLInstallJournal::RollBack(CQXLLog& log) {
+bool CQXLInstallJournal::RollBack(CQXLLog& log, const Checkpoint& checkpoint) {
     bool restored = true;
     for (auto entry = m_entries.rbegin(); entry != m_entries.rend(); ++entry) {
         if (!UndoEntry(*entry, log)) {
@@ -224,12 +237,13 @@ bool CQXLInstallJournal::RollBack(CQXLLog& log) {
                          qxplat::LastError());
             restored = false;
         }
+        checkpoint(L"undo");
     }
     if (!restored)
         return false;
     std::error_code error;
     fs::remove(fs::path(JournalPath(m_destination)), error);
-    fs::remove_all(fs::path(BackupFolder(m_destination)), error);
+    RemoveTree(BackupFolder(m_destination));
     return true;
 }
 
@@ -272,8 +286,7 @@ std::optional<CQXLInstallJournal> CQXLInstallJournal::Load(const std::wstring& d
 
 bool RecoverInstallationLocked(const std::wstring& destinationDirectory, CQXLLog& log) {
     if (!Exists(CQXLInstallJournal::JournalPath(destinationDirectory))) {
-        std::error_code ignored;
-        fs::remove_all(fs::path(CQXLInstallJournal::BackupFolder(destinationDirectory)), ignored);
+        RemoveTree(CQXLInstallJournal::BackupFolder(destinationDirectory));
         return true;
     }
     auto journal = CQXLInstallJournal::Load(destinationDirectory, log);
@@ -287,7 +300,7 @@ bool RecoverInstallationLocked(const std::wstring& destinationDirectory, CQXLLog
     }
     log.LogWarning(L"Rolling back the installation that an earlier run left in %s",
                    destinationDirectory);
-    return journal->RollBack(log);
+    return journal->RollBack(log, [](const wchar_t*) {});
 }
 
 bool RecoverInstallation(const std::wstring& destinationDirectory, CQXLLog& log) {

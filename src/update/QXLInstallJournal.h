@@ -33,7 +33,8 @@ public:
         std::wstring name; // relative to both directories, with this platform's separators
     };
     // Told the name of each step just done ("journal", "folder", "backup", "move", "delete",
-    // "commit", "cleanup"); the installer's tests end the process there.
+    // "commit", "cleanup", and "undo" for each change undone); the installer's tests end the
+    // process there.
     using Checkpoint = std::function<void(const wchar_t* step)>;
 
     // destination ends with the platform's separator; the source is its TempFolder.
@@ -58,7 +59,7 @@ public:
     // Before Commit: undoes every change that was made, newest first, then removes the
     // backups and the journal. False when a file could not be put back; the journal then
     // stays for the next attempt.
-    bool RollBack(CQXLLog& log);
+    bool RollBack(CQXLLog& log, const Checkpoint& checkpoint);
 
     // The journal left in destination, or nullopt when there is none or it cannot be read
     // (error line; a journal that cannot be read is left alone).

@@ -89,15 +89,22 @@ void InstallationTree::WriteInstructions(const std::string& sections) const {
 
 qxplat::Process InstallationTree::Start(const std::wstring& argument,
                                         const std::string& fault) const {
+    if (argument.empty())
+        return Start(std::vector<std::wstring>{}, fault);
+    return Start(std::vector<std::wstring>{argument}, fault);
+}
+
+qxplat::Process InstallationTree::Start(const std::vector<std::wstring>& arguments,
+                                        const std::string& fault) const {
     const std::wstring program = (Dst() / ProgramName("QXInstaller")).wstring();
-    std::vector<std::wstring> arguments{program};
+    std::vector<std::wstring> all{program};
     std::wstring line = L"\"" + program + L"\"";
-    if (!argument.empty()) {
-        arguments.push_back(argument);
-        line += L" \"" + argument + L"\"";
+    for (const std::wstring& argument : arguments) {
+        all.push_back(argument);
+        line += L" " + argument;
     }
     SetEnvironment("QXINSTALLER_FAULT", fault);
-    auto process = qxplat::StartProcess(line, arguments);
+    auto process = qxplat::StartProcess(line, all);
     SetEnvironment("QXINSTALLER_FAULT", "");
     if (!process)
         throw std::runtime_error("cannot start the installer");

@@ -45,6 +45,9 @@ public:
     // Starts the installer with one argument (none when empty); fault names the step where it
     // is to end abruptly (QXINSTALLER_FAULT), none when empty.
     qxplat::Process Start(const std::wstring& argument = L"", const std::string& fault = "") const;
+    // Starts it with these arguments, each passed as it is (Windows: joined by blanks).
+    qxplat::Process Start(const std::vector<std::wstring>& arguments,
+                          const std::string& fault) const;
     // Starts it and waits for its exit code (-1 when it did not end within two minutes).
     int Run(const std::wstring& argument = L"", const std::string& fault = "") const;
 

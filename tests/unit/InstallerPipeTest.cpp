@@ -1,7 +1,6 @@
 #include "platform/InstallerPipe.h"
 
 #include <filesystem>
-#include <future>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -101,18 +100,19 @@ TEST(InstallerPipeTest, RefusesAPipeTakenFirstAndAClientThatIsNotTheInstaller) {
         EXPECT_FALSE(InstallerPipeServer::Create());
         std::filesystem::remove(ready); // lets the squatter end
     }
+    // This test program, which is not the installer it started, connects and writes first.
     auto server = InstallerPipeServer::Create();
     ASSERT_TRUE(server);
-    Peer installer({L"sleep", L"3000"});
-    // This test program is not the installer it started.
-    auto intruder = std::async(std::launch::async, [] {
-        return qxplat::SendInstallerVerdict("\x02"
-                                            "END",
-                                            30s);
-    });
+    ASSERT_TRUE(qxplat::SendInstallerVerdict("\x02"
+                                             "END from an intruder",
+                                             30s));
+    Peer installer({L"verdict", L"failed"});
     EXPECT_EQ(server->WaitForClient(installer.process, 30s), InstallerPipeServer::Wait::Refused);
     EXPECT_EQ(server->LastClientId(), qxplat::CurrentProcessId());
     std::string message;
     EXPECT_FALSE(server->ReadMessage(installer.process, message));
-    intruder.wait();
+    // The installer still gets through, and only its own verdict is read.
+    ASSERT_EQ(server->WaitForClient(installer.process, 30s), InstallerPipeServer::Wait::Connected);
+    ASSERT_TRUE(server->ReadMessage(installer.process, message));
+    EXPECT_EQ(message, "Move failed: app.exe");
 }

@@ -3,6 +3,7 @@
 
 #include "platform/InstallerPipe.h"
 #include "platform/System.h"
+#include "support/BusyFile.h"
 #include "support/InstallationTree.h"
 #include "support/TestLog.h"
 #include "update/QXLInstallJournal.h"
@@ -204,6 +205,63 @@ TEST_F(InstallerTest, RefusesUnsafeNamesWithoutTouchingAnything) {
         << m_tree.Log();
 }
 
+// A file that cannot be replaced (in use on Windows, immutable on Linux) stops the
+// installation after other files were already moved: those go back too.
+TEST_F(InstallerTest, AFileThatCannotBeReplacedPutsBackTheFilesMovedBeforeIt) {
+    WriteUpdate();
+    const fs::path core = m_tree.Dst() / "lib" / "core.dll";
+    std::unique_ptr<BusyFile> busy;
+    std::unique_ptr<ReadOnlyFile> fixed;
+    if (InstallationTree::OnWindows()) {
+        busy = std::make_unique<BusyFile>(core);
+        ASSERT_TRUE(busy->Created());
+    } else {
+        fixed = std::make_unique<ReadOnlyFile>(core);
+        if (!fixed->Why().empty())
+            GTEST_SKIP() << fixed->Why();
+    }
+    EXPECT_EQ(m_tree.Run(), 1);
+    EXPECT_NE(m_tree.Log().find("Move failed: " + Native("lib/core.dll")), std::string::npos)
+        << m_tree.Log();
+    busy.reset();
+    fixed.reset();
+    EXPECT_EQ(m_tree.Take(), m_old);
+    EXPECT_EQ(Sources(), m_source);
+    EXPECT_TRUE(NoTransactionLeft());
+}
+
+// Windows refuses to delete read-only files: the backups of such files must go all the same,
+// or the next installation could not start.
+TEST_F(InstallerTest, ReplacesAndDeletesReadOnlyFilesWithoutLeavingBackups) {
+    const auto readOnly = [](const fs::path& path, bool on) {
+        fs::permissions(path,
+                        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                        on ? fs::perm_options::remove : fs::perm_options::add);
+    };
+    readOnly(m_tree.Dst() / "old.dll", true);
+    readOnly(m_tree.Dst() / "lib" / "core.dll", true);
+    WriteUpdate();
+    EXPECT_EQ(m_tree.Run(), 0) << m_tree.Log();
+    EXPECT_EQ(m_tree.Take(), NewTree());
+    EXPECT_TRUE(NoTransactionLeft());
+    EXPECT_EQ(m_tree.Log().find("Unable to remove"), std::string::npos) << m_tree.Log();
+    readOnly(m_tree.Dst() / "lib" / "core.dll", false);
+}
+
+// A rollback that is itself cut short by a crash is finished by the next start.
+TEST_F(InstallerTest, ACrashWhilePuttingFilesBackLeavesTheOldTree) {
+    WriteUpdate("exit 3");
+    for (const char* fault : {"undo", "undo#4", "undo#9"}) {
+        SCOPED_TRACE(fault);
+        ASSERT_EQ(m_tree.Run(L"", fault), 86) << m_tree.Log();
+        TestLog log;
+        EXPECT_TRUE(RecoverInstallation(m_tree.DstText(), log.Log())) << log.Text();
+        EXPECT_EQ(m_tree.Take(), m_old);
+        EXPECT_EQ(Sources().size(), m_source.size());
+        EXPECT_TRUE(NoTransactionLeft());
+    }
+}
+
 // A crash after each step: the launcher's recovery leaves the old tree before the commit and
 // the new one after it; before the commit the next installer run then installs the update
 // whole, since the rollback put the new copies back.
@@ -277,7 +335,9 @@ TEST_F(InstallerTest, AfterASelfUpdateWaitsForTheLauncherAndStartsItAgain) {
     const auto running = qxplat::StartProcess(L"\"" + launcherPath + L"\" sleep 3000",
                                               {launcherPath, L"sleep", L"3000"});
     ASSERT_TRUE(running);
-    const qxplat::Process installer = m_tree.Start(L"-SID:S1D,jean dupont");
+    // As the launcher starts it: the user name's blank splits the argument in two.
+    const qxplat::Process installer =
+        m_tree.Start(std::vector<std::wstring>{L"-SID:S1D,jean", L"dupont"}, "");
     std::this_thread::sleep_for(1s);
     // Nothing is touched while the launcher runs.
     EXPECT_TRUE(installer.IsRunning());

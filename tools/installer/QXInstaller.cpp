@@ -189,7 +189,12 @@ std::wstring CQXInstaller::Plan(const CQXInstallerInstructions& instructions,
         journal.Add(replaced ? CQXLInstallJournal::Change::Replace
                              : CQXLInstallJournal::Change::Create,
                     entry.name);
-        // The copy on disk must be whole before the journal promises it.
+        // The copy on disk must be whole before the journal promises it. (Flushing needs
+        // write access, which a read-only copy refuses on Windows; it takes the replaced
+        // file's permissions when it goes into place.)
+        std::error_code ignored;
+        fs::permissions(fs::path(instructions.source + entry.name), fs::perms::owner_write,
+                        fs::perm_options::add, ignored);
         if (!qxplat::FlushFileToDisk(instructions.source + entry.name))
             return QXFormat(L"Source cannot be flushed: %s", entry.name);
     }
@@ -216,7 +221,7 @@ std::wstring CQXInstaller::Apply(const CQXInstallerInstructions& instructions) {
             failure = L"Journal cannot be committed";
     }
     if (!failure.empty()) {
-        if (!journal.RollBack(m_log))
+        if (!journal.RollBack(m_log, m_checkpoint))
             failure += L"; restore incomplete, retried at the next start";
         return failure;
     }

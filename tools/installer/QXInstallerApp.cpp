@@ -109,10 +109,14 @@ int RunInstallerApp(const std::vector<std::wstring>& arguments) {
     log.LogProduction(L"/// Begin QXInstaller %s \\\\\\", mode);
     const bool verdict = mode == L"-QXL";
     const bool session = mode.compare(0, 5, kQXOptionSession) == 0;
-    if (arguments.size() > 1 || (!mode.empty() && !verdict && !session)) {
+    if (!mode.empty() && !verdict && !session) {
         log.LogError(L"EXIT : unknown command line");
         return 2;
     }
+    // The launcher hands the session over unquoted: a user name with blanks arrives split.
+    std::wstring handOver = mode;
+    for (std::size_t i = 1; session && i < arguments.size(); ++i)
+        handOver += L" " + arguments[i];
     if (session)
         WaitForLauncherExit(LauncherPath(program), log);
 
@@ -128,7 +132,7 @@ int RunInstallerApp(const std::vector<std::wstring>& arguments) {
             log.LogError(L"Unable to send the verdict to the launcher : %d", qxplat::LastError());
     }
     if (session)
-        RestartLauncher(LauncherPath(program), mode, failure.empty(), log);
+        RestartLauncher(LauncherPath(program), handOver, failure.empty(), log);
     log.LogProduction(L"\\\\\\ End QXInstaller %s ///", failure.empty() ? L"done" : L"failed");
     return failure.empty() ? 0 : 1;
 }

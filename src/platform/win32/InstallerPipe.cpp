@@ -165,25 +165,22 @@ bool InstallerPipeServer::ReadMessage(const Process& installer, std::string& mes
     if (!h.connected || h.clientId != installer.Id())
         return false;
     char buffer[kInstallerMessageMax];
-    DWORD received = 0;
     ResetEvent(h.event.get());
-    if (!ReadFile(h.pipe.get(), buffer, sizeof buffer, &received, &h.overlapped)) {
+    if (!ReadFile(h.pipe.get(), buffer, sizeof buffer, nullptr, &h.overlapped)) {
         const DWORD error = GetLastError();
         if (error == ERROR_IO_PENDING) {
-            h.pending = true;
             const UniqueHandle process = OpenForWait(installer);
-            if (WaitForEventOrExit(h.event.get(), process.get(), INFINITE) != Outcome::Done) {
-                h.CancelPending();
-                return false;
-            }
-            h.pending = false;
-            if (!GetOverlappedResult(h.pipe.get(), &h.overlapped, &received, FALSE) &&
-                GetLastError() != ERROR_MORE_DATA)
-                return false;
+            if (WaitForEventOrExit(h.event.get(), process.get(), INFINITE) != Outcome::Done)
+                CancelIo(h.pipe.get()); // a read already completed keeps its message
         } else if (error != ERROR_MORE_DATA) {
-            return false; // a longer message is cut to its first kInstallerMessageMax bytes
+            return false;
         }
     }
+    // Done, cut to its first kInstallerMessageMax bytes (ERROR_MORE_DATA), or cancelled.
+    DWORD received = 0;
+    if (!GetOverlappedResult(h.pipe.get(), &h.overlapped, &received, TRUE) &&
+        GetLastError() != ERROR_MORE_DATA)
+        return false;
     // An empty message is no verdict: it counts as none, as on the other platforms.
     message.assign(buffer, received);
     return received > 0;

@@ -405,6 +405,7 @@ TEST_F(UpdateSequenceTest, FailedInstallationIsReportedAndTheSessionClosed) {
 
 TEST_F(UpdateSequenceTest, SelfUpdateHandsTheSessionOverAndEndsQuietly) {
     Release(FakeProgramName("QXLauncher"), "new launcher");
+    fs::remove(m_dir.Path() / "QXInstaller-verdict.txt"); // nobody waits for a verdict
     RunUpdate("DaysBeforeForceUpdateValue=0\r\n");
     ASSERT_TRUE(WaitForFakeArguments(m_dir.Path(), "QXInstaller"));
     EXPECT_EQ(InstallerStarts(), "-SID:" + Session() + ",demo\n");

@@ -1,6 +1,5 @@
 #include "support/FakeProgram.h"
 
-#include <cstdlib>
 #include <gtest/gtest.h>
 
 #include "platform/System.h"
@@ -12,9 +11,6 @@ namespace fs = std::filesystem;
 std::string FakeProgramName(const std::string& stem) { return stem + QX_EXE_SUFFIX; }
 
 void PlaceFakeProgram(const fs::path& folder, const std::string& stem, const std::string& script) {
-    // The installer pipe lives below the runtime folder, which must exist.
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"))
-        fs::create_directories(runtime);
     // The stand-in is built beside the test program.
     const fs::path source = fs::path(qxplat::ModulePath()).parent_path() / QX_FAKE_PROGRAM_FILE;
     std::error_code error;

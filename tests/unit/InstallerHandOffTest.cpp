@@ -122,7 +122,7 @@ TEST_F(InstallerHandOffTest, AnotherProgramThatConnectsFirstIsTurnedAway) {
     EXPECT_EQ(Run(selfUpdate), 0);
     impostor.wait();
     const std::vector<std::string> errors = ErrorLines(m_install.Log());
-    ASSERT_EQ(errors.size(), 2u);
+    ASSERT_EQ(errors.size(), 2u) << (errors.empty() ? std::string() : errors[0]);
     EXPECT_EQ(errors[0].rfind("Refused a connection to the installer pipe : process ", 0), 0u)
         << errors[0];
     EXPECT_EQ(errors[1], "QXInstaller failed to install all files : disk full");

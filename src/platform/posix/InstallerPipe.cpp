@@ -99,21 +99,20 @@ UniqueFd WatchProcess(const Process& installer) {
 enum class Outcome { Ready, Exited, TimedOut, Failed };
 Outcome PollWithExit(int fd, const Process& installer, int milliseconds) {
     const UniqueFd watch = WatchProcess(installer);
-    if (watch.Get() < 0 && !installer.IsRunning())
-        return Outcome::Exited;
+    // An installer that has ended may still have left its connection or its verdict: the
+    // socket is looked at once more, without waiting.
+    const bool ended = watch.Get() < 0 && !installer.IsRunning();
     pollfd fds[2] = {{fd, POLLIN, 0}, {watch.Get(), POLLIN, 0}};
     const nfds_t count = watch.Get() >= 0 ? 2 : 1;
     int n;
-    while ((n = poll(fds, count, milliseconds)) < 0 && errno == EINTR) {
+    while ((n = poll(fds, count, ended ? 0 : milliseconds)) < 0 && errno == EINTR) {
     }
     if (n < 0)
         return Outcome::Failed;
-    if (n == 0)
-        return Outcome::TimedOut;
     // The socket first: a verdict sent just before the exit is still taken.
     if (fds[0].revents != 0)
         return Outcome::Ready;
-    return Outcome::Exited;
+    return ended || n > 0 ? Outcome::Exited : Outcome::TimedOut;
 }
 
 } // namespace

@@ -59,6 +59,25 @@ struct InstallerPipeServer::Handle {
     bool connected = false; // a client is connected
     unsigned long clientId = 0;
 
+    // Starts waiting for the next client: connected at once, or pending. False on failure.
+    bool BeginConnect() {
+        if (ConnectNamedPipe(pipe.get(), &overlapped)) {
+            connected = true;
+            return true;
+        }
+        switch (GetLastError()) {
+        case ERROR_IO_PENDING:
+            pending = true;
+            return true;
+        case ERROR_PIPE_CONNECTED:
+            connected = true;
+            SetEvent(event.get());
+            return true;
+        default:
+            return false;
+        }
+    }
+
     // Ends an operation that is still pending, so that the OVERLAPPED may be reused or freed.
     void CancelPending() {
         if (!pending)
@@ -99,21 +118,8 @@ std::optional<InstallerPipeServer> InstallerPipeServer::Create() {
         return std::nullopt;
     }
     handle->overlapped.hEvent = handle->event.get();
-    if (ConnectNamedPipe(handle->pipe.get(), &handle->overlapped)) {
-        handle->connected = true;
-    } else {
-        switch (GetLastError()) {
-        case ERROR_IO_PENDING:
-            handle->pending = true;
-            break;
-        case ERROR_PIPE_CONNECTED:
-            handle->connected = true;
-            SetEvent(handle->event.get());
-            break;
-        default:
-            return std::nullopt;
-        }
-    }
+    if (!handle->BeginConnect())
+        return std::nullopt;
     return InstallerPipeServer(std::move(handle));
 }
 
@@ -145,8 +151,10 @@ InstallerPipeServer::Wait InstallerPipeServer::WaitForClient(const Process& inst
         return Wait::Failed;
     h.clientId = client;
     if (client != installer.Id()) {
+        // The pipe waits for the next client at once: the installer may still come.
         DisconnectNamedPipe(h.pipe.get());
         h.connected = false;
+        h.BeginConnect();
         return Wait::Refused;
     }
     return Wait::Connected;
@@ -176,8 +184,9 @@ bool InstallerPipeServer::ReadMessage(const Process& installer, std::string& mes
             return false; // a longer message is cut to its first kInstallerMessageMax bytes
         }
     }
+    // An empty message is no verdict: it counts as none, as on the other platforms.
     message.assign(buffer, received);
-    return true;
+    return received > 0;
 }
 
 unsigned long InstallerPipeServer::LastClientId() const { return m_handle->clientId; }

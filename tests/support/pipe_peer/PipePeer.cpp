@@ -4,6 +4,11 @@
 //   exit            ends at once
 //   sleep <ms>      waits, then ends
 //   serve <file>    creates the launcher's end, writes file, holds the pipe until file is gone
+// It also stands in for the programs that the installer starts:
+//   (no argument)   ends with exit code 0
+//   exit <code>     ends with that exit code
+//   record <file> ...  writes the arguments after file, one a line, to file
+//   -SID:...        writes every argument to its own path + ".args" (the launcher started again)
 #include "support/pipe_peer/PipePeer.h"
 
 #include <chrono>
@@ -14,6 +19,7 @@
 #include <thread>
 
 #include "platform/InstallerPipe.h"
+#include "platform/System.h"
 
 namespace {
 
@@ -27,11 +33,36 @@ std::string Verdict(const std::string& name) {
     return "Move failed: app.exe";
 }
 
+int Record(const std::filesystem::path& done, int argc, char** argv, int first) {
+    std::string text;
+    for (int i = first; i < argc; ++i)
+        text += std::string(argv[i]) + "\n";
+    std::filesystem::path partial = done;
+    partial += ".partial";
+    // Written aside and renamed, so that a reader never sees half of it.
+    std::FILE* file = std::fopen(partial.string().c_str(), "wb");
+    if (file == nullptr)
+        return 4;
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+    std::error_code error;
+    std::filesystem::rename(partial, done, error);
+    return error ? 4 : 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     const std::string value = argc > 2 ? argv[2] : "";
+    if (mode.empty())
+        return 0;
+    if (mode == "exit")
+        return std::stoi(value);
+    if (mode == "record")
+        return Record(value, argc, argv, 3);
+    if (mode.compare(0, 5, "-SID:") == 0)
+        return Record(qxplat::ModulePath() + L".args", argc, argv, 1);
     if (mode == "verdict")
         return qxplat::SendInstallerVerdict(Verdict(value), kTimeout) ? 0 : 1;
     if (mode == "connect")

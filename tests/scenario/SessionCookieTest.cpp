@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "support/HttpPeers.h"
 #include "support/Installation.h"
 #include "support/QxServer.h"
 
@@ -24,4 +25,14 @@ TEST(SessionCookieTest, ARefusedLoginAfterALogoutFailsInsteadOfKeepingTheOldSess
     ASSERT_EQ(list.LoginStep(L"demo", L"demo", std::nullopt), 0);
     EXPECT_EQ(list.GetDownloader().GetSessionId().size(), 32u);
     EXPECT_NE(list.GetDownloader().GetSessionId(), first);
+}
+
+// The id would break the command lines that carry it: no session, and the login fails.
+TEST(SessionCookieTest, ASessionIdWithAQuoteOrABlankIsRefused) {
+    const HttpPeers peers = LoadHttpPeers();
+    Installation installation({peers.peer + L"/unsafe/"});
+    EXPECT_NE(installation.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
+    EXPECT_EQ(installation.Client().GetSessionId(), L"");
+    EXPECT_TRUE(installation.Log().Contains(
+        "Session Id refused : it holds blanks, quotes or control characters"));
 }

@@ -101,6 +101,17 @@ TEST_F(InstallerHandOffTest, InstallerThatEndsWithoutAVerdictFailsWithoutWaiting
     EXPECT_EQ(LastError().rfind("Unable to launch ", 0), 0u) << LastError();
 }
 
+TEST_F(InstallerHandOffTest, PipeThatCannotBeCreatedFailsBeforeTheInstallerStarts) {
+    PlaceFakeInstaller(Folder(), FakeVerdictScript(0, "\x02"
+                                                      "END"));
+    const auto holder = qxplat::InstallerPipeServer::Create();
+    ASSERT_TRUE(holder.has_value());
+    int selfUpdate = 0;
+    EXPECT_EQ(Run(selfUpdate), 0);
+    EXPECT_EQ(LastError().rfind("Unable to create the installer pipe : ", 0), 0u) << LastError();
+    EXPECT_TRUE(FakeArguments(Folder(), "QXInstaller").empty());
+}
+
 TEST_F(InstallerHandOffTest, InstallerThatNeverConnectsEndsAtTheTimeOut) {
     PlaceFakeInstaller(Folder(), FakeExitScript(3000));
     m_install.List().SetInstallerConnectTimeoutForTests(std::chrono::milliseconds(300));

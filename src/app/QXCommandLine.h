@@ -20,10 +20,11 @@ void SplitCommandLine(const wchar_t* text, std::vector<std::wstring>& arguments)
 
 // Joins arguments into one command line that SplitCommandLine reads back into the same
 // arguments: the form a Windows program receives, built on platforms that pass argv. Only an
-// argument that is empty, holds a blank or begins with a double quote is quoted. Inside quotes
-// a backslash cannot stand just before a double quote of the argument, nor at its end unless
-// it is the last argument (its closing quote is then left out): such arguments do not come
-// back unchanged.
+// argument that is empty, holds a blank or begins with a double quote is quoted. The splitter
+// gives no quoted form to a backslash just before a double quote of the argument, nor to one
+// at its end unless it is the last argument (its closing quote is then left out): such an
+// argument needs quotes yet cannot come back unchanged, so callers holding a list hand the
+// list itself on (CQXLauncherApp::Run).
 std::wstring QXJoinCommandLine(const std::vector<std::wstring>& arguments);
 
 // The command line as it may be logged: the argument after -proxyPassword or -serverPassword

@@ -1,15 +1,17 @@
 #include "app/QXLProcess.h"
 
-#include <string_view>
-#include <vector>
+#include <cmath>
+#include <string>
 
-#include "app/QXCommandLine.h"
 #include "app/QXLBuildInfo.h"
 #include "platform/Files.h"
 #include "platform/System.h"
 #include "platform/Text.h"
 
 namespace {
+
+constexpr int kProgressMaximum = 1000;
+constexpr unsigned kTextAlreadyRunning = 7;
 
 constexpr wchar_t kDumpFormat[] = L"Configuration file [%s] content:\n\n"
                                   L"==============================================\n"
@@ -35,30 +37,84 @@ bool ReadTextFile(const std::wstring& fileName, std::wstring& content) {
 CQXLProcess::CQXLProcess(IQXLProgressWindow* progressWindow, QXLanguageBase languageBase,
                          const std::wstring& commandLine)
     : m_progressWindow(progressWindow), m_fileList(m_log, languageBase), m_authenDlg(languageBase),
-      m_languageBase(languageBase), m_commandLine(commandLine), m_programPath(&qxplat::ModulePath) {
+      m_changePwdDlg(languageBase), m_nextPasscodeDlg(languageBase), m_newPinDlg(languageBase),
+      m_selectVersionDlg(languageBase), m_languageBase(languageBase), m_commandLine(commandLine),
+      m_programPath(&qxplat::ModulePath) {
+    SetServices(SQXLServices());
 }
 
 CQXLProcess::CQXLProcess(IQXLProgressWindow* progressWindow, QXLanguageBase languageBase,
                          const std::wstring& commandLine, const std::wstring& logDirectory,
                          const std::wstring& programPath)
     : m_progressWindow(progressWindow), m_log(logDirectory), m_fileList(m_log, languageBase),
-      m_authenDlg(languageBase), m_languageBase(languageBase), m_commandLine(commandLine),
-      m_programPath([programPath] { return programPath; }) {}
+      m_authenDlg(languageBase), m_changePwdDlg(languageBase), m_nextPasscodeDlg(languageBase),
+      m_newPinDlg(languageBase), m_selectVersionDlg(languageBase), m_languageBase(languageBase),
+      m_commandLine(commandLine), m_programPath([programPath] { return programPath; }) {
+    SetServices(SQXLServices());
+}
+
+void CQXLProcess::SetServices(const SQXLServices& services) {
+    m_services = services;
+    if (m_services.windows == nullptr)
+        m_services.windows = &QXLSystemWindowFinder();
+    if (m_services.clock == nullptr)
+        m_services.clock = &QXLSystemClock();
+    if (m_services.restart == nullptr)
+        m_services.restart = &QXLSystemRestart();
+    m_fileList.SetUserInterface(m_services.userInterface);
+    m_fileList.SetClock(m_services.clock);
+    m_fileList.SetProgressWindow(m_progressWindow);
+}
 
 int CQXLProcess::RunSequence() {
     m_log.SetTag(L"QXLauncher");
     WriteBanner();
     DumpConfigurationFile(L"QXLauncher.ini", false);
     DumpConfigurationFile(L"QXUrl.net", true);
+    m_progressMaximum = kProgressMaximum;
+    if (m_progressWindow != nullptr)
+        m_progressWindow->SetRange(0, kProgressMaximum);
+    m_fileList.SetProgressWindow(m_progressWindow);
     if (!TakeInstallationDirectory())
-        return 0;
+        return Finish(FinishAbort, 0);
+    if (m_services.windows->WindowOfClassExists(kQXLPrimaryWindowClass)) {
+        m_log.LogError(L"END : Qxflux.exe is already running");
+        ShowBox(Text(kTextAlreadyRunning), kQXMbOk | kQXMbIconExclamation | kQXMbSystemModal);
+        return Finish(FinishAbort, 0);
+    }
     if (m_fileList.GetUrlParser().GetServerList().GetCount() == 0) {
         m_log.LogInfo(L"END : no URL parameter in qxurl.net");
         m_exitCode = 1;
-        return 0;
+        return Finish(FinishOffline, 0);
     }
-    ParseCommandLine();
-    return 0;
+    if (!ParseCommandLine() && LoginUser() == 0)
+        return Finish(FinishAbort, 0);
+    return RunServerSteps();
+}
+
+void CQXLProcess::SetProgress(double fraction) {
+    if (m_progressWindow != nullptr)
+        m_progressWindow->SetPosition(
+            static_cast<int>(std::ceil(static_cast<double>(m_progressMaximum) * fraction)));
+}
+
+void CQXLProcess::SetStatusText(const std::wstring& text) {
+    if (m_progressWindow != nullptr)
+        m_progressWindow->SetStatusText(text);
+}
+
+std::wstring CQXLProcess::Text(unsigned textId) const { return QXLoadText(m_languageBase, textId); }
+
+int CQXLProcess::ShowBox(const std::wstring& text, unsigned flags, QXLBoxOwner owner) {
+    if (m_services.userInterface == nullptr)
+        return 0;
+    return m_services.userInterface->ShowMessageBox(text, Text(kQXTextCaption), flags, owner);
+}
+
+int CQXLProcess::ShowDialog(CQXLCredentialDlg& dialog) {
+    if (m_services.userInterface == nullptr)
+        return kQXIdCancel;
+    return m_services.userInterface->ShowCredentialDialog(dialog);
 }
 
 // The installation is the program's own folder; taking it also reads qxurl.net from there.
@@ -70,6 +126,9 @@ bool CQXLProcess::TakeInstallationDirectory() {
         return false;
     }
     m_fileList.SetInstallationDirectory(program.substr(0, cut + 1));
+    // A handed-over session sends its first request without a login, which would give the
+    // client its configuration.
+    m_fileList.GetDownloader().SetConfiguration(&m_fileList.GetUrlParser());
     return true;
 }
 
@@ -92,74 +151,4 @@ void CQXLProcess::DumpConfigurationFile(const std::wstring& fileName, bool missi
         m_log.LogError(L"Unable to find configuration file [%s]", fileName);
     else
         m_log.LogDebug(L"Unable to find configuration file [%s]", fileName);
-}
-
-bool CQXLProcess::ParseCommandLine() {
-    if (m_log.IsDebugEnabled())
-        m_log.LogDebug(L"QXLauncher Command Line: [%s]", QXMaskCommandLineSecrets(m_commandLine));
-    std::vector<std::wstring> arguments;
-    SplitCommandLine(m_commandLine.c_str(), arguments);
-
-    bool handedOver = false;
-    Option pending = Option::None;
-    for (const std::wstring& argument : arguments) {
-        // A pending option takes the next argument whatever it looks like, even an option.
-        if (pending != Option::None) {
-            StoreOptionValue(pending, argument);
-            pending = Option::None;
-        } else if (argument.compare(0, std::wstring_view(kQXOptionSession).size(),
-                                    kQXOptionSession) == 0) {
-            handedOver = TakeSession(argument) || handedOver;
-        } else if (argument == kQXOptionProxyLogin) {
-            pending = Option::ProxyLogin;
-        } else if (argument == kQXOptionProxyPassword) {
-            pending = Option::ProxyPassword;
-        } else if (argument == kQXOptionServerLogin) {
-            pending = Option::ServerLogin;
-        } else if (argument == kQXOptionServerPassword) {
-            pending = Option::ServerPassword;
-        }
-    }
-    return handedOver;
-}
-
-// "-SID:" followed by the session id, a comma and the user name, which may hold commas.
-bool CQXLProcess::TakeSession(const std::wstring& argument) {
-    m_log.LogProduction(L"Session found : %s, no need to login again", argument);
-    const std::wstring session = argument.substr(std::wstring_view(kQXOptionSession).size());
-    const std::size_t comma = session.find(L',');
-    if (comma == std::wstring::npos) {
-        m_log.LogError(L"Failed to parse Session string: malformed SID");
-        return false;
-    }
-    const std::wstring sessionId = session.substr(0, comma);
-    const std::wstring userName = session.substr(comma + 1);
-    if (sessionId.empty() || userName.empty()) {
-        m_log.LogError(L"Failed to parse Session string: malformed SID content");
-        return false;
-    }
-    m_fileList.GetDownloader().SetSessionId(sessionId);
-    m_fileList.SetSessionUserName(userName);
-    return true;
-}
-
-void CQXLProcess::StoreOptionValue(Option option, const std::wstring& value) {
-    switch (option) {
-    case Option::ProxyLogin:
-        m_fileList.GetDownloader().SetProxyUserName(value);
-        break;
-    case Option::ProxyPassword:
-        m_fileList.GetDownloader().SetProxyPassword(value);
-        break;
-    case Option::ServerLogin:
-        m_fileList.SetServerLogin(value);
-        m_authenDlg.SetLogin(value);
-        break;
-    case Option::ServerPassword:
-        m_fileList.SetServerPassword(value);
-        m_authenDlg.SetPassword(value);
-        break;
-    case Option::None:
-        break;
-    }
 }

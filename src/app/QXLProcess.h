@@ -1,7 +1,9 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/QXLServices.h"
 #include "config/QXLLog.h"
@@ -52,6 +54,11 @@ public:
     // system's). Call before RunSequence.
     void SetServices(const SQXLServices& services);
 
+    // The arguments as the system handed them over (without the program), for systems that
+    // pass a list: ParseCommandLine then reads them instead of splitting the command line,
+    // which stays what the log shows. Call before RunSequence.
+    void SetArguments(const std::vector<std::wstring>& arguments) { m_arguments = arguments; }
+
     // The main sequence. Returns 1 when it handed over to the update sequence, otherwise the
     // finish step's result (0).
     int RunSequence();
@@ -95,11 +102,59 @@ public:
 private:
     enum class Option { None, ProxyLogin, ProxyPassword, ServerLogin, ServerPassword };
 
+    // --- Main sequence ------------------------------------------------------------------------
     void WriteBanner();
     void DumpConfigurationFile(const std::wstring& fileName, bool missingIsError);
     bool TakeInstallationDirectory();
     bool TakeSession(const std::wstring& argument);
     void StoreOptionValue(Option option, const std::wstring& value);
+    // Steps from the keep-alive start to the update: the server's answers about the user's
+    // application. Ends in a finish step or the update sequence.
+    int RunServerSteps();
+    bool StartExtendSession();
+    void WarnPasswordExpiry();
+    void ChooseVersion();
+
+    // --- Login --------------------------------------------------------------------------------
+    // One login attempt: success tells whether it logged the user in; attempts is raised to
+    // the last one when nothing more may be tried.
+    void LoginAttempt(const std::wstring& loginVariable, short& attempts, bool& success);
+    // Sends the login with the environment variable's value as user; false when it is unset.
+    bool LoginWithVariable(const std::wstring& name, int& result);
+    // Reacts to a login request's result code: true when the user is logged in.
+    bool DispatchLoginResult(int result, short& attempts);
+    // The new PIN or next passcode exchange: the dialog, then the login sent again.
+    bool LoginWithToken(CQXLCredentialDlg& dialog, const std::wstring& token,
+                        const wchar_t* cancelLine, const wchar_t* errorFormat, short& attempts);
+
+    // --- Finish -------------------------------------------------------------------------------
+    // Polls every interval until the primary application's window exists, or until the
+    // started program has ended (an error line then says so).
+    void WaitForPrimaryWindow(bool logged);
+    void WaitForPrimaryToStop();
+
+    // --- User interface -----------------------------------------------------------------------
+    std::wstring Text(unsigned textId) const;
+    // A message box with the caption text; 0 when there is no user interface.
+    int ShowBox(const std::wstring& text, unsigned flags,
+                QXLBoxOwner owner = QXLBoxOwner::ProgressWindow);
+    // A modal dialog's result; Cancel when there is no user interface.
+    int ShowDialog(CQXLCredentialDlg& dialog);
+
+    // Steps of the update sequence (QXLProcessUpdate.cpp).
+    // The decision: true when the update goes on (forced, or the user said Yes).
+    bool UserWantsUpdate();
+    // Shows the update warning dialog; its result, 0 without a user interface.
+    int ShowWarnUpdate(bool question, const std::wstring& text);
+    // Prepares the download monitor and fetches every file; true when all arrived.
+    bool DownloadUpdate();
+    // The endings after the instruction file: restart, or installer run and report.
+    int RestartToCompleteUpdate();
+    int InstallUpdate();
+    // Tells the user that the installation failed, logs out and ends the run.
+    int EndFailedInstallation();
+    // The Logout request framed by its Begin and End lines.
+    void LogoutBlock();
 
     IQXLProgressWindow* m_progressWindow;
     CQXLLog m_log;
@@ -113,6 +168,7 @@ private:
     CQXLDownloadMonitor m_downloadMonitor;
     QXLanguageBase m_languageBase;
     std::wstring m_commandLine;
+    std::optional<std::vector<std::wstring>> m_arguments;
     // Where the running program's path comes from: the system, or a fixed path for a run
     // placed elsewhere.
     std::function<std::wstring()> m_programPath;

@@ -5,3 +5,15 @@
 // True when a and b hold the same text ignoring letter case, over their whole length: the
 // comparison of configuration words, server URLs and file names.
 bool QXEqualsNoCase(std::wstring_view a, std::wstring_view b);
+
+// True when id can stand on a command line as it is: not empty, no blank, double quote or
+// control character.
+bool QXIsSafeSessionId(std::wstring_view id);
+
+#include <string>
+
+// The program's wide text as UTF-8 and back, the same on every platform (UTF-16 or UTF-32
+// inside): for files that must keep any name exactly, whatever the code page. Invalid input
+// becomes U+FFFD.
+std::string QXToUtf8(std::wstring_view text);
+std::wstring QXFromUtf8(std::string_view bytes);

@@ -15,6 +15,7 @@ constexpr std::size_t kMaxTagLength = 256;
 constexpr std::size_t kInitialBufferCapacity = 1024;
 constexpr std::size_t kMaxPathLength = 260;
 constexpr wchar_t kSettingsSection[] = L"LOG";
+constexpr wchar_t kLauncherLogName[] = L"QXLauncher";
 
 // A key is present when reading it with two different fallbacks gives the same number; an
 // absent key or an empty value keeps the default.
@@ -38,14 +39,19 @@ std::time_t CQXLLog::DefaultClock() { return std::time(nullptr); }
 CQXLLog::CQXLLog() : m_clock(&DefaultClock) {
     const std::wstring program = qxplat::ModulePath();
     if (!program.empty())
-        Initialise(DirectoryOf(program));
+        Initialise(DirectoryOf(program), kLauncherLogName);
 }
 
 CQXLLog::CQXLLog(const std::wstring& programDirectory, Clock clock) : m_clock(clock) {
-    Initialise(programDirectory);
+    Initialise(programDirectory, kLauncherLogName);
 }
 
-void CQXLLog::Initialise(const std::wstring& programDirectory) {
+CQXLLog::CQXLLog(const std::wstring& programDirectory, const std::wstring& logName, Clock clock)
+    : m_clock(clock) {
+    Initialise(programDirectory, logName);
+}
+
+void CQXLLog::Initialise(const std::wstring& programDirectory, const std::wstring& logName) {
     m_line.reserve(kInitialBufferCapacity);
     m_message.reserve(kInitialBufferCapacity);
     const std::wstring separator(1, qxplat::kPathSeparator);
@@ -55,11 +61,11 @@ void CQXLLog::Initialise(const std::wstring& programDirectory) {
     const std::wstring folder = programDirectory + separator + L"LOG";
     qxplat::MakeDirectory(folder);
     std::tm today{};
-    char name[32];
+    char day[16];
     if (!qxplat::LocalTime(m_clock(), today) ||
-        std::strftime(name, sizeof name, "QXLauncher_%Y%m%d", &today) == 0)
+        std::strftime(day, sizeof day, "%Y%m%d", &today) == 0)
         return;
-    m_logFilePath = folder + separator + qxplat::FromLogText(name) + L".log";
+    m_logFilePath = folder + separator + logName + L"_" + qxplat::FromLogText(day) + L".log";
     if (m_logFilePath.size() >= kMaxPathLength)
         m_logFilePath.clear();
 }

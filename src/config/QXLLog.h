@@ -18,6 +18,10 @@ public:
     CQXLLog();
     // Beside programDirectory (no trailing separator), with the given source of time.
     explicit CQXLLog(const std::wstring& programDirectory, Clock clock = &DefaultClock);
+    // The same for another program of the installation (the installer, say): its own daily
+    // file LOG/<logName>_YYYYMMDD.log, switched by the same QXLauncher.ini.
+    CQXLLog(const std::wstring& programDirectory, const std::wstring& logName,
+            Clock clock = &DefaultClock);
 
     CQXLLog(const CQXLLog&) = delete;
     CQXLLog& operator=(const CQXLLog&) = delete;
@@ -58,7 +62,7 @@ public:
     static std::time_t DefaultClock();
 
 private:
-    void Initialise(const std::wstring& programDirectory);
+    void Initialise(const std::wstring& programDirectory, const std::wstring& logName);
     void ReadSettings();
 
     template <typename... Args>

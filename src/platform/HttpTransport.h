@@ -168,4 +168,8 @@ private:
 // Fails with FindCookie when there is no cookie for url.
 bool HttpCookiesForUrl(const std::wstring& url, std::string& cookies, HttpError& error);
 
+// Forgets the process's cookies called name (8-bit text) that apply to url, so that a later
+// look-up finds only one that a newer reply has set. Nothing happens when there is none.
+void HttpForgetCookie(const std::wstring& url, const std::string& name);
+
 } // namespace qxplat

@@ -29,11 +29,14 @@ public:
 
     enum class Wait { Connected, TimedOut, Exited, Refused, Failed };
     // Waits up to timeout for installer to connect. Ends early when installer has exited
-    // (Exited), and refuses a client whose process is not installer (Refused).
+    // (Exited), and refuses a client whose process is not installer (Refused); after that
+    // the caller may wait again for the installer.
     Wait WaitForClient(const Process& installer, std::chrono::milliseconds timeout);
 
-    // Reads the client's one message (at most kInstallerMessageMax bytes). False when the
-    // read failed or the installer ended without writing.
+    // Reads the client's one message (at most kInstallerMessageMax bytes; a longer one comes
+    // cut). Waits without a time limit, but ends when the installer has ended; a verdict it
+    // wrote before ending is still read. False when the read failed, or the installer ended
+    // without writing or wrote an empty message.
     bool ReadMessage(const Process& installer, std::string& message);
 
     // For tests only: the process id of the last client seen.

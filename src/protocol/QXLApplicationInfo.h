@@ -3,7 +3,8 @@
 #include <string>
 
 // What GetAppInf tells about the user's application, named after the reply's columns.
-// Flags are 0/1; integers keep the low 32 bits of the reply's number.
+// Flags are 0/1; integers keep the low 32 bits of the reply's number. A day count that the
+// reply leaves out, or gives without a number, is -1: no such limit.
 struct CQXLApplicationInfo {
     int Update = 0;
     std::wstring Version;
@@ -11,12 +12,12 @@ struct CQXLApplicationInfo {
     int ForceReboot = 0;
     std::wstring ApplicationName;
     std::wstring ApplicationLabel;
-    int DaysBeforeForceUpdateValue = 0;
+    int DaysBeforeForceUpdateValue = -1;
     std::wstring ReleaseNoteName;
     int UpdateOnExit = 0;
     int StartBureauByDefault = 0;
     int ZipEnable = 0;
-    int DaysBeforeForceChangePasswordValue = 0;
-    int DaysBeforeChangePasswordWarning = 0;
+    int DaysBeforeForceChangePasswordValue = -1;
+    int DaysBeforeChangePasswordWarning = -1;
     int WarningForceUpdate = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <cwctype>
 
+#include "base/QXText.h"
 #include "platform/Text.h"
 #include "protocol/QXLSendLoop.h"
 
@@ -61,6 +62,8 @@ long long LeadingNumber(const std::wstring& text) {
     }
     return value;
 }
+
+const char kSessionCookieName[] = "SessionId";
 
 bool StartsWithSessionId(std::wstring_view piece) {
     static constexpr std::wstring_view kName = L"SessionId=";
@@ -251,7 +254,14 @@ bool CQXLDownloader::ExtractSessionId() {
         while (!piece.empty() && piece.front() == L' ')
             piece.remove_prefix(1);
         if (StartsWithSessionId(piece)) {
-            m_sessionId.assign(piece.substr(piece.find(L'=') + 1));
+            const std::wstring_view id = piece.substr(piece.find(L'=') + 1);
+            // The id goes on command lines: one that would break them is no session.
+            if (!QXIsSafeSessionId(id)) {
+                m_log.LogError(L"Session Id refused : it holds blanks, quotes or control "
+                               L"characters");
+                return false;
+            }
+            m_sessionId.assign(id);
             if (m_log.IsDebugEnabled())
                 m_log.LogDebug(L"Session Id found : %s", m_sessionId);
             else
@@ -262,6 +272,15 @@ bool CQXLDownloader::ExtractSessionId() {
     }
     m_log.LogError(L"Session Id not found");
     return false;
+}
+
+// A refusal sets no cookie: without this, the session of an earlier login would pass for the
+// new one.
+void CQXLDownloader::ForgetSessionCookies() {
+    if (m_configuration == nullptr)
+        return;
+    for (const QXUrlServerPtr& server : m_configuration->GetServerList().GetServers())
+        qxplat::HttpForgetCookie(server->GetUrl(), kSessionCookieName);
 }
 
 CQXLFormBody CQXLDownloader::SessionBody() const {
@@ -277,6 +296,7 @@ bool CQXLDownloader::Login(const std::wstring& user, const std::wstring& passwor
     if (previousPasscode)
         body.Add(L"oldPasscode", *previousPasscode);
     const bool sso = m_configuration != nullptr && m_configuration->SSO();
+    ForgetSessionCookies();
     return Request(sso ? L"P3SSO" : L"P3Login", body) && ExtractSessionId();
 }
 
@@ -289,6 +309,7 @@ bool CQXLDownloader::ChangePassword(const std::wstring& user, const std::wstring
         .Add(L"user", user)
         .Add(L"out", L"qx")
         .Add(L"lang", LanguageCode());
+    ForgetSessionCookies();
     return Request(L"ChangePassword", body) && ExtractSessionId();
 }
 

@@ -172,6 +172,8 @@ private:
     // Stores the failed step's error as the last error and logs it; false.
     bool FailStep(const Attempt& attempt, const qxplat::HttpError& error);
     void LogStepError(const Attempt& attempt, const qxplat::HttpError& error);
+    // Forgets the session cookies of every request server before a reply that opens a session.
+    void ForgetSessionCookies();
     // The body every session-bound service starts with.
     CQXLFormBody SessionBody() const;
     const wchar_t* LanguageCode() const { return QXLanguageCode(m_languageBase); }

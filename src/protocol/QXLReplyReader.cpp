@@ -66,6 +66,16 @@ RowRead ReadRow(CTDParser& parser, Store store) {
 
 int AsInt(const std::wstring& value) { return static_cast<int>(QXReplyInteger(value)); }
 
+// A day count: -1 when the value holds no number, so that an empty cell is no limit rather
+// than a limit of zero days.
+int AsDays(const std::wstring& value) {
+    const std::wstring text = QXReplyText(value);
+    const std::size_t first = text.find_first_not_of(L"+-");
+    if (first == std::wstring::npos || text[first] < L'0' || text[first] > L'9')
+        return -1;
+    return AsInt(value);
+}
+
 const wchar_t* FlagText(int flag) { return flag != 0 ? L"TRUE" : L"FALSE"; }
 
 void StoreApplicationValue(CQXLApplicationInfo& info, int type, const std::wstring& value) {
@@ -89,7 +99,7 @@ void StoreApplicationValue(CQXLApplicationInfo& info, int type, const std::wstri
         info.ApplicationLabel = QXReplyText(value);
         break;
     case TypeDaysBeforeForceUpdateValue:
-        info.DaysBeforeForceUpdateValue = AsInt(value);
+        info.DaysBeforeForceUpdateValue = AsDays(value);
         break;
     case TypeReleaseNoteName:
         info.ReleaseNoteName = QXReplyText(value);
@@ -104,10 +114,10 @@ void StoreApplicationValue(CQXLApplicationInfo& info, int type, const std::wstri
         info.ZipEnable = QXReplyFlag(value);
         break;
     case TypeDaysBeforeForceChangePasswordValue:
-        info.DaysBeforeForceChangePasswordValue = AsInt(value);
+        info.DaysBeforeForceChangePasswordValue = AsDays(value);
         break;
     case TypeDaysBeforeChangePasswordWarning:
-        info.DaysBeforeChangePasswordWarning = AsInt(value);
+        info.DaysBeforeChangePasswordWarning = AsDays(value);
         break;
     case TypeWarningForceUpdate:
         info.WarningForceUpdate = QXReplyFlag(value);

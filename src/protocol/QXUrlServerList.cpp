@@ -53,6 +53,11 @@ QXUrlServerPtr CQXUrlServerList::FindServer(const std::wstring& url) const {
     return found == m_servers.end() ? nullptr : *found;
 }
 
+std::vector<QXUrlServerPtr> CQXUrlServerList::GetServers() const {
+    std::lock_guard<std::mutex> hold(m_lock);
+    return std::vector<QXUrlServerPtr>(m_servers.begin(), m_servers.end());
+}
+
 bool CQXUrlServerList::HasReachableServer() const {
     std::lock_guard<std::mutex> hold(m_lock);
     return std::any_of(m_servers.begin(), m_servers.end(),

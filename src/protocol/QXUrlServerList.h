@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "protocol/QXUrlServer.h"
 
@@ -46,6 +47,9 @@ public:
 
     // The first server whose URL equals url ignoring case, or null.
     QXUrlServerPtr FindServer(const std::wstring& url) const;
+
+    // The servers in their current order.
+    std::vector<QXUrlServerPtr> GetServers() const;
 
     // True when some server is marked reachable; false for an empty list.
     bool HasReachableServer() const;

@@ -19,6 +19,10 @@
 #include "update/QXLBatchGenerator.h"
 #include "update/QXLFileSet.h"
 
+namespace qxplat {
+class InstallerPipeServer;
+}
+
 // The session and file-set object: the one object through which the launch sequence reaches
 // the configuration, the HTTP client, the server's replies and the update operations.
 // Owned by the launcher context; used by the worker thread.
@@ -115,8 +119,9 @@ public:
     // The pause after a start before the still-running check; null: the real one. Not owned.
     void SetClock(IQXLClock* clock) { m_clock = clock; }
 
-    // Starts program (relative to the installation directory unless it holds a drive) with
-    // arguments (none, or "--": nothing added), placeholders expanded, logs it, waits a second
+    // Starts program (relative to the installation directory unless it holds a drive, or on
+    // Linux begins with '/') with arguments (none, or "--": nothing added), placeholders
+    // expanded, logs it (the whole line as a debug record, passwords masked), waits a second
     // and logs whether it still runs. 1 when it was created, else 0 with an error line. The
     // process is kept as LastStarted().
     int LaunchProcess(const std::wstring& program, const std::optional<std::wstring>& arguments);
@@ -159,6 +164,14 @@ public:
     CQXLBatchGenerator& GetBatchGenerator() { return m_batchGenerator; }
 
 private:
+    // Steps of DownloadAll: fetches one file (three attempts) and records what the installer
+    // must do with it, 1 when it arrived; records a run of an update-mode file.
+    int DownloadEntry(CQXLFile& file, CQXLDownloadMonitor& monitor,
+                      const std::wstring& downloading);
+    void AddUpdateEntry(const CQXLFile& file);
+    // Steps of RunInstaller: waits for the started installer's verdict on pipe.
+    int ReadInstallerVerdict(qxplat::InstallerPipeServer& pipe);
+
     CQXLLog& m_log;
     QXLanguageBase m_languageBase;
     // Before the downloader: its keep-alive threads read the configuration until they are

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The launcher binary copied into installation folders of its own:
 #   without qxurl.net it logs "END : no URL parameter in qxurl.net" and exits with 1;
-#   with a server in qxurl.net it logs its installation path and its command line, with the
-#   password masked, and exits with 0.
+#   with a server in qxurl.net and a handed-over session (so that no dialog asks for a login)
+#   it logs its installation path and its command line, with the password masked, and exits
+#   with 0 once the unreachable server has been given up.
 # Usage: launcher-exit.sh PATH-TO-QXLauncher [wine]
 set -euo pipefail
 launcher="$1"
@@ -65,11 +66,11 @@ has_line "$log" DD "Installation Path : $(native_dir "$empty")" || fail "no inst
 
 served="$(install with-servers)"
 printf '[Config]\r\nURL=http://127.0.0.1:9/qx/\r\n' >"$served/qxurl.net"
-status="$(run "$served" -serverLogin jean -serverPassword "top secret")"
+status="$(run "$served" -SID:abc,jean -serverLogin jean -serverPassword "top secret")"
 [ "$status" = 0 ] || fail "exit code $status with a server in qxurl.net, expected 0"
 log="$(ls "$served"/LOG/*.log)"
 has_line "$log" DD "Installation Path : $(native_dir "$served")" || fail "no installation path"
-has_line "$log" DD "QXLauncher Command Line: [-serverLogin jean -serverPassword ***]" ||
+has_line "$log" DD "QXLauncher Command Line: [-SID:abc,jean -serverLogin jean -serverPassword ***]" ||
     fail "no masked command line"
 ! grep -q "top secret" "$log" || fail "the password reached the log"
 ! grep -q "no URL parameter" "$log" || fail "'no URL' line with a server"

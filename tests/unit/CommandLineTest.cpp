@@ -48,6 +48,9 @@ TEST(CommandLineTest, JoinedArgumentsSplitBackTheSame) {
         {L"back\\slash\\", L"x", L"C:\\Program Files\\QX\\"},
         {L"-proxyPassword", L"last one ends in\\"},
         {L"\\\\server\\share", L"\\\"", L"\\"},
+        {L"\"", L"\"\"", L"a\"b\\", L"\\\"", L"\"\\"},
+        {L"\"quoted start\" and end", L"x\\y z\\w", L"two\\\\ \\\\"},
+        {L"-serverPassword", L"p\"a s\\s"},
     };
     for (const Args& arguments : samples) {
         const std::wstring line = QXJoinCommandLine(arguments);
@@ -80,11 +83,13 @@ protected:
     }
 
     // Each parse starts a fresh context and a fresh log file.
-    bool Parse(const std::wstring& commandLine) {
+    bool Parse(const std::wstring& commandLine, const Args* arguments = nullptr) {
         m_process.reset();
         std::filesystem::remove_all(m_dir.Path() / "LOG");
         m_process = std::make_unique<CQXLProcess>(nullptr, kQXEnglishBase, commandLine,
                                                   m_dir.Path().wstring(), L"");
+        if (arguments != nullptr)
+            m_process->SetArguments(*arguments);
         return m_process->ParseCommandLine();
     }
     CQXLDownloader& Downloader() { return m_process->GetFileList().GetDownloader(); }
@@ -123,6 +128,9 @@ TEST_F(ParseCommandLineTest, LogsMalformedSessionsAndGoesOnToTheLogin) {
         {L"-SID:nocomma", "malformed SID\r\n"},
         {L"-SID:,user", "malformed SID content\r\n"},
         {L"-SID:id,", "malformed SID content\r\n"},
+        {L"\"-SID:i d,user\"", "session id holds blanks, quotes or control characters\r\n"},
+        {L"-SID:i\"d,user", "session id holds blanks, quotes or control characters\r\n"},
+        {L"\"-SID:i\td,user\"", "session id holds blanks, quotes or control characters\r\n"},
     };
     for (const auto& c : cases) {
         EXPECT_FALSE(Parse(c.commandLine));
@@ -169,4 +177,14 @@ TEST_F(ParseCommandLineTest, APendingOptionTakesTheNextArgumentWhateverItIs) {
     EXPECT_FALSE(Parse(L"-serverLogin only"));
     EXPECT_EQ(FileList().GetServerLogin(), L"only");
     EXPECT_EQ(FileList().GetServerPassword(), L"");
+}
+
+TEST_F(ParseCommandLineTest, ReadsAHandedOverListAsItIsEvenWhereNoJoinedLineCouldHoldIt) {
+    const Args arguments{L"-serverLogin", L"dom\\jean \"j\\\"", L"-serverPassword", L"p w\\",
+                         L"-SID:id,us er"};
+    EXPECT_TRUE(Parse(QXJoinCommandLine(arguments), &arguments));
+    EXPECT_EQ(Dialog().GetLogin(), L"dom\\jean \"j\\\"");
+    EXPECT_EQ(Dialog().GetPassword(), L"p w\\");
+    EXPECT_EQ(Downloader().GetSessionId(), L"id");
+    EXPECT_EQ(FileList().GetSessionUserName(), L"us er");
 }

@@ -56,7 +56,9 @@ TEST_F(ProcessTest, EndsWithExitCode1WithoutAServerInQxurlNet) {
 
 TEST_F(ProcessTest, ReadsTheCommandLineOnceTheServersAreKnown) {
     WriteBytes(m_dir.Path() / "qxurl.net", "[Config]\r\nURL1=http://127.0.0.1:1/qx/\r\n");
-    EXPECT_EQ(Run(ProgramPath(), L"-serverLogin jean -serverPassword \"top secret\""), 0);
+    // The login then finds no server: a network error, hence exit code 1.
+    EXPECT_EQ(Run(ProgramPath(), L"-serverLogin jean -serverPassword \"top secret\""), 1);
+    EXPECT_EQ(MarkerOf("Login error : -9999"), "**") << m_log;
 
     const std::string installation = "Installation Path : " + Directory() + "\r\n";
     const std::string commandLine =

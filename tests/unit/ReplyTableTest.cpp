@@ -147,8 +147,21 @@ TEST(ReplyReader, ApplicationInfoTakesTheFirstRowAndLogsIt) {
     EXPECT_TRUE(log.Contains("ApplicationName=, ApplicationLabel=Front Office, DaysCount=12"));
     EXPECT_TRUE(
         log.Contains("ReleaseNote=notes.pdf, UpdateOnExit=FALSE, StartBureauByDefault=FALSE"));
-    EXPECT_TRUE(log.Contains("DaysBeforeForceChangePasswordValue=0, "
-                             "DaysBeforeChangePasswordWarning=0, WarningForceUpdate=FALSE"));
+    EXPECT_TRUE(log.Contains("DaysBeforeForceChangePasswordValue=-1, "
+                             "DaysBeforeChangePasswordWarning=-1, WarningForceUpdate=FALSE"));
+}
+
+TEST(ReplyReader, DayCountsWithoutANumberMeanNoLimit) {
+    TestLog log;
+    CQXLApplicationInfo info;
+    EXPECT_TRUE(QXLReplyReader::ReadApplicationInfo(
+        Table(L"DaysBeforeForceChangePasswordValue|I;DaysBeforeChangePasswordWarning|I;"
+              L"DaysBeforeForceUpdateValue|I",
+              L"0\t \t-3\r\n"),
+        info, log.Log()));
+    EXPECT_EQ(info.DaysBeforeForceChangePasswordValue, 0);
+    EXPECT_EQ(info.DaysBeforeChangePasswordWarning, -1);
+    EXPECT_EQ(info.DaysBeforeForceUpdateValue, -3);
 }
 
 TEST(ReplyReader, ApplicationInfoDefaultsTheLabelAndKeepsValuesWithoutTable) {

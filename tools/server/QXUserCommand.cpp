@@ -1,5 +1,9 @@
 #include "QXUserCommand.h"
 
+#include <ctime>
+#include <filesystem>
+#include <iostream>
+
 #include "QXArguments.h"
 #include "QXClock.h"
 #include "QXDatabase.h"
@@ -7,16 +11,25 @@
 #include "QXSessionStore.h"
 #include "QXUserStore.h"
 
-#include <ctime>
-#include <filesystem>
-#include <iostream>
-
 namespace fs = std::filesystem;
 
 namespace {
 
 const std::set<std::string> kSwitches = {"token", "new-pin", "sso", "expired"};
-const std::set<std::string> kValued = {"db", "root", "password", "next-passcode"};
+const std::set<std::string> kValued = {"db", "root", "password", "next-passcode",
+                                       "password-age-days"};
+constexpr std::int64_t kSecondsPerDay = 86400;
+
+// When the password was set: now, or --password-age-days days ago (whole days, not negative).
+std::int64_t PasswordChangedAt(const CQXArguments& args, const CQXClock& clock) {
+    if (!args.Has("password-age-days"))
+        return clock.Now();
+    const std::string days = args.Get("password-age-days");
+    if (days.empty() || days.find_first_not_of("0123456789") != std::string::npos ||
+        days.size() > 6)
+        throw CQXUsageError("--password-age-days takes a number of days");
+    return clock.Now() - std::stoll(days) * kSecondsPerDay;
+}
 
 std::string DatabasePath(const CQXArguments& args) {
     if (args.Has("db"))
@@ -93,7 +106,7 @@ int CQXUserCommand::RunUser(const std::vector<std::string>& words) {
             user.tokenState = EQXTokenState::NextPasscode;
         if (user.tokenState != EQXTokenState::None && user.kind != EQXUserKind::Token)
             throw CQXUsageError("--new-pin and --next-passcode are for --token users");
-        user.passwordChanged = args.Has("expired") ? 0 : clock.Now();
+        user.passwordChanged = args.Has("expired") ? 0 : PasswordChangedAt(args, clock);
         // Single sign-on users never log in with a password (P3Login refuses them); their
         // stored secret is random.
         const std::string secret = user.kind == EQXUserKind::Sso

@@ -61,19 +61,37 @@ bool PathMatches(const std::string& cookiePath, const std::string& path) {
            path[cookiePath.size()] == '/';
 }
 
-// One line of curl's cookie list (Netscape format: domain, tail match, path, secure, expiry,
-// name, value) appended to text when it applies to the URL.
-void AppendIfMatching(const std::string& line, const UrlParts& url, std::string& text) {
-    const std::vector<std::string> f = Fields(line);
-    if (f.size() < 7 || !DomainMatches(f[0], f[1] == "TRUE", url.host) ||
-        !PathMatches(f[2], url.path) || (f[3] == "TRUE" && url.scheme != "https"))
-        return;
-    const long long expiry = std::stoll(f[4]);
+// Fields of one line of curl's cookie list (Netscape format: domain, tail match, path,
+// secure, expiry, name, value).
+enum Field { Domain, TailMatch, Path, Secure, Expiry, Name, Value, FieldCount };
+
+// The fields of line when its cookie applies to the URL and has not expired; else empty.
+std::vector<std::string> MatchingFields(const std::string& line, const UrlParts& url) {
+    std::vector<std::string> f = Fields(line);
+    if (f.size() < FieldCount || !DomainMatches(f[Domain], f[TailMatch] == "TRUE", url.host) ||
+        !PathMatches(f[Path], url.path) || (f[Secure] == "TRUE" && url.scheme != "https"))
+        return {};
+    const long long expiry = std::stoll(f[Expiry]);
     if (expiry != 0 && expiry < static_cast<long long>(std::time(nullptr)))
+        return {};
+    return f;
+}
+
+void AppendIfMatching(const std::string& line, const UrlParts& url, std::string& text) {
+    const std::vector<std::string> f = MatchingFields(line, url);
+    if (f.empty())
         return;
     if (!text.empty())
         text += "; ";
-    text += f[5] + "=" + f[6];
+    text += f[Name] + "=" + f[Value];
+}
+
+// The cookie list of the process; null (with nothing to free) when it cannot be read.
+CurlList CookieList(const CurlEasy& easy) {
+    curl_slist* list = nullptr;
+    if (!easy || curl_easy_getinfo(easy.get(), CURLINFO_COOKIELIST, &list) != CURLE_OK)
+        return CurlList(nullptr);
+    return CurlList(list);
 }
 
 } // namespace
@@ -81,21 +99,38 @@ void AppendIfMatching(const std::string& line, const UrlParts& url, std::string&
 bool HttpCookiesForUrl(const std::wstring& url, std::string& cookies, HttpError& error) {
     cookies.clear();
     UrlParts parts;
-    CurlEasy easy = NewCookieSharingEasy();
-    curl_slist* list = nullptr;
-    if (!easy || !SplitUrl(ToNarrow(url), parts) ||
-        curl_easy_getinfo(easy.get(), CURLINFO_COOKIELIST, &list) != CURLE_OK) {
+    const CurlEasy easy = NewCookieSharingEasy();
+    const CurlList list = CookieList(easy);
+    if (!list || !SplitUrl(ToNarrow(url), parts)) {
         error = {HttpStep::FindCookie, CURLE_BAD_FUNCTION_ARGUMENT};
         return false;
     }
-    const CurlList owned(list);
-    for (const curl_slist* item = list; item != nullptr; item = item->next)
+    for (const curl_slist* item = list.get(); item != nullptr; item = item->next)
         AppendIfMatching(item->data, parts, cookies);
     if (cookies.empty()) {
         error = {HttpStep::FindCookie, 0};
         return false;
     }
     return true;
+}
+
+// The same cookie again with an expiry in the past replaces it, and curl drops expired cookies.
+void HttpForgetCookie(const std::wstring& url, const std::string& name) {
+    UrlParts parts;
+    const CurlEasy easy = NewCookieSharingEasy();
+    const CurlList list = CookieList(easy);
+    if (!list || !SplitUrl(ToNarrow(url), parts))
+        return;
+    for (const curl_slist* item = list.get(); item != nullptr; item = item->next) {
+        std::vector<std::string> f = MatchingFields(item->data, parts);
+        if (f.empty() || f[Name] != name)
+            continue;
+        f[Expiry] = "1";
+        std::string line = f[Domain];
+        for (int i = TailMatch; i < FieldCount; ++i)
+            line += "\t" + f[i];
+        curl_easy_setopt(easy.get(), CURLOPT_COOKIELIST, line.c_str());
+    }
 }
 
 } // namespace qxplat

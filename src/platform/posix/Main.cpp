@@ -2,7 +2,6 @@
 #include <string>
 #include <vector>
 
-#include "app/QXCommandLine.h"
 #include "app/QXLauncherApp.h"
 #include "platform/Text.h"
 #include "ui/QXLScriptedUserInterface.h"
@@ -16,5 +15,5 @@ int main(int argc, char** argv) {
     // No toolkit shows boxes here yet: the run goes on unattended, every box taking its first
     // button and a proxy's question declined.
     CQXLScriptedUserInterface userInterface;
-    return app.Run(QXJoinCommandLine(arguments), userInterface);
+    return app.Run(arguments, userInterface);
 }

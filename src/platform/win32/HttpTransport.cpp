@@ -341,4 +341,11 @@ bool HttpCookiesForUrl(const std::wstring& url, std::string& cookies, HttpError&
     return true;
 }
 
+// A cookie set again with an expiry in the past is removed from the store.
+void HttpForgetCookie(const std::wstring& url, const std::string& name) {
+    const std::string narrowUrl = ToNarrow(url);
+    InternetSetCookieA(narrowUrl.c_str(), name.c_str(),
+                       "forgotten; expires=Sat, 01-Jan-2000 00:00:00 GMT");
+}
+
 } // namespace qxplat

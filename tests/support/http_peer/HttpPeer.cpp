@@ -5,6 +5,7 @@
 //   POST /echo           the request's content type ("-" when none), a line feed, its body
 //   POST /cookie         sets three cookies, the middle one SessionId
 //   POST /deep/cookie    sets a cookie without a path, so that it belongs to /deep
+//   POST /unsafe/P3Login a login reply whose SessionId holds a quote and a blank
 //   POST /status/<code>  answers with that status
 //   POST /large?bytes=N  N bytes of a known pattern
 //   POST /stall-headers  never answers
@@ -71,6 +72,10 @@ void Routes(httplib::Server& server) {
     server.Post("/deep/cookie", [](const httplib::Request&, httplib::Response& response) {
         response.set_header("Set-Cookie", "Deep=1");
         response.set_content("ok", "text/plain");
+    });
+    server.Post("/unsafe/P3Login", [](const httplib::Request&, httplib::Response& response) {
+        response.set_header("Set-Cookie", "SessionId=a\"b c; Path=/unsafe/");
+        response.set_content("Code=0\n", "text/plain");
     });
     server.Post(R"(/status/(\d+))", Status);
     server.Post("/large", [](const httplib::Request& request, httplib::Response& response) {

@@ -1,0 +1,38 @@
+#include <gtest/gtest.h>
+
+#include "support/HttpPeers.h"
+#include "support/Installation.h"
+#include "support/QxServer.h"
+
+// The session id comes from the login reply itself: a refused login after an earlier session
+// of the same process never passes for a success with the old id.
+TEST(SessionCookieTest, ARefusedLoginAfterALogoutFailsInsteadOfKeepingTheOldSession) {
+    QxServer server;
+    if (server.Url().empty())
+        GTEST_SKIP();
+    Installation installation({server.Url()});
+    CQXLFileList& list = installation.List();
+    ASSERT_EQ(list.LoginStep(L"demo", L"demo", std::nullopt), 0);
+    const std::wstring first = list.GetDownloader().GetSessionId();
+    ASSERT_EQ(first.size(), 32u);
+    ASSERT_TRUE(list.GetDownloader().Logout());
+
+    EXPECT_EQ(list.LoginStep(L"demo", L"wrong", std::nullopt), -1);
+    EXPECT_NE(list.GetDownloader().GetSessionId(), first);
+    EXPECT_TRUE(installation.Log().Contains("Session Id not found"));
+
+    // A new login still finds its own, new session.
+    ASSERT_EQ(list.LoginStep(L"demo", L"demo", std::nullopt), 0);
+    EXPECT_EQ(list.GetDownloader().GetSessionId().size(), 32u);
+    EXPECT_NE(list.GetDownloader().GetSessionId(), first);
+}
+
+// The id would break the command lines that carry it: no session, and the login fails.
+TEST(SessionCookieTest, ASessionIdWithAQuoteOrABlankIsRefused) {
+    const HttpPeers peers = LoadHttpPeers();
+    Installation installation({peers.peer + L"/unsafe/"});
+    EXPECT_NE(installation.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
+    EXPECT_EQ(installation.Client().GetSessionId(), L"");
+    EXPECT_TRUE(installation.Log().Contains(
+        "Session Id refused : it holds blanks, quotes or control characters"));
+}

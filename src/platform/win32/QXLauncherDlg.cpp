@@ -10,8 +10,7 @@ HICON LoadIconOfSize(HINSTANCE instance, int widthMetric, int heightMetric) {
 }
 } // namespace
 
-CQXLauncherDlg::CQXLauncherDlg(HINSTANCE instance, QXLanguageBase languageBase)
-    : m_instance(instance), m_splash(languageBase) {
+CQXLauncherDlg::CQXLauncherDlg(HINSTANCE instance) : m_instance(instance) {
     m_icon = LoadIconOfSize(instance, SM_CXICON, SM_CYICON);
     m_smallIcon = LoadIconOfSize(instance, SM_CXSMICON, SM_CYSMICON);
 }

@@ -9,7 +9,7 @@
 class CQXLauncherDlg : public CQXLWin32DialogView {
 public:
     // Loads the icon.
-    CQXLauncherDlg(HINSTANCE instance, QXLanguageBase languageBase);
+    explicit CQXLauncherDlg(HINSTANCE instance);
     ~CQXLauncherDlg() override;
 
     // Makes the window, without parent, and with it the hidden splash; false when either

@@ -4,6 +4,7 @@
 
 #include "platform/win32/QXLResourceIds.h"
 #include "ui/QXLWindowLayouts.h"
+#include "ui/QXLanguage.h"
 
 CQXLauncherSplashScr::~CQXLauncherSplashScr() {
     if (Handle() != nullptr) {
@@ -23,9 +24,10 @@ bool CQXLauncherSplashScr::Create(HINSTANCE instance, HWND owner) {
 }
 
 bool CQXLauncherSplashScr::OnInitDialog() {
+    // The status line opens in English whatever the language, until the first status text.
     for (const SQXLControl& control : QXLSplashLayout()) {
         const std::wstring text =
-            control.textId != 0 ? QXLoadText(m_languageBase, control.textId) : std::wstring();
+            control.textId != 0 ? QXLoadText(kQXEnglishBase, control.textId) : std::wstring();
         if (!text.empty()) {
             SetItemText(control.id, text);
         }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/win32/Win32DialogView.h"
-#include "ui/QXLanguage.h"
 
 // The progress window: a captionless bordered popup with the splash picture, a status line
 // (1002) and a progress bar (1004), hidden at creation. The picture is "qxlauncher.bmp" of the
@@ -10,7 +9,7 @@
 // the main thread's message loop). Lives on the main thread.
 class CQXLauncherSplashScr : public CQXLWin32DialogView {
 public:
-    explicit CQXLauncherSplashScr(QXLanguageBase languageBase) : m_languageBase(languageBase) {}
+    CQXLauncherSplashScr() = default;
     ~CQXLauncherSplashScr() override;
 
     // Makes the hidden window owned by owner; false when it could not be made.
@@ -22,7 +21,6 @@ private:
     void LoadPictureFile();
     void PaintPicture();
 
-    QXLanguageBase m_languageBase;
     HDC m_memoryDc = nullptr;
     HBITMAP m_picture = nullptr; // the file's picture, selected into m_memoryDc
     HGDIOBJ m_previousBitmap = nullptr;

@@ -1,5 +1,7 @@
 #include "platform/win32/Win32UserInterface.h"
 
+#include <commctrl.h>
+
 #include "base/QXEvent.h"
 #include "platform/win32/Win32CredentialView.h"
 #include "platform/win32/Win32SelectVersionView.h"
@@ -10,10 +12,13 @@ namespace {
 constexpr DWORD kPollMilliseconds = 100;
 } // namespace
 
-CQXLWin32UserInterface::CQXLWin32UserInterface(HINSTANCE instance, QXLanguageBase languageBase)
-    : m_instance(instance), m_mainWindow(instance, languageBase) {}
+CQXLWin32UserInterface::CQXLWin32UserInterface(HINSTANCE instance)
+    : m_instance(instance), m_mainWindow(instance) {}
 
 bool CQXLWin32UserInterface::CreateWindows() {
+    // The progress bars' window class lives in the common controls.
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
     if (!m_mainWindow.Create()) {
         return false;
     }

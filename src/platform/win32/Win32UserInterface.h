@@ -6,7 +6,6 @@
 #include "platform/win32/QXLauncherDlg.h"
 #include "platform/win32/Win32ProgressWindow.h"
 #include "ui/QXLUserInterface.h"
-#include "ui/QXLanguage.h"
 
 // The user interface of the Windows launcher: the invisible main window with the splash as
 // progress window, on the main thread; message boxes and the modal dialogs, run on the calling
@@ -14,7 +13,7 @@
 // HTTP requests. Built, given its windows and destroyed on the main thread.
 class CQXLWin32UserInterface : public IQXLUserInterface {
 public:
-    CQXLWin32UserInterface(HINSTANCE instance, QXLanguageBase languageBase);
+    explicit CQXLWin32UserInterface(HINSTANCE instance);
 
     // Makes the main window and the hidden splash on the calling thread, which must then run
     // RunMessageLoop. False when they could not be made: the run then goes on without a

@@ -7,6 +7,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 # Starts Xvfb on a free display (Xvfb picks it) and exports DISPLAY. $1: a scratch folder.
 display_start() {
     local folder="$1"
+    rm -f "$folder/display"
     Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$folder/display" \
         </dev/null >/dev/null 2>&1 &
     QX_XVFB_PID=$!
@@ -25,11 +26,16 @@ wine_display_start() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         wineboot -i </dev/null >/dev/null 2>&1
     fi
+    # Wine's own fonts (Tahoma for the dialogs, Marlett for the caption buttons), which this
+    # Wine does not look for in its data folder.
+    if [ -d /usr/share/wine/fonts ]; then
+        cp -u /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+    fi
     wineserver -p </dev/null >/dev/null 2>&1 || true
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
         </dev/null >/dev/null 2>&1
     local link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
-    for face in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif"; do
+    for face in Tahoma "Tahoma Bold" "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif"; do
         wine reg add "$link" /v "$face" /t REG_MULTI_SZ /d 'ipag.ttf,IPAGothic' /f \
             </dev/null >/dev/null 2>&1
     done

@@ -181,6 +181,16 @@ expect "text=Non" text $warn 7
 drive click $warn 6 >/dev/null
 finish_host result=6
 
+echo "== release note whose download fails; Yes still works"
+start_host question 0 note
+expect "enabled=1" state $warn 3
+drive click $warn 3 >/dev/null
+expect "text=Download failed" text $warn 3
+expect "enabled=0" state $warn 3
+expect "visible=0" state $warn 1011
+drive click $warn 6 >/dev/null
+finish_host result=6 note=4
+
 echo "== message box owned by the progress window"
 start_host box 0
 out="$(drive box 7)"

@@ -2,9 +2,9 @@
 // launcher does (windows on the main thread, dialogs and boxes on a worker thread), and prints
 // what the user's answers left in the models, one "name=value" line each, in UTF-8.
 //   qx_win32_ui_host SCENARIO LANGUAGE-BASE [ARG]
-// Scenarios: login, change-password [HEADING-ID], new-pin, next-passcode, version, notice,
-// question, box, splash. The splash scenario sets the range 0..1000 and the position 500,
-// shows the window and prints "shown"; then each line "hide" or "show" on standard input hides
+// Scenarios: login, change-password [HEADING-ID], new-pin, next-passcode, version, notice
+// [note], question [note], box, splash. The splash scenario sets the range 0..1000 and the position
+// 500, shows the window and prints "shown"; then each line "hide" or "show" on standard input hides
 // or shows it ("hidden", "shown"), and "end" or the end of input lets the worker finish. The
 // program prints "exit=0" when its message loop has ended.
 #include <cstdio>
@@ -18,12 +18,14 @@
 #include "base/QXFormat.h"
 #include "config/QXLLog.h"
 #include "platform/win32/Win32UserInterface.h"
+#include "support/TempDir.h"
 #include "ui/QXLAceNewPinDlg.h"
 #include "ui/QXLAceNextPasscodeDlg.h"
 #include "ui/QXLAuthenDlg.h"
 #include "ui/QXLChangePwdDlg.h"
 #include "ui/QXLSelectVersionDlg.h"
 #include "ui/QXLWarnUpdateDlg.h"
+#include "update/QXLFileList.h"
 
 namespace {
 
@@ -89,12 +91,36 @@ void Version(SHost& host) {
     Print("selection", dialog.GetSelection());
 }
 
+std::wstring Table(const std::wstring& header, const std::wstring& rows) {
+    return L"COLONNES=" + header + L"\r\nTBLDATBEGIN_99\r\n" + rows + L"TBLDATEND_99";
+}
+
+// An installation whose file list holds a release note, on a download server that refuses
+// connections.
+void PrepareReleaseNote(CQXLFileList& list, const TempDir& folder) {
+    WriteBytes(folder.Path() / "qxurl.net", "[Config]\r\nURL1=http://127.0.0.1:1/qx/\r\n");
+    list.SetInstallationDirectory(folder.Path().wstring());
+    list.SetTempDirectory();
+    list.GetDownloader().SetConfiguration(&list.GetUrlParser());
+    list.ReadApplicationInfo(Table(L"ApplicationLabel|S;ReleaseNoteName|S;", L"\tnotes.pdf\r\n"));
+    list.ReadFileList(Table(L"FileName|S;FileSize|N;FileChecksum|N;FileMode|S;FilePath|S;",
+                            L"notes.pdf\t2000\t1\tdelta\tdoc\r\n"));
+}
+
+// With the argument "note" the dialog offers a release note whose download fails.
 void Warning(SHost& host, bool question) {
     const std::wstring message = question ? QXFormat(QXLoadText(host.base, 46), L"QXFlux", 5)
                                           : QXFormat(QXLoadText(host.base, 45), L"QXFlux");
     CQXLLog log;
+    TempDir folder;
+    CQXLFileList list(log, host.base);
     CQXLWarnUpdateDlg dialog(question, message, host.base, log);
+    if (host.argument == L"note") {
+        PrepareReleaseNote(list, folder);
+        dialog.SetFileList(&list);
+    }
     Print("result", host.ui.ShowWarnUpdateDialog(dialog));
+    Print("note", dialog.ReleaseNoteState());
 }
 
 void Box(SHost& host) {

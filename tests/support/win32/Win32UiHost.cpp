@@ -2,11 +2,12 @@
 // launcher does (windows on the main thread, dialogs and boxes on a worker thread), and prints
 // what the user's answers left in the models, one "name=value" line each, in UTF-8.
 //   qx_win32_ui_host SCENARIO LANGUAGE-BASE [ARG]
-// Scenarios: login, change-password [HEADING-ID], new-pin, next-passcode, version, notice
-// [note], question [note], box, splash. The splash scenario sets the range 0..1000 and the position
-// 500, shows the window and prints "shown"; then each line "hide" or "show" on standard input hides
-// or shows it ("hidden", "shown"), and "end" or the end of input lets the worker finish. The
-// program prints "exit=0" when its message loop has ended.
+// Scenarios: login, change-password [HEADING-ID], new-pin, next-passcode, version,
+// notice [note], question [note], box, splash.
+// The splash scenario sets the range 0..1000 and the position 500, shows the window and prints
+// "shown"; then each line "hide" or "show" on standard input hides or shows it ("hidden",
+// "shown"), and "end" or the end of input lets the worker finish. The program prints "exit=0"
+// when its message loop has ended.
 #include <cstdio>
 #include <iostream>
 #include <string>

@@ -204,7 +204,7 @@ exec 7<>"$work/input"
 QX_HOST_INPUT="$work/input" start_host splash 0
 wait_output shown
 out="$(drive splash)"
-for line in visible=1 minimum=0 maximum=1000 position=500 "status=Processing files ..."; do
+for line in visible=1 minimum=0 maximum=1000 position=500 "status=Checking files for updates."; do
     grep -qxF -- "$line" <<<"$out" || fail "splash: $out (expected $line)"
 done
 echo hide >&7

@@ -4,10 +4,10 @@
 //   qx_win32_ui_host SCENARIO LANGUAGE-BASE [ARG]
 // Scenarios: login, change-password [HEADING-ID], new-pin, next-passcode, version,
 // notice [note], question [note], box, splash.
-// The splash scenario sets the range 0..1000 and the position 500, shows the window and prints
-// "shown"; then each line "hide" or "show" on standard input hides or shows it ("hidden",
-// "shown"), and "end" or the end of input lets the worker finish. The program prints "exit=0"
-// when its message loop has ended.
+// The splash scenario sets the range 0..1000, the position 500 and status text 25, shows the
+// window and prints "shown"; then each line "hide" or "show" on standard input hides or shows
+// it ("hidden", "shown"), and "end" or the end of input lets the worker finish. The program
+// prints "exit=0" when its message loop has ended.
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -137,6 +137,7 @@ void Splash(SHost& host) {
     IQXLProgressWindow& window = *host.ui.GetProgressWindow();
     window.SetRange(0, 1000);
     window.SetPosition(500);
+    window.SetStatusText(QXLoadText(host.base, 25));
     window.Show();
     Say("shown");
     std::string line;

@@ -53,7 +53,8 @@ expect() { # line command...
 # Starts the host with a scenario, its input from fd 7 when given.
 start_host() {
     : >"$work/host.out"
-    wine "$host" "$@" <"${QX_HOST_INPUT:-/dev/null}" >"$work/host.out" 2>"$work/host.err" &
+    (cd "${QX_HOST_DIR:-$work}" &&
+        exec wine "$host" "$@" <"${QX_HOST_INPUT:-/dev/null}" >"$work/host.out" 2>"$work/host.err") &
     host_pid=$!
 }
 
@@ -90,6 +91,7 @@ wait_output() { # line [count]
 }
 
 login=105 password=112 new=106 verify=113 heading=1006 version=1006:ComboBox warn=1010 box=65535
+splash=1004:msctls_progress32
 
 echo "== login typed and accepted"
 start_host login 0
@@ -207,6 +209,7 @@ out="$(drive splash)"
 for line in visible=1 minimum=0 maximum=1000 position=500 "status=Checking files for updates."; do
     grep -qxF -- "$line" <<<"$out" || fail "splash: $out (expected $line)"
 done
+expect "visible=1" state $splash 1005 # no qxlauncher.bmp here: the built-in picture
 echo hide >&7
 wait_output hidden
 expect "visible=0" splash
@@ -215,6 +218,20 @@ wait_output shown 2
 expect "visible=1" splash
 drive close-splash >/dev/null
 expect "visible=0" splash
+echo end >&7
+finish_host
+
+echo "== splash: qxlauncher.bmp of the current directory replaces the built-in picture"
+mkdir "$work/picture"
+convert -size 200x100 xc:'#ff0000' BMP3:"$work/picture/qxlauncher.bmp"
+QX_HOST_DIR="$work/picture" QX_HOST_INPUT="$work/input" start_host splash 0
+wait_output shown
+expect "visible=0" state $splash 1005
+area="$(drive rect $splash)" # WxH+X+Y of the window, its 1-pixel border included
+IFS='x+' read -r _ _ left top <<<"$area"
+pixel() { import -window root -crop "1x1+$1+$2" -depth 8 txt:- | tail -n 1; }
+pixel $((left + 20)) $((top + 20)) | grep -qi '#FF0000' || fail "no picture from the file"
+! pixel $((left + 300)) $((top + 200)) | grep -qi '#FF0000' || fail "the picture was stretched"
 echo end >&7
 finish_host
 

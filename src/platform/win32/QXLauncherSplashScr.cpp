@@ -11,7 +11,9 @@ CQXLauncherSplashScr::~CQXLauncherSplashScr() {
         DestroyWindow(Handle());
     }
     if (m_memoryDc != nullptr) {
-        SelectObject(m_memoryDc, m_previousBitmap);
+        if (m_previousBitmap != nullptr) {
+            SelectObject(m_memoryDc, m_previousBitmap);
+        }
         DeleteDC(m_memoryDc);
     }
     if (m_picture != nullptr) {

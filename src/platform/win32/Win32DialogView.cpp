@@ -6,6 +6,7 @@ constexpr int kTextBuffer = 1024;
 } // namespace
 
 INT_PTR CQXLWin32DialogView::RunModal(HINSTANCE instance, int templateId, HWND owner) {
+    m_modal = true;
     return DialogBoxParamW(instance, MAKEINTRESOURCEW(templateId), owner, &DialogProc,
                            reinterpret_cast<LPARAM>(this));
 }
@@ -31,6 +32,11 @@ INT_PTR CALLBACK CQXLWin32DialogView::DialogProc(HWND window, UINT message, WPAR
         view->m_window = nullptr;
         return FALSE;
     }
+    if (message == WM_SHOWWINDOW && wParam != FALSE && view->m_modal) {
+        // A dialog of the worker thread: bring it to the front, where the user types into it,
+        // since the thread that the user started (the main thread) shows no window of its own.
+        SetForegroundWindow(window);
+    }
     return view->Dispatch(message, wParam, lParam);
 }
 
@@ -46,8 +52,9 @@ INT_PTR CQXLWin32DialogView::Dispatch(UINT message, WPARAM wParam, LPARAM lParam
     if (!OnMessage(message, wParam, lParam, result)) {
         return FALSE;
     }
-    // A few messages return their result directly; the rest through DWLP_MSGRESULT.
-    if (message == WM_QUERYDRAGICON || message == WM_CTLCOLORSTATIC) {
+    // A few messages (the drag icon among them) return their result directly; the rest
+    // through DWLP_MSGRESULT.
+    if (message == WM_QUERYDRAGICON) {
         return static_cast<INT_PTR>(result);
     }
     SetWindowLongPtrW(m_window, DWLP_MSGRESULT, result);

@@ -47,4 +47,5 @@ private:
 
     // Written on the window's thread, read by threads that send it messages.
     std::atomic<HWND> m_window{nullptr};
+    bool m_modal = false;
 };

@@ -3,13 +3,48 @@
 #include <commctrl.h>
 
 #include "base/QXEvent.h"
+#include "platform/win32/QXLResourceIds.h"
 #include "platform/win32/Win32CredentialView.h"
 #include "platform/win32/Win32SelectVersionView.h"
 #include "platform/win32/Win32WarnUpdateView.h"
+#include "ui/QXLAceNewPinDlg.h"
+#include "ui/QXLAceNextPasscodeDlg.h"
+#include "ui/QXLAuthenDlg.h"
+#include "ui/QXLChangePwdDlg.h"
+#include "ui/QXLWindowLayouts.h"
 
 namespace {
 // How long the loop sleeps at most before it looks at the worker's done event again.
 constexpr DWORD kPollMilliseconds = 100;
+
+// The resources' ids are the models' ids: the views find the controls by the models' ids.
+static_assert(IDD_QXL_LOGIN == CQXLAuthenDlg::kTemplate);
+static_assert(IDC_QXL_LOGIN_EDIT == CQXLAuthenDlg::kEditLogin);
+static_assert(IDC_QXL_PASSWORD_EDIT == CQXLAuthenDlg::kEditPassword);
+static_assert(IDD_QXL_CHANGE_PASSWORD == CQXLChangePwdDlg::kTemplate);
+static_assert(IDC_QXL_CHANGE_HEADING == CQXLChangePwdDlg::kHeading);
+static_assert(IDC_QXL_CHANGE_EDIT == CQXLChangePwdDlg::kEditPassword);
+static_assert(IDC_QXL_CHANGE_VERIFY_EDIT == CQXLChangePwdDlg::kEditVerify);
+static_assert(IDD_QXL_NEW_PIN == CQXLAceNewPinDlg::kTemplate);
+static_assert(IDC_QXL_PIN_EDIT == CQXLAceNewPinDlg::kEditPin);
+static_assert(IDC_QXL_PIN_VERIFY_EDIT == CQXLAceNewPinDlg::kEditVerify);
+static_assert(IDD_QXL_NEXT_PASSCODE == CQXLAceNextPasscodeDlg::kTemplate);
+static_assert(IDC_QXL_PASSCODE_EDIT == CQXLAceNextPasscodeDlg::kEditPasscode);
+static_assert(IDD_QXL_SELECT_VERSION == CQXLSelectVersionDlg::kTemplate);
+static_assert(IDC_QXL_VERSION_LABEL == CQXLSelectVersionDlg::kLabel);
+static_assert(IDC_QXL_VERSION_LIST == CQXLSelectVersionDlg::kList);
+static_assert(IDC_QXL_VERSION_DEFAULT == CQXLSelectVersionDlg::kButtonDefault);
+static_assert(IDD_QXL_WARN_UPDATE == CQXLWarnUpdateDlg::kTemplate);
+static_assert(IDC_QXL_WARN_TEXT == CQXLWarnUpdateDlg::kText);
+static_assert(IDC_QXL_WARN_RELEASE_NOTE == CQXLWarnUpdateDlg::kButtonReleaseNote);
+static_assert(IDC_QXL_WARN_PROGRESS == CQXLWarnUpdateDlg::kProgress);
+static_assert(IDD_QXL_MAIN == kQXLMainWindowTemplate);
+static_assert(IDD_QXL_SPLASH == kQXLSplashTemplate);
+static_assert(IDB_QXL_SPLASH == kQXLSplashBitmap);
+static_assert(IDI_QXL_LAUNCHER == kQXLApplicationIcon);
+static_assert(IDC_QXL_PICTURE == kQXLSplashPicture);
+static_assert(IDC_QXL_STATUS == kQXLSplashStatus);
+static_assert(IDC_QXL_PROGRESS == kQXLSplashProgress);
 } // namespace
 
 CQXLWin32UserInterface::CQXLWin32UserInterface(HINSTANCE instance)

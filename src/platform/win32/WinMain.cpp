@@ -3,8 +3,9 @@
 #include "app/QXLauncherApp.h"
 #include "platform/win32/Win32UserInterface.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
+    CQXLWin32UserInterface userInterface(instance);
+    userInterface.CreateWindows(); // without windows the run goes on without a progress window
     CQXLauncherApp app;
-    CQXLWin32UserInterface userInterface;
     return app.Run(commandLine != nullptr ? commandLine : L"", userInterface);
 }

@@ -1,0 +1,129 @@
+#include "QXLGtkProgressWindow.h"
+
+#include <algorithm>
+
+#include "QXLGtkMainThread.h"
+#include "QXLGtkSplashPicture.h"
+#include "platform/Text.h"
+#include "ui/QXLWindowLayouts.h"
+
+namespace {
+
+constexpr int kPicture = 1005;
+constexpr int kStatusLine = 1002;
+constexpr int kProgressBar = 1004;
+// The status line's text until the worker writes one (the template's own English text).
+constexpr wchar_t kInitialStatus[] = L"Processing files ...";
+// Not shown (the window has no caption); it lets tools and tests find the splash.
+constexpr char kWindowTitle[] = "QXLauncher";
+
+} // namespace
+
+CQXLGtkProgressWindow::CQXLGtkProgressWindow(std::function<void()> onClose)
+    : m_onClose(std::move(onClose)), m_window(gtk_window_new(GTK_WINDOW_TOPLEVEL)),
+      m_controls(std::make_unique<CQXLGtkControls>(QXLSplashLayout())),
+      m_picture(QXLGtkLoadSplashPicture()) {
+    CQXLGtkMainThread::Check();
+    GtkWindow* window = GTK_WINDOW(m_window);
+    gtk_window_set_title(window, kWindowTitle);
+    gtk_window_set_decorated(window, FALSE);
+    gtk_window_set_resizable(window, FALSE);
+    gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_SPLASHSCREEN);
+    gtk_window_set_position(window, GTK_WIN_POS_CENTER);
+    CQXLGtkControls::ApplyStyle(m_window);
+    gtk_style_context_add_class(gtk_widget_get_style_context(m_window), "qxl-splash");
+    gtk_container_add(GTK_CONTAINER(m_window), m_controls->Fixed());
+    if (const SQXLControl* picture = m_controls->Layout().Find(kPicture)) {
+        m_pictureLeft = QXLGtkPixelsAcross(picture->x);
+        m_pictureTop = QXLGtkPixelsDown(picture->y);
+    }
+    // Painted before the fixed draws its children: a picture taller than its area lies
+    // under the status line and the bar instead of hiding them.
+    g_signal_connect(m_controls->Fixed(), "draw", G_CALLBACK(&DrawPicture), this);
+    m_controls->SetText(kStatusLine, kInitialStatus);
+    gtk_widget_show_all(m_controls->Fixed());
+    // Closing the window is the worker's business; the close box of a desktop does nothing.
+    g_signal_connect(m_window, "delete-event", G_CALLBACK(&gtk_true), nullptr);
+}
+
+CQXLGtkProgressWindow::~CQXLGtkProgressWindow() {
+    CQXLGtkMainThread::Check();
+    gtk_widget_destroy(m_window);
+    if (m_picture != nullptr)
+        g_object_unref(m_picture);
+}
+
+gboolean CQXLGtkProgressWindow::DrawPicture(GtkWidget*, cairo_t* cairo, gpointer self) {
+    auto* window = static_cast<CQXLGtkProgressWindow*>(self);
+    if (window->m_picture != nullptr) {
+        // At its own size, never stretched.
+        gdk_cairo_set_source_pixbuf(cairo, window->m_picture, window->m_pictureLeft,
+                                    window->m_pictureTop);
+        cairo_paint(cairo);
+    }
+    return FALSE;
+}
+
+void CQXLGtkProgressWindow::UpdateBar() {
+    const double span = std::max(1, m_maximum - m_minimum);
+    const double fraction = std::clamp((m_position - m_minimum) / span, 0.0, 1.0);
+    gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(m_controls->Control(kProgressBar)), fraction);
+}
+
+void CQXLGtkProgressWindow::SetRange(int minimum, int maximum) {
+    CQXLGtkMainThread::Run([this, minimum, maximum] {
+        m_minimum = minimum;
+        m_maximum = maximum;
+        UpdateBar();
+    });
+}
+
+void CQXLGtkProgressWindow::SetPosition(int position) {
+    CQXLGtkMainThread::Run([this, position] {
+        m_position = position;
+        UpdateBar();
+    });
+}
+
+void CQXLGtkProgressWindow::SetStatusText(const std::wstring& text) {
+    CQXLGtkMainThread::Run([this, &text] { m_controls->SetText(kStatusLine, text); });
+}
+
+void CQXLGtkProgressWindow::Show() {
+    CQXLGtkMainThread::Run([this] {
+        if (!m_closed)
+            gtk_window_present(GTK_WINDOW(m_window));
+    });
+}
+
+void CQXLGtkProgressWindow::Hide() {
+    CQXLGtkMainThread::Run([this] { gtk_widget_hide(m_window); });
+}
+
+void CQXLGtkProgressWindow::Close() {
+    CQXLGtkMainThread::Run([this] {
+        gtk_widget_hide(m_window);
+        if (m_closed)
+            return;
+        m_closed = true;
+        if (m_onClose)
+            m_onClose();
+    });
+}
+
+double CQXLGtkProgressWindow::ShownFraction() const {
+    double fraction = 0;
+    CQXLGtkMainThread::Run([this, &fraction] {
+        fraction =
+            gtk_progress_bar_get_fraction(GTK_PROGRESS_BAR(m_controls->Control(kProgressBar)));
+    });
+    return fraction;
+}
+
+std::wstring CQXLGtkProgressWindow::ShownStatusText() const {
+    std::wstring text;
+    CQXLGtkMainThread::Run([this, &text] {
+        text = qxplat::FromNarrow(gtk_label_get_text(GTK_LABEL(m_controls->Control(kStatusLine))));
+    });
+    return text;
+}

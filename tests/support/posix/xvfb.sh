@@ -8,7 +8,9 @@ xvfb_start() {
     : >"$dir/xvfb-display"
     # -displayfd picks a free display and writes its number once the server is ready, so
     # parallel runs never collide.
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dir/xvfb-display" \
+    # -noreset: between two windows no client is connected, and a server that resets then
+    # refuses the next one for a moment.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$dir/xvfb-display" \
         >"$dir/xvfb.log" 2>&1 &
     XVFB_PID=$!
     local tries=0

@@ -8,12 +8,14 @@
 
 namespace {
 
-// Drawn as the templates are: an 8-point dialog font and controls no taller than their
+// Drawn as the templates are: an 8-point dialog font, condensed where the desktop has such a
+// face (the templates' texts were fitted to a narrow one), and controls no taller than their
 // boxes, so that the toolkit's roomier theme does not push them over one another.
 constexpr char kStyleSheet[] = R"css(
 .qxl-template, .qxl-template label, .qxl-template entry, .qxl-template button,
 .qxl-template combobox, .qxl-template menuitem {
     font-size: 8pt;
+    font-stretch: condensed;
 }
 .qxl-template entry {
     min-height: 0;
@@ -59,26 +61,33 @@ int QXLGtkPixelsAcross(int dialogUnits) { return static_cast<int>(std::lround(di
 
 int QXLGtkPixelsDown(int dialogUnits) { return static_cast<int>(std::lround(dialogUnits * 1.625)); }
 
-CQXLGtkControls::CQXLGtkControls(const SQXLDialogLayout& layout)
-    : m_layout(layout), m_fixed(gtk_fixed_new()) {
+CQXLGtkControls::CQXLGtkControls(const SQXLDialogLayout& layout, GtkWidget* picture)
+    : m_layout(layout), m_area(gtk_layout_new(nullptr, nullptr)) {
     CQXLGtkMainThread::Check();
-    gtk_widget_set_size_request(m_fixed, QXLGtkPixelsAcross(layout.width),
-                                QXLGtkPixelsDown(layout.height));
+    // A layout rather than a fixed: its size is the template's whatever its children would
+    // like, and each child gets its own minimum size, labels wrapped at their box's width.
+    const int width = QXLGtkPixelsAcross(layout.width);
+    const int height = QXLGtkPixelsDown(layout.height);
+    gtk_layout_set_size(GTK_LAYOUT(m_area), width, height);
+    gtk_widget_set_size_request(m_area, width, height);
     for (const SQXLControl& control : layout) {
-        if (control.kind == QXLControlKind::Picture)
+        const bool isPicture = control.kind == QXLControlKind::Picture;
+        if (isPicture && picture == nullptr)
             continue;
-        GtkWidget* widget = Create(control);
+        GtkWidget* widget = isPicture ? picture : Create(control);
         // Edges from the mapped corners, so that neighbouring boxes meet as in the template.
         const int left = QXLGtkPixelsAcross(control.x);
         const int top = QXLGtkPixelsDown(control.y);
         // A drop-down's template height includes its open list; closed it is as tall as
-        // its text needs.
-        const int height = control.kind == QXLControlKind::DropDown
-                               ? -1
-                               : QXLGtkPixelsDown(control.y + control.height) - top;
-        gtk_widget_set_size_request(widget, QXLGtkPixelsAcross(control.x + control.width) - left,
-                                    height);
-        gtk_fixed_put(GTK_FIXED(m_fixed), widget, left, top);
+        // its text needs. A picture keeps its own size.
+        if (!isPicture) {
+            const int boxHeight = control.kind == QXLControlKind::DropDown
+                                      ? -1
+                                      : QXLGtkPixelsDown(control.y + control.height) - top;
+            gtk_widget_set_size_request(
+                widget, QXLGtkPixelsAcross(control.x + control.width) - left, boxHeight);
+        }
+        gtk_layout_put(GTK_LAYOUT(m_area), widget, left, top);
         m_controls[control.id] = widget;
     }
 }

@@ -10,19 +10,20 @@
 int QXLGtkPixelsAcross(int dialogUnits);
 int QXLGtkPixelsDown(int dialogUnits);
 
-// The controls of a dialog layout on a GtkFixed, each at its place and size mapped from dialog
-// units to pixels, found by their ids. Labels wrap inside their box, edits scroll, password
-// edits hide their characters. Pictures are left to the caller (they draw themselves). Lives
-// on the GTK thread; the fixed belongs to the window it is put in.
+// The controls of a dialog layout on an area of the template's size, each at its place and size
+// mapped from dialog units to pixels, found by their ids. Labels wrap inside their box, edits
+// scroll, password edits hide their characters. Lives on the GTK thread; the area belongs to
+// the window it is put in.
 class CQXLGtkControls {
 public:
-    // Builds every control of layout except pictures; the fixed is sized to the whole layout.
-    explicit CQXLGtkControls(const SQXLDialogLayout& layout);
+    // Builds every control of layout; picture (may be null: none) is put, at its own size,
+    // at the place of the layout's picture control.
+    explicit CQXLGtkControls(const SQXLDialogLayout& layout, GtkWidget* picture = nullptr);
 
     CQXLGtkControls(const CQXLGtkControls&) = delete;
     CQXLGtkControls& operator=(const CQXLGtkControls&) = delete;
 
-    GtkWidget* Fixed() const { return m_fixed; }
+    GtkWidget* Area() const { return m_area; }
     const SQXLDialogLayout& Layout() const { return m_layout; }
     // The control with id; null when the layout has none.
     GtkWidget* Control(int id) const;
@@ -40,6 +41,6 @@ private:
     GtkWidget* Create(const SQXLControl& control);
 
     const SQXLDialogLayout& m_layout;
-    GtkWidget* m_fixed;
+    GtkWidget* m_area;
     std::map<int, GtkWidget*> m_controls;
 };

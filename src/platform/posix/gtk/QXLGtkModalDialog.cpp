@@ -25,7 +25,7 @@ CQXLGtkModalDialog::CQXLGtkModalDialog(const SQXLDialogLayout& layout, const std
         gtk_window_set_position(window, GTK_WIN_POS_CENTER);
     }
     CQXLGtkControls::ApplyStyle(m_window);
-    gtk_container_add(GTK_CONTAINER(m_window), m_controls.Fixed());
+    gtk_container_add(GTK_CONTAINER(m_window), m_controls.Area());
     for (const SQXLControl& control : layout) {
         GtkWidget* widget = m_controls.Control(control.id);
         if (!GTK_IS_BUTTON(widget))
@@ -36,7 +36,7 @@ CQXLGtkModalDialog::CQXLGtkModalDialog(const SQXLDialogLayout& layout, const std
     g_signal_connect(m_window, "key-press-event", G_CALLBACK(&KeyPressed), this);
     g_signal_connect(m_window, "delete-event", G_CALLBACK(&DeleteRequested), this);
     // Shown now, so that a dialog may hide what it does not use before Run.
-    gtk_widget_show_all(m_controls.Fixed());
+    gtk_widget_show_all(m_controls.Area());
 }
 
 CQXLGtkModalDialog::~CQXLGtkModalDialog() {

@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr int kPicture = 1005;
 constexpr int kStatusLine = 1002;
 constexpr int kProgressBar = 1004;
 // The status line's text until the worker writes one (the template's own English text).
@@ -19,11 +18,28 @@ constexpr char kWindowTitle[] = "QXLauncher";
 
 } // namespace
 
+namespace {
+
+// The splash picture at its own size, never stretched; null when there is none.
+GtkWidget* CreatePicture() {
+    GdkPixbuf* pixbuf = QXLGtkLoadSplashPicture();
+    if (pixbuf == nullptr)
+        return nullptr;
+    GtkWidget* picture = gtk_image_new_from_pixbuf(pixbuf);
+    g_object_unref(pixbuf);
+    gtk_widget_set_halign(picture, GTK_ALIGN_START);
+    gtk_widget_set_valign(picture, GTK_ALIGN_START);
+    return picture;
+}
+
+} // namespace
+
 CQXLGtkProgressWindow::CQXLGtkProgressWindow(std::function<void()> onClose)
-    : m_onClose(std::move(onClose)), m_window(gtk_window_new(GTK_WINDOW_TOPLEVEL)),
-      m_controls(std::make_unique<CQXLGtkControls>(QXLSplashLayout())),
-      m_picture(QXLGtkLoadSplashPicture()) {
+    : m_onClose(std::move(onClose)), m_window(gtk_window_new(GTK_WINDOW_TOPLEVEL)) {
     CQXLGtkMainThread::Check();
+    // The picture comes first, so that one taller than its area lies under the status line
+    // and the bar instead of hiding them.
+    m_controls = std::make_unique<CQXLGtkControls>(QXLSplashLayout(), CreatePicture());
     GtkWindow* window = GTK_WINDOW(m_window);
     gtk_window_set_title(window, kWindowTitle);
     gtk_window_set_decorated(window, FALSE);
@@ -31,17 +47,13 @@ CQXLGtkProgressWindow::CQXLGtkProgressWindow(std::function<void()> onClose)
     gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_SPLASHSCREEN);
     gtk_window_set_position(window, GTK_WIN_POS_CENTER);
     CQXLGtkControls::ApplyStyle(m_window);
-    gtk_style_context_add_class(gtk_widget_get_style_context(m_window), "qxl-splash");
-    gtk_container_add(GTK_CONTAINER(m_window), m_controls->Fixed());
-    if (const SQXLControl* picture = m_controls->Layout().Find(kPicture)) {
-        m_pictureLeft = QXLGtkPixelsAcross(picture->x);
-        m_pictureTop = QXLGtkPixelsDown(picture->y);
-    }
-    // Painted before the fixed draws its children: a picture taller than its area lies
-    // under the status line and the bar instead of hiding them.
-    g_signal_connect(m_controls->Fixed(), "draw", G_CALLBACK(&DrawPicture), this);
+    // The thin border of a window without caption.
+    GtkWidget* border = gtk_frame_new(nullptr);
+    gtk_frame_set_shadow_type(GTK_FRAME(border), GTK_SHADOW_IN);
+    gtk_container_add(GTK_CONTAINER(border), m_controls->Area());
+    gtk_container_add(GTK_CONTAINER(m_window), border);
     m_controls->SetText(kStatusLine, kInitialStatus);
-    gtk_widget_show_all(m_controls->Fixed());
+    gtk_widget_show_all(border);
     // Closing the window is the worker's business; the close box of a desktop does nothing.
     g_signal_connect(m_window, "delete-event", G_CALLBACK(&gtk_true), nullptr);
 }
@@ -49,19 +61,6 @@ CQXLGtkProgressWindow::CQXLGtkProgressWindow(std::function<void()> onClose)
 CQXLGtkProgressWindow::~CQXLGtkProgressWindow() {
     CQXLGtkMainThread::Check();
     gtk_widget_destroy(m_window);
-    if (m_picture != nullptr)
-        g_object_unref(m_picture);
-}
-
-gboolean CQXLGtkProgressWindow::DrawPicture(GtkWidget*, cairo_t* cairo, gpointer self) {
-    auto* window = static_cast<CQXLGtkProgressWindow*>(self);
-    if (window->m_picture != nullptr) {
-        // At its own size, never stretched.
-        gdk_cairo_set_source_pixbuf(cairo, window->m_picture, window->m_pictureLeft,
-                                    window->m_pictureTop);
-        cairo_paint(cairo);
-    }
-    return FALSE;
 }
 
 void CQXLGtkProgressWindow::UpdateBar() {

@@ -34,15 +34,11 @@ public:
     std::wstring ShownStatusText() const;
 
 private:
-    static gboolean DrawPicture(GtkWidget* widget, cairo_t* cairo, gpointer self);
     void UpdateBar();
 
     std::function<void()> m_onClose;
     GtkWidget* m_window;
     std::unique_ptr<CQXLGtkControls> m_controls;
-    GdkPixbuf* m_picture;
-    int m_pictureLeft = 0;
-    int m_pictureTop = 0;
     // GTK thread only.
     int m_minimum = 0;
     int m_maximum = 100;

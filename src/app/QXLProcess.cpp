@@ -35,15 +35,17 @@ bool ReadTextFile(const std::wstring& fileName, std::wstring& content) {
 CQXLProcess::CQXLProcess(IQXLProgressWindow* progressWindow, QXLanguageBase languageBase,
                          const std::wstring& commandLine)
     : m_progressWindow(progressWindow), m_fileList(m_log, languageBase), m_authenDlg(languageBase),
-      m_languageBase(languageBase), m_commandLine(commandLine), m_programPath(&qxplat::ModulePath) {
-}
+      m_changePwdDlg(languageBase), m_nextPasscodeDlg(languageBase), m_newPinDlg(languageBase),
+      m_selectVersionDlg(languageBase), m_languageBase(languageBase), m_commandLine(commandLine),
+      m_programPath(&qxplat::ModulePath) {}
 
 CQXLProcess::CQXLProcess(IQXLProgressWindow* progressWindow, QXLanguageBase languageBase,
                          const std::wstring& commandLine, const std::wstring& logDirectory,
                          const std::wstring& programPath)
     : m_progressWindow(progressWindow), m_log(logDirectory), m_fileList(m_log, languageBase),
-      m_authenDlg(languageBase), m_languageBase(languageBase), m_commandLine(commandLine),
-      m_programPath([programPath] { return programPath; }) {}
+      m_authenDlg(languageBase), m_changePwdDlg(languageBase), m_nextPasscodeDlg(languageBase),
+      m_newPinDlg(languageBase), m_selectVersionDlg(languageBase), m_languageBase(languageBase),
+      m_commandLine(commandLine), m_programPath([programPath] { return programPath; }) {}
 
 int CQXLProcess::RunSequence() {
     m_log.SetTag(L"QXLauncher");

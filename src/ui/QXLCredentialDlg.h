@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <initializer_list>
 #include <map>
 #include <string>
 
@@ -45,9 +47,19 @@ public:
     // as the view's read buffer holds.
     virtual SQXLDialogVerdict OnOk(QXLEditTexts& edits) = 0;
 
+protected:
+    // The text of edit controlId as the view's buffer reads it: at most kQXLEditCapacity
+    // characters; empty when edits has none.
+    static std::wstring EditText(const QXLEditTexts& edits, int controlId);
+    // Empties the given edits, as a refusal leaves them for the user.
+    static void EmptyEdits(QXLEditTexts& edits, std::initializer_list<int> controlIds);
+
 private:
     QXLanguageBase m_languageBase;
 };
 
 // The longest edit text that counts: the rest of a longer one is cut off.
 constexpr std::size_t kQXLEditCapacity = 1023;
+
+// True when every character of text is a decimal digit "0" to "9" (also for an empty text).
+bool QXLAllDecimalDigits(const std::wstring& text);

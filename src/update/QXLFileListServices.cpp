@@ -60,7 +60,7 @@ int CQXLFileList::ShowServerError(const std::wstring& body) {
     if (code == 0) {
         if (m_userInterface != nullptr) {
             m_userInterface->ShowMessageBox(QXLoadText(m_languageBase, kTextUnknownError) + L" (2)",
-                                            caption, flags);
+                                            caption, flags, QXLBoxOwner::ProgressWindow);
         }
         if (body.empty())
             m_log.LogError(L"Unknown error : empty response body");
@@ -77,7 +77,8 @@ int CQXLFileList::ShowServerError(const std::wstring& body) {
     std::wstring description = body.substr(start + 12, end - start - 12);
     if (m_languageBase == kQXJapaneseBase)
         description = qxplat::RedecodeAsCodePage932(description);
-    m_userInterface->ShowMessageBox(description + L" (1)", caption, flags);
+    m_userInterface->ShowMessageBox(description + L" (1)", caption, flags,
+                                    QXLBoxOwner::ProgressWindow);
     return code;
 }
 

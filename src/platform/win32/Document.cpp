@@ -1,0 +1,22 @@
+#include <windows.h>
+// After windows.h, whose types it uses.
+#include <shellapi.h>
+
+#include "platform/Process.h"
+
+namespace qxplat {
+
+void OpenDocument(const std::wstring& path) {
+    // Quoted, so that a path with blanks names one file.
+    const std::wstring file = L"\"" + path + L"\"";
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.lpFile = file.c_str();
+    info.nShow = SW_SHOW;
+    // The default verb; the launcher neither waits for the program nor looks at the result.
+    if (ShellExecuteExW(&info) && info.hProcess != nullptr)
+        CloseHandle(info.hProcess);
+}
+
+} // namespace qxplat

@@ -31,7 +31,7 @@ int RunScripted(const std::function<int(IQXLUserInterface&)>& run) {
     if (IsSet("QXLAUNCHER_UI_SCRIPT")) {
         const std::wstring script = qxplat::FromNarrow(std::getenv("QXLAUNCHER_UI_SCRIPT"));
         std::wstring error;
-        if (!userInterface.LoadResponseFile(script, error))
+        if (!userInterface.LoadResponseFile(script, &error))
             return RefuseToStart(L"cannot play the response file " + script + L": " + error);
     }
     return run(userInterface);

@@ -6,13 +6,12 @@
 #include "QXLGtkSplashPicture.h"
 #include "platform/Text.h"
 #include "ui/QXLWindowLayouts.h"
+#include "ui/QXLanguage.h"
 
 namespace {
 
-constexpr int kStatusLine = 1002;
-constexpr int kProgressBar = 1004;
-// The status line's text until the worker writes one (the template's own English text).
-constexpr wchar_t kInitialStatus[] = L"Processing files ...";
+constexpr int kStatusLine = kQXLSplashStatus;
+constexpr int kProgressBar = kQXLSplashProgress;
 // Not shown (the window has no caption); it lets tools and tests find the splash.
 constexpr char kWindowTitle[] = "QXLauncher";
 
@@ -52,7 +51,9 @@ CQXLGtkProgressWindow::CQXLGtkProgressWindow(std::function<void()> onClose)
     gtk_frame_set_shadow_type(GTK_FRAME(border), GTK_SHADOW_IN);
     gtk_container_add(GTK_CONTAINER(border), m_controls->Area());
     gtk_container_add(GTK_CONTAINER(m_window), border);
-    m_controls->SetText(kStatusLine, kInitialStatus);
+    // The template's own text, English whatever the language, until the worker writes one.
+    if (const SQXLControl* status = QXLSplashLayout().Find(kStatusLine))
+        m_controls->SetText(kStatusLine, QXLoadText(kQXEnglishBase, status->textId));
     gtk_widget_show_all(border);
     // Closing the window is the worker's business; the close box of a desktop does nothing.
     g_signal_connect(m_window, "delete-event", G_CALLBACK(&gtk_true), nullptr);

@@ -9,7 +9,7 @@ namespace {
 constexpr char kReplacementFile[] = "qxlauncher.bmp";
 
 GdkPixbuf* LoadBuiltIn() {
-    const auto& bitmap = qxplat::BuiltInSplashBitmap();
+    const std::string_view bitmap = qxplat::BuiltInSplashBitmap();
     GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
     GdkPixbuf* picture = nullptr;
     const bool loaded =

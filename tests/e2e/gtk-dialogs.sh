@@ -5,7 +5,8 @@
 #   a change of password typed differently empties both fields; the version list's third
 #   entry is chosen; the splash shows a half-full bar at 500 of 1000, hides and shows again;
 #   closing it ends the normal phase of the loop, which still serves a box and then ends with
-#   the worker's exit code; the launcher without a display exits with 1 and says why.
+#   the worker's exit code; the launcher without a display exits with 1 and says why, and so
+#   does an unattended run whose response file cannot be played.
 # Usage: gtk-dialogs.sh PATH-TO-qx_gtk_ui_host PATH-TO-QXLauncher
 set -euo pipefail
 host="$(realpath "$1")"
@@ -53,6 +54,11 @@ start_host() {
 # Waits for the host to end; fails unless it printed every expected line and exited with 0.
 expect_host() { # lines...
     local status=0
+    for _ in $(seq 200); do
+        kill -0 "$host_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$host_pid" 2>/dev/null && fail "the host did not end: a window is still open"
     wait "$host_pid" || status=$?
     host_pid=
     [ "$status" -eq 0 ] || fail "host exited with $status"
@@ -171,5 +177,14 @@ status=0
 [ "$status" -eq 1 ] || fail "the launcher without a display exited with $status"
 grep -q "no display" "$work/out" || fail "the launcher did not say that there is no display"
 grep -q '^\*\* .*EXIT : no display' "$install"/LOG/*.log || fail "no error line in the log"
+
+echo "launcher: a response file that cannot be played stops the unattended run"
+status=0
+(cd "$install" && env -u DISPLAY -u WAYLAND_DISPLAY QXLAUNCHER_UI=scripted \
+    QXLAUNCHER_UI_SCRIPT="$work/missing.txt" timeout 30 ./QXLauncher \
+    </dev/null >"$work/out" 2>&1) || status=$?
+[ "$status" -eq 1 ] || fail "the launcher with a missing response file exited with $status"
+grep -q "cannot play the response file" "$work/out" || fail "the launcher did not name the file"
+! grep -q "no display" "$work/out" || fail "the scripted run asked for a display"
 
 echo "all passed"

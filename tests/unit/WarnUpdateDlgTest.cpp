@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/System.h"
+#include "support/TestLog.h"
+#include "ui/QXLWarnUpdateDlg.h"
+#include "update/QXLFileList.h"
+
+namespace {
+
+std::wstring Table(const std::wstring& header, const std::wstring& rows) {
+    return L"COLONNES=" + header + L"\r\nTBLDATBEGIN_99\r\n" + rows + L"TBLDATEND_99";
+}
+
+// The release note bar and button as a view would see them, with the thread of each call.
+class RecordingNoteView : public IQXLReleaseNoteView {
+public:
+    void SetRange(int minimum, int maximum) override {
+        std::lock_guard<std::mutex> hold(m_lock);
+        ranges.emplace_back(minimum, maximum);
+    }
+    void SetPosition(int position) override {
+        std::lock_guard<std::mutex> hold(m_lock);
+        positions.push_back(position);
+    }
+    void ReleaseNoteFinished(int state) override {
+        std::lock_guard<std::mutex> hold(m_lock);
+        finished.push_back(state);
+        finishedOn = std::this_thread::get_id();
+    }
+
+    std::vector<std::pair<int, int>> ranges;
+    std::vector<int> positions;
+    std::vector<int> finished;
+    std::thread::id finishedOn;
+
+private:
+    std::mutex m_lock;
+};
+
+// An installation whose only download server refuses connections, with or without a release
+// note in its file list.
+class NoteInstallation {
+public:
+    explicit NoteInstallation(bool withNote) : m_list(m_log.Log(), kQXFrenchBase) {
+        WriteBytes(m_dir.Path() / "qxurl.net", "[Config]\r\nURL1=http://127.0.0.1:1/qx/\r\n");
+        m_list.SetInstallationDirectory(m_dir.Path().wstring());
+        m_list.SetTempDirectory();
+        m_list.GetDownloader().SetConfiguration(&m_list.GetUrlParser());
+        m_list.ReadApplicationInfo(
+            Table(L"ApplicationLabel|S;ReleaseNoteName|S;", L"\tnotes.pdf\r\n"));
+        const std::wstring rows = withNote ? L"notes.pdf\t2000\t1\tdelta\tdoc\r\n" : L"";
+        m_list.ReadFileList(
+            Table(L"FileName|S;FileSize|N;FileChecksum|N;FileMode|S;FilePath|S;", rows));
+    }
+
+    CQXLFileList& List() { return m_list; }
+    CQXLLog& Log() { return m_log.Log(); }
+
+private:
+    TempDir m_dir;
+    TestLog m_log;
+    CQXLFileList m_list;
+};
+
+} // namespace
+
+TEST(WarnUpdateDlg, WithoutReleaseNoteTheButtonDoesNothing) {
+    NoteInstallation install(false);
+    CQXLWarnUpdateDlg dialog(true, L"Update now?", kQXEnglishBase, install.Log());
+    EXPECT_EQ(dialog.ReleaseNoteState(), CQXLWarnUpdateDlg::kNoteNone);
+    dialog.SetFileList(nullptr);
+    EXPECT_EQ(dialog.ReleaseNoteState(), CQXLWarnUpdateDlg::kNoteNone);
+    dialog.SetFileList(&install.List());
+    EXPECT_EQ(dialog.ReleaseNoteState(), CQXLWarnUpdateDlg::kNoteNone);
+
+    RecordingNoteView view;
+    dialog.OnReleaseNote(view);
+    dialog.WaitForDownload();
+    EXPECT_TRUE(view.ranges.empty());
+    EXPECT_TRUE(view.finished.empty());
+    EXPECT_EQ(dialog.ControlText(CQXLWarnUpdateDlg::kText), L"Update now?");
+    EXPECT_EQ(dialog.ControlText(CQXLWarnUpdateDlg::kButtonReleaseNote), L"Download release note");
+    EXPECT_EQ(dialog.ControlText(CQXLWarnUpdateDlg::kButtonYes), L"Yes");
+    EXPECT_EQ(dialog.Caption(), L"Launcher");
+}
+
+// The download runs on a thread of its own and reports its end there; a failure leaves the
+// state at 4 for good, and the button's text says so.
+TEST(WarnUpdateDlg, FailedDownloadEndsInStateFour) {
+    NoteInstallation install(true);
+    RecordingNoteView view;
+    {
+        CQXLWarnUpdateDlg dialog(false, L"Notice", kQXFrenchBase, install.Log());
+        dialog.SetFileList(&install.List());
+        ASSERT_EQ(dialog.ReleaseNoteState(), CQXLWarnUpdateDlg::kNoteAvailable);
+        dialog.OnReleaseNote(view);
+        dialog.OnReleaseNote(view); // pressed again while it runs: no second download
+        dialog.WaitForDownload();
+        EXPECT_EQ(dialog.ReleaseNoteState(), CQXLWarnUpdateDlg::kNoteFailed);
+        EXPECT_EQ(dialog.ControlText(CQXLWarnUpdateDlg::kButtonReleaseNote),
+                  L"T\u00e9l\u00e9chargement \u00e9chou\u00e9");
+        dialog.OnReleaseNote(view);
+    }
+    EXPECT_EQ(view.ranges, (std::vector<std::pair<int, int>>{{0, 1000}}));
+    EXPECT_EQ(view.finished, std::vector<int>{CQXLWarnUpdateDlg::kNoteFailed});
+    EXPECT_NE(view.finishedOn, std::this_thread::get_id());
+}
+
+// The dialog may go while its download still runs: it waits for the download first.
+TEST(WarnUpdateDlg, DestroyingTheDialogWaitsForItsDownload) {
+    NoteInstallation install(true);
+    RecordingNoteView view;
+    {
+        CQXLWarnUpdateDlg dialog(true, L"Question", kQXEnglishBase, install.Log());
+        dialog.SetFileList(&install.List());
+        dialog.OnReleaseNote(view);
+    }
+    EXPECT_EQ(view.finished, std::vector<int>{CQXLWarnUpdateDlg::kNoteFailed});
+}

@@ -3,10 +3,11 @@
 # a user would: the test host shows one window and prints what the answers left in the model.
 #   login typed and accepted, after a refusal box that leaves the dialog open; Escape cancels;
 #   a change of password typed differently empties both fields; the version list's third
-#   entry is chosen; the splash shows a half-full bar at 500 of 1000, hides and shows again;
-#   closing it ends the normal phase of the loop, which still serves a box and then ends with
-#   the worker's exit code; the launcher without a display exits with 1 and says why, and so
-#   does an unattended run whose response file cannot be played.
+#   entry is chosen; a failed release note download leaves the warning's No working; the
+#   splash shows a half-full bar at 500 of 1000, hides and shows again; closing it ends the
+#   normal phase of the loop, which still serves a box and then ends with the worker's exit
+#   code; the launcher without a display exits with 1 and says why, and so does an unattended
+#   run whose response file cannot be played.
 # Usage: gtk-dialogs.sh PATH-TO-qx_gtk_ui_host PATH-TO-QXLauncher
 set -euo pipefail
 host="$(realpath "$1")"
@@ -122,6 +123,15 @@ start_host version 0 11.1.3 11.0.9 10.4.2
 dialog="$(launcher_windows 1)"
 keys "$dialog" Down Down Tab Return
 expect_host "result=1 selection=10.4.2"
+
+echo "warning: the focus starts on No; a failed release note download leaves No working"
+start_host note 0
+dialog="$(launcher_windows 1)"
+# Tab goes from No to the release note button; its download fails at once (no server), and
+# the dialog waits for the download before it goes.
+keys "$dialog" Tab space
+keys "$dialog" shift+Tab Return
+expect_host "result=7 note=4"
 
 echo "splash: half-full bar at 500 of 1000, hidden and shown again"
 coproc SPLASH { "$host" splash 0 2>&1; }

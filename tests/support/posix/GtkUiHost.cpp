@@ -6,6 +6,7 @@
 //   login | changepwd [HEADING] | newpin | passcode   a credential dialog
 //   version NAME...                                   the version choice
 //   notice | question                                 the update warning
+//   note                                              the question with a release note
 //   box                                               a Yes/No question box
 //   splash                                            the splash, driven by commands on stdin:
 //       show, hide, range MIN MAX, position P, status TEXT, text ID (a text of the
@@ -33,6 +34,7 @@
 #include "ui/QXLChangePwdDlg.h"
 #include "ui/QXLSelectVersionDlg.h"
 #include "ui/QXLWarnUpdateDlg.h"
+#include "update/QXLFileList.h"
 
 namespace {
 
@@ -57,13 +59,26 @@ int ShowCredential(SHost& host, CQXLCredentialDlg& dialog) {
     return 0;
 }
 
-int ShowWarning(SHost& host, bool question) {
-    CQXLLog log(qxplat::FromNarrow("."));
+// The update warning; with a release note listed, whose download fails at once (no server
+// is configured), it also prints the note's state at the end.
+int ShowWarning(SHost& host, bool question, bool withNote) {
+    const std::wstring here = qxplat::FromNarrow(".");
+    CQXLLog log(here);
+    CQXLFileList fileList(log, host.base);
+    if (withNote) {
+        CQXLFileRow row;
+        row.FileName = L"notes.pdf";
+        row.FileSize = 1000;
+        fileList.GetFileSet().SetInstallationDirectory(here);
+        fileList.GetFileSet().ReadFileList({row}, row.FileName);
+    }
     const std::wstring message =
         QXFormat(QXLoadText(host.base, question ? kTextQuestion : kTextNotice), L"QXFlux");
     CQXLWarnUpdateDlg dialog(question, message, host.base, log);
-    dialog.SetFileList(nullptr);
-    Print(QXFormat(L"result=%d", host.ui.ShowWarnUpdateDialog(dialog)));
+    dialog.SetFileList(&fileList);
+    const int result = host.ui.ShowWarnUpdateDialog(dialog);
+    Print(withNote ? QXFormat(L"result=%d note=%d", result, dialog.ReleaseNoteState())
+                   : QXFormat(L"result=%d", result));
     return 0;
 }
 
@@ -155,7 +170,9 @@ int RunScenario(SHost& host, const std::string& scenario) {
     } else if (scenario == "version") {
         return ShowVersions(host);
     } else if (scenario == "notice" || scenario == "question") {
-        return ShowWarning(host, scenario == "question");
+        return ShowWarning(host, scenario == "question", false);
+    } else if (scenario == "note") {
+        return ShowWarning(host, true, true);
     } else if (scenario == "box") {
         return AskQuestion(host, QXLBoxOwner::None);
     } else if (scenario == "splash") {

@@ -48,7 +48,7 @@ int CQXLGtkModalDialog::Run() {
     CQXLGtkMainThread::Check();
     ChooseDefaultButton();
     if (GtkWidget* focus = m_controls.Control(m_initialFocus))
-        gtk_window_set_focus(GTK_WINDOW(m_window), focus);
+        gtk_widget_grab_focus(focus);
     gtk_window_present(GTK_WINDOW(m_window));
     m_loop = g_main_loop_new(nullptr, FALSE);
     g_main_loop_run(m_loop);

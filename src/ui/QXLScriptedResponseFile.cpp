@@ -5,6 +5,10 @@
 #include "base/QXFormat.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
+#include "ui/QXLAceNewPinDlg.h"
+#include "ui/QXLAceNextPasscodeDlg.h"
+#include "ui/QXLAuthenDlg.h"
+#include "ui/QXLChangePwdDlg.h"
 #include "ui/QXLScriptedUserInterface.h"
 
 // The response file reader of CQXLScriptedUserInterface (the format is in its header).
@@ -67,9 +71,17 @@ std::optional<Command> BoxCommand(const Words& words) {
     return [b = *button](CQXLScriptedUserInterface& ui) { ui.QueueAnswer(b); };
 }
 
+// The templates of the credential dialogs, the only ones a "dialog" line may name.
+bool IsCredentialTemplate(int templateId) {
+    return templateId == CQXLAuthenDlg::kTemplate || templateId == CQXLChangePwdDlg::kTemplate ||
+           templateId == CQXLAceNextPasscodeDlg::kTemplate ||
+           templateId == CQXLAceNewPinDlg::kTemplate;
+}
+
 std::optional<Command> DialogCommand(const Words& words) {
     const auto templateId = words.size() >= 3 ? Number(words[1]) : std::nullopt;
-    if (!templateId || (words[2] != L"ok" && words[2] != L"cancel"))
+    if (!templateId || !IsCredentialTemplate(*templateId) ||
+        (words[2] != L"ok" && words[2] != L"cancel"))
         return std::nullopt;
     SQXLCredentialEntry entry;
     entry.button = words[2] == L"ok" ? kQXIdOk : kQXIdCancel;

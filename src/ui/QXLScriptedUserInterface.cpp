@@ -26,7 +26,7 @@ int FirstButton(unsigned flags) {
 }
 
 // Starts every edit of the layout empty, as the dialogs open.
-QXLEditTexts EmptyEdits(const SQXLDialogLayout& layout) {
+QXLEditTexts OpeningEdits(const SQXLDialogLayout& layout) {
     QXLEditTexts edits;
     for (const SQXLControl& control : layout) {
         if (control.kind == QXLControlKind::Edit || control.kind == QXLControlKind::PasswordEdit)
@@ -124,7 +124,7 @@ int CQXLScriptedUserInterface::ShowCredentialDialog(CQXLCredentialDlg& dialog) {
     SQXLDialogRecord record;
     record.templateId = layout.templateId;
     record.result = kQXIdCancel;
-    QXLEditTexts edits = EmptyEdits(layout);
+    QXLEditTexts edits = OpeningEdits(layout);
     Queue<SQXLCredentialEntry>* queue = nullptr;
     {
         // A map's elements stay where they are while others are added.

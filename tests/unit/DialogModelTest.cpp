@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Resources.h"
 #include "ui/QXLAceNewPinDlg.h"
 #include "ui/QXLAceNextPasscodeDlg.h"
 #include "ui/QXLAuthenDlg.h"
@@ -33,6 +34,14 @@ void CheckOk(CQXLCredentialDlg& dialog, int firstId, int secondId, const OkCase&
     EXPECT_EQ(verdict.refusalTextId, c.refusal);
     EXPECT_EQ(edits[firstId], c.emptied ? L"" : c.first);
     EXPECT_EQ(edits[secondId], c.emptied ? L"" : c.second);
+}
+
+// The little-endian number of size bytes at offset; 0 past the end.
+unsigned long Field(std::string_view bytes, std::size_t offset, std::size_t size) {
+    unsigned long value = 0;
+    for (std::size_t i = offset + size; i-- > offset && offset + size <= bytes.size();)
+        value = value << 8 | static_cast<unsigned char>(bytes[i]);
+    return value;
 }
 
 } // namespace
@@ -251,4 +260,30 @@ TEST(SelectVersionDlg, OkTakesTheSelectedEntryAndDefaultNone) {
     EXPECT_EQ(dialog.GetSelection(), L"");
     EXPECT_EQ(dialog.ControlText(CQXLSelectVersionDlg::kButtonDefault), L"Default");
     EXPECT_EQ(dialog.ControlText(CQXLSelectVersionDlg::kList), L"");
+}
+
+// The pictures the build draws are the files their resources and views expect.
+TEST(BuiltInPictures, HaveTheirFormatSizeAndDepth) {
+    const std::string_view bmp = qxplat::BuiltInSplashBitmap();
+    ASSERT_GT(bmp.size(), 54u);
+    EXPECT_EQ(bmp.substr(0, 2), "BM");
+    EXPECT_EQ(Field(bmp, 2, 4), bmp.size());
+    EXPECT_EQ(Field(bmp, 18, 4), static_cast<unsigned long>(kQXLSplashBitmapWidth));
+    EXPECT_EQ(Field(bmp, 22, 4), static_cast<unsigned long>(kQXLSplashBitmapHeight));
+    EXPECT_EQ(Field(bmp, 28, 2), 24u);
+    // Rows of 506 pixels padded to 4 bytes, after the two headers.
+    EXPECT_EQ(bmp.size(), 54u + 1520u * kQXLSplashBitmapHeight);
+
+    const std::string_view ico = qxplat::BuiltInIcon();
+    ASSERT_GT(ico.size(), 6u + 2 * 16u);
+    EXPECT_EQ(Field(ico, 0, 2), 0u);
+    EXPECT_EQ(Field(ico, 2, 2), 1u); // an icon
+    ASSERT_EQ(Field(ico, 4, 2), 2u);
+    for (std::size_t image = 0; image < 2; ++image) {
+        const std::size_t entry = 6 + 16 * image;
+        EXPECT_EQ(Field(ico, entry, 1), 32u);
+        EXPECT_EQ(Field(ico, entry + 1, 1), 32u);
+        EXPECT_EQ(Field(ico, entry + 6, 2), image == 0 ? 8u : 32u);
+        EXPECT_LE(Field(ico, entry + 12, 4) + Field(ico, entry + 8, 4), ico.size());
+    }
 }

@@ -189,10 +189,11 @@ TEST(ScriptedUserInterface, ResponseFileQueuesEveryKindOfAnswer) {
 // A file with one line not understood queues nothing at all and names the line.
 TEST(ScriptedUserInterface, BadResponseFilesAreRefusedWhole) {
     TempDir dir;
-    const char* bad[] = {
-        "box 6\nbox yes\n",       "box 6\ndialog 131 ok 105\n", "box 6\ndialog x ok\n",
-        "box 6\nversion ok -1\n", "box 6\nwarn 6 later\n",      "box 6\nproxy onlyuser\n",
-        "box 6\nbox 7 \"open\n",  "box 6\nshout 1\n",           "box 6\ncertificates maybe\n"};
+    const char* bad[] = {"box 6\nbox yes\n",        "box 6\ndialog 131 ok 105\n",
+                         "box 6\ndialog x ok\n",    "box 6\ndialog 144 ok\n",
+                         "box 6\nversion ok -1\n",  "box 6\nwarn 6 later\n",
+                         "box 6\nproxy onlyuser\n", "box 6\nbox 7 \"open\n",
+                         "box 6\nshout 1\n",        "box 6\ncertificates maybe\n"};
     for (const char* text : bad) {
         WriteBytes(dir.Path() / "bad.txt", text);
         CQXLScriptedUserInterface ui;

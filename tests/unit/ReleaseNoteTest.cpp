@@ -1,0 +1,88 @@
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <vector>
+
+#include "support/Installation.h"
+#include "support/QxServer.h"
+#include "ui/QXLWarnUpdateDlg.h"
+
+namespace {
+
+// The release note bar as a view would see it.
+class RecordingNoteView : public IQXLReleaseNoteView {
+public:
+    void SetRange(int minimum, int maximum) override {
+        std::lock_guard<std::mutex> hold(m_lock);
+        ranges.emplace_back(minimum, maximum);
+    }
+    void SetPosition(int position) override {
+        std::lock_guard<std::mutex> hold(m_lock);
+        positions.push_back(position);
+    }
+    void ReleaseNoteFinished(int state) override {
+        std::lock_guard<std::mutex> hold(m_lock);
+        finished.push_back(state);
+    }
+
+    std::vector<std::pair<int, int>> ranges;
+    std::vector<int> positions;
+    std::vector<int> finished;
+
+private:
+    std::mutex m_lock;
+};
+
+class ReleaseNoteTest : public ::testing::Test {
+protected:
+    // The demo user's file list, read from the server as the update sequence reads it.
+    void ReadDemoFileList(Installation& install) {
+        ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
+        ASSERT_TRUE(install.List().GetApplicationInfo());
+        ASSERT_TRUE(install.List().GetPrimaryApplication());
+        ASSERT_TRUE(install.List().GetFileList());
+        ASSERT_NE(install.List().GetFileSet().ReleaseNoteFile(), nullptr);
+        ASSERT_EQ(install.List().SetTempDirectory(), 1);
+    }
+
+    QxServer server;
+};
+
+} // namespace
+
+// The note arrives in the temp directory under its own folder while the dialog's bar moves
+// forward, and the button then offers to view it. (How far the bar gets depends on what the
+// transport counts: with the reply's headers a small note runs past 1000.)
+TEST_F(ReleaseNoteTest, DownloadMovesTheDialogsBarAndEndsInStateThree) {
+    Installation install({server.Url()});
+    ASSERT_NO_FATAL_FAILURE(ReadDemoFileList(install));
+    RecordingNoteView view;
+    CQXLWarnUpdateDlg dialog(true, L"Update?", kQXEnglishBase, install.Log().Log());
+    dialog.SetFileList(&install.List());
+    ASSERT_EQ(dialog.ReleaseNoteState(), CQXLWarnUpdateDlg::kNoteAvailable);
+    dialog.OnReleaseNote(view);
+    dialog.WaitForDownload();
+
+    EXPECT_EQ(dialog.ReleaseNoteState(), CQXLWarnUpdateDlg::kNoteDownloaded);
+    EXPECT_EQ(view.finished, std::vector<int>{CQXLWarnUpdateDlg::kNoteDownloaded});
+    EXPECT_EQ(view.ranges, (std::vector<std::pair<int, int>>{{0, 1000}}));
+    ASSERT_FALSE(view.positions.empty());
+    EXPECT_TRUE(std::is_sorted(view.positions.begin(), view.positions.end()));
+    EXPECT_EQ(dialog.ControlText(CQXLWarnUpdateDlg::kButtonReleaseNote), L"View release note");
+    const std::filesystem::path copy = std::filesystem::path(install.List().GetTempDirectory()) /
+                                       "_ReleaseNoteTmp" / "ReleaseNote.txt";
+    EXPECT_EQ(ReadBytes(copy), ReadBytes(server.ReleaseFolder("Demo", "2.0") / "ReleaseNote.txt"));
+}
+
+// The scripted user interface presses the button for an unattended run and reports the state.
+TEST_F(ReleaseNoteTest, ScriptedRunFetchesTheNoteBeforeAnswering) {
+    Installation install({server.Url()});
+    ASSERT_NO_FATAL_FAILURE(ReadDemoFileList(install));
+    CQXLWarnUpdateDlg dialog(false, L"Updating.", kQXEnglishBase, install.Log().Log());
+    dialog.SetFileList(&install.List());
+    install.Ui().QueueWarnEntry({kQXIdOk, 1});
+    EXPECT_EQ(install.Ui().ShowWarnUpdateDialog(dialog), kQXIdOk);
+    const auto dialogs = install.Ui().Dialogs();
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].releaseNoteState, CQXLWarnUpdateDlg::kNoteDownloaded);
+}

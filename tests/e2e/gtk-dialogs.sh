@@ -6,8 +6,9 @@
 #   entry is chosen; a failed release note download leaves the warning's No working; the
 #   splash shows a half-full bar at 500 of 1000, hides and shows again; closing it ends the
 #   normal phase of the loop, which still serves a box and then ends with the worker's exit
-#   code; the launcher without a display exits with 1 and says why, and so does an unattended
-#   run whose response file cannot be played.
+#   code. The launcher itself: without servers its run closes the loop with exit code 1; its
+#   login dialog cancelled ends the run with 0; without a display it exits with 1 and says
+#   why, and so does an unattended run whose response file cannot be played.
 # Usage: gtk-dialogs.sh PATH-TO-qx_gtk_ui_host PATH-TO-QXLauncher
 set -euo pipefail
 host="$(realpath "$1")"
@@ -176,11 +177,26 @@ wait "$host_pid" || status=$?
 host_pid=
 [ "$status" -eq 7 ] || fail "the host ended with $status, expected the worker's 7"
 
-echo "launcher: no display, no windows, a clear error"
 install="$work/install"
 mkdir -p "$install"
 cp "$launcher" "$install/"
 printf '[LOG]\r\nactivateLog=1\r\n' >"$install/QXLauncher.ini"
+
+echo "launcher: with windows and no server configured, closing ends the loop with exit code 1"
+status=0
+(cd "$install" && timeout 60 ./QXLauncher </dev/null >"$work/out" 2>&1) || status=$?
+[ "$status" -eq 1 ] || fail "the launcher without servers exited with $status"
+
+echo "launcher: its own login dialog, cancelled with Escape, ends the run"
+printf '[Config]\r\nURL=http://127.0.0.1:9/qx/\r\n' >"$install/qxurl.net"
+(cd "$install" && exec ./QXLauncher </dev/null >"$work/out" 2>&1) &
+host_pid=$!
+dialog="$(launcher_windows 1)"
+keys "$dialog" Escape
+expect_host
+rm "$install/qxurl.net"
+
+echo "launcher: no display, no windows, a clear error"
 status=0
 (cd "$install" && env -u DISPLAY -u WAYLAND_DISPLAY timeout 30 ./QXLauncher \
     </dev/null >"$work/out" 2>&1) || status=$?

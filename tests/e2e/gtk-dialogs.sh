@@ -4,7 +4,8 @@
 #   login typed and accepted, after a refusal box that leaves the dialog open; Escape cancels;
 #   a change of password typed differently empties both fields; the version list's third
 #   entry is chosen; a failed release note download leaves the warning's No working; the
-#   splash shows a half-full bar at 500 of 1000, hides and shows again; closing it ends the
+#   splash shows a half-full bar at 500 of 1000, hides and shows again, and takes its picture
+#   from qxlauncher.bmp in the current directory when there is one; closing it ends the
 #   normal phase of the loop, which still serves a box and then ends with the worker's exit
 #   code. The launcher itself: without servers its run closes the loop with exit code 1; its
 #   login dialog cancelled ends the run with 0; without a display it exits with 1 and says
@@ -181,6 +182,24 @@ install="$work/install"
 mkdir -p "$install"
 cp "$launcher" "$install/"
 printf '[LOG]\r\nactivateLog=1\r\n' >"$install/QXLauncher.ini"
+
+echo "splash: a qxlauncher.bmp in the current directory replaces the picture, not stretched"
+mkdir -p "$work/own-picture"
+convert -size 100x50 xc:'#ff0000' "BMP3:$work/own-picture/qxlauncher.bmp"
+# The commands' writer holds no output of this script, so that it cannot keep CTest waiting.
+(cd "$work/own-picture" &&
+    exec "$host" splash 0 < <(printf 'show\n'; exec sleep 30 2>/dev/null) >"$work/out" 2>&1) &
+host_pid=$!
+splash="$(xdotool search --sync --onlyvisible --name '^QXLauncher$' | head -n1)"
+sleep 0.5
+eval "$(xdotool getwindowgeometry --shell "$splash")"
+import -window root "$work/screen.png"
+red() { convert "$work/screen.png" -format "%[fx:int(255*p{$1,$2}.r)-int(255*p{$1,$2}.b)]" info:; }
+[ "$(red $((X + 60)) $((Y + 30)))" -gt 200 ] || fail "the picture from the file is not shown"
+[ "$(red $((X + 200)) $((Y + 150)))" -lt 100 ] || fail "the picture from the file is stretched"
+kill "$host_pid"
+wait "$host_pid" 2>/dev/null || true
+host_pid=
 
 echo "launcher: with windows and no server configured, closing ends the loop with exit code 1"
 status=0

@@ -37,7 +37,8 @@ fail() {
 # The shown windows captioned "Launcher" (dialogs and boxes), waiting until there are count.
 launcher_windows() { # count
     local ids
-    for _ in $(seq 100); do
+    # Generous: the machine may be busy, and the programs run under the sanitizers.
+    for _ in $(seq 300); do
         ids="$(xdotool search --onlyvisible --name '^Launcher$' 2>/dev/null || true)"
         if [ "$(printf '%s' "$ids" | grep -c .)" -eq "$1" ]; then
             printf '%s\n' "$ids"
@@ -57,7 +58,7 @@ start_host() {
 # Waits for the host to end; fails unless it printed every expected line and exited with 0.
 expect_host() { # lines...
     local status=0
-    for _ in $(seq 200); do
+    for _ in $(seq 300); do
         kill -0 "$host_pid" 2>/dev/null || break
         sleep 0.1
     done

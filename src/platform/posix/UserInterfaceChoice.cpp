@@ -1,0 +1,54 @@
+#include "UserInterfaceChoice.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "config/QXLLog.h"
+#include "gtk/QXLGtkUserInterface.h"
+#include "platform/Text.h"
+#include "ui/QXLScriptedUserInterface.h"
+#include "ui/QXLanguage.h"
+
+namespace {
+
+bool IsSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+int RefuseToStart(const std::wstring& reason) {
+    std::fprintf(stderr, "QXLauncher: %s\n", qxplat::ToNarrow(reason).c_str());
+    CQXLLog log;
+    log.SetTag(L"QXLauncher");
+    log.LogError(L"EXIT : %s", reason);
+    return 1;
+}
+
+int RunScripted(const std::function<int(IQXLUserInterface&)>& run) {
+    CQXLScriptedUserInterface userInterface;
+    if (IsSet("QXLAUNCHER_UI_SCRIPT")) {
+        const std::wstring script = qxplat::FromNarrow(std::getenv("QXLAUNCHER_UI_SCRIPT"));
+        std::wstring error;
+        if (!userInterface.LoadResponseFile(script, &error))
+            return RefuseToStart(L"cannot play the response file " + script + L": " + error);
+    }
+    return run(userInterface);
+}
+
+} // namespace
+
+int QXLRunWithChosenInterface(const std::function<int(IQXLUserInterface&)>& run) {
+    const char* backend = std::getenv("QXLAUNCHER_UI");
+    if (backend != nullptr && std::strcmp(backend, "scripted") == 0)
+        return RunScripted(run);
+    if (!IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY"))
+        return RefuseToStart(L"no display to show the windows on (neither DISPLAY nor "
+                             L"WAYLAND_DISPLAY is set); set QXLAUNCHER_UI=scripted to run "
+                             L"without windows");
+    auto userInterface = CQXLGtkUserInterface::Create(QXChooseLanguageBase());
+    if (!userInterface)
+        return RefuseToStart(L"cannot open the display to show the windows on");
+    return run(*userInterface);
+}

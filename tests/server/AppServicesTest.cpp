@@ -1,6 +1,6 @@
-#include "server/ServerFixture.h"
-
 #include <chrono>
+
+#include "server/ServerFixture.h"
 
 namespace {
 

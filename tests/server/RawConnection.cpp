@@ -105,12 +105,15 @@ bool RawConnection::ClosedWithin(std::chrono::milliseconds wait) {
     }
 }
 
-void RaiseDescriptorLimit(std::size_t count) {
+bool RaiseDescriptorLimit(std::size_t count) {
     rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < count) {
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return false;
+    if (limit.rlim_cur < count) {
         limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, count);
         setrlimit(RLIMIT_NOFILE, &limit);
     }
+    return limit.rlim_cur >= count;
 }
 
 long ResidentKiB(int pid) {

@@ -31,7 +31,7 @@ private:
 };
 
 // Raises this process's soft limit of open descriptors to at least count (tests that hold
-// hundreds of connections).
-void RaiseDescriptorLimit(std::size_t count);
+// hundreds of connections); false when the hard limit is lower.
+bool RaiseDescriptorLimit(std::size_t count);
 // The resident memory of a process in KiB (0 if unknown).
 long ResidentKiB(int pid);

@@ -1,6 +1,6 @@
-#include <chrono>
-
 #include "server/ServerFixture.h"
+
+#include <chrono>
 
 namespace {
 

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "support/ServerProcess.h"
+#include "support/TempDir.h"
+
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "support/ServerProcess.h"
-#include "support/TempDir.h"
 
 // A copy of the sample site with its own database, demo users, and a real qxserver on
 // 127.0.0.1 (a free port, base path /qx/, test faults on) spoken to over HTTP.

@@ -1,9 +1,9 @@
 #include "QXAppServices.h"
 
-#include <algorithm>
-
 #include "QXRefusal.h"
 #include "QXReplyTable.h"
+
+#include <algorithm>
 
 namespace {
 

@@ -51,7 +51,9 @@ CQXDatabase::CQXDatabase(const std::string& path) {
     }
 }
 
-CQXDatabase::~CQXDatabase() { sqlite3_close(m_db); }
+CQXDatabase::~CQXDatabase() {
+    sqlite3_close(m_db);
+}
 
 void CQXDatabase::Execute(const std::string& sql) {
     char* error = nullptr;

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "QXClock.h"
+#include "QXDatabase.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "QXClock.h"
-#include "QXDatabase.h"
 
 struct SQXSession {
     std::string id;

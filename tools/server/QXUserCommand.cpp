@@ -1,15 +1,15 @@
 #include "QXUserCommand.h"
 
-#include <ctime>
-#include <filesystem>
-#include <iostream>
-
 #include "QXArguments.h"
 #include "QXClock.h"
 #include "QXDatabase.h"
 #include "QXPasswordHash.h"
 #include "QXSessionStore.h"
 #include "QXUserStore.h"
+
+#include <ctime>
+#include <filesystem>
+#include <iostream>
 
 namespace fs = std::filesystem;
 

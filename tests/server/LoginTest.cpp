@@ -291,20 +291,21 @@ TEST_F(LoginTest, RepeatedWrongPasswordsAreHeldBackPerUserAndPerAddress) {
 }
 
 TEST_F(LoginTest, ChangePasswordTakesAsLongForAnUnknownUserAsForAWrongPassword) {
-    const auto fastest = [this](const std::string& user) {
-        auto best = std::chrono::steady_clock::duration::max();
-        for (int i = 0; i < 3; ++i) {
+    // The fastest of a few tries each, taken in turns, so that a busy machine slows all alike.
+    const std::vector<std::string> users = {"demo", "nobody", "sso"};
+    std::vector<std::chrono::steady_clock::duration> fastest(
+        users.size(), std::chrono::steady_clock::duration::max());
+    for (int round = 0; round < 4; ++round) {
+        for (std::size_t i = 0; i < users.size(); ++i) {
             const auto start = std::chrono::steady_clock::now();
-            ExpectRefusal(Post("ChangePassword", ChangeBody(user, "wrong", "new1", "new1")),
+            ExpectRefusal(Post("ChangePassword", ChangeBody(users[i], "wrong", "new1", "new1")),
                           "Code=-1\nDescription=Wrong user name or password.\n");
-            best = std::min(best, std::chrono::steady_clock::now() - start);
+            fastest[i] = std::min(fastest[i], std::chrono::steady_clock::now() - start);
         }
-        return best;
-    };
-    const auto known = fastest("demo");
-    const auto unknown = fastest("nobody");
-    EXPECT_GT(unknown, known / 2);
-    EXPECT_GT(fastest("sso"), known / 2);
+    }
+    // Without the equal work, an unknown name is answered a hundred times faster.
+    EXPECT_GT(fastest[1], fastest[0] / 4);
+    EXPECT_GT(fastest[2], fastest[0] / 4);
 }
 
 TEST_F(LoginTest, ChangingAPasswordEndsTheUsersOtherSessions) {

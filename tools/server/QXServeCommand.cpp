@@ -158,6 +158,10 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     auto server = MakeServer(args.Get("tls-cert"), args.Get("tls-key"), limits, log);
     // Form bodies are a few hundred bytes; the connection refuses larger ones (413) already.
     server->set_payload_max_length(limits.bodyBytes);
+    // What the "Keep-Alive" header announces; the connections themselves hold to the limits.
+    server->set_keep_alive_max_count(limits.requestsPerConnection);
+    server->set_keep_alive_timeout(
+        std::chrono::duration_cast<std::chrono::seconds>(limits.idle).count());
     // The library's default, SO_REUSEPORT, would let a second server share a busy port.
     server->set_socket_options([](int socket) {
         const int yes = 1;

@@ -1,7 +1,10 @@
-#include "server/ServerFixture.h"
-
+#include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <set>
 #include <thread>
+
+#include "server/ServerFixture.h"
 
 namespace {
 
@@ -254,4 +257,67 @@ TEST_F(LoginTest, AdministrationCommandsManageUsers) {
     EXPECT_EQ(Admin({"user", "del", "demo"}).exitCode, 1);
     EXPECT_EQ(Post("GetAppInf", "sessionid=" + session)->status, 403);
     EXPECT_EQ(Admin({"user", "frobnicate", "x"}).exitCode, 2);
+}
+
+TEST_F(LoginTest, RepeatedWrongPasswordsAreHeldBackPerUserAndPerAddress) {
+    const std::string refused = "Code=-1\nDescription=Wrong user name or password.\n";
+    for (int i = 0; i < 10; ++i)
+        ExpectRefusal(Post("P3Login", LoginBody("demo", "guess" + std::to_string(i))), refused);
+    // Held back: even the right password gets the same refusal, for any spelling of the name,
+    // and ChangePassword is no way round.
+    ExpectRefusal(Post("P3Login", LoginBody("DEMO", "demo")), refused);
+    ExpectRefusal(Post("ChangePassword", ChangeBody("demo", "demo", "new1", "new1")), refused);
+    Login("legacy", "legacy");
+    Advance(61);
+    Login("demo", "demo");
+    ExpectRefusal(Post("P3Login", LoginBody("demo", "again")), refused);
+    Login("demo", "demo");
+
+    // Guesses spread over many names: the address is held back, for every name.
+    for (int i = 0; i < 39; ++i)
+        ExpectRefusal(Post("P3Login", LoginBody("user" + std::to_string(i), "x")), refused);
+    ExpectRefusal(Post("P3Login", LoginBody("legacy", "legacy")), refused);
+    Advance(61);
+    Login("legacy", "legacy");
+
+    EXPECT_EQ(Server().Stop(SIGTERM), 0);
+    const std::string log = ReadBytes(ErrorLog());
+    EXPECT_NE(log.find("\"POST /qx/P3Login\" 200 49 user=demo refused=-1\n"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("\"POST /qx/P3Login\" 200 49 user=DEMO refused=-1 throttled\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("\"POST /qx/P3Login\" 200 7 user=demo\n"), std::string::npos) << log;
+}
+
+TEST_F(LoginTest, ChangePasswordTakesAsLongForAnUnknownUserAsForAWrongPassword) {
+    // The fastest of a few tries each, taken in turns, so that a busy machine slows all alike.
+    const std::vector<std::string> users = {"demo", "nobody", "sso"};
+    std::vector<std::chrono::steady_clock::duration> fastest(
+        users.size(), std::chrono::steady_clock::duration::max());
+    for (int round = 0; round < 4; ++round) {
+        for (std::size_t i = 0; i < users.size(); ++i) {
+            const auto start = std::chrono::steady_clock::now();
+            ExpectRefusal(Post("ChangePassword", ChangeBody(users[i], "wrong", "new1", "new1")),
+                          "Code=-1\nDescription=Wrong user name or password.\n");
+            fastest[i] = std::min(fastest[i], std::chrono::steady_clock::now() - start);
+        }
+    }
+    // Without the equal work, an unknown name is answered a hundred times faster.
+    EXPECT_GT(fastest[1], fastest[0] / 4);
+    EXPECT_GT(fastest[2], fastest[0] / 4);
+}
+
+TEST_F(LoginTest, ChangingAPasswordEndsTheUsersOtherSessions) {
+    const std::string before = "sessionid=" + Login("demo", "demo");
+    const std::string other = "sessionid=" + Login("legacy", "legacy");
+    const auto changed = Post("ChangePassword", ChangeBody("DEMO", "demo", "new1", "new1"));
+    const std::string kept = "sessionid=" + SessionCookie(changed);
+    EXPECT_EQ(Post("GetAppInf", before)->status, 403);
+    EXPECT_EQ(Post("GetAppInf", kept)->status, 200);
+    EXPECT_EQ(Post("GetAppInf", other)->status, 200);
+
+    ASSERT_EQ(Admin({"user", "passwd", "demo", "--password", "reset"}).exitCode, 0);
+    EXPECT_EQ(Post("GetAppInf", kept)->status, 403);
+    EXPECT_EQ(Post("GetAppInf", other)->status, 200);
 }

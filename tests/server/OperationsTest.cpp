@@ -1,11 +1,11 @@
-#include "server/ServerFixture.h"
-
 #include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include "server/ServerFixture.h"
 
 namespace {
 
@@ -186,4 +186,75 @@ TEST_F(OperationsTest, ServesHttpsWithASecureCookie) {
                                       "&application=Demo&version=2.0&filename=qxflux.exe",
                                   "text/plain");
     EXPECT_EQ(file->body, "qxflux 2.0\n");
+}
+
+TEST_F(OperationsTest, AccessLogEscapesWhatClientsChoseAndCutsLongValues) {
+    const std::string fake = "2026-01-01T00:00:00Z 10.0.0.1 \"POST /qx/P3Login\" 200 7 user=admin";
+    Post("P3Login", "password=x&user=evil%0a" + fake + "&lang=en");
+    Post("P3Login", "password=x&user=evil%0d%0a" + fake + "&lang=en");
+    RawPost(Server().Port(), "/qx/P3Login%0d%0a2026-fake-line", "user=demo");
+    Post("P3Login", "password=x&user=" + std::string(5000, 'u') + "&lang=en");
+    Post("GetAppChecksum", "sessionid=" + Login("demo", "demo") + "&application=" +
+                               std::string(300, 'a') + "%0a" + fake + "&version=2.0");
+    EXPECT_EQ(Server().Stop(SIGTERM), 0);
+    const std::string log = ReadBytes(ErrorLog());
+    std::size_t lines = 0;
+    for (std::size_t start = 0, end; (end = log.find('\n', start)) != std::string::npos;
+         start = end + 1, ++lines) {
+        const std::string line = log.substr(start, end - start);
+        EXPECT_TRUE(line.rfind("20", 0) == 0 || line == "qxserver: stopped") << line;
+        EXPECT_LT(line.size(), 1000u) << line;
+    }
+    EXPECT_EQ(lines, 7u) << log;
+    EXPECT_NE(log.find("user=evil\\x0a2026-01-01T00:00:00Z 10.0.0.1 \\x22POST"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("user=evil\\x0d\\x0a2026"), std::string::npos) << log;
+    EXPECT_NE(log.find("\"POST /qx/P3Login\\x0d\\x0a2026-fake-line\" 404"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("user=" + std::string(256, 'u') + "... refused=-1"), std::string::npos)
+        << log;
+}
+
+TEST_F(OperationsTest, OddInputsAreRefusedCleanly) {
+    const std::string session = "sessionid=" + Login("demo", "demo");
+    const std::string longName(300, 'n');
+    for (const std::string& body :
+         {"&application=" + longName + "&version=2.0", "&application=Demo&version=" + longName}) {
+        const auto refused = Post("GetAppChecksum", session + body);
+        EXPECT_EQ(refused->status, 404) << refused->body;
+    }
+    EXPECT_EQ(Post("GetAppInf", session + "&application=" + longName)->status, 404);
+    EXPECT_EQ(
+        Post("GetAppFile", session + "&application=Demo&version=2.0&filename=" + longName)->status,
+        404);
+
+    // HMAC pads keys with NUL bytes: "demo" and "demo\0" would be one password.
+    const auto nul = Post("P3Login", "password=demo%00&user=demo&lang=en");
+    EXPECT_EQ(nul->status, 400);
+    EXPECT_FALSE(nul->has_header("Set-Cookie"));
+    EXPECT_EQ(Post("P3Login", "password=demo&user=demo%00&lang=en")->status, 400);
+
+    // An application folder that links out of the site is not there; one that links within is.
+    std::filesystem::copy(Site() / "releases/Demo", m_dir.Path() / "outside",
+                          std::filesystem::copy_options::recursive);
+    std::filesystem::create_directory_symlink(m_dir.Path() / "outside", Site() / "releases/Out");
+    std::filesystem::create_directory_symlink(Site() / "releases/Demo", Site() / "releases/In");
+    std::filesystem::create_directory_symlink(m_dir.Path() / "outside/2.0",
+                                              Site() / "releases/Demo/9.0");
+    EXPECT_EQ(Post("GetAppInf", session + "&application=Out")->status, 404);
+    EXPECT_EQ(Post("GetAppChecksum", session + "&application=Out&version=2.0")->status, 404);
+    EXPECT_EQ(Post("GetAppChecksum", session + "&application=Demo&version=9.0")->status, 404);
+    EXPECT_EQ(Post("GetAppVersionList", session + "&applicationname=Demo")->body.find("9.0"),
+              std::string::npos);
+    EXPECT_EQ(Post("GetAppChecksum", session + "&application=In&version=2.0")->status, 200);
+
+    const auto huge = RunProcess(QX_SERVER_BINARY,
+                                 {"serve", "--root", Site().string(), "--db", Database().string(),
+                                  "--session-lifetime-seconds", "9223372036854775807"});
+    EXPECT_EQ(huge.exitCode, 2);
+    EXPECT_NE(huge.err.find("--session-lifetime-seconds must be from 1 to 31622400"),
+              std::string::npos)
+        << huge.err;
+    httplib::Client client(Server().Host(), Server().Port());
+    EXPECT_EQ(client.Post("/_clock", "advance=9223372036854775807", "text/plain")->status, 400);
 }

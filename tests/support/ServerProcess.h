@@ -31,6 +31,7 @@ public:
     const std::string& Url() const { return m_url; }
     std::string Host() const;
     int Port() const;
+    pid_t Pid() const { return m_pid; }
     // Sends the signal, waits for the end and returns the exit code (-1 if it was killed).
     int Stop(int signal);
 

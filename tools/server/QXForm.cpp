@@ -45,6 +45,8 @@ CQXForm::CQXForm(const std::string& body) {
             const std::string name = Decode(pair.substr(0, equals));
             const std::string value =
                 equals == std::string::npos ? std::string() : Decode(pair.substr(equals + 1));
+            m_hasNul = m_hasNul || name.find('\0') != std::string::npos ||
+                       value.find('\0') != std::string::npos;
             m_values.emplace(name, value);
         }
         start = end + 1;

@@ -10,9 +10,13 @@ public:
     explicit CQXForm(const std::string& body);
 
     bool Has(const std::string& name) const { return m_values.count(name) != 0; }
+    // True when a name or value holds a NUL byte: such a form is refused whole, since a secret
+    // with a trailing NUL would otherwise match the secret without it.
+    bool HasNul() const { return m_hasNul; }
     // The value, or an empty text when the name is absent.
     std::string Get(const std::string& name) const;
 
 private:
     std::map<std::string, std::string> m_values;
+    bool m_hasNul = false;
 };

@@ -1,8 +1,8 @@
 #include "QXLoginServices.h"
 
-#include "QXRefusal.h"
-
 #include <optional>
+
+#include "QXRefusal.h"
 
 namespace {
 
@@ -27,8 +27,9 @@ EQXRefusal RefusalFor(EQXLoginVerdict verdict) {
 
 } // namespace
 
-CQXLoginServices::CQXLoginServices(CQXUserStore& users, CQXSessionStore& sessions)
-    : m_users(users), m_sessions(sessions) {}
+CQXLoginServices::CQXLoginServices(CQXUserStore& users, CQXSessionStore& sessions,
+                                   const CQXClock& clock)
+    : m_users(users), m_sessions(sessions), m_throttle(clock) {}
 
 SQXReply CQXLoginServices::Opened(const std::string& user) {
     SQXReply reply = Done();
@@ -37,12 +38,25 @@ SQXReply CQXLoginServices::Opened(const std::string& user) {
     return reply;
 }
 
-SQXReply CQXLoginServices::Login(const CQXForm& form) {
+SQXReply CQXLoginServices::Throttled(const std::string& user, const std::string& lang) {
+    SQXReply reply = CQXRefusal::Make(200, EQXRefusal::BadCredentials, lang);
+    reply.user = user;
+    reply.throttled = true;
+    return reply;
+}
+
+SQXReply CQXLoginServices::Login(const CQXForm& form, const std::string& address) {
     const std::string user = form.Get("user");
+    if (m_throttle.Blocked(user, address))
+        return Throttled(user, form.Get("lang"));
     std::optional<std::string> previous;
     if (form.Has("oldPasscode"))
         previous = form.Get("oldPasscode");
     const EQXLoginVerdict verdict = m_users.Login(user, form.Get("password"), previous);
+    if (verdict == EQXLoginVerdict::Refused)
+        m_throttle.Failed(user, address);
+    else
+        m_throttle.Succeeded(user);
     if (verdict == EQXLoginVerdict::Accepted)
         return Opened(user);
     SQXReply reply = CQXRefusal::Make(200, RefusalFor(verdict), form.Get("lang"));
@@ -59,18 +73,23 @@ SQXReply CQXLoginServices::SingleSignOn(const CQXForm& form) {
     return reply;
 }
 
-SQXReply CQXLoginServices::ChangePassword(const CQXForm& form) {
+SQXReply CQXLoginServices::ChangePassword(const CQXForm& form, const std::string& address) {
     const std::string user = form.Get("user");
     const std::string lang = form.Get("lang");
+    if (m_throttle.Blocked(user, address))
+        return Throttled(user, lang);
     const std::string password = form.Get("password");
     const std::string oldPassword = form.Get("oldpassword");
     SQXReply reply;
     if (password.empty() || password != form.Get("confirmpassword") || password == oldPassword)
         reply = CQXRefusal::Make(200, EQXRefusal::PasswordRefused, lang);
-    else if (!m_users.ChangePassword(user, oldPassword, password))
+    else if (!m_users.ChangePassword(user, oldPassword, password)) {
+        m_throttle.Failed(user, address);
         reply = CQXRefusal::Make(200, EQXRefusal::BadCredentials, lang);
-    else
+    } else {
+        m_throttle.Succeeded(user);
         reply = Opened(user);
+    }
     reply.user = user;
     return reply;
 }

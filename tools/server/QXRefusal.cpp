@@ -65,6 +65,7 @@ SQXReply CQXRefusal::Make(int status, EQXRefusal code, const std::string& lang) 
     reply.status = status;
     reply.textLanguage = lang.empty() ? std::string("en") : lang;
     reply.contentType = "text/plain; charset=UTF-8";
+    reply.refusal = static_cast<int>(code);
     reply.body = "Code=" + std::to_string(static_cast<int>(code)) +
                  "\nDescription=" + Description(code, lang) + "\n";
     return reply;

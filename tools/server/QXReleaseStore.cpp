@@ -1,20 +1,37 @@
 #include "QXReleaseStore.h"
 
-#include "QXIniFile.h"
-
 #include <algorithm>
 #include <cctype>
 #include <set>
 #include <sstream>
 
+#include "QXIniFile.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-// A name the launcher may send for a folder: no separators, no climbing, nothing hidden.
+// The longest file name the file systems take.
+constexpr std::size_t kMaxName = 255;
+
+// A name the launcher may send for a folder: no separators, no climbing, nothing hidden, not
+// too long for a file name.
 bool IsPlainName(const std::string& name) {
-    return !name.empty() && name[0] != '.' && name.find_first_of("/\\") == std::string::npos &&
-           name.find('\0') == std::string::npos;
+    return !name.empty() && name.size() <= kMaxName && name[0] != '.' &&
+           name.find_first_of("/\\") == std::string::npos && name.find('\0') == std::string::npos;
+}
+
+// True when folder is a directory that, links followed, lies inside parent: a symbolic link
+// may lead elsewhere within the site, never out of it.
+bool IsFolderWithin(const fs::path& folder, const fs::path& parent) {
+    std::error_code error;
+    const fs::path real = fs::canonical(folder, error);
+    if (error || !fs::is_directory(real, error))
+        return false;
+    const fs::path base = fs::canonical(parent, error);
+    if (error)
+        return false;
+    return std::mismatch(base.begin(), base.end(), real.begin(), real.end()).first == base.end();
 }
 
 // Orders "9.0" before "10.0": runs of digits compare by value.
@@ -66,15 +83,13 @@ std::vector<std::string> SubFolders(const fs::path& folder) {
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(folder, error)) {
         const std::string name = entry.path().filename().string();
-        if (entry.is_directory() && IsPlainName(name))
+        if (IsPlainName(name) && IsFolderWithin(entry.path(), folder))
             names.push_back(name);
     }
     return names;
 }
 
-std::string FileSection(const std::string& relative) {
-    return "File " + relative;
-}
+std::string FileSection(const std::string& relative) { return "File " + relative; }
 
 void ApplyFileSettings(const CQXIniFile& manifest, const std::string& relative, SQXFileRow& row) {
     const std::string section = FileSection(relative);
@@ -99,7 +114,8 @@ std::vector<std::string> CQXReleaseStore::Applications() const {
 }
 
 bool CQXReleaseStore::HasApplication(const std::string& application) const {
-    return IsPlainName(application) && fs::is_directory(ApplicationFolder(application));
+    return IsPlainName(application) &&
+           IsFolderWithin(ApplicationFolder(application), m_root / "releases");
 }
 
 std::string CQXReleaseStore::DefaultApplication() const {
@@ -134,7 +150,7 @@ SQXAssignment CQXReleaseStore::Assignment(const std::string& application,
 
 bool CQXReleaseStore::HasVersion(const std::string& application, const std::string& version) const {
     return HasApplication(application) && IsPlainName(version) &&
-           fs::is_directory(ApplicationFolder(application) / version);
+           IsFolderWithin(ApplicationFolder(application) / version, ApplicationFolder(application));
 }
 
 SQXVersionSettings CQXReleaseStore::Settings(const std::string& application,

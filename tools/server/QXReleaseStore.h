@@ -1,12 +1,12 @@
 #pragma once
 
-#include "QXChecksumCache.h"
-
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "QXChecksumCache.h"
 
 // Which version a user gets and which ones the user may choose.
 struct SQXAssignment {
@@ -52,6 +52,8 @@ public:
 
     // Application names in sorted order.
     std::vector<std::string> Applications() const;
+    // An application (version) folder counts only when, links followed, it lies inside the
+    // releases folder (the application's folder), and its name is a plain file name.
     bool HasApplication(const std::string& application) const;
     // The application of site.ini's DefaultApplication, else the first one; empty when none.
     std::string DefaultApplication() const;

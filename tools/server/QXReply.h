@@ -17,4 +17,8 @@ struct SQXReply {
     std::string textLanguage;
     // The user the request acted for, for the access log.
     std::string user;
+    // For the access log: the Code of a refusal text (0: none), and whether a login back-off
+    // gave it.
+    int refusal = 0;
+    bool throttled = false;
 };

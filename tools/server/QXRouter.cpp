@@ -1,9 +1,7 @@
 #include "QXRouter.h"
 
 #include <chrono>
-#include <ctime>
 #include <fcntl.h>
-#include <iostream>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,9 +10,17 @@
 
 namespace {
 
-// The user the current request acted for, handed from the handler to the access log, which
-// cpp-httplib calls on the same thread once the answer is written.
-thread_local std::string t_user;
+// What the current request's reply means for the access log, handed from the handler to the
+// logger, which cpp-httplib calls on the same thread once the answer is written.
+struct Outcome {
+    std::string user;
+    int refusal = 0;
+    bool throttled = false;
+};
+thread_local Outcome t_outcome;
+
+// The test clock moves by at most a century at a time: its sums must not overflow.
+constexpr long long kMaxAdvance = 100LL * 366 * 86400;
 
 // An open file descriptor, closed with its last owner (the content provider may outlive the
 // handler).
@@ -52,15 +58,6 @@ httplib::ContentProvider Provider(Reader reader, std::size_t limit) {
     };
 }
 
-std::string UtcNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    gmtime_r(&now, &tm);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return text;
-}
-
 bool FromLoopback(const httplib::Request& request) {
     return request.remote_addr == "127.0.0.1" || request.remote_addr == "::1";
 }
@@ -73,35 +70,36 @@ void PlainText(httplib::Response& response, int status, const std::string& text)
 } // namespace
 
 CQXRouter::CQXRouter(const Options& options, CQXLoginServices& login, CQXAppServices& apps,
-                     CQXFaultInjector& faults, CQXClock& clock)
-    : m_options(options), m_faults(faults), m_clock(clock) {
+                     CQXFaultInjector& faults, CQXClock& clock, CQXAccessLog& log)
+    : m_options(options), m_faults(faults), m_clock(clock), m_log(log) {
     using F = const CQXForm&;
+    using A = const std::string&;
     m_services = {
-        {"P3Login", [&login](F f) { return login.Login(f); }},
-        {"P3SSO", [&login](F f) { return login.SingleSignOn(f); }},
-        {"ChangePassword", [&login](F f) { return login.ChangePassword(f); }},
-        {"ExtendSession", [&login](F f) { return login.ExtendSession(f); }},
-        {"Logout", [&login](F f) { return login.Logout(f); }},
-        {"GetAppInf", [&apps](F f) { return apps.ApplicationInfo(f); }},
-        {"GetAppVersionList", [&apps](F f) { return apps.VersionList(f); }},
-        {"GetAppPrimary", [&apps](F f) { return apps.Primary(f); }},
-        {"GetAppChecksum", [&apps](F f) { return apps.Checksums(f); }},
-        {"GetAppFile", [&apps](F f) { return apps.File(f); }},
-        {"GetAppZippedFiles", [&apps](F f) { return apps.ZippedFiles(f); }},
-        {"AppUpdateDone", [&apps](F f) { return apps.UpdateDone(f); }},
+        {"P3Login", [&login](F f, A a) { return login.Login(f, a); }},
+        {"P3SSO", [&login](F f, A) { return login.SingleSignOn(f); }},
+        {"ChangePassword", [&login](F f, A a) { return login.ChangePassword(f, a); }},
+        {"ExtendSession", [&login](F f, A) { return login.ExtendSession(f); }},
+        {"Logout", [&login](F f, A) { return login.Logout(f); }},
+        {"GetAppInf", [&apps](F f, A) { return apps.ApplicationInfo(f); }},
+        {"GetAppVersionList", [&apps](F f, A) { return apps.VersionList(f); }},
+        {"GetAppPrimary", [&apps](F f, A) { return apps.Primary(f); }},
+        {"GetAppChecksum", [&apps](F f, A) { return apps.Checksums(f); }},
+        {"GetAppFile", [&apps](F f, A) { return apps.File(f); }},
+        {"GetAppZippedFiles", [&apps](F f, A) { return apps.ZippedFiles(f); }},
+        {"AppUpdateDone", [&apps](F f, A) { return apps.UpdateDone(f); }},
     };
 }
 
 void CQXRouter::Attach(httplib::Server& server) {
     server.set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
-        t_user.clear();
+        t_outcome = Outcome();
         return httplib::Server::HandlerResponse::Unhandled;
     });
     server.Post(".*", [this](const httplib::Request& request, httplib::Response& response) {
         Handle(request, response);
     });
     server.set_exception_handler(
-        [](const httplib::Request&, httplib::Response& response, std::exception_ptr error) {
+        [this](const httplib::Request&, httplib::Response& response, std::exception_ptr error) {
             std::string what = "unknown error";
             try {
                 std::rethrow_exception(error);
@@ -109,15 +107,21 @@ void CQXRouter::Attach(httplib::Server& server) {
                 what = e.what();
             } catch (...) {
             }
-            std::cerr << UtcNow() << " error: " << what << std::endl;
+            m_log.Error(what);
             PlainText(response, 500, "Internal server error\n");
         });
-    server.set_logger([](const httplib::Request& request, const httplib::Response& response) {
-        std::string size = response.get_header_value("Content-Length");
-        std::cerr << UtcNow() << ' ' << request.remote_addr << " \"" << request.method << ' '
-                  << request.path << "\" " << response.status << ' '
-                  << (size.empty() ? std::to_string(response.body.size()) : size)
-                  << (t_user.empty() ? "" : " user=" + t_user) << std::endl;
+    server.set_logger([this](const httplib::Request& request, const httplib::Response& response) {
+        SQXAccessEntry entry;
+        entry.address = request.remote_addr;
+        entry.method = request.method;
+        entry.path = request.path;
+        entry.status = response.status;
+        const std::string size = response.get_header_value("Content-Length");
+        entry.size = size.empty() ? response.body.size() : std::stoull(size);
+        entry.user = t_outcome.user;
+        entry.refusal = t_outcome.refusal;
+        entry.throttled = t_outcome.throttled;
+        m_log.Write(entry);
     });
 }
 
@@ -125,6 +129,10 @@ void CQXRouter::Handle(const httplib::Request& request, httplib::Response& respo
     if (m_options.testFaults && HandleControl(request, response))
         return;
     const CQXForm form(request.body);
+    if (form.HasNul()) {
+        PlainText(response, 400, "Form values must not hold NUL bytes\n");
+        return;
+    }
     const std::string& base = m_options.basePath;
     const auto service = request.path.compare(0, base.size(), base) == 0
                              ? m_services.find(request.path.substr(base.size()))
@@ -146,7 +154,7 @@ void CQXRouter::Handle(const httplib::Request& request, httplib::Response& respo
         Write(reply, std::nullopt, response);
         return;
     }
-    Write(service->second(form), fault, response);
+    Write(service->second(form, request.remote_addr), fault, response);
 }
 
 bool CQXRouter::HandleControl(const httplib::Request& request, httplib::Response& response) {
@@ -154,12 +162,17 @@ bool CQXRouter::HandleControl(const httplib::Request& request, httplib::Response
         return false;
     const CQXForm form(request.body);
     if (request.path == "/_clock") {
+        long long seconds = 0;
         try {
-            m_clock.Advance(std::stoll(form.Get("advance")));
+            seconds = std::stoll(form.Get("advance"));
         } catch (const std::exception&) {
-            PlainText(response, 400, "advance must be a number of seconds\n");
+            seconds = kMaxAdvance + 1;
+        }
+        if (seconds < -kMaxAdvance || seconds > kMaxAdvance) {
+            PlainText(response, 400, "advance must be a number of seconds, at most a century\n");
             return true;
         }
+        m_clock.Advance(seconds);
         PlainText(response, 200, "OK\n");
         return true;
     }
@@ -172,7 +185,7 @@ bool CQXRouter::HandleControl(const httplib::Request& request, httplib::Response
 
 void CQXRouter::Write(SQXReply reply, const std::optional<SQXFault>& fault,
                       httplib::Response& response) {
-    t_user = reply.user;
+    t_outcome = {reply.user, reply.refusal, reply.throttled};
     if (!reply.textLanguage.empty() && !m_options.utf8Texts)
         CQXRefusal::ToWindowsCodePage(reply);
     response.status = reply.status;

@@ -1,18 +1,19 @@
 #pragma once
 
-#include "QXAppServices.h"
-#include "QXClock.h"
-#include "QXFaultInjector.h"
-#include "QXLoginServices.h"
-
 #include <functional>
 #include <httplib.h>
 #include <map>
 #include <string>
 
+#include "QXAccessLog.h"
+#include "QXAppServices.h"
+#include "QXClock.h"
+#include "QXFaultInjector.h"
+#include "QXLoginServices.h"
+
 // Maps POST <base path><service> to the services, turns their replies into HTTP answers
 // (the "SessionId" cookie, streamed files), applies pending test faults and writes one access
-// line per request to stderr. Form bodies, passwords included, never reach the log.
+// line per request to the access log. Form bodies, passwords included, never reach the log.
 class CQXRouter {
 public:
     struct Options {
@@ -24,13 +25,14 @@ public:
     };
 
     CQXRouter(const Options& options, CQXLoginServices& login, CQXAppServices& apps,
-              CQXFaultInjector& faults, CQXClock& clock);
+              CQXFaultInjector& faults, CQXClock& clock, CQXAccessLog& log);
 
     // Installs the handlers and the access log on the server.
     void Attach(httplib::Server& server);
 
 private:
-    using Service = std::function<SQXReply(const CQXForm&)>;
+    // A service answers a form; address is the client's, for the login back-off.
+    using Service = std::function<SQXReply(const CQXForm&, const std::string& address)>;
 
     void Handle(const httplib::Request& request, httplib::Response& response);
     // The test channel: /_faults and /_clock. True when the request was one of them.
@@ -40,5 +42,6 @@ private:
     Options m_options;
     CQXFaultInjector& m_faults;
     CQXClock& m_clock;
+    CQXAccessLog& m_log;
     std::map<std::string, Service> m_services;
 };

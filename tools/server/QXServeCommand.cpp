@@ -9,10 +9,13 @@
 #include <iostream>
 #include <memory>
 #include <pthread.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <thread>
 
+#include "QXAccessLog.h"
 #include "QXArguments.h"
+#include "QXGuardedServer.h"
 #include "QXIniFile.h"
 #include "QXRouter.h"
 
@@ -20,8 +23,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::size_t kWorkerThreads = 64;
-constexpr std::size_t kMaxBody = 64 * 1024;
+// A session may be given at most a year without use.
+constexpr long long kMaxLifetime = 366LL * 86400;
+// Descriptors kept back from connections, for the database, files being sent and the like.
+constexpr std::size_t kSpareDescriptors = 64;
 
 struct Listen {
     std::string host = "127.0.0.1";
@@ -55,16 +60,36 @@ std::string CheckBasePath(const std::string& path) {
     return path;
 }
 
-std::unique_ptr<httplib::Server> MakeServer(const std::string& cert, const std::string& key) {
+// Raises the soft limit of open descriptors to the hard one (each connection holds one) and
+// returns how many connections it leaves room for.
+std::size_t ConnectionRoom(std::size_t wanted) {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return wanted;
+    if (limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+        getrlimit(RLIMIT_NOFILE, &limit);
+    }
+    if (limit.rlim_cur == RLIM_INFINITY)
+        return wanted;
+    const auto room = static_cast<std::size_t>(limit.rlim_cur);
+    return room <= 2 * kSpareDescriptors ? kSpareDescriptors
+                                         : std::min(wanted, room - kSpareDescriptors);
+}
+
+std::unique_ptr<httplib::Server> MakeServer(const std::string& cert, const std::string& key,
+                                            const SQXConnectionLimits& limits, CQXAccessLog& log) {
     if (cert.empty() != key.empty())
         throw std::runtime_error("give both --tls-cert and --tls-key, or neither");
     if (cert.empty())
-        return std::make_unique<httplib::Server>();
+        return std::make_unique<CQXGuardedServer<httplib::Server>>(limits, log);
     for (const auto& file : {cert, key}) {
         if (!fs::is_regular_file(file))
             throw std::runtime_error("cannot read " + file);
     }
-    auto server = std::make_unique<httplib::SSLServer>(cert.c_str(), key.c_str());
+    auto server = std::make_unique<CQXGuardedServer<httplib::SSLServer>>(limits, log, cert.c_str(),
+                                                                         key.c_str());
     if (!server->is_valid())
         throw std::runtime_error("the certificate " + cert + " and the key " + key +
                                  " are not a valid pair of PEM files");
@@ -103,8 +128,9 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     options.testFaults = args.Has("test-faults");
     options.utf8Texts = args.Has("utf8-texts");
     const long long lifetime = args.GetNumber("session-lifetime-seconds", 1800);
-    if (lifetime <= 0)
-        throw CQXUsageError("--session-lifetime-seconds must be positive");
+    if (lifetime <= 0 || lifetime > kMaxLifetime)
+        throw CQXUsageError("--session-lifetime-seconds must be from 1 to " +
+                            std::to_string(kMaxLifetime) + " (a year)");
 
     const CQXIniFile site((root / "site.ini").string());
     CQXClock clock;
@@ -112,10 +138,11 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     CQXUserStore users(db, clock, site.GetInteger("Passwords", "MaxAgeDays", 90));
     CQXSessionStore sessions(db, clock, lifetime);
     CQXReleaseStore releases(root);
-    CQXLoginServices login(users, sessions);
+    CQXLoginServices login(users, sessions, clock);
     CQXAppServices apps(releases, users, sessions, site.GetInteger("Passwords", "WarningDays", 14));
     CQXFaultInjector faults;
-    CQXRouter router(options, login, apps, faults, clock);
+    CQXAccessLog log(std::cerr);
+    CQXRouter router(options, login, apps, faults, clock, log);
 
     // Blocked before any thread starts, so that only the waiting thread receives them.
     sigset_t signals;
@@ -123,14 +150,18 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    // A client that hangs up while a TLS answer is written must not end the server.
+    std::signal(SIGPIPE, SIG_IGN);
 
-    auto server = MakeServer(args.Get("tls-cert"), args.Get("tls-key"));
-    server->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
-    server->set_keep_alive_max_count(1000);
-    // Form bodies are a few hundred bytes; a larger one is refused (413) before it is read.
-    server->set_payload_max_length(kMaxBody);
-    // Headers and body go out in separate writes: without this, delayed ACKs add 40 ms.
-    server->set_tcp_nodelay(true);
+    SQXConnectionLimits limits;
+    limits.connections = ConnectionRoom(limits.connections);
+    auto server = MakeServer(args.Get("tls-cert"), args.Get("tls-key"), limits, log);
+    // Form bodies are a few hundred bytes; the connection refuses larger ones (413) already.
+    server->set_payload_max_length(limits.bodyBytes);
+    // What the "Keep-Alive" header announces; the connections themselves hold to the limits.
+    server->set_keep_alive_max_count(limits.requestsPerConnection);
+    server->set_keep_alive_timeout(
+        std::chrono::duration_cast<std::chrono::seconds>(limits.idle).count());
     // The library's default, SO_REUSEPORT, would let a second server share a busy port.
     server->set_socket_options([](int socket) {
         const int yes = 1;

@@ -163,8 +163,12 @@ bool CQXUserStore::SingleSignOn(const std::string& name) {
 bool CQXUserStore::ChangePassword(const std::string& name, const std::string& oldPassword,
                                   const std::string& newPassword) {
     const auto secret = ReadSecret(name);
-    if (!secret || secret->info.kind != EQXUserKind::Password ||
-        !Verify(oldPassword, secret->salt, secret->hash, secret->iterations))
+    if (!secret || secret->info.kind != EQXUserKind::Password) {
+        // Same cost as a real check, so that timing does not tell which names exist.
+        CQXPasswordHash::Derive(oldPassword, "unknown-user-salt", CQXPasswordHash::kIterations);
+        return false;
+    }
+    if (!Verify(oldPassword, secret->salt, secret->hash, secret->iterations))
         return false;
     StoreSecret(name, newPassword);
     return true;
@@ -218,6 +222,8 @@ void CQXUserStore::StoreSecret(const std::string& name, const std::string& passw
         .Bind(4, m_clock.Now())
         .Bind(5, name)
         .Step();
+    // Whoever held a session may have known only the old secret.
+    CQXStatement(m_db.Handle(), "DELETE FROM sessions WHERE user = ?").Bind(1, name).Step();
 }
 
 void CQXUserStore::SetTokenState(const std::string& name, EQXTokenState state) {

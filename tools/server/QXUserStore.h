@@ -1,12 +1,12 @@
 #pragma once
 
-#include "QXClock.h"
-#include "QXDatabase.h"
-
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "QXClock.h"
+#include "QXDatabase.h"
 
 // What a user logs in with: a password, a token passcode, or the single sign-on name alone.
 enum class EQXUserKind { Password, Token, Sso };
@@ -40,7 +40,8 @@ public:
     // nextPasscode the one a NextPasscode exchange expects.
     bool Add(const SQXUserInfo& user, const std::string& password,
              const std::string& nextPasscode = std::string());
-    // Replaces the secret; expired forces a change at the next login. False if no such user.
+    // Replaces the secret and ends the user's sessions; expired forces a change at the next
+    // login. False if no such user.
     bool SetPassword(const std::string& name, const std::string& password, bool expired);
     bool Remove(const std::string& name);
     std::vector<SQXUserInfo> List();
@@ -52,7 +53,8 @@ public:
                           const std::optional<std::string>& previousPasscode);
     // The P3SSO decision: accepted only for users marked for single sign-on.
     bool SingleSignOn(const std::string& name);
-    // Verifies the old password of a password user (expired or not) and stores the new one.
+    // Verifies the old password of a password user (expired or not) and stores the new one,
+    // ending the user's sessions. An unknown name costs the same time as a wrong password.
     bool ChangePassword(const std::string& name, const std::string& oldPassword,
                         const std::string& newPassword);
     // Whole days left before the password must be changed (0 when due), or -1 when the user
@@ -66,6 +68,7 @@ private:
         int iterations = 0;
     };
     std::optional<Secret> ReadSecret(const std::string& name);
+    // Stores a new secret and ends the user's sessions.
     void StoreSecret(const std::string& name, const std::string& password);
     void SetTokenState(const std::string& name, EQXTokenState state);
     bool IsExpired(const SQXUserInfo& user) const;

@@ -7,6 +7,7 @@
 #include "platform/Files.h"
 #include "platform/System.h"
 #include "platform/Text.h"
+#include "update/QXLInstallJournal.h"
 
 namespace {
 
@@ -126,6 +127,9 @@ bool CQXLProcess::TakeInstallationDirectory() {
         return false;
     }
     m_fileList.SetInstallationDirectory(program.substr(0, cut + 1));
+    // An installer killed in the middle of its work left a journal: settle it before anything
+    // looks at the installed files, so that they are wholly the old or wholly the new version.
+    RecoverInstallation(m_fileList.GetInstallationDirectory(), m_log);
     // A handed-over session sends its first request without a login, which would give the
     // client its configuration.
     m_fileList.GetDownloader().SetConfiguration(&m_fileList.GetUrlParser());

@@ -24,7 +24,7 @@ rm -rf "$out"
 mkdir -p "$out"
 pids=()
 cleanup() {
-    [ "$target" = windows ] && wine_stop
+    [ "$target" = windows ] && wineserver -k </dev/null >/dev/null 2>&1
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
 }
 trap cleanup EXIT
@@ -50,8 +50,27 @@ else
     [ -s "$out/display" ] || fail "Xvfb did not start"
     export DISPLAY=":$(cat "$out/display")"
 fi
-export NO_AT_BRIDGE=1 LANG="${QX_DEMO_LANG:-en_US.UTF-8}"
+export NO_AT_BRIDGE=1 LANG="${QX_DEMO_LANG:-C.UTF-8}"
 shot() { [ "$attended" = 1 ] || import -window root "$out/$1.png" 2>/dev/null || true; }
+
+# The update question: a new visible "Launcher" window, more than twice as wide as high
+# (unlike the login dialog and the splash), whose focus starts on No.
+find_question() {
+    local login=$1 window WIDTH HEIGHT
+    for _ in $(seq 600); do
+        for window in $(xdotool search --onlyvisible --name '^Launcher$' 2>/dev/null); do
+            [ "$window" = "$login" ] && continue
+            eval "$(xdotool getwindowgeometry --shell "$window")"
+            [ "$WIDTH" -gt $((2 * HEIGHT)) ] && { echo "$window"; return 0; }
+        done
+        sleep 0.1
+    done
+    for window in $(xdotool search --name '.*' 2>/dev/null); do
+        echo "window $window: $(xdotool getwindowname "$window")" \
+            "$(xdotool getwindowgeometry --shell "$window" | tr '\n' ' ')" >&2
+    done
+    return 1
+}
 
 # --- The server and its site.
 scripts/make-site "$target" "$out/site"
@@ -76,11 +95,12 @@ report="$out/qxflux-report.txt"
 export QXFLUX_REPORT="$report"
 
 if [ "$target" = windows ]; then
-    . scripts/wine-env
-    wine_start
+    # A prefix of the demo's own: Wine's server shows windows on the display it started with.
+    export WINEPREFIX="$repo/build/windows/wineprefix-demo"
+    . tests/support/win32/wine-display.sh
+    wineserver -k </dev/null >/dev/null 2>&1 || true
+    wine_display_start
     QXFLUX_REPORT=$(winepath -w "$report" 2>/dev/null)
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
-        </dev/null >/dev/null 2>&1
     (cd "$install" && exec wine "./QXLauncher.exe" </dev/null >"$out/launcher.out" 2>&1) &
 else
     (cd "$install" && exec "./QXLauncher" </dev/null >"$out/launcher.out" 2>&1) &
@@ -99,9 +119,13 @@ else
     xdotool key Tab type --delay 30 demo
     shot 2-login-typed
     xdotool key Return
+    # The site's version 2.0 is forced in some days: the launcher asks, and the user agrees.
+    question=$(find_question "$dialog") || fail "no update question appeared"
+    shot 3-update-question
+    xdotool windowfocus --sync "$question" key shift+Tab Return
     for i in $(seq -w 1 40); do
         kill -0 "$launcher_pid" 2>/dev/null || break
-        shot "3-progress-$i"
+        shot "4-progress-$i"
         sleep 0.25
     done
 fi
@@ -111,10 +135,10 @@ wait "$launcher_pid" || status=$?
 echo "QXLauncher exited with code $status."
 
 # --- The application it started.
-window=$(timeout 60 xdotool search --sync --class QXFluxWindowClassName | head -n 1) ||
+window=$(timeout 60 xdotool search --sync --onlyvisible --classname '^qxflux' | head -n 1) ||
     fail "qxflux's window did not appear"
 sleep 1
-shot 4-qxflux
+shot 5-qxflux
 if [ "$attended" = 0 ]; then
     if [ "$target" = linux ]; then
         flux_pid=$(xdotool getwindowpid "$window")

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+#include "app/QXLProcess.h"
 #include "platform/InstallerPipe.h"
 #include "platform/System.h"
 #include "support/BusyFile.h"
 #include "support/InstallationTree.h"
+#include "support/TempDir.h"
 #include "support/TestLog.h"
 #include "update/QXLInstallJournal.h"
 
@@ -293,6 +295,18 @@ TEST_F(InstallerTest, ACrashAfterAnyStepLeavesTheOldOrTheNewTree) {
         WriteBytes(m_tree.Tmp() / "qxinstaller.txt", instructions);
         Reset();
     }
+}
+
+// The launcher settles a left journal as it starts, before it looks at the installed files.
+TEST_F(InstallerTest, TheLauncherStartFinishesAnInstallationKilledAfterItsCommit) {
+    WriteUpdate();
+    ASSERT_EQ(m_tree.Run(L"", "commit"), 86) << m_tree.Log();
+    TempDir logs;
+    CQXLProcess launcher(nullptr, kQXEnglishBase, L"", logs.Path().wstring(),
+                         m_tree.DstText() + L"QXLauncher.exe");
+    launcher.RunSequence(); // no qxurl.net: the run ends at once
+    EXPECT_EQ(m_tree.Take(), NewTree());
+    EXPECT_TRUE(NoTransactionLeft());
 }
 
 TEST_F(InstallerTest, SendsItsVerdictToTheLauncherThatStartedIt) {

@@ -10,11 +10,12 @@ constexpr unsigned kTextPinDigits = 41;
 constexpr unsigned kTextPinNotSame = 42;
 constexpr std::size_t kPinLength = 4;
 
+// The labels are wider than the edits' left edge once allowed, so that the French ones fit.
 constexpr SQXLControl kControls[] = {
     {1008, QXLControlKind::Label, 6, 5, 131, 10, 33},
-    {104, QXLControlKind::Label, 6, 18, 54, 12, 34},
+    {104, QXLControlKind::Label, 6, 18, 76, 12, 34},
     {CQXLAceNewPinDlg::kEditPin, QXLControlKind::PasswordEdit, 83, 18, 54, 12, 0},
-    {111, QXLControlKind::Label, 6, 37, 54, 12, 35},
+    {111, QXLControlKind::Label, 6, 37, 76, 12, 35},
     {CQXLAceNewPinDlg::kEditVerify, QXLControlKind::PasswordEdit, 83, 37, 54, 12, 0},
     {kQXLButtonOk, QXLControlKind::DefaultButton, 22, 57, 40, 15, 19},
     {kQXLButtonCancel, QXLControlKind::Button, 81, 57, 40, 15, 20},

@@ -190,6 +190,17 @@ TEST_F(ServiceRequestTest, WrongProxyCredentialsFailCleanly) {
     EXPECT_TRUE(install.Log().Contains("Status code error : 407"));
 }
 
+TEST_F(ServiceRequestTest, ProxyRefusingEveryAnswerIsAskedThreeTimesOnly) {
+    ProxyEnvironment proxy(peers.proxy);
+    Installation install({Echo()});
+    for (int i = 0; i < 10; ++i)
+        install.Ui().QueueProxyCredentials(peers.proxyUser, L"wrong");
+    install.Client().SetSessionId(L"S1");
+    EXPECT_FALSE(install.Client().Logout());
+    EXPECT_EQ(install.Ui().ProxyQuestions(), 3);
+    EXPECT_TRUE(install.Log().Contains("Status code error : 407"));
+}
+
 TEST_F(ServiceRequestTest, SelfSignedCertificatePassesOnlyWithTheLeniencySetting) {
     Installation strict({server.TlsUrl()});
     EXPECT_NE(strict.List().LoginStep(L"demo", L"demo", std::nullopt), 0);

@@ -1,3 +1,5 @@
+#include <string_view>
+
 #include "platform/Text.h"
 #include "update/QXLFileList.h"
 
@@ -7,7 +9,8 @@ constexpr int kUnknownServerError = -9999;
 constexpr int kPasswordExpired = -1207;
 constexpr unsigned kTextUnknownError = 6;
 
-// Characters of a server's text that a message box shows; a longer text is cut with "...".
+// Characters of a server's text that a message box or the log shows; a longer text is cut
+// with "...".
 constexpr std::size_t kShownTextLength = 1000;
 
 // The number after "Code=" up to its line feed: an optional sign and digits; 0 when there is
@@ -80,8 +83,11 @@ int CQXLFileList::ShowServerError(const std::wstring& body) {
         }
         if (body.empty())
             m_log.LogError(L"Unknown error : empty response body");
-        else
+        else if (body.size() <= kShownTextLength)
             m_log.LogError(L"Unknown error : %s", body);
+        else
+            m_log.LogError(L"Unknown error : %s... (%u characters)",
+                           std::wstring_view(body).substr(0, kShownTextLength), body.size());
         return kUnknownServerError;
     }
     if (code == kPasswordExpired)

@@ -122,6 +122,19 @@ TEST_F(ServiceStepTest, HostileRefusalsShowABoundedTextAndNoWrappedCode) {
     EXPECT_EQ(boxes[5].text, L"highest (1)");
 }
 
+TEST_F(ServiceStepTest, LongReplyWithoutCodeIsLoggedAsAnExcerptWithItsLength) {
+    Installation install({server.Url()});
+    const std::string exact(1000, 'e');
+    const std::string head(1000, 'h');
+    EXPECT_EQ(install.List().ShowServerError(std::wstring(exact.begin(), exact.end())), -9999);
+    EXPECT_EQ(install.List().ShowServerError(std::wstring(head.begin(), head.end()) +
+                                             std::wstring(64 * 1024, L't')),
+              -9999);
+    EXPECT_TRUE(install.Log().Contains("Unknown error : " + exact + "\r\n"));
+    EXPECT_TRUE(install.Log().Contains("Unknown error : " + head + "... (66536 characters)"));
+    EXPECT_FALSE(install.Log().Contains("ht"));
+}
+
 TEST_F(ServiceStepTest, InformationStepsFillTheRecordsAndApplyTheOverrides) {
     Installation install({server.Url()},
                          "[QXLauncher]\r\nForceReboot=true\r\nForceUpdate=TRUE\r\n");

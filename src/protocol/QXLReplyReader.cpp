@@ -1,5 +1,9 @@
 #include "protocol/QXLReplyReader.h"
 
+#include <cstdint>
+#include <limits>
+#include <optional>
+
 #include "protocol/QXReplyValues.h"
 #include "protocol/TDParser.h"
 
@@ -76,6 +80,27 @@ int AsDays(const std::wstring& value) {
     return AsInt(value);
 }
 
+// The listed size of a file: an optional sign and the leading digits, 0 without digits. False
+// for a negative size or one beyond what a file row holds, which would let a body of any
+// length through as a file's content.
+bool ReadFileSize(const std::wstring& value, std::int32_t& size) {
+    const std::wstring text = QXReplyText(value);
+    std::size_t i = 0;
+    const bool negative = i < text.size() && text[i] == L'-';
+    if (i < text.size() && (text[i] == L'-' || text[i] == L'+'))
+        ++i;
+    std::int64_t number = 0;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        number = number * 10 + (text[i] - L'0');
+        if (number > std::numeric_limits<std::int32_t>::max())
+            return false;
+    }
+    if (negative && number != 0)
+        return false;
+    size = static_cast<std::int32_t>(number);
+    return true;
+}
+
 const wchar_t* FlagText(int flag) { return flag != 0 ? L"TRUE" : L"FALSE"; }
 
 void StoreApplicationValue(CQXLApplicationInfo& info, int type, const std::wstring& value) {
@@ -131,9 +156,6 @@ void StoreFileValue(CQXLFileRow& row, int type, const std::wstring& value) {
     switch (type) {
     case TypeFileName:
         row.FileName = QXReplyText(value);
-        break;
-    case TypeFileSize:
-        row.FileSize = AsInt(value);
         break;
     case TypeFileChecksum:
         row.FileChecksum = QXReplyInteger(value);
@@ -231,13 +253,21 @@ std::vector<CQXLFileRow> ReadFileRows(const std::wstring& body, CQXLLog& log) {
         return rows;
     for (;;) {
         CQXLFileRow row;
-        const RowRead read = ReadRow(
-            parser, [&](int type, const std::wstring& value) { StoreFileValue(row, type, value); });
+        std::optional<std::wstring> badSize;
+        const RowRead read = ReadRow(parser, [&](int type, const std::wstring& value) {
+            if (type != TypeFileSize)
+                StoreFileValue(row, type, value);
+            else if (!ReadFileSize(value, row.FileSize))
+                badSize = QXReplyText(value);
+        });
         if (read == RowRead::NoMore)
             return rows;
         if (read == RowRead::Short)
             log.LogError(L"File list row refused, it has fewer values than the header: \"%s\"",
                          row.FileName);
+        else if (badSize)
+            log.LogError(L"File list row refused, its size is out of range: \"%s\" (%s)",
+                         row.FileName, *badSize);
         else
             rows.push_back(std::move(row));
     }

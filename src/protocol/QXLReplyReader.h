@@ -27,7 +27,8 @@ bool ReadPrimaryApplication(const std::wstring& body, CQXLPrimaryApplication& pr
                             CQXLLog& log);
 
 // GetAppChecksum: every complete row, in reply order. A row with fewer values than the header
-// is refused with an error line; an incomplete last row ends the list.
+// is refused with an error line, and so is a row whose FileSize is negative or beyond 2^31 - 1;
+// an incomplete last row ends the list.
 std::vector<CQXLFileRow> ReadFileRows(const std::wstring& body, CQXLLog& log);
 
 } // namespace QXLReplyReader

@@ -16,8 +16,8 @@ struct SQXLSendHooks {
 // Sends body on request, then runs the dialog step after every send, successful or not, and
 // sends again for as long as it asks to: a retry after the user gave proxy credentials, a
 // resend after a certificate problem was accepted. ignoreUnknownCa lets every send pass a
-// certificate from an unknown authority. Returns whether the last send succeeded; lastError
-// holds its error code.
+// certificate from an unknown authority. After three rounds of proxy credentials a further
+// refusal stands. Returns whether the last send succeeded; lastError holds its error code.
 bool QXLSendWithDialogs(qxplat::HttpRequest& request, std::string_view body, bool ignoreUnknownCa,
                         qxplat::HttpPrompt* prompt, unsigned long& lastError,
                         const SQXLSendHooks& hooks = SQXLSendHooks());

@@ -1,5 +1,7 @@
 #include "protocol/TDParser.h"
 
+#include <algorithm>
+
 namespace {
 const std::wstring kHeaderTag = L"COLONNES=";
 const std::wstring kRowsBegin = L"TBLDATBEGIN_99\r\n";
@@ -13,6 +15,8 @@ bool CTDParser::Parse(const std::wstring& body) {
     m_columnIndex = 0;
     m_headerPosition = 0;
     m_bodyPosition = 0;
+    m_lineEnd = std::wstring::npos;
+    m_lineEndKnown = false;
     m_header.clear();
     m_rows.clear();
 
@@ -55,21 +59,28 @@ void CTDParser::AddColumnType(int type) { m_columnTypes.push_back(type); }
 int CTDParser::NextValue(std::wstring& value) {
     if (m_columnIndex == 0)
         m_typeCursor = 0;
-    const std::size_t tab = m_rows.find(L'\t', m_bodyPosition);
-    const std::size_t lineEnd = m_rows.find(kLineEnd, m_bodyPosition);
-    if (tab == std::wstring::npos && lineEnd == std::wstring::npos)
+    const std::size_t lineEnd = LineEnd();
+    // A tab is looked for in the current line only: past its end it would not count anyway,
+    // and searching the rest of the rows for every value would take time in the square of
+    // their size when the rows hold no tabs.
+    const auto from = m_rows.begin() + static_cast<std::ptrdiff_t>(m_bodyPosition);
+    const auto to = lineEnd == std::wstring::npos
+                        ? m_rows.end()
+                        : m_rows.begin() + static_cast<std::ptrdiff_t>(lineEnd);
+    const auto found = std::find(from, to, L'\t');
+    const bool endsAtTab = found != to;
+    if (!endsAtTab && lineEnd == std::wstring::npos)
         return 0;
     if (m_typeCursor >= m_columnTypes.size())
         return 0;
     const int type = m_columnTypes[m_typeCursor++];
     if (type == 0)
         return 0;
-    const bool endsAtTab = tab < lineEnd; // npos is larger than any position
-    const std::size_t end = endsAtTab ? tab : lineEnd;
-    value = m_rows.substr(m_bodyPosition, end - m_bodyPosition);
+    const std::size_t end = endsAtTab ? static_cast<std::size_t>(found - m_rows.begin()) : lineEnd;
+    value.assign(from, m_rows.begin() + static_cast<std::ptrdiff_t>(end));
     if (endsAtTab) {
         ++m_columnIndex;
-        m_bodyPosition = tab + 1;
+        m_bodyPosition = end + 1;
     } else {
         m_columnIndex = 0;
         m_bodyPosition = lineEnd + kLineEnd.size();
@@ -78,10 +89,20 @@ int CTDParser::NextValue(std::wstring& value) {
 }
 
 bool CTDParser::NextRow() {
-    const std::size_t lineEnd = m_rows.find(kLineEnd, m_bodyPosition);
+    const std::size_t lineEnd = LineEnd();
     if (lineEnd == std::wstring::npos)
         return false;
     m_bodyPosition = lineEnd + kLineEnd.size();
     m_columnIndex = 0;
     return true;
+}
+
+std::size_t CTDParser::LineEnd() {
+    // The line end found last holds for every position up to it; once none is left, none is
+    // left for any later position either. So each part of the rows is searched once.
+    if (!m_lineEndKnown || (m_lineEnd != std::wstring::npos && m_bodyPosition > m_lineEnd)) {
+        m_lineEnd = m_rows.find(kLineEnd, m_bodyPosition);
+        m_lineEndKnown = true;
+    }
+    return m_lineEnd;
 }

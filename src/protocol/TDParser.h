@@ -35,11 +35,16 @@ public:
     std::size_t ColumnCount() const { return m_columnTypes.size(); }
 
 private:
+    // The first line end of the rows at or after the current position; npos when none is left.
+    std::size_t LineEnd();
+
     std::vector<int> m_columnTypes;
     std::size_t m_typeCursor = 0;
     int m_columnIndex = 0;
     std::size_t m_headerPosition = 0;
     std::size_t m_bodyPosition = 0;
+    std::size_t m_lineEnd = 0;
+    bool m_lineEndKnown = false;
     std::wstring m_header;
     std::wstring m_rows;
 };

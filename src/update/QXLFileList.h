@@ -8,11 +8,11 @@
 #include "base/QXClock.h"
 #include "config/QXLLog.h"
 #include "config/QXUrlParser.h"
+#include "platform/Process.h"
 #include "protocol/QXLApplicationInfo.h"
+#include "protocol/QXLDownloadMonitor.h"
 #include "protocol/QXLDownloader.h"
 #include "protocol/QXLPrimaryApplication.h"
-#include "platform/Process.h"
-#include "protocol/QXLDownloadMonitor.h"
 #include "ui/QXLProgressWindow.h"
 #include "ui/QXLUserInterface.h"
 #include "ui/QXLanguage.h"
@@ -72,8 +72,9 @@ public:
     int ChangePasswordStep(const std::wstring& user, const std::wstring& oldPassword,
                            const std::wstring& newPassword);
     // Reads a refusal reply ("Code=" and "Description=" lines) and tells the user: the
-    // description with " (1)", or the unknown-error text with " (2)" when there is no code
-    // (then -9999). -1207 (password expired) shows nothing. Returns the code.
+    // description (cut after 1,000 characters with "...") with " (1)", or the unknown-error
+    // text with " (2)" when there is no code or it is out of an int's range (then -9999).
+    // -1207 (password expired) shows nothing. Returns the code.
     int ShowServerError(const std::wstring& body);
 
     // The information services, each read into its record when the request succeeded. Each

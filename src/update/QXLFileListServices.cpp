@@ -1,3 +1,5 @@
+#include <string_view>
+
 #include "platform/Text.h"
 #include "update/QXLFileList.h"
 
@@ -7,8 +9,12 @@ constexpr int kUnknownServerError = -9999;
 constexpr int kPasswordExpired = -1207;
 constexpr unsigned kTextUnknownError = 6;
 
+// Characters of a server's text that a message box or the log shows; a longer text is cut
+// with "...".
+constexpr std::size_t kShownTextLength = 1000;
+
 // The number after "Code=" up to its line feed: an optional sign and digits; 0 when there is
-// no such line or no number.
+// no such line, no number, or a number out of an int's range (rather than its wrapped value).
 int RefusalCode(const std::wstring& body) {
     const std::size_t start = body.find(L"Code=");
     if (start == std::wstring::npos)
@@ -21,10 +27,23 @@ int RefusalCode(const std::wstring& body) {
     const bool negative = i < end && body[i] == L'-';
     if (i < end && (body[i] == L'-' || body[i] == L'+'))
         ++i;
+    const long long limit = negative ? 0x80000000LL : 0x7FFFFFFFLL;
     long long value = 0;
-    for (; i < end && body[i] >= L'0' && body[i] <= L'9' && value < 0x80000000LL; ++i)
+    for (; i < end && body[i] >= L'0' && body[i] <= L'9'; ++i) {
         value = value * 10 + (body[i] - L'0');
+        if (value > limit)
+            return 0;
+    }
     return static_cast<int>(negative ? -value : value);
+}
+
+// text, cut to kShownTextLength characters followed by "..." when it is longer.
+std::wstring ShownText(std::wstring text) {
+    if (text.size() > kShownTextLength) {
+        text.resize(kShownTextLength);
+        text += L"...";
+    }
+    return text;
 }
 
 } // namespace
@@ -64,8 +83,11 @@ int CQXLFileList::ShowServerError(const std::wstring& body) {
         }
         if (body.empty())
             m_log.LogError(L"Unknown error : empty response body");
-        else
+        else if (body.size() <= kShownTextLength)
             m_log.LogError(L"Unknown error : %s", body);
+        else
+            m_log.LogError(L"Unknown error : %s... (%u characters)",
+                           std::wstring_view(body).substr(0, kShownTextLength), body.size());
         return kUnknownServerError;
     }
     if (code == kPasswordExpired)
@@ -77,7 +99,8 @@ int CQXLFileList::ShowServerError(const std::wstring& body) {
     std::wstring description = body.substr(start + 12, end - start - 12);
     if (m_languageBase == kQXJapaneseBase)
         description = qxplat::RedecodeAsCodePage932(description);
-    m_userInterface->ShowMessageBox(description + L" (1)", caption, flags, QXLBoxOwner::None);
+    m_userInterface->ShowMessageBox(ShownText(std::move(description)) + L" (1)", caption, flags,
+                                    QXLBoxOwner::None);
     return code;
 }
 

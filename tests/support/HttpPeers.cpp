@@ -24,6 +24,7 @@ HttpPeers LoadHttpPeers() {
         return peers;
     }
     peers.peer = L"http://127.0.0.1:" + Wide(values["http"]);
+    peers.securePeer = L"https://127.0.0.1:" + Wide(values["https"]);
     peers.proxy = L"http://127.0.0.1:" + Wide(values["proxy"]);
     peers.proxyUser = Wide(values["proxyUser"]);
     peers.proxyPassword = Wide(values["proxyPassword"]);

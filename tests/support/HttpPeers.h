@@ -6,8 +6,10 @@
 // credentials squid wants. The fixture's peers file is QX_HTTP_PEERS, relative to the working
 // directory.
 struct HttpPeers {
-    std::wstring peer;  // "http://127.0.0.1:port"
-    std::wstring proxy; // "http://127.0.0.1:port"
+    std::wstring peer;       // "http://127.0.0.1:port"
+    std::wstring securePeer; // "https://127.0.0.1:port", the same routes with a self-signed
+                             // certificate
+    std::wstring proxy;      // "http://127.0.0.1:port"
     std::wstring proxyUser;
     std::wstring proxyPassword;
 };

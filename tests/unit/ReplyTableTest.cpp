@@ -254,3 +254,21 @@ TEST(ReplyReader, ShortRowsNeverLendTheirMissingColumnsToTheNextRow) {
     EXPECT_EQ(info.Version, L"3.0");
     EXPECT_EQ(info.ApplicationName, L"");
 }
+
+TEST(ReplyReader, FileRowsWithANegativeOrHugeSizeAreRefused) {
+    TestLog log;
+    const std::wstring body =
+        Table(L"FileName|S;FileSize|N", L"neg\t-1\r\nwrap\t-4294967295\r\nbig\t9007199254740993\r\n"
+                                        L"over\t2147483648\r\nmax\t 2147483647 \r\nzero\t-0\r\n");
+    const std::vector<CQXLFileRow> rows = QXLReplyReader::ReadFileRows(body, log.Log());
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].FileName, L"max");
+    EXPECT_EQ(rows[0].FileSize, 2147483647);
+    EXPECT_EQ(rows[1].FileName, L"zero");
+    EXPECT_EQ(rows[1].FileSize, 0);
+    EXPECT_TRUE(log.Contains("File list row refused, its size is out of range: \"neg\" (-1)"));
+    EXPECT_TRUE(log.Contains("File list row refused, its size is out of range: \"wrap\""));
+    EXPECT_TRUE(log.Contains(
+        "File list row refused, its size is out of range: \"big\" (9007199254740993)"));
+    EXPECT_TRUE(log.Contains("File list row refused, its size is out of range: \"over\""));
+}

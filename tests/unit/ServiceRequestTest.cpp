@@ -153,6 +153,22 @@ TEST_F(ServiceRequestTest, EveryServerFailingFailsTheRequestAfterOneRound) {
     EXPECT_EQ(ErrorLines(install.Log()).size(), 8u);
 }
 
+TEST_F(ServiceRequestTest, RedirectsAreFailedAttemptsNeverFollowed) {
+    // Each points at a route that would log the user in: on the same peer, and from HTTPS
+    // down to plain HTTP on another port.
+    const std::pair<std::wstring, std::string> cases[] = {
+        {peers.peer + L"/moved/302?service=", "302"},
+        {peers.securePeer + L"/moved/307?service=", "307"},
+    };
+    for (const auto& [url, status] : cases) {
+        Installation install({url, server.Url()}, "SecurityIgnoreUnknownCertificate=yes\r\n");
+        ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
+        EXPECT_NE(install.Client().GetSessionId(), L"S3ss10n42");
+        EXPECT_TRUE(install.Log().Contains("Status code error : " + status));
+        EXPECT_EQ(install.CurrentServer(), server.Url());
+    }
+}
+
 TEST_F(ServiceRequestTest, ServerErrorStatusFailsTheAttemptAndTheNextOneSucceeds) {
     Installation install({server.Url()});
     ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
@@ -187,6 +203,17 @@ TEST_F(ServiceRequestTest, WrongProxyCredentialsFailCleanly) {
     EXPECT_FALSE(install.Client().Logout());
     // Asked again after the refusal, and declined.
     EXPECT_EQ(install.Ui().ProxyQuestions(), 2);
+    EXPECT_TRUE(install.Log().Contains("Status code error : 407"));
+}
+
+TEST_F(ServiceRequestTest, ProxyRefusingEveryAnswerIsAskedThreeTimesOnly) {
+    ProxyEnvironment proxy(peers.proxy);
+    Installation install({Echo()});
+    for (int i = 0; i < 10; ++i)
+        install.Ui().QueueProxyCredentials(peers.proxyUser, L"wrong");
+    install.Client().SetSessionId(L"S1");
+    EXPECT_FALSE(install.Client().Logout());
+    EXPECT_EQ(install.Ui().ProxyQuestions(), 3);
     EXPECT_TRUE(install.Log().Contains("Status code error : 407"));
 }
 

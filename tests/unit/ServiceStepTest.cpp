@@ -101,6 +101,40 @@ TEST_F(ServiceStepTest, RefusalBodiesWithoutDescriptionOrCode) {
     EXPECT_EQ(install.Ui().MessageBoxes().size(), 2u);
 }
 
+TEST_F(ServiceStepTest, HostileRefusalsShowABoundedTextAndNoWrappedCode) {
+    Installation install({server.Url()});
+    CQXLFileList& list = install.List();
+    const std::wstring exact(1000, L'd');
+    const std::wstring huge(10 * 1024 * 1024, L'x');
+    EXPECT_EQ(list.ShowServerError(L"Code=-5\nDescription=" + exact + L"\n"), -5);
+    EXPECT_EQ(list.ShowServerError(L"Code=-6\nDescription=" + huge + L"\n"), -6);
+    EXPECT_EQ(list.ShowServerError(L"Code=-99999999999999999999\nDescription=wrapped\n"), -9999);
+    EXPECT_EQ(list.ShowServerError(L"Code=2147483648\nDescription=wrapped\n"), -9999);
+    EXPECT_EQ(list.ShowServerError(L"Code=-2147483648\nDescription=lowest\n"), -2147483647 - 1);
+    EXPECT_EQ(list.ShowServerError(L"Code=2147483647\nDescription=highest\n"), 2147483647);
+    const auto boxes = install.Ui().MessageBoxes();
+    ASSERT_EQ(boxes.size(), 6u);
+    EXPECT_EQ(boxes[0].text, exact + L" (1)");
+    EXPECT_EQ(boxes[1].text, std::wstring(1000, L'x') + L"... (1)");
+    EXPECT_EQ(boxes[2].text, L"Unknown error (2)");
+    EXPECT_EQ(boxes[3].text, L"Unknown error (2)");
+    EXPECT_EQ(boxes[4].text, L"lowest (1)");
+    EXPECT_EQ(boxes[5].text, L"highest (1)");
+}
+
+TEST_F(ServiceStepTest, LongReplyWithoutCodeIsLoggedAsAnExcerptWithItsLength) {
+    Installation install({server.Url()});
+    const std::string exact(1000, 'e');
+    const std::string head(1000, 'h');
+    EXPECT_EQ(install.List().ShowServerError(std::wstring(exact.begin(), exact.end())), -9999);
+    EXPECT_EQ(install.List().ShowServerError(std::wstring(head.begin(), head.end()) +
+                                             std::wstring(64 * 1024, L't')),
+              -9999);
+    EXPECT_TRUE(install.Log().Contains("Unknown error : " + exact + "\r\n"));
+    EXPECT_TRUE(install.Log().Contains("Unknown error : " + head + "... (66536 characters)"));
+    EXPECT_FALSE(install.Log().Contains("ht"));
+}
+
 TEST_F(ServiceStepTest, InformationStepsFillTheRecordsAndApplyTheOverrides) {
     Installation install({server.Url()},
                          "[QXLauncher]\r\nForceReboot=true\r\nForceUpdate=TRUE\r\n");

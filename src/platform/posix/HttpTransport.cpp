@@ -136,6 +136,8 @@ void HttpRequest::Impl::Configure(std::string_view body) {
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
     curl_easy_setopt(h, CURLOPT_USERAGENT, agent.c_str());
     curl_easy_setopt(h, CURLOPT_POST, 1L);
+    // Never follow a redirect (the default, said here as it matters): a 3xx is a failed attempt.
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, verb == "POST" ? nullptr : verb.c_str());
     curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
     curl_easy_setopt(h, CURLOPT_COPYPOSTFIELDS, std::string(body).c_str());

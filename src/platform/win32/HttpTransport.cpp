@@ -23,7 +23,11 @@ using InternetHandle = std::unique_ptr<void, InternetCloser>;
 constexpr DWORD kDialogFlags = FLAGS_ERROR_UI_FILTER_FOR_ERRORS |
                                FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
                                FLAGS_ERROR_UI_FLAGS_GENERATE_DATA;
-constexpr DWORD kPlainFlags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION;
+// No request follows a redirect: it would carry the login to wherever the reply points, also
+// to another host or from HTTPS to plain HTTP. A 3xx is a failed attempt.
+constexpr DWORD kNoRedirect = INTERNET_FLAG_NO_AUTO_REDIRECT;
+constexpr DWORD kPlainFlags =
+    INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION | kNoRedirect;
 constexpr DWORD kIgnoreNameAndDate =
     INTERNET_FLAG_IGNORE_CERT_CN_INVALID | INTERNET_FLAG_IGNORE_CERT_DATE_INVALID;
 constexpr DWORD kStatusProxyAuthRequired = 407;
@@ -268,7 +272,8 @@ std::optional<HttpRequest> HttpConnection::OpenRequest(const std::wstring& verb,
                                                        HttpError& error) {
     DWORD flags = kPlainFlags;
     if (secure)
-        flags = INTERNET_FLAG_SECURE | (ignoreCertNameAndDate ? kIgnoreNameAndDate : 0);
+        flags =
+            INTERNET_FLAG_SECURE | kNoRedirect | (ignoreCertNameAndDate ? kIgnoreNameAndDate : 0);
     InternetHandle handle(HttpOpenRequestW(m_impl->handle.get(), verb.c_str(), object.c_str(),
                                            nullptr, nullptr, nullptr, flags,
                                            reinterpret_cast<DWORD_PTR>(m_impl->observer)));

@@ -7,6 +7,8 @@
 //   POST /deep/cookie    sets a cookie without a path, so that it belongs to /deep
 //   POST /unsafe/P3Login a login reply whose SessionId holds a quote and a blank
 //   POST /status/<code>  answers with that status
+//   POST /moved/<code>   answers with that status and a Location on the plain peer's /cookie
+//                        (GET /cookie answers too, as a client may follow a 302 with a GET)
 //   POST /large?bytes=N  N bytes of a known pattern
 //   POST /stall-headers  never answers
 //   POST /stall-body     announces 100000 bytes, sends 1000, then goes silent
@@ -66,9 +68,17 @@ void Pattern(httplib::Response& response, std::size_t total, std::size_t sendOnl
         });
 }
 
-void Routes(httplib::Server& server) {
+// plainUrl is "http://127.0.0.1:<port>" of the plain peer once it listens.
+void Routes(httplib::Server& server, const std::string& plainUrl) {
     server.Post("/echo", Echo);
     server.Post("/cookie", Cookie);
+    server.Get("/cookie", Cookie);
+    server.Post(R"(/moved/(\d+))",
+                [&plainUrl](const httplib::Request& request, httplib::Response& response) {
+                    response.status = std::stoi(request.matches[1]);
+                    response.set_header("Location", plainUrl + "/cookie");
+                    response.set_content("moved", "text/plain");
+                });
     server.Post("/deep/cookie", [](const httplib::Request&, httplib::Response& response) {
         response.set_header("Set-Cookie", "Deep=1");
         response.set_content("ok", "text/plain");
@@ -108,14 +118,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot load the certificate\n");
         return 1;
     }
-    Routes(plain);
-    Routes(secure);
+    std::string plainUrl;
+    Routes(plain, plainUrl);
+    Routes(secure, plainUrl);
     const int plainPort = plain.bind_to_any_port("127.0.0.1");
     const int securePort = secure.bind_to_any_port("127.0.0.1");
     if (plainPort <= 0 || securePort <= 0) {
         std::fprintf(stderr, "cannot listen\n");
         return 1;
     }
+    plainUrl = "http://127.0.0.1:" + std::to_string(plainPort);
     std::thread securing([&secure] { secure.listen_after_bind(); });
     std::printf("http://127.0.0.1:%d https://127.0.0.1:%d\n", plainPort, securePort);
     std::fflush(stdout);

@@ -218,6 +218,7 @@ bool CQXLDownloader::ReadResponseBody(qxplat::HttpRequest& request) {
         if (bytes.size() > kMaxResponseBody) {
             m_log.LogError(L"Error while retrieving response body : larger than %d bytes",
                            static_cast<long long>(kMaxResponseBody));
+            bytes.clear(); // nobody reads a refused reply: spare converting it
             read = false;
             break;
         }

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -41,6 +42,14 @@ std::string Pattern(std::size_t size) {
     std::string bytes(size, '\0');
     for (std::size_t i = 0; i < size; ++i)
         bytes[i] = static_cast<char>((i * 7919u) >> 3);
+    return bytes;
+}
+
+// The test HTTP peer's pattern for "/large".
+std::string PeerPattern(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
     return bytes;
 }
 
@@ -90,6 +99,13 @@ protected:
         m_downloader->SetVersionName(L"2.0");
         ASSERT_TRUE(m_downloader->CreateDownloadDirectory(InstallDir(), L"_QXLTmp" + kSep));
     }
+    // Points the downloader at url alone, through a configuration of its own.
+    void UseOnly(const std::wstring& url) {
+        WriteBytes(m_other.Path() / "qxurl.net",
+                   "[Config]\r\n[FileDownload]\r\nURL1=" + Narrow(url) + "\r\n");
+        ASSERT_TRUE(m_otherConfig.SetInstallationPath(m_other.Path().wstring()));
+        m_downloader->SetConfiguration(&m_otherConfig);
+    }
     // The fixture's server twice: the two attempts of a failover reach the same server.
     void ConfigureTwice() { Configure({m_server.Url(), m_server.Url()}); }
 
@@ -116,6 +132,8 @@ protected:
     TestLog m_log;
     TempDir m_install;
     CQXUrlParser m_config;
+    TempDir m_other;
+    CQXUrlParser m_otherConfig;
     std::unique_ptr<CQXLDownloader> m_downloader;
 };
 
@@ -205,6 +223,29 @@ TEST_F(DownloadFileTest, InstallerIsCheckedBesideTheFilesThenMovedIntoTheInstall
     ASSERT_TRUE(m_downloader->GetAppFile(*bare, nullptr));
     EXPECT_EQ(installer, ReadBytes(m_install.Path() / "QXInstaller"));
     EXPECT_FALSE(fs::exists(TempPath("QXInstaller")));
+}
+
+TEST_F(DownloadFileTest, BadInstallerCopyUnderEitherCaseLeavesTheInstalledOneUntouched) {
+    ConfigureTwice();
+    const std::string installer = Pattern(70000);
+    for (const std::string name : {"QXInstaller.exe", "qxinstaller.exe"}) {
+        const std::uint32_t checksum = m_server.AddReleaseFile(name, installer);
+        WriteBytes(m_install.Path() / "QXInstaller.exe", "old installer");
+        const auto wrong = ListFile("", name, installer.size(), checksum ^ 1);
+        EXPECT_FALSE(m_downloader->GetAppFile(*wrong, nullptr)) << name;
+        EXPECT_EQ("old installer", ReadBytes(m_install.Path() / "QXInstaller.exe")) << name;
+        // On a case-sensitive file system no second installer appears beside it either.
+        int installers = 0;
+        for (const auto& entry : fs::directory_iterator(m_install.Path())) {
+            std::string entryName = entry.path().filename().string();
+            std::transform(entryName.begin(), entryName.end(), entryName.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            installers += entryName == "qxinstaller.exe" ? 1 : 0;
+        }
+        EXPECT_EQ(1, installers) << name;
+        EXPECT_FALSE(fs::exists(TempPath(name))) << name;
+        fs::remove(m_server.ReleaseFolder("Demo", "2.0") / name);
+    }
 }
 
 TEST_F(DownloadFileTest, CopyWhoseSizeOrChecksumDiffersIsAFailedAttemptOnEveryServer) {
@@ -356,4 +397,43 @@ TEST_F(DownloadFileTest, SelfSignedServerDeliversWithTheLeniencySwitch) {
     const auto file = ServerFile("dl/tls/", "lenient.bin", Pattern(2000));
     ASSERT_TRUE(m_downloader->GetAppFile(*file, nullptr));
     EXPECT_EQ(Pattern(2000), ReadBytes(TempPath("dl/tls/lenient.bin")));
+}
+
+TEST_F(DownloadFileTest, ErrorPageMatchingTheListIsStillAFailedAttempt) {
+    // Only the status tells this page from the file: it has the listed size and checksum.
+    const HttpPeers peers = LoadHttpPeers();
+    const std::string page = "status page";
+    const std::wstring failing = peers.peer + L"/status/500?service=";
+    Configure({failing, m_server.Url()});
+    const auto file = ServerFile("dl/page/", "p.txt", page);
+    ASSERT_TRUE(m_downloader->GetAppFile(*file, nullptr));
+    EXPECT_EQ(page, ReadBytes(TempPath("dl/page/p.txt")));
+    EXPECT_TRUE(m_log.Contains("Status code error : 500"));
+    EXPECT_TRUE(m_log.Contains("Failed to download from " + Narrow(failing)));
+
+    fs::remove(TempPath("dl/page/p.txt"));
+    UseOnly(failing);
+    EXPECT_FALSE(m_downloader->GetAppFile(*file, nullptr));
+    EXPECT_FALSE(fs::exists(TempPath("dl/page/p.txt")));
+}
+
+TEST_F(DownloadFileTest, OverlongReplyStopsAtTheListedSizeAndTheNextServerDelivers) {
+    // The listed file is the first part of what the server sends, checksum and all.
+    const HttpPeers peers = LoadHttpPeers();
+    const std::size_t listed = 100000;
+    const std::wstring overlong =
+        peers.peer + L"/large?bytes=" + std::to_wstring(3 * listed) + L"&service=";
+    const std::string bytes = PeerPattern(listed);
+    Configure({overlong, m_server.Url()});
+    const auto file = ServerFile("dl/long/", "l.bin", bytes);
+    ASSERT_TRUE(m_downloader->GetAppFile(*file, nullptr));
+    EXPECT_EQ(bytes, ReadBytes(TempPath("dl/long/l.bin")));
+    EXPECT_TRUE(
+        m_log.Contains("Downloaded file l.bin is longer than the list says (100000 bytes)"));
+    EXPECT_TRUE(m_log.Contains("Failed to download from " + Narrow(overlong)));
+
+    fs::remove(TempPath("dl/long/l.bin"));
+    UseOnly(overlong);
+    EXPECT_FALSE(m_downloader->GetAppFile(*file, nullptr));
+    EXPECT_FALSE(fs::exists(TempPath("dl/long/l.bin")));
 }

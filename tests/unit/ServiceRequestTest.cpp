@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/Text.h"
 #include "support/HttpPeers.h"
 #include "support/Installation.h"
 #include "support/ProxyEnvironment.h"
@@ -41,6 +42,16 @@ void ExpectRefusedLines(const std::vector<std::string>& lines, const std::string
     EXPECT_NE(code, "0");
     EXPECT_EQ(*sendLine, send + code + " on file .\\QXLDownloader, line 719");
     EXPECT_TRUE(Contains(lines, "Query error : " + code + " for server " + narrowUrl));
+}
+
+std::string Hex(const std::string& bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char c : bytes) {
+        hex.push_back(kDigits[c >> 4]);
+        hex.push_back(kDigits[c & 15]);
+    }
+    return hex;
 }
 
 } // namespace
@@ -226,4 +237,43 @@ TEST_F(ServiceRequestTest, SelfSignedCertificatePassesOnlyWithTheLeniencySetting
     EXPECT_EQ(lenient.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
     EXPECT_TRUE(lenient.List().GetApplicationInfo());
     EXPECT_EQ(lenient.Ui().CertificateQuestions(), 0);
+}
+
+TEST_F(ServiceRequestTest, CharacterCutByAReadBoundaryComesOutWhole) {
+    // A Japanese refusal as the platform's own 8-bit text, and as a server writes it in code
+    // page 932; each placed so that the 1024-byte reads cut its first character.
+    const std::wstring text = L"\u30ED\u30B0\u30A4\u30F3\u3067\u304D\u307E\u305B\u3093";
+    const std::string cp932 = "\x83\x8D\x83\x4F\x83\x43\x83\x93\x82\xC5\x82\xAB\x82"
+                              "\xDC\x82\xB9\x82\xF1";
+    const std::string native = qxplat::ToNarrow(text);
+    for (int pad : {1022, 1023}) {
+        const std::wstring padding(static_cast<std::size_t>(pad), L'a');
+        const auto reply = [&](const std::string& bytes) {
+            const std::string hex = Hex(bytes);
+            Installation install({peers.peer + L"/padded?pad=" + std::to_wstring(pad) + L"&hex=" +
+                                  std::wstring(hex.begin(), hex.end()) + L"&service="});
+            install.Client().SetSessionId(L"S1");
+            EXPECT_TRUE(install.Client().Logout());
+            return install.Client().GetResponseBody();
+        };
+        EXPECT_EQ(qxplat::RedecodeAsCodePage932(reply(cp932)), padding + text) << pad;
+        // Only where the platform's text can hold Japanese (not a Western code page).
+        if (qxplat::FromNarrow(native) == text) {
+            EXPECT_EQ(reply(native), padding + text) << pad;
+        }
+    }
+}
+
+TEST_F(ServiceRequestTest, ReplyOverTheSizeCapIsAFailedAttempt) {
+    constexpr std::size_t kCap = 64 * 1024 * 1024;
+    const std::wstring huge =
+        peers.peer + L"/large?bytes=" + std::to_wstring(kCap + 1) + L"&service=";
+    Installation install({huge, Echo()});
+    install.Client().SetSessionId(L"S1");
+    ASSERT_TRUE(install.Client().Logout());
+    EXPECT_TRUE(install.Log().Contains("Error while retrieving response body : larger than " +
+                                       std::to_string(kCap) + " bytes"));
+    EXPECT_EQ(install.Client().GetResponseBody(),
+              std::wstring(kFormType.begin(), kFormType.end()) + L"sessionid=S1&lang=en");
+    EXPECT_EQ(install.CurrentServer(), Echo());
 }

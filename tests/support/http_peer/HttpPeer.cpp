@@ -10,6 +10,7 @@
 //   POST /moved/<code>   answers with that status and a Location on the plain peer's /cookie
 //                        (GET /cookie answers too, as a client may follow a 302 with a GET)
 //   POST /large?bytes=N  N bytes of a known pattern
+//   POST /padded?pad=N&hex=H  N letters 'a', then the bytes written in hex digits H
 //   POST /stall-headers  never answers
 //   POST /stall-body     announces 100000 bytes, sends 1000, then goes silent
 //   POST /cut?after=K    announces 2K bytes, sends K, then closes the connection
@@ -91,6 +92,13 @@ void Routes(httplib::Server& server, const std::string& plainUrl) {
     server.Post("/large", [](const httplib::Request& request, httplib::Response& response) {
         const std::size_t bytes = Number(request, "bytes");
         Pattern(response, bytes, bytes, false);
+    });
+    server.Post("/padded", [](const httplib::Request& request, httplib::Response& response) {
+        std::string body(Number(request, "pad"), 'a');
+        const std::string hex = request.get_param_value("hex");
+        for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+            body.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+        response.set_content(body, "text/plain");
     });
     server.Post("/stall-headers", [](const httplib::Request&, httplib::Response& response) {
         std::this_thread::sleep_for(kStall);

@@ -5,33 +5,10 @@
 
 #include "support/Installation.h"
 #include "support/QxServer.h"
+#include "support/RecordingNoteView.h"
 #include "ui/QXLWarnUpdateDlg.h"
 
 namespace {
-
-// The release note bar as a view would see it.
-class RecordingNoteView : public IQXLReleaseNoteView {
-public:
-    void SetRange(int minimum, int maximum) override {
-        std::lock_guard<std::mutex> hold(m_lock);
-        ranges.emplace_back(minimum, maximum);
-    }
-    void SetPosition(int position) override {
-        std::lock_guard<std::mutex> hold(m_lock);
-        positions.push_back(position);
-    }
-    void ReleaseNoteFinished(int state) override {
-        std::lock_guard<std::mutex> hold(m_lock);
-        finished.push_back(state);
-    }
-
-    std::vector<std::pair<int, int>> ranges;
-    std::vector<int> positions;
-    std::vector<int> finished;
-
-private:
-    std::mutex m_lock;
-};
 
 class ReleaseNoteTest : public ::testing::Test {
 protected:

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/System.h"
+#include "support/RecordingNoteView.h"
 #include "support/TestLog.h"
 #include "ui/QXLWarnUpdateDlg.h"
 #include "update/QXLFileList.h"
@@ -13,32 +14,6 @@ namespace {
 std::wstring Table(const std::wstring& header, const std::wstring& rows) {
     return L"COLONNES=" + header + L"\r\nTBLDATBEGIN_99\r\n" + rows + L"TBLDATEND_99";
 }
-
-// The release note bar and button as a view would see them, with the thread of each call.
-class RecordingNoteView : public IQXLReleaseNoteView {
-public:
-    void SetRange(int minimum, int maximum) override {
-        std::lock_guard<std::mutex> hold(m_lock);
-        ranges.emplace_back(minimum, maximum);
-    }
-    void SetPosition(int position) override {
-        std::lock_guard<std::mutex> hold(m_lock);
-        positions.push_back(position);
-    }
-    void ReleaseNoteFinished(int state) override {
-        std::lock_guard<std::mutex> hold(m_lock);
-        finished.push_back(state);
-        finishedOn = std::this_thread::get_id();
-    }
-
-    std::vector<std::pair<int, int>> ranges;
-    std::vector<int> positions;
-    std::vector<int> finished;
-    std::thread::id finishedOn;
-
-private:
-    std::mutex m_lock;
-};
 
 // An installation whose only download server refuses connections, with or without a release
 // note in its file list.

@@ -133,3 +133,9 @@ std::string InstallationTree::Log() const {
             text += ReadBytes(entry.path());
     return text;
 }
+
+std::string InstallationTree::LastRunLog() const {
+    const std::string text = Log();
+    const std::size_t begin = text.rfind("/// Begin QXInstaller");
+    return begin == std::string::npos ? text : text.substr(text.rfind('\n', begin) + 1);
+}

@@ -56,6 +56,8 @@ public:
     static std::string Summary(const std::string& bytes);
     // The installer's log so far.
     std::string Log() const;
+    // The log of the installer's latest run only: what a failure message of a loop needs.
+    std::string LastRunLog() const;
 
 private:
     TempDir m_dir;

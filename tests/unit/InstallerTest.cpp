@@ -255,7 +255,7 @@ TEST_F(InstallerTest, ACrashWhilePuttingFilesBackLeavesTheOldTree) {
     WriteUpdate("exit 3");
     for (const char* fault : {"undo", "undo#4", "undo#9"}) {
         SCOPED_TRACE(fault);
-        ASSERT_EQ(m_tree.Run(L"", fault), 86) << m_tree.Log();
+        ASSERT_EQ(m_tree.Run(L"", fault), 86) << m_tree.LastRunLog();
         TestLog log;
         EXPECT_TRUE(RecoverInstallation(m_tree.DstText(), log.Log())) << log.Text();
         EXPECT_EQ(m_tree.Take(), m_old);
@@ -279,7 +279,7 @@ TEST_F(InstallerTest, ACrashAfterAnyStepLeavesTheOldOrTheNewTree) {
     for (const auto& [fault, committed] : faults) {
         SCOPED_TRACE(fault);
         ASSERT_EQ(m_tree.Take(), m_old);
-        ASSERT_EQ(m_tree.Run(L"", fault), 86) << m_tree.Log();
+        ASSERT_EQ(m_tree.Run(L"", fault), 86) << m_tree.LastRunLog();
         // Half of the rounds are settled by the launcher, half by the next installer run.
         if (++round % 2 == 0 || committed) {
             TestLog log;
@@ -288,7 +288,7 @@ TEST_F(InstallerTest, ACrashAfterAnyStepLeavesTheOldOrTheNewTree) {
             EXPECT_TRUE(NoTransactionLeft());
         }
         if (!committed) {
-            EXPECT_EQ(m_tree.Run(), 0) << m_tree.Log();
+            EXPECT_EQ(m_tree.Run(), 0) << m_tree.LastRunLog();
             EXPECT_EQ(m_tree.Take(), NewTree());
         }
         fs::create_directories(m_tree.Tmp());

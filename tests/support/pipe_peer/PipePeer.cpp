@@ -75,10 +75,14 @@ int main(int argc, char** argv) {
         auto server = qxplat::InstallerPipeServer::Create();
         if (!server)
             return 2;
-        std::FILE* ready = std::fopen(value.c_str(), "wb");
+        // Written aside and renamed: the test removes the file as soon as it sees it, which
+        // Windows refuses while it is still open here.
+        const std::string aside = value + ".tmp";
+        std::FILE* ready = std::fopen(aside.c_str(), "wb");
         if (ready == nullptr)
             return 2;
         std::fclose(ready);
+        std::filesystem::rename(aside, value);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(5);
         while (std::filesystem::exists(value) && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));

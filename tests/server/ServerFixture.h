@@ -1,22 +1,25 @@
 #pragma once
 
-#include "support/ServerProcess.h"
-#include "support/TempDir.h"
-
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "support/ServerProcess.h"
+#include "support/TempDir.h"
+
 // A copy of the sample site with its own database, demo users, and a real qxserver on
-// 127.0.0.1 (a free port, base path /qx/, test faults on) spoken to over HTTP.
+// 127.0.0.1 (a free port, base path /qx/, test faults on) spoken to over HTTP. The database is
+// a SQLite file, or, when QX_TEST_POSTGRES names the folder of a running scripts/postgres
+// server, a new PostgreSQL database of the test's own.
 class ServerFixture : public ::testing::Test {
 protected:
     void SetUp() override;
 
     std::filesystem::path Site() const { return m_dir.Path() / "site"; }
-    std::filesystem::path Database() const { return m_dir.Path() / "qxserver.db"; }
+    // The --db value: a file path or a PostgreSQL URI.
+    const std::string& Database() const { return m_database; }
     std::filesystem::path ErrorLog() const { return m_dir.Path() / "server.log"; }
 
     // Runs "qxserver <args...>" (a command other than serve) against the database.
@@ -34,6 +37,7 @@ protected:
     void Fault(const std::string& instruction);
 
     TempDir m_dir;
+    std::string m_database;
     std::unique_ptr<ServerProcess> m_server;
 };
 

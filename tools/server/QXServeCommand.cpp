@@ -134,9 +134,9 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
 
     const CQXIniFile site((root / "site.ini").string());
     CQXClock clock;
-    CQXDatabase db(args.Get("db", (root / "qxserver.db").string()));
-    CQXUserStore users(db, clock, site.GetInteger("Passwords", "MaxAgeDays", 90));
-    CQXSessionStore sessions(db, clock, lifetime);
+    const auto storage = OpenStorage(args.Get("db", (root / "qxserver.db").string()));
+    CQXUserStore users(*storage, clock, site.GetInteger("Passwords", "MaxAgeDays", 90));
+    CQXSessionStore sessions(*storage, clock, lifetime);
     CQXReleaseStore releases(root);
     CQXLoginServices login(users, sessions, clock);
     CQXAppServices apps(releases, users, sessions, site.GetInteger("Passwords", "WarningDays", 14));

@@ -41,18 +41,26 @@ ProcessResult ServerFixture::Admin(std::vector<std::string> args, const std::str
     return RunProcess(QX_SERVER_BINARY, args, input);
 }
 
+std::vector<std::string> ServerFixture::ServeArgs() const {
+    return {"--root",      Site().string(), "--db", Database(),     "--listen",
+            "127.0.0.1:0", "--base-path",   "/qx/", "--test-faults"};
+}
+
 void ServerFixture::Start(const std::vector<std::string>& extra) {
     m_server.reset();
-    std::vector<std::string> args = {"--root",      Site().string(), "--db",
-                                     Database(),    "--listen",      "127.0.0.1:0",
-                                     "--base-path", "/qx/",          "--test-faults"};
+    std::vector<std::string> args = ServeArgs();
     args.insert(args.end(), extra.begin(), extra.end());
     m_server = std::make_unique<ServerProcess>(QX_SERVER_BINARY, args, ErrorLog());
     ASSERT_NE(m_server->Url().find("://127.0.0.1:"), std::string::npos) << m_server->Url();
 }
 
 httplib::Result ServerFixture::Post(const std::string& service, const std::string& body) {
-    httplib::Client client(m_server->Host(), m_server->Port());
+    return PostTo(*m_server, service, body);
+}
+
+httplib::Result ServerFixture::PostTo(const ServerProcess& server, const std::string& service,
+                                      const std::string& body) {
+    httplib::Client client(server.Host(), server.Port());
     auto result =
         client.Post(("/qx/" + service).c_str(), body, "application/x-www-form-urlencoded");
     EXPECT_TRUE(result) << service << ": " << httplib::to_string(result.error());

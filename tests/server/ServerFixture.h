@@ -26,10 +26,15 @@ protected:
     ProcessResult Admin(std::vector<std::string> args, const std::string& input = std::string());
     // (Re)starts the server with the standard arguments plus extra.
     void Start(const std::vector<std::string>& extra = {});
+    // The standard arguments of "serve": the site, the database, a free port, /qx/, faults.
+    std::vector<std::string> ServeArgs() const;
     ServerProcess& Server() { return *m_server; }
 
-    // POSTs body to /qx/<service>; fails the test when no answer came.
+    // POSTs body to /qx/<service> of the server (the fixture's by default); fails the test
+    // when no answer came.
     httplib::Result Post(const std::string& service, const std::string& body);
+    httplib::Result PostTo(const ServerProcess& server, const std::string& service,
+                           const std::string& body);
     // Logs in and returns the session id from the cookie; fails the test on a refusal.
     std::string Login(const std::string& user, const std::string& password);
     // Moves the server's clock forward.

@@ -3,7 +3,8 @@
 # 1. one instance is killed while the launcher updates an installation through nginx: the run
 #    completes (requests go to the other instance) and every file arrives whole;
 # 2. PostgreSQL is killed: both instances answer 503 and say why in their logs, nothing they
-#    stored is lost, and once the database is back the same sessions and users work again.
+#    stored is lost, and once the database is back the same sessions and users work again;
+# 3. the release folder is not served without an instance, and a burst of logins is limited.
 #   tests/e2e/cluster-failover.sh OUTDIR
 # Needs the linux build's QXLauncher, QXInstaller, qxflux and qxserver, nginx and PostgreSQL.
 set -euo pipefail
@@ -110,4 +111,11 @@ for _ in 1 2 3; do
 done
 "$server" reports --db "$(cat "$cluster/database.uri")" | grep -q $'\tdemo\tDemo\t2.0' ||
     fail "the update report was lost"
+
+# --- The front's own guards: files only through an instance, logins rate-limited.
+code=$(curl -sk -o /dev/null -w '%{http_code}' "${url%/qx/}/_files/Demo/2.0/qxflux")
+[ "$code" = 404 ] || fail "the release folder answered $code without an instance"
+seq 60 | xargs -P 30 -I{} curl -sk -o /dev/null -w '%{http_code}\n' \
+    -d 'password=x&user=nobody{}&lang=en' "${url}P3Login" >"$out/burst" || true
+grep -q '^429$' "$out/burst" || fail "60 logins at once were not rate-limited"
 echo "cluster-failover: the update survived a dead instance; the cluster survived its database."

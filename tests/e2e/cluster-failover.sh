@@ -54,7 +54,8 @@ Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$out/display" 2>/dev/n
 xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$out/display" ] && break; sleep 0.05; done
 [ -s "$out/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(cat "$out/display")" NO_AT_BRIDGE=1 LANG=C.UTF-8
+DISPLAY=":$(cat "$out/display")"
+export DISPLAY NO_AT_BRIDGE=1 LANG=C.UTF-8
 
 # --- 1. An instance dies in the middle of an update.
 cp -r "$cluster/site/releases/Demo/1.0" "$out/install"

@@ -72,25 +72,37 @@ find_question() {
     return 1
 }
 
-# --- The server and its site.
-scripts/make-site "$target" "$out/site"
-bash "$out/site/seed-users" "$server" "$out/site/qxserver.db" >/dev/null
-text_option=()
-[ "$target" = linux ] && text_option=(--utf8-texts)
-"$server" serve --root "$out/site" --listen 127.0.0.1:0 --base-path /qx/ "${text_option[@]}" \
-    >"$out/server.url" 2>"$out/server.log" &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$out/server.url" ] && break; sleep 0.05; done
-url=$(head -n 1 "$out/server.url")
-[ -n "$url" ] || fail "qxserver did not start"
-echo "qxserver serves the sample site at $url"
+# --- The server and its site: a qxserver of the run's own, or the running cluster of
+# scripts/cluster that QX_DEMO_CLUSTER names (its site, database and front URL).
+if [ -n "${QX_DEMO_CLUSTER:-}" ]; then
+    site="$QX_DEMO_CLUSTER/site"
+    db=$(cat "$QX_DEMO_CLUSTER/database.uri")
+    url=$(cat "$QX_DEMO_CLUSTER/launcher.url")
+    echo "The cluster in $QX_DEMO_CLUSTER serves the sample site at $url"
+else
+    site="$out/site"
+    db="$site/qxserver.db"
+    scripts/make-site "$target" "$site"
+    bash "$site/seed-users" "$server" "$db" >/dev/null
+    text_option=()
+    [ "$target" = linux ] && text_option=(--utf8-texts)
+    "$server" serve --root "$site" --listen 127.0.0.1:0 --base-path /qx/ "${text_option[@]}" \
+        >"$out/server.url" 2>"$out/server.log" &
+    pids+=($!)
+    for _ in $(seq 100); do [ -s "$out/server.url" ] && break; sleep 0.05; done
+    url=$(head -n 1 "$out/server.url")
+    [ -n "$url" ] || fail "qxserver did not start"
+    echo "qxserver serves the sample site at $url"
+fi
 
 # --- An installation of version 1.0.
 install="$out/install"
-cp -r "$out/site/releases/Demo/1.0" "$install"
+cp -r "$site/releases/Demo/1.0" "$install"
 cp "$launcher" "$install/"
 cp examples/install/QXLauncher.ini "$install/"
 printf '[Config]\r\nURL=%s\r\n' "$url" >"$install/qxurl.net"
+# The cluster's front has a self-signed certificate.
+[[ $url != https* ]] || printf 'SecurityIgnoreUnknownCertificate=Yes\r\n' >>"$install/qxurl.net"
 report="$out/qxflux-report.txt"
 export QXFLUX_REPORT="$report"
 
@@ -149,9 +161,9 @@ fi
 echo "The launcher's log:"
 cat "$install"/LOG/*.log
 echo "The server's access log:"
-cat "$out/server.log"
+cat "$out/server.log" 2>/dev/null || cat "$QX_DEMO_CLUSTER"/instance-*.log
 echo "Updates the server recorded:"
-"$server" reports --db "$out/site/qxserver.db"
+"$server" reports --db "$db"
 echo "qxflux reported:"
 cat "$report" 2>/dev/null || true
 
@@ -160,6 +172,6 @@ grep -q '2\.0' "$report" || fail "qxflux does not show version 2.0"
 grep -q -- "-CS [0-9a-f]*,demo" "$report" || fail "qxflux did not get the session"
 [ -f "$install/docs/guide.txt" ] || fail "the new file docs/guide.txt is missing"
 [ ! -e "$install/bin/old-plugin.dll" ] || fail "bin/old-plugin.dll was not deleted"
-"$server" reports --db "$out/site/qxserver.db" | grep -q demo || fail "no update report"
+"$server" reports --db "$db" | grep -q demo || fail "no update report"
 [ "$attended" = 1 ] || echo "Screenshots of each step: $out/*.png"
 echo "demo-run: the update from 1.0 to 2.0 ran and qxflux started."

@@ -87,8 +87,8 @@ TEST_F(OperationsTest, StallFaultDelaysTheAnswerButKeepsIt) {
 TEST_F(OperationsTest, TestChannelIsClosedUnlessAskedFor) {
     Start({});
     m_server.reset();
-    std::vector<std::string> args = {"--root",   Site().string(), "--db", Database().string(),
-                                     "--listen", "127.0.0.1:0"};
+    std::vector<std::string> args = {"--root",   Site().string(), "--db",
+                                     Database(), "--listen",      "127.0.0.1:0"};
     m_server = std::make_unique<ServerProcess>(QX_SERVER_BINARY, args, ErrorLog());
     httplib::Client client(Server().Host(), Server().Port());
     EXPECT_EQ(client.Post("/_faults", "service=P3Login&status=500", "text/plain")->status, 404);
@@ -132,7 +132,7 @@ TEST_F(OperationsTest, StartupErrorsSayWhatIsWrong) {
     const auto serve = [this](std::vector<std::string> args) {
         args.insert(args.begin(), "serve");
         args.push_back("--db");
-        args.push_back(Database().string());
+        args.push_back(Database());
         return RunProcess(QX_SERVER_BINARY, args);
     };
     const auto noSite = serve({"--root", m_dir.Path().string()});
@@ -170,7 +170,7 @@ TEST_F(OperationsTest, ServesHttpsWithASecureCookie) {
     m_server.reset();
     m_server = std::make_unique<ServerProcess>(
         QX_SERVER_BINARY,
-        std::vector<std::string>{"--root", Site().string(), "--db", Database().string(), "--listen",
+        std::vector<std::string>{"--root", Site().string(), "--db", Database(), "--listen",
                                  "127.0.0.1:0", "--base-path", "/qx/", "--tls-cert", cert.string(),
                                  "--tls-key", key.string()},
         ErrorLog());
@@ -248,9 +248,9 @@ TEST_F(OperationsTest, OddInputsAreRefusedCleanly) {
               std::string::npos);
     EXPECT_EQ(Post("GetAppChecksum", session + "&application=In&version=2.0")->status, 200);
 
-    const auto huge = RunProcess(QX_SERVER_BINARY,
-                                 {"serve", "--root", Site().string(), "--db", Database().string(),
-                                  "--session-lifetime-seconds", "9223372036854775807"});
+    const auto huge =
+        RunProcess(QX_SERVER_BINARY, {"serve", "--root", Site().string(), "--db", Database(),
+                                      "--session-lifetime-seconds", "9223372036854775807"});
     EXPECT_EQ(huge.exitCode, 2);
     EXPECT_NE(huge.err.find("--session-lifetime-seconds must be from 1 to 31622400"),
               std::string::npos)

@@ -1,8 +1,32 @@
 #include "server/ServerFixture.h"
 
+#include <atomic>
+#include <cstdlib>
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 
+namespace {
+
+// A new database on the test's PostgreSQL server, or empty when the tests run on SQLite.
+std::string NewPostgresDatabase() {
+    const char* dir = std::getenv("QX_TEST_POSTGRES");
+    if (!dir || !*dir)
+        return std::string();
+    static std::atomic<int> counter{0};
+    const std::string name = "qxtest_" + std::to_string(getpid()) + "_" + std::to_string(++counter);
+    const ProcessResult created = RunProcess(QX_POSTGRES_SCRIPT, {"createdb", dir, name});
+    std::string uri = created.out.substr(0, created.out.find('\n'));
+    EXPECT_EQ(created.exitCode, 0) << created.err;
+    return uri;
+}
+
+} // namespace
+
 void ServerFixture::SetUp() {
+    m_database = NewPostgresDatabase();
+    if (m_database.empty())
+        m_database = (m_dir.Path() / "qxserver.db").string();
     fs::copy(QX_SITE_DIR, Site(), fs::copy_options::recursive);
     fs::remove(Site() / "qxserver.db");
     ASSERT_EQ(Admin({"user", "add", "demo", "--password", "demo"}).exitCode, 0);
@@ -13,22 +37,30 @@ void ServerFixture::SetUp() {
 
 ProcessResult ServerFixture::Admin(std::vector<std::string> args, const std::string& input) {
     args.push_back("--db");
-    args.push_back(Database().string());
+    args.push_back(Database());
     return RunProcess(QX_SERVER_BINARY, args, input);
+}
+
+std::vector<std::string> ServerFixture::ServeArgs() const {
+    return {"--root",      Site().string(), "--db", Database(),     "--listen",
+            "127.0.0.1:0", "--base-path",   "/qx/", "--test-faults"};
 }
 
 void ServerFixture::Start(const std::vector<std::string>& extra) {
     m_server.reset();
-    std::vector<std::string> args = {
-        "--root",      Site().string(), "--db", Database().string(), "--listen",
-        "127.0.0.1:0", "--base-path",   "/qx/", "--test-faults"};
+    std::vector<std::string> args = ServeArgs();
     args.insert(args.end(), extra.begin(), extra.end());
     m_server = std::make_unique<ServerProcess>(QX_SERVER_BINARY, args, ErrorLog());
     ASSERT_NE(m_server->Url().find("://127.0.0.1:"), std::string::npos) << m_server->Url();
 }
 
 httplib::Result ServerFixture::Post(const std::string& service, const std::string& body) {
-    httplib::Client client(m_server->Host(), m_server->Port());
+    return PostTo(*m_server, service, body);
+}
+
+httplib::Result ServerFixture::PostTo(const ServerProcess& server, const std::string& service,
+                                      const std::string& body) {
+    httplib::Client client(server.Host(), server.Port());
     auto result =
         client.Post(("/qx/" + service).c_str(), body, "application/x-www-form-urlencoded");
     EXPECT_TRUE(result) << service << ": " << httplib::to_string(result.error());

@@ -2,37 +2,6 @@
 
 #include <sqlite3.h>
 
-namespace {
-
-const char* const kSchema = R"(
-CREATE TABLE IF NOT EXISTS users (
-    name TEXT PRIMARY KEY COLLATE NOCASE,
-    kind TEXT NOT NULL,
-    salt BLOB NOT NULL,
-    hash BLOB NOT NULL,
-    iterations INTEGER NOT NULL,
-    password_changed INTEGER NOT NULL,
-    token_state TEXT NOT NULL DEFAULT '',
-    next_salt BLOB,
-    next_hash BLOB
-);
-CREATE TABLE IF NOT EXISTS sessions (
-    id TEXT PRIMARY KEY,
-    user TEXT NOT NULL COLLATE NOCASE,
-    expires INTEGER NOT NULL,
-    application TEXT NOT NULL DEFAULT '',
-    version TEXT NOT NULL DEFAULT ''
-);
-CREATE TABLE IF NOT EXISTS updates (
-    user TEXT NOT NULL,
-    application TEXT NOT NULL,
-    version TEXT NOT NULL,
-    time INTEGER NOT NULL
-);
-)";
-
-} // namespace
-
 CQXDatabase::CQXDatabase(const std::string& path) {
     if (sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
         SQLITE_OK) {
@@ -44,16 +13,13 @@ CQXDatabase::CQXDatabase(const std::string& path) {
     sqlite3_busy_timeout(m_db, 5000);
     try {
         Execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
-        Execute(kSchema);
     } catch (...) {
         sqlite3_close(m_db);
         throw;
     }
 }
 
-CQXDatabase::~CQXDatabase() {
-    sqlite3_close(m_db);
-}
+CQXDatabase::~CQXDatabase() { sqlite3_close(m_db); }
 
 void CQXDatabase::Execute(const std::string& sql) {
     char* error = nullptr;

@@ -1,22 +1,17 @@
 #pragma once
 
 #include <mutex>
-#include <stdexcept>
 #include <string>
 
-struct sqlite3;
+#include "QXStorage.h"
 
-// Thrown for a database that cannot be opened or a statement that fails.
-class CQXDatabaseError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+struct sqlite3;
 
 // One SQLite connection (WAL journal, so the command-line tools can write while the server
 // runs). Callers take Lock() around each use: the connection is shared by all request threads.
 class CQXDatabase {
 public:
-    // Opens or creates the file and its tables; throws CQXDatabaseError.
+    // Opens or creates the file; throws CQXDatabaseError.
     explicit CQXDatabase(const std::string& path);
     ~CQXDatabase();
     CQXDatabase(const CQXDatabase&) = delete;

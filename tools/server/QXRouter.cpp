@@ -1,5 +1,6 @@
 #include "QXRouter.h"
 
+#include <cctype>
 #include <chrono>
 #include <fcntl.h>
 #include <memory>
@@ -7,6 +8,7 @@
 #include <unistd.h>
 
 #include "QXRefusal.h"
+#include "QXStorage.h"
 
 namespace {
 
@@ -67,6 +69,23 @@ void PlainText(httplib::Response& response, int status, const std::string& text)
     response.set_content(text, "text/plain");
 }
 
+// A path as a URI path: every byte but unreserved characters and '/' as %XX.
+std::string UriPath(const std::string& path) {
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string uri;
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+            uri += c;
+        } else {
+            uri += '%';
+            uri += kHex[byte >> 4];
+            uri += kHex[byte & 15];
+        }
+    }
+    return uri;
+}
+
 } // namespace
 
 CQXRouter::CQXRouter(const Options& options, CQXLoginServices& login, CQXAppServices& apps,
@@ -103,6 +122,11 @@ void CQXRouter::Attach(httplib::Server& server) {
             std::string what = "unknown error";
             try {
                 std::rethrow_exception(error);
+            } catch (const CQXDatabaseError& e) {
+                // Another server may reach the database: a front fails over on 503.
+                m_log.Error(std::string("database: ") + e.what());
+                PlainText(response, 503, "Database unavailable\n");
+                return;
             } catch (const std::exception& e) {
                 what = e.what();
             } catch (...) {
@@ -112,7 +136,7 @@ void CQXRouter::Attach(httplib::Server& server) {
         });
     server.set_logger([this](const httplib::Request& request, const httplib::Response& response) {
         SQXAccessEntry entry;
-        entry.address = request.remote_addr;
+        entry.address = ClientAddress(request);
         entry.method = request.method;
         entry.path = request.path;
         entry.status = response.status;
@@ -154,7 +178,7 @@ void CQXRouter::Handle(const httplib::Request& request, httplib::Response& respo
         Write(reply, std::nullopt, response);
         return;
     }
-    Write(service->second(form, request.remote_addr), fault, response);
+    Write(service->second(form, ClientAddress(request)), fault, response);
 }
 
 bool CQXRouter::HandleControl(const httplib::Request& request, httplib::Response& response) {
@@ -212,6 +236,8 @@ void CQXRouter::Write(SQXReply reply, const std::optional<SQXFault>& fault,
                                       Provider(reader, static_cast<std::size_t>(fault->value)));
         return;
     }
+    if (!m_options.accelPrefix.empty() && !fault && HandOver(reply, response))
+        return;
     auto file = std::make_shared<CFileHandle>(open(reply.file.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info {};
     if (file->Get() < 0 || fstat(file->Get(), &info) != 0) {
@@ -237,4 +263,21 @@ void CQXRouter::Write(SQXReply reply, const std::optional<SQXFault>& fault,
     response.set_content_provider(
         size, reply.contentType,
         Provider(reader, cut ? static_cast<std::size_t>(fault->value) : size));
+}
+
+bool CQXRouter::HandOver(const SQXReply& reply, httplib::Response& response) {
+    const std::filesystem::path relative = reply.file.lexically_relative(m_options.accelRoot);
+    if (relative.empty() || *relative.begin() == "..")
+        return false;
+    response.set_header("X-Accel-Redirect",
+                        m_options.accelPrefix + UriPath(relative.generic_string()));
+    response.set_content(std::string(), reply.contentType);
+    return true;
+}
+
+std::string CQXRouter::ClientAddress(const httplib::Request& request) const {
+    if (m_options.realIpFrom.empty() || request.remote_addr != m_options.realIpFrom)
+        return request.remote_addr;
+    const std::string real = request.get_header_value("X-Real-IP");
+    return real.empty() ? request.remote_addr : real;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <httplib.h>
 #include <map>
@@ -22,6 +23,13 @@ public:
         bool testFaults = false;
         // Refusal texts in UTF-8 (for Linux launchers) instead of the Windows code pages.
         bool utf8Texts = false;
+        // When set, files are not sent but handed to the front server in front of this one:
+        // an empty answer with "X-Accel-Redirect: <accelPrefix><path below accelRoot>".
+        std::string accelPrefix;
+        std::filesystem::path accelRoot;
+        // The front server's address: its requests carry the client's own in "X-Real-IP",
+        // which the login back-off and the access log then use.
+        std::string realIpFrom;
     };
 
     CQXRouter(const Options& options, CQXLoginServices& login, CQXAppServices& apps,
@@ -38,6 +46,9 @@ private:
     // The test channel: /_faults and /_clock. True when the request was one of them.
     bool HandleControl(const httplib::Request& request, httplib::Response& response);
     void Write(SQXReply reply, const std::optional<SQXFault>& fault, httplib::Response& response);
+    std::string ClientAddress(const httplib::Request& request) const;
+    // Hands the reply's file to the front server; false when it lies outside accelRoot.
+    bool HandOver(const SQXReply& reply, httplib::Response& response);
 
     Options m_options;
     CQXFaultInjector& m_faults;

@@ -53,10 +53,10 @@ Listen ParseListen(const std::string& text) {
     return listen;
 }
 
-std::string CheckBasePath(const std::string& path) {
+std::string CheckBasePath(const std::string& path, const std::string& option) {
     if (path.empty() || path.front() != '/' || path.back() != '/' ||
         path.find_first_of(" ?#%\\") != std::string::npos)
-        throw CQXUsageError("--base-path must start and end with '/', like /qx/");
+        throw CQXUsageError("--" + option + " must start and end with '/', like /qx/");
     return path;
 }
 
@@ -113,9 +113,9 @@ void StopOnSignal(httplib::Server& server, CQXFaultInjector& faults, const sigse
 } // namespace
 
 int CQXServeCommand::Run(const std::vector<std::string>& words) {
-    const CQXArguments args(
-        words, {"test-faults", "utf8-texts"},
-        {"root", "listen", "base-path", "tls-cert", "tls-key", "db", "session-lifetime-seconds"});
+    const CQXArguments args(words, {"test-faults", "utf8-texts"},
+                            {"root", "listen", "base-path", "tls-cert", "tls-key", "db",
+                             "session-lifetime-seconds", "accel-redirect", "real-ip-from"});
     if (!args.Has("root"))
         throw CQXUsageError("serve needs --root DIR");
     const fs::path root = args.Get("root");
@@ -123,10 +123,15 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
         throw std::runtime_error(root.string() + " is not a site: it has no releases/ folder");
     const Listen listen = ParseListen(args.Get("listen", "127.0.0.1:8080"));
     CQXRouter::Options options;
-    options.basePath = CheckBasePath(args.Get("base-path", "/"));
+    options.basePath = CheckBasePath(args.Get("base-path", "/"), "base-path");
     options.secure = args.Has("tls-cert");
     options.testFaults = args.Has("test-faults");
     options.utf8Texts = args.Has("utf8-texts");
+    options.realIpFrom = args.Get("real-ip-from");
+    if (args.Has("accel-redirect")) {
+        options.accelPrefix = CheckBasePath(args.Get("accel-redirect"), "accel-redirect");
+        options.accelRoot = fs::canonical(root / "releases");
+    }
     const long long lifetime = args.GetNumber("session-lifetime-seconds", 1800);
     if (lifetime <= 0 || lifetime > kMaxLifetime)
         throw CQXUsageError("--session-lifetime-seconds must be from 1 to " +
@@ -134,9 +139,9 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
 
     const CQXIniFile site((root / "site.ini").string());
     CQXClock clock;
-    CQXDatabase db(args.Get("db", (root / "qxserver.db").string()));
-    CQXUserStore users(db, clock, site.GetInteger("Passwords", "MaxAgeDays", 90));
-    CQXSessionStore sessions(db, clock, lifetime);
+    const auto storage = OpenStorage(args.Get("db", (root / "qxserver.db").string()));
+    CQXUserStore users(*storage, clock, site.GetInteger("Passwords", "MaxAgeDays", 90));
+    CQXSessionStore sessions(*storage, clock, lifetime);
     CQXReleaseStore releases(root);
     CQXLoginServices login(users, sessions, clock);
     CQXAppServices apps(releases, users, sessions, site.GetInteger("Passwords", "WarningDays", 14));

@@ -1,34 +1,18 @@
 #pragma once
 
-#include "QXClock.h"
-#include "QXDatabase.h"
-
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-struct SQXSession {
-    std::string id;
-    std::string user;
-    // The application and version the session last asked about (for AppUpdateDone).
-    std::string application;
-    std::string version;
-};
+#include "QXClock.h"
+#include "QXStorage.h"
 
-// One finished update, as AppUpdateDone recorded it.
-struct SQXUpdateRecord {
-    std::int64_t time = 0;
-    std::string user;
-    std::string application;
-    std::string version;
-};
-
-// Server sessions in the database: random 128-bit ids and a sliding lifetime that every
-// valid use renews.
+// Server sessions in the storage: random 128-bit ids and a sliding lifetime that every
+// valid use renews. Servers sharing a storage share their sessions.
 class CQXSessionStore {
 public:
-    CQXSessionStore(CQXDatabase& db, const CQXClock& clock, std::int64_t lifetimeSeconds);
+    CQXSessionStore(IQXStorage& storage, const CQXClock& clock, std::int64_t lifetimeSeconds);
 
     // Opens a session for the user and returns its id; expired sessions are purged here.
     std::string Open(const std::string& user);
@@ -45,7 +29,7 @@ public:
     std::vector<SQXUpdateRecord> Updates();
 
 private:
-    CQXDatabase& m_db;
+    IQXStorage& m_storage;
     const CQXClock& m_clock;
     std::int64_t m_lifetime;
 };

@@ -6,9 +6,9 @@
 
 #include "QXArguments.h"
 #include "QXClock.h"
-#include "QXDatabase.h"
 #include "QXPasswordHash.h"
 #include "QXSessionStore.h"
+#include "QXStorage.h"
 #include "QXUserStore.h"
 
 namespace fs = std::filesystem;
@@ -82,8 +82,8 @@ int CQXUserCommand::RunUser(const std::vector<std::string>& words) {
         throw CQXUsageError("user " + action + " takes " + (action == "list" ? "no" : "one") +
                             " user name");
     CQXClock clock;
-    CQXDatabase db(DatabasePath(args));
-    CQXUserStore users(db, clock, 0);
+    const auto storage = OpenStorage(DatabasePath(args));
+    CQXUserStore users(*storage, clock, 0);
     if (action == "list") {
         for (const auto& user : users.List()) {
             m_out << user.name << '\t' << KindText(user.kind) << '\t' << StateText(user.tokenState)
@@ -136,8 +136,8 @@ int CQXUserCommand::RunUser(const std::vector<std::string>& words) {
 int CQXUserCommand::RunReports(const std::vector<std::string>& words) {
     const CQXArguments args(words, {}, {"db", "root"});
     CQXClock clock;
-    CQXDatabase db(DatabasePath(args));
-    CQXSessionStore sessions(db, clock, 1);
+    const auto storage = OpenStorage(DatabasePath(args));
+    CQXSessionStore sessions(*storage, clock, 1);
     for (const auto& record : sessions.Updates()) {
         m_out << UtcTime(record.time) << '\t' << record.user << '\t' << record.application << '\t'
               << record.version << '\n';

@@ -1,45 +1,10 @@
 #include "QXUserStore.h"
 
 #include "QXPasswordHash.h"
-#include "QXStatement.h"
 
 namespace {
 
 constexpr std::int64_t kSecondsPerDay = 86400;
-
-const char* KindName(EQXUserKind kind) {
-    switch (kind) {
-    case EQXUserKind::Token:
-        return "token";
-    case EQXUserKind::Sso:
-        return "sso";
-    default:
-        return "password";
-    }
-}
-
-EQXUserKind KindOf(const std::string& name) {
-    if (name == "token")
-        return EQXUserKind::Token;
-    return name == "sso" ? EQXUserKind::Sso : EQXUserKind::Password;
-}
-
-const char* StateName(EQXTokenState state) {
-    switch (state) {
-    case EQXTokenState::NewPin:
-        return "newpin";
-    case EQXTokenState::NextPasscode:
-        return "nextpasscode";
-    default:
-        return "";
-    }
-}
-
-EQXTokenState StateOf(const std::string& name) {
-    if (name == "newpin")
-        return EQXTokenState::NewPin;
-    return name == "nextpasscode" ? EQXTokenState::NextPasscode : EQXTokenState::None;
-}
 
 bool Verify(const std::string& password, const std::string& salt, const std::string& hash,
             int iterations) {
@@ -48,8 +13,9 @@ bool Verify(const std::string& password, const std::string& salt, const std::str
 
 } // namespace
 
-CQXUserStore::CQXUserStore(CQXDatabase& db, const CQXClock& clock, std::int64_t maxPasswordAgeDays)
-    : m_db(db), m_clock(clock), m_maxAgeDays(maxPasswordAgeDays) {}
+CQXUserStore::CQXUserStore(IQXStorage& storage, const CQXClock& clock,
+                           std::int64_t maxPasswordAgeDays)
+    : m_storage(storage), m_clock(clock), m_maxAgeDays(maxPasswordAgeDays) {}
 
 bool CQXUserStore::Add(const SQXUserInfo& user, const std::string& password,
                        const std::string& nextPasscode) {
@@ -60,55 +26,31 @@ bool CQXUserStore::Add(const SQXUserInfo& user, const std::string& password,
         nextPasscode.empty()
             ? std::string()
             : CQXPasswordHash::Derive(nextPasscode, nextSalt, CQXPasswordHash::kIterations);
-    auto lock = m_db.Lock();
-    CQXStatement insert(m_db.Handle(),
-                        "INSERT OR IGNORE INTO users (name, kind, salt, hash, iterations, "
-                        "password_changed, token_state, next_salt, next_hash) "
-                        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    insert.Bind(1, user.name).Bind(2, std::string(KindName(user.kind)));
-    insert.BindBlob(3, salt).BindBlob(4, hash).Bind(5, std::int64_t{CQXPasswordHash::kIterations});
-    insert.Bind(6, user.passwordChanged).Bind(7, std::string(StateName(user.tokenState)));
-    insert.BindBlob(8, nextSalt).BindBlob(9, nextHash);
-    insert.Step();
-    return insert.Changes() == 1;
+    SQXUserRecord record;
+    record.info = user;
+    record.salt = salt;
+    record.hash = hash;
+    record.nextSalt = nextSalt;
+    record.nextHash = nextHash;
+    record.iterations = CQXPasswordHash::kIterations;
+    return m_storage.AddUser(record);
 }
 
 bool CQXUserStore::SetPassword(const std::string& name, const std::string& password, bool expired) {
     if (!Find(name))
         return false;
     StoreSecret(name, password);
-    if (expired) {
-        auto lock = m_db.Lock();
-        CQXStatement(m_db.Handle(), "UPDATE users SET password_changed = 0 WHERE name = ?")
-            .Bind(1, name)
-            .Step();
-    }
+    if (expired)
+        m_storage.SetPasswordChanged(name, 0);
     return true;
 }
 
-bool CQXUserStore::Remove(const std::string& name) {
-    auto lock = m_db.Lock();
-    CQXStatement remove(m_db.Handle(), "DELETE FROM users WHERE name = ?");
-    remove.Bind(1, name).Step();
-    if (remove.Changes() == 0)
-        return false;
-    CQXStatement(m_db.Handle(), "DELETE FROM sessions WHERE user = ?").Bind(1, name).Step();
-    return true;
-}
+bool CQXUserStore::Remove(const std::string& name) { return m_storage.RemoveUser(name); }
 
-std::vector<SQXUserInfo> CQXUserStore::List() {
-    auto lock = m_db.Lock();
-    CQXStatement select(m_db.Handle(), "SELECT name, kind, token_state, password_changed "
-                                       "FROM users ORDER BY name COLLATE NOCASE");
-    std::vector<SQXUserInfo> users;
-    while (select.Step())
-        users.push_back(
-            {select.Text(0), KindOf(select.Text(1)), StateOf(select.Text(2)), select.Integer(3)});
-    return users;
-}
+std::vector<SQXUserInfo> CQXUserStore::List() { return m_storage.ListUsers(); }
 
 std::optional<SQXUserInfo> CQXUserStore::Find(const std::string& name) {
-    const auto secret = ReadSecret(name);
+    const auto secret = m_storage.FindUser(name);
     if (!secret)
         return std::nullopt;
     return secret->info;
@@ -116,7 +58,7 @@ std::optional<SQXUserInfo> CQXUserStore::Find(const std::string& name) {
 
 EQXLoginVerdict CQXUserStore::Login(const std::string& name, const std::string& password,
                                     const std::optional<std::string>& previousPasscode) {
-    const auto secret = ReadSecret(name);
+    const auto secret = m_storage.FindUser(name);
     if (!secret || secret->info.kind == EQXUserKind::Sso) {
         // Same cost as a real check, so that timing does not tell which names exist.
         CQXPasswordHash::Derive(password, "unknown-user-salt", CQXPasswordHash::kIterations);
@@ -143,7 +85,7 @@ EQXLoginVerdict CQXUserStore::TokenLogin(const Secret& secret, const std::string
         } else if (!Verify(password, secret.nextSalt, secret.nextHash, secret.iterations)) {
             return EQXLoginVerdict::Refused;
         }
-        SetTokenState(name, EQXTokenState::None);
+        m_storage.SetTokenState(name, EQXTokenState::None);
         return EQXLoginVerdict::Accepted;
     }
     if (!Verify(password, secret.salt, secret.hash, secret.iterations))
@@ -162,7 +104,7 @@ bool CQXUserStore::SingleSignOn(const std::string& name) {
 
 bool CQXUserStore::ChangePassword(const std::string& name, const std::string& oldPassword,
                                   const std::string& newPassword) {
-    const auto secret = ReadSecret(name);
+    const auto secret = m_storage.FindUser(name);
     if (!secret || secret->info.kind != EQXUserKind::Password) {
         // Same cost as a real check, so that timing does not tell which names exist.
         CQXPasswordHash::Derive(oldPassword, "unknown-user-salt", CQXPasswordHash::kIterations);
@@ -191,45 +133,9 @@ bool CQXUserStore::IsExpired(const SQXUserInfo& user) const {
            m_clock.Now() - user.passwordChanged >= m_maxAgeDays * kSecondsPerDay;
 }
 
-std::optional<CQXUserStore::Secret> CQXUserStore::ReadSecret(const std::string& name) {
-    auto lock = m_db.Lock();
-    CQXStatement select(m_db.Handle(),
-                        "SELECT name, kind, token_state, password_changed, salt, hash, "
-                        "iterations, next_salt, next_hash FROM users WHERE name = ?");
-    select.Bind(1, name);
-    if (!select.Step())
-        return std::nullopt;
-    Secret secret;
-    secret.info = {select.Text(0), KindOf(select.Text(1)), StateOf(select.Text(2)),
-                   select.Integer(3)};
-    secret.salt = select.Text(4);
-    secret.hash = select.Text(5);
-    secret.iterations = static_cast<int>(select.Integer(6));
-    secret.nextSalt = select.Text(7);
-    secret.nextHash = select.Text(8);
-    return secret;
-}
-
 void CQXUserStore::StoreSecret(const std::string& name, const std::string& password) {
     const std::string salt = CQXPasswordHash::NewSalt();
     const std::string hash = CQXPasswordHash::Derive(password, salt, CQXPasswordHash::kIterations);
-    auto lock = m_db.Lock();
-    CQXStatement(m_db.Handle(), "UPDATE users SET salt = ?, hash = ?, iterations = ?, "
-                                "password_changed = ? WHERE name = ?")
-        .BindBlob(1, salt)
-        .BindBlob(2, hash)
-        .Bind(3, std::int64_t{CQXPasswordHash::kIterations})
-        .Bind(4, m_clock.Now())
-        .Bind(5, name)
-        .Step();
     // Whoever held a session may have known only the old secret.
-    CQXStatement(m_db.Handle(), "DELETE FROM sessions WHERE user = ?").Bind(1, name).Step();
-}
-
-void CQXUserStore::SetTokenState(const std::string& name, EQXTokenState state) {
-    auto lock = m_db.Lock();
-    CQXStatement(m_db.Handle(), "UPDATE users SET token_state = ? WHERE name = ?")
-        .Bind(1, std::string(StateName(state)))
-        .Bind(2, name)
-        .Step();
+    m_storage.ReplaceSecret(name, salt, hash, CQXPasswordHash::kIterations, m_clock.Now());
 }

@@ -6,21 +6,7 @@
 #include <vector>
 
 #include "QXClock.h"
-#include "QXDatabase.h"
-
-// What a user logs in with: a password, a token passcode, or the single sign-on name alone.
-enum class EQXUserKind { Password, Token, Sso };
-
-// The token's demand at the next login: nothing, a new PIN, or the next passcode.
-enum class EQXTokenState { None, NewPin, NextPasscode };
-
-struct SQXUserInfo {
-    std::string name;
-    EQXUserKind kind = EQXUserKind::Password;
-    EQXTokenState tokenState = EQXTokenState::None;
-    // Seconds since the epoch; 0 when the password must be changed at the next login.
-    std::int64_t passwordChanged = 0;
-};
+#include "QXStorage.h"
 
 enum class EQXLoginVerdict {
     Accepted,
@@ -30,11 +16,11 @@ enum class EQXLoginVerdict {
     NextPasscodeRequired
 };
 
-// The users table. Hashing runs outside the database lock so that logins on several threads
-// do not queue behind each other's key derivation.
+// The users, as the storage keeps them. Keys are derived before the storage is called, so
+// that logins on several threads do not queue behind each other's key derivation.
 class CQXUserStore {
 public:
-    CQXUserStore(CQXDatabase& db, const CQXClock& clock, std::int64_t maxPasswordAgeDays);
+    CQXUserStore(IQXStorage& storage, const CQXClock& clock, std::int64_t maxPasswordAgeDays);
 
     // False when the name is taken. For a token user, password is the current passcode and
     // nextPasscode the one a NextPasscode exchange expects.
@@ -62,20 +48,14 @@ public:
     std::int64_t DaysBeforePasswordChange(const std::string& name);
 
 private:
-    struct Secret {
-        SQXUserInfo info;
-        std::string salt, hash, nextSalt, nextHash;
-        int iterations = 0;
-    };
-    std::optional<Secret> ReadSecret(const std::string& name);
+    using Secret = SQXUserRecord;
     // Stores a new secret and ends the user's sessions.
     void StoreSecret(const std::string& name, const std::string& password);
-    void SetTokenState(const std::string& name, EQXTokenState state);
     bool IsExpired(const SQXUserInfo& user) const;
     EQXLoginVerdict TokenLogin(const Secret& secret, const std::string& password,
                                const std::optional<std::string>& previousPasscode);
 
-    CQXDatabase& m_db;
+    IQXStorage& m_storage;
     const CQXClock& m_clock;
     std::int64_t m_maxAgeDays;
 };

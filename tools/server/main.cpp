@@ -1,9 +1,9 @@
 // qxserver: the reference update and login server of the launcher.
+#include <iostream>
+
 #include "QXArguments.h"
 #include "QXServeCommand.h"
 #include "QXUserCommand.h"
-
-#include <iostream>
 
 namespace {
 
@@ -11,13 +11,15 @@ const char* const kUsage =
     "usage:\n"
     "  qxserver serve --root DIR [--listen HOST:PORT] [--base-path /PATH/] [--db FILE]\n"
     "                 [--tls-cert FILE --tls-key FILE] [--session-lifetime-seconds N]\n"
-    "                 [--utf8-texts] [--test-faults]\n"
+    "                 [--utf8-texts] [--test-faults] [--accel-redirect /PREFIX/]\n"
+    "                 [--real-ip-from ADDRESS]\n"
     "  qxserver user add NAME [--password P] [--token [--new-pin | --next-passcode CODE]]\n"
     "                 [--sso] [--expired] (--db FILE | --root DIR)\n"
     "  qxserver user passwd NAME [--password P] [--expired] (--db FILE | --root DIR)\n"
     "  qxserver user del NAME (--db FILE | --root DIR)\n"
     "  qxserver user list (--db FILE | --root DIR)\n"
     "  qxserver reports (--db FILE | --root DIR)\n"
+    "--db takes a SQLite file or a PostgreSQL URI (postgresql://...).\n"
     "Without --password the password is read as one line from standard input.\n";
 
 } // namespace

@@ -1,0 +1,196 @@
+#include "QXPostgresStorage.h"
+
+namespace {
+
+using P = SQXPgParam;
+
+// Connections per server: enough for the request threads that are not busy deriving keys.
+constexpr std::size_t kConnections = 8;
+// Taken while the schema is brought up to date, so that servers starting together take turns.
+const char* const kMigrationLock = "SELECT pg_advisory_xact_lock(7340611)";
+
+// The schema, one step per version, as for SQLite: names compare without case through
+// lower(), which the indexes cover.
+const char* const kMigrations[] = {
+    R"(
+CREATE TABLE users (
+    name TEXT NOT NULL,
+    kind TEXT NOT NULL,
+    salt BYTEA NOT NULL,
+    hash BYTEA NOT NULL,
+    iterations INTEGER NOT NULL,
+    password_changed BIGINT NOT NULL,
+    token_state TEXT NOT NULL DEFAULT '',
+    next_salt BYTEA,
+    next_hash BYTEA
+);
+CREATE UNIQUE INDEX users_name ON users (lower(name));
+CREATE TABLE sessions (
+    id TEXT PRIMARY KEY,
+    "user" TEXT NOT NULL,
+    expires BIGINT NOT NULL,
+    application TEXT NOT NULL DEFAULT '',
+    version TEXT NOT NULL DEFAULT ''
+);
+CREATE TABLE updates (
+    id BIGSERIAL PRIMARY KEY,
+    "user" TEXT NOT NULL,
+    application TEXT NOT NULL,
+    version TEXT NOT NULL,
+    time BIGINT NOT NULL
+);
+)",
+    R"(
+CREATE INDEX sessions_user ON sessions (lower("user"));
+CREATE INDEX sessions_expires ON sessions (expires);
+)",
+};
+
+SQXUserInfo InfoOf(const CQXPgResult& result, int row) {
+    return {result.Text(row, 0), UserKindOf(result.Text(row, 1)), TokenStateOf(result.Text(row, 2)),
+            result.Integer(row, 3)};
+}
+
+} // namespace
+
+CQXPostgresStorage::CQXPostgresStorage(const std::string& uri) : m_pool(uri, kConnections) {
+    Migrate();
+}
+
+void CQXPostgresStorage::Migrate() {
+    m_pool.Transaction([](const CQXPgPool::Script& run) {
+        run(kMigrationLock);
+        run("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)");
+        const CQXPgResult current = run("SELECT coalesce(max(version), 0) FROM schema_version");
+        const std::int64_t done = std::stoll(current.Text(0, 0));
+        const auto count = static_cast<std::int64_t>(std::size(kMigrations));
+        if (done > count)
+            throw CQXDatabaseError("the database has schema version " + std::to_string(done) +
+                                   ", newer than this server's " + std::to_string(count));
+        for (std::int64_t step = done; step < count; ++step)
+            run(kMigrations[step]);
+        run("DELETE FROM schema_version");
+        run("INSERT INTO schema_version VALUES (" + std::to_string(count) + ")");
+    });
+}
+
+bool CQXPostgresStorage::AddUser(const SQXUserRecord& user) {
+    return m_pool
+               .Run("INSERT INTO users (name, kind, salt, hash, iterations, password_changed, "
+                    "token_state, next_salt, next_hash) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, "
+                    "$9) ON CONFLICT DO NOTHING",
+                    {P::Text(user.info.name), P::Text(UserKindName(user.info.kind)),
+                     P::Bytes(user.salt), P::Bytes(user.hash), P::Number(user.iterations),
+                     P::Number(user.info.passwordChanged),
+                     P::Text(TokenStateName(user.info.tokenState)), P::Bytes(user.nextSalt),
+                     P::Bytes(user.nextHash)})
+               .Changed() == 1;
+}
+
+std::optional<SQXUserRecord> CQXPostgresStorage::FindUser(const std::string& name) {
+    const CQXPgResult result =
+        m_pool.Run("SELECT name, kind, token_state, password_changed, salt, hash, iterations, "
+                   "next_salt, next_hash FROM users WHERE lower(name) = lower($1)",
+                   {P::Text(name)});
+    if (result.Rows() == 0)
+        return std::nullopt;
+    SQXUserRecord user;
+    user.info = InfoOf(result, 0);
+    user.salt = result.Text(0, 4);
+    user.hash = result.Text(0, 5);
+    user.iterations = static_cast<int>(result.Integer(0, 6));
+    user.nextSalt = result.Text(0, 7);
+    user.nextHash = result.Text(0, 8);
+    return user;
+}
+
+std::vector<SQXUserInfo> CQXPostgresStorage::ListUsers() {
+    const CQXPgResult result = m_pool.Run("SELECT name, kind, token_state, password_changed "
+                                          "FROM users ORDER BY lower(name) COLLATE \"C\"");
+    std::vector<SQXUserInfo> users;
+    for (int row = 0; row < result.Rows(); ++row)
+        users.push_back(InfoOf(result, row));
+    return users;
+}
+
+bool CQXPostgresStorage::RemoveUser(const std::string& name) {
+    const CQXPgResult result =
+        m_pool.Run("WITH gone AS (DELETE FROM users WHERE lower(name) = lower($1) RETURNING 1), "
+                   "ended AS (DELETE FROM sessions WHERE lower(\"user\") = lower($1) "
+                   "AND EXISTS (SELECT 1 FROM gone)) SELECT count(*) FROM gone",
+                   {P::Text(name)});
+    return result.Integer(0, 0) > 0;
+}
+
+void CQXPostgresStorage::ReplaceSecret(const std::string& name, const std::string& salt,
+                                       const std::string& hash, int iterations,
+                                       std::int64_t changedAt) {
+    m_pool.Run("WITH changed AS (UPDATE users SET salt = $2, hash = $3, iterations = $4, "
+               "password_changed = $5 WHERE lower(name) = lower($1) RETURNING 1) "
+               "DELETE FROM sessions WHERE lower(\"user\") = lower($1)",
+               {P::Text(name), P::Bytes(salt), P::Bytes(hash), P::Number(iterations),
+                P::Number(changedAt)});
+}
+
+void CQXPostgresStorage::SetPasswordChanged(const std::string& name, std::int64_t changedAt) {
+    m_pool.Run("UPDATE users SET password_changed = $2 WHERE lower(name) = lower($1)",
+               {P::Text(name), P::Number(changedAt)});
+}
+
+void CQXPostgresStorage::SetTokenState(const std::string& name, EQXTokenState state) {
+    m_pool.Run("UPDATE users SET token_state = $2 WHERE lower(name) = lower($1)",
+               {P::Text(name), P::Text(TokenStateName(state))});
+}
+
+void CQXPostgresStorage::OpenSession(const SQXSession& session, std::int64_t expires,
+                                     std::int64_t now) {
+    m_pool.Run("WITH purged AS (DELETE FROM sessions WHERE expires <= $4) "
+               "INSERT INTO sessions (id, \"user\", expires) VALUES ($1, $2, $3)",
+               {P::Text(session.id), P::Text(session.user), P::Number(expires), P::Number(now)});
+}
+
+std::optional<std::pair<SQXSession, std::int64_t>>
+CQXPostgresStorage::FindSession(const std::string& id, std::int64_t now) {
+    const CQXPgResult result =
+        m_pool.Run("SELECT \"user\", application, version, expires FROM sessions "
+                   "WHERE id = $1 AND expires > $2",
+                   {P::Text(id), P::Number(now)});
+    if (result.Rows() == 0)
+        return std::nullopt;
+    return std::make_pair(SQXSession{id, result.Text(0, 0), result.Text(0, 1), result.Text(0, 2)},
+                          result.Integer(0, 3));
+}
+
+void CQXPostgresStorage::SetSessionExpiry(const std::string& id, std::int64_t expires) {
+    m_pool.Run("UPDATE sessions SET expires = $2 WHERE id = $1", {P::Text(id), P::Number(expires)});
+}
+
+void CQXPostgresStorage::SetSessionWork(const std::string& id, const std::string& application,
+                                        const std::string& version) {
+    m_pool.Run("UPDATE sessions SET application = $2, version = $3 WHERE id = $1",
+               {P::Text(id), P::Text(application), P::Text(version)});
+}
+
+bool CQXPostgresStorage::CloseSession(const std::string& id, std::int64_t now) {
+    return m_pool
+               .Run("DELETE FROM sessions WHERE id = $1 AND expires > $2",
+                    {P::Text(id), P::Number(now)})
+               .Changed() == 1;
+}
+
+void CQXPostgresStorage::AddUpdate(const SQXUpdateRecord& record) {
+    m_pool.Run("INSERT INTO updates (\"user\", application, version, time) "
+               "VALUES ($1, $2, $3, $4)",
+               {P::Text(record.user), P::Text(record.application), P::Text(record.version),
+                P::Number(record.time)});
+}
+
+std::vector<SQXUpdateRecord> CQXPostgresStorage::Updates() {
+    const CQXPgResult result =
+        m_pool.Run("SELECT time, \"user\", application, version FROM updates ORDER BY time, id");
+    std::vector<SQXUpdateRecord> records;
+    for (int row = 0; row < result.Rows(); ++row)
+        records.push_back({result.Integer(row, 0), result.Text(row, 1), result.Text(row, 2),
+                           result.Text(row, 3)});
+    return records;
+}

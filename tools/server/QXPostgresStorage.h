@@ -1,0 +1,39 @@
+#pragma once
+
+#include "QXPgPool.h"
+#include "QXStorage.h"
+
+// The storage several servers share: a PostgreSQL database, reached through libpq with a
+// connection URI. Its schema is versioned in the schema_version table; servers starting at
+// the same time take turns to bring it up to date. Each call is a single statement, so that
+// what belongs together (a new secret and the end of the user's sessions) commits at once.
+class CQXPostgresStorage : public IQXStorage {
+public:
+    // Connects and applies the migrations the database lacks; throws CQXDatabaseError.
+    explicit CQXPostgresStorage(const std::string& uri);
+
+    bool AddUser(const SQXUserRecord& user) override;
+    std::optional<SQXUserRecord> FindUser(const std::string& name) override;
+    std::vector<SQXUserInfo> ListUsers() override;
+    bool RemoveUser(const std::string& name) override;
+    void ReplaceSecret(const std::string& name, const std::string& salt, const std::string& hash,
+                       int iterations, std::int64_t changedAt) override;
+    void SetPasswordChanged(const std::string& name, std::int64_t changedAt) override;
+    void SetTokenState(const std::string& name, EQXTokenState state) override;
+
+    void OpenSession(const SQXSession& session, std::int64_t expires, std::int64_t now) override;
+    std::optional<std::pair<SQXSession, std::int64_t>> FindSession(const std::string& id,
+                                                                   std::int64_t now) override;
+    void SetSessionExpiry(const std::string& id, std::int64_t expires) override;
+    void SetSessionWork(const std::string& id, const std::string& application,
+                        const std::string& version) override;
+    bool CloseSession(const std::string& id, std::int64_t now) override;
+
+    void AddUpdate(const SQXUpdateRecord& record) override;
+    std::vector<SQXUpdateRecord> Updates() override;
+
+private:
+    void Migrate();
+
+    CQXPgPool m_pool;
+};

@@ -1,0 +1,243 @@
+#include "QXSqliteStorage.h"
+
+#include "QXStatement.h"
+
+namespace {
+
+// The schema, one step per version; a file at version n has had the first n applied. The
+// first step matches the tables of files made before the schema was versioned.
+const char* const kMigrations[] = {
+    R"(
+CREATE TABLE IF NOT EXISTS users (
+    name TEXT PRIMARY KEY COLLATE NOCASE,
+    kind TEXT NOT NULL,
+    salt BLOB NOT NULL,
+    hash BLOB NOT NULL,
+    iterations INTEGER NOT NULL,
+    password_changed INTEGER NOT NULL,
+    token_state TEXT NOT NULL DEFAULT '',
+    next_salt BLOB,
+    next_hash BLOB
+);
+CREATE TABLE IF NOT EXISTS sessions (
+    id TEXT PRIMARY KEY,
+    user TEXT NOT NULL COLLATE NOCASE,
+    expires INTEGER NOT NULL,
+    application TEXT NOT NULL DEFAULT '',
+    version TEXT NOT NULL DEFAULT ''
+);
+CREATE TABLE IF NOT EXISTS updates (
+    user TEXT NOT NULL,
+    application TEXT NOT NULL,
+    version TEXT NOT NULL,
+    time INTEGER NOT NULL
+);
+)",
+    R"(
+CREATE INDEX IF NOT EXISTS sessions_user ON sessions (user);
+CREATE INDEX IF NOT EXISTS sessions_expires ON sessions (expires);
+)",
+};
+
+// BEGIN IMMEDIATE ... COMMIT, rolled back when left by an exception.
+class CTransaction {
+public:
+    explicit CTransaction(CQXDatabase& db) : m_db(db) { m_db.Execute("BEGIN IMMEDIATE"); }
+    ~CTransaction() {
+        if (!m_done) {
+            try {
+                m_db.Execute("ROLLBACK");
+            } catch (const CQXDatabaseError&) {
+            }
+        }
+    }
+    CTransaction(const CTransaction&) = delete;
+    CTransaction& operator=(const CTransaction&) = delete;
+    void Commit() {
+        m_db.Execute("COMMIT");
+        m_done = true;
+    }
+
+private:
+    CQXDatabase& m_db;
+    bool m_done = false;
+};
+
+} // namespace
+
+CQXSqliteStorage::CQXSqliteStorage(const std::string& path) : m_db(path) { Migrate(); }
+
+void CQXSqliteStorage::Migrate() {
+    auto lock = m_db.Lock();
+    CTransaction transaction(m_db);
+    CQXStatement version(m_db.Handle(), "PRAGMA user_version");
+    version.Step();
+    const std::int64_t done = version.Integer(0);
+    const auto count = static_cast<std::int64_t>(std::size(kMigrations));
+    if (done > count)
+        throw CQXDatabaseError("the database has schema version " + std::to_string(done) +
+                               ", newer than this server's " + std::to_string(count));
+    for (std::int64_t step = done; step < count; ++step)
+        m_db.Execute(kMigrations[step]);
+    m_db.Execute("PRAGMA user_version = " + std::to_string(count));
+    transaction.Commit();
+}
+
+bool CQXSqliteStorage::AddUser(const SQXUserRecord& user) {
+    auto lock = m_db.Lock();
+    CQXStatement insert(m_db.Handle(),
+                        "INSERT OR IGNORE INTO users (name, kind, salt, hash, iterations, "
+                        "password_changed, token_state, next_salt, next_hash) "
+                        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    insert.Bind(1, user.info.name).Bind(2, std::string(UserKindName(user.info.kind)));
+    insert.BindBlob(3, user.salt).BindBlob(4, user.hash).Bind(5, std::int64_t{user.iterations});
+    insert.Bind(6, user.info.passwordChanged)
+        .Bind(7, std::string(TokenStateName(user.info.tokenState)));
+    insert.BindBlob(8, user.nextSalt).BindBlob(9, user.nextHash);
+    insert.Step();
+    return insert.Changes() == 1;
+}
+
+std::optional<SQXUserRecord> CQXSqliteStorage::FindUser(const std::string& name) {
+    auto lock = m_db.Lock();
+    CQXStatement select(m_db.Handle(),
+                        "SELECT name, kind, token_state, password_changed, salt, hash, "
+                        "iterations, next_salt, next_hash FROM users WHERE name = ?");
+    select.Bind(1, name);
+    if (!select.Step())
+        return std::nullopt;
+    SQXUserRecord user;
+    user.info = {select.Text(0), UserKindOf(select.Text(1)), TokenStateOf(select.Text(2)),
+                 select.Integer(3)};
+    user.salt = select.Text(4);
+    user.hash = select.Text(5);
+    user.iterations = static_cast<int>(select.Integer(6));
+    user.nextSalt = select.Text(7);
+    user.nextHash = select.Text(8);
+    return user;
+}
+
+std::vector<SQXUserInfo> CQXSqliteStorage::ListUsers() {
+    auto lock = m_db.Lock();
+    CQXStatement select(m_db.Handle(), "SELECT name, kind, token_state, password_changed "
+                                       "FROM users ORDER BY name COLLATE NOCASE");
+    std::vector<SQXUserInfo> users;
+    while (select.Step())
+        users.push_back({select.Text(0), UserKindOf(select.Text(1)), TokenStateOf(select.Text(2)),
+                         select.Integer(3)});
+    return users;
+}
+
+bool CQXSqliteStorage::RemoveUser(const std::string& name) {
+    auto lock = m_db.Lock();
+    CTransaction transaction(m_db);
+    CQXStatement remove(m_db.Handle(), "DELETE FROM users WHERE name = ?");
+    remove.Bind(1, name).Step();
+    if (remove.Changes() == 0)
+        return false;
+    CQXStatement(m_db.Handle(), "DELETE FROM sessions WHERE user = ?").Bind(1, name).Step();
+    transaction.Commit();
+    return true;
+}
+
+void CQXSqliteStorage::ReplaceSecret(const std::string& name, const std::string& salt,
+                                     const std::string& hash, int iterations,
+                                     std::int64_t changedAt) {
+    auto lock = m_db.Lock();
+    CTransaction transaction(m_db);
+    CQXStatement(m_db.Handle(), "UPDATE users SET salt = ?, hash = ?, iterations = ?, "
+                                "password_changed = ? WHERE name = ?")
+        .BindBlob(1, salt)
+        .BindBlob(2, hash)
+        .Bind(3, std::int64_t{iterations})
+        .Bind(4, changedAt)
+        .Bind(5, name)
+        .Step();
+    CQXStatement(m_db.Handle(), "DELETE FROM sessions WHERE user = ?").Bind(1, name).Step();
+    transaction.Commit();
+}
+
+void CQXSqliteStorage::SetPasswordChanged(const std::string& name, std::int64_t changedAt) {
+    auto lock = m_db.Lock();
+    CQXStatement(m_db.Handle(), "UPDATE users SET password_changed = ? WHERE name = ?")
+        .Bind(1, changedAt)
+        .Bind(2, name)
+        .Step();
+}
+
+void CQXSqliteStorage::SetTokenState(const std::string& name, EQXTokenState state) {
+    auto lock = m_db.Lock();
+    CQXStatement(m_db.Handle(), "UPDATE users SET token_state = ? WHERE name = ?")
+        .Bind(1, std::string(TokenStateName(state)))
+        .Bind(2, name)
+        .Step();
+}
+
+void CQXSqliteStorage::OpenSession(const SQXSession& session, std::int64_t expires,
+                                   std::int64_t now) {
+    auto lock = m_db.Lock();
+    CQXStatement(m_db.Handle(), "DELETE FROM sessions WHERE expires <= ?").Bind(1, now).Step();
+    CQXStatement(m_db.Handle(), "INSERT INTO sessions (id, user, expires) VALUES (?, ?, ?)")
+        .Bind(1, session.id)
+        .Bind(2, session.user)
+        .Bind(3, expires)
+        .Step();
+}
+
+std::optional<std::pair<SQXSession, std::int64_t>>
+CQXSqliteStorage::FindSession(const std::string& id, std::int64_t now) {
+    auto lock = m_db.Lock();
+    CQXStatement select(m_db.Handle(), "SELECT user, application, version, expires "
+                                       "FROM sessions WHERE id = ? AND expires > ?");
+    select.Bind(1, id).Bind(2, now);
+    if (!select.Step())
+        return std::nullopt;
+    return std::make_pair(SQXSession{id, select.Text(0), select.Text(1), select.Text(2)},
+                          select.Integer(3));
+}
+
+void CQXSqliteStorage::SetSessionExpiry(const std::string& id, std::int64_t expires) {
+    auto lock = m_db.Lock();
+    CQXStatement(m_db.Handle(), "UPDATE sessions SET expires = ? WHERE id = ?")
+        .Bind(1, expires)
+        .Bind(2, id)
+        .Step();
+}
+
+void CQXSqliteStorage::SetSessionWork(const std::string& id, const std::string& application,
+                                      const std::string& version) {
+    auto lock = m_db.Lock();
+    CQXStatement(m_db.Handle(), "UPDATE sessions SET application = ?, version = ? WHERE id = ?")
+        .Bind(1, application)
+        .Bind(2, version)
+        .Bind(3, id)
+        .Step();
+}
+
+bool CQXSqliteStorage::CloseSession(const std::string& id, std::int64_t now) {
+    auto lock = m_db.Lock();
+    CQXStatement remove(m_db.Handle(), "DELETE FROM sessions WHERE id = ? AND expires > ?");
+    remove.Bind(1, id).Bind(2, now).Step();
+    return remove.Changes() == 1;
+}
+
+void CQXSqliteStorage::AddUpdate(const SQXUpdateRecord& record) {
+    auto lock = m_db.Lock();
+    CQXStatement(m_db.Handle(),
+                 "INSERT INTO updates (user, application, version, time) VALUES (?, ?, ?, ?)")
+        .Bind(1, record.user)
+        .Bind(2, record.application)
+        .Bind(3, record.version)
+        .Bind(4, record.time)
+        .Step();
+}
+
+std::vector<SQXUpdateRecord> CQXSqliteStorage::Updates() {
+    auto lock = m_db.Lock();
+    CQXStatement select(m_db.Handle(), "SELECT time, user, application, version FROM updates "
+                                       "ORDER BY time, rowid");
+    std::vector<SQXUpdateRecord> records;
+    while (select.Step())
+        records.push_back({select.Integer(0), select.Text(1), select.Text(2), select.Text(3)});
+    return records;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "QXDatabase.h"
+#include "QXStorage.h"
+
+// The storage of a single server: one SQLite file (WAL journal, so that the administration
+// commands can write while the server runs), its schema versioned by the file's user_version.
+class CQXSqliteStorage : public IQXStorage {
+public:
+    // Opens or creates the file and applies the migrations it lacks; throws CQXDatabaseError.
+    explicit CQXSqliteStorage(const std::string& path);
+
+    bool AddUser(const SQXUserRecord& user) override;
+    std::optional<SQXUserRecord> FindUser(const std::string& name) override;
+    std::vector<SQXUserInfo> ListUsers() override;
+    bool RemoveUser(const std::string& name) override;
+    void ReplaceSecret(const std::string& name, const std::string& salt, const std::string& hash,
+                       int iterations, std::int64_t changedAt) override;
+    void SetPasswordChanged(const std::string& name, std::int64_t changedAt) override;
+    void SetTokenState(const std::string& name, EQXTokenState state) override;
+
+    void OpenSession(const SQXSession& session, std::int64_t expires, std::int64_t now) override;
+    std::optional<std::pair<SQXSession, std::int64_t>> FindSession(const std::string& id,
+                                                                   std::int64_t now) override;
+    void SetSessionExpiry(const std::string& id, std::int64_t expires) override;
+    void SetSessionWork(const std::string& id, const std::string& application,
+                        const std::string& version) override;
+    bool CloseSession(const std::string& id, std::int64_t now) override;
+
+    void AddUpdate(const SQXUpdateRecord& record) override;
+    std::vector<SQXUpdateRecord> Updates() override;
+
+private:
+    void Migrate();
+
+    CQXDatabase m_db;
+};

@@ -1,0 +1,46 @@
+#include "QXStorage.h"
+
+#include "QXPostgresStorage.h"
+#include "QXSqliteStorage.h"
+
+std::unique_ptr<IQXStorage> OpenStorage(const std::string& location) {
+    for (const char* scheme : {"postgresql://", "postgres://"}) {
+        if (location.rfind(scheme, 0) == 0)
+            return std::make_unique<CQXPostgresStorage>(location);
+    }
+    return std::make_unique<CQXSqliteStorage>(location);
+}
+
+const char* UserKindName(EQXUserKind kind) {
+    switch (kind) {
+    case EQXUserKind::Token:
+        return "token";
+    case EQXUserKind::Sso:
+        return "sso";
+    default:
+        return "password";
+    }
+}
+
+EQXUserKind UserKindOf(const std::string& name) {
+    if (name == "token")
+        return EQXUserKind::Token;
+    return name == "sso" ? EQXUserKind::Sso : EQXUserKind::Password;
+}
+
+const char* TokenStateName(EQXTokenState state) {
+    switch (state) {
+    case EQXTokenState::NewPin:
+        return "newpin";
+    case EQXTokenState::NextPasscode:
+        return "nextpasscode";
+    default:
+        return "";
+    }
+}
+
+EQXTokenState TokenStateOf(const std::string& name) {
+    if (name == "newpin")
+        return EQXTokenState::NewPin;
+    return name == "nextpasscode" ? EQXTokenState::NextPasscode : EQXTokenState::None;
+}

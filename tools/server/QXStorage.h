@@ -1,0 +1,100 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// Thrown for a database that cannot be opened or reached, or a statement that fails.
+class CQXDatabaseError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// What a user logs in with: a password, a token passcode, or the single sign-on name alone.
+enum class EQXUserKind { Password, Token, Sso };
+
+// The token's demand at the next login: nothing, a new PIN, or the next passcode.
+enum class EQXTokenState { None, NewPin, NextPasscode };
+
+struct SQXUserInfo {
+    std::string name;
+    EQXUserKind kind = EQXUserKind::Password;
+    EQXTokenState tokenState = EQXTokenState::None;
+    // Seconds since the epoch; 0 when the password must be changed at the next login.
+    std::int64_t passwordChanged = 0;
+};
+
+// A user as stored: the public part and the derived secrets (the passcode a NextPasscode
+// exchange expects in nextSalt/nextHash).
+struct SQXUserRecord {
+    SQXUserInfo info;
+    std::string salt, hash, nextSalt, nextHash;
+    int iterations = 0;
+};
+
+struct SQXSession {
+    std::string id;
+    std::string user;
+    // The application and version the session last asked about (for AppUpdateDone).
+    std::string application;
+    std::string version;
+};
+
+// One finished update, as AppUpdateDone recorded it.
+struct SQXUpdateRecord {
+    std::int64_t time = 0;
+    std::string user;
+    std::string application;
+    std::string version;
+};
+
+// Where users, sessions and update reports are kept: one SQLite file for a single server, or
+// a PostgreSQL database that several servers share. User names compare without case (ASCII).
+// Every call is one transaction and may come from any thread; failures throw
+// CQXDatabaseError. Times are seconds since the epoch on the caller's clock.
+class IQXStorage {
+public:
+    virtual ~IQXStorage() = default;
+
+    // False when the name is taken.
+    virtual bool AddUser(const SQXUserRecord& user) = 0;
+    virtual std::optional<SQXUserRecord> FindUser(const std::string& name) = 0;
+    // Sorted by name, case ignored.
+    virtual std::vector<SQXUserInfo> ListUsers() = 0;
+    // Removes the user and their sessions; false when there was no such user.
+    virtual bool RemoveUser(const std::string& name) = 0;
+    // Stores a new password secret set at changedAt and ends the user's sessions, at once.
+    virtual void ReplaceSecret(const std::string& name, const std::string& salt,
+                               const std::string& hash, int iterations, std::int64_t changedAt) = 0;
+    virtual void SetPasswordChanged(const std::string& name, std::int64_t changedAt) = 0;
+    virtual void SetTokenState(const std::string& name, EQXTokenState state) = 0;
+
+    // Stores a new session and purges those expired by now.
+    virtual void OpenSession(const SQXSession& session, std::int64_t expires, std::int64_t now) = 0;
+    // The session if it is live at now, with its expiry.
+    virtual std::optional<std::pair<SQXSession, std::int64_t>> FindSession(const std::string& id,
+                                                                           std::int64_t now) = 0;
+    virtual void SetSessionExpiry(const std::string& id, std::int64_t expires) = 0;
+    virtual void SetSessionWork(const std::string& id, const std::string& application,
+                                const std::string& version) = 0;
+    // Ends the session; false when it was not live at now.
+    virtual bool CloseSession(const std::string& id, std::int64_t now) = 0;
+
+    virtual void AddUpdate(const SQXUpdateRecord& record) = 0;
+    // Oldest first.
+    virtual std::vector<SQXUpdateRecord> Updates() = 0;
+};
+
+// Opens the storage a --db value names: "postgresql://..." or "postgres://..." (a libpq
+// connection URI) for PostgreSQL, anything else as the path of a SQLite file. The schema is
+// brought to the current version first. Throws CQXDatabaseError.
+std::unique_ptr<IQXStorage> OpenStorage(const std::string& location);
+
+// The stored names of kinds and token states, the same on every engine.
+const char* UserKindName(EQXUserKind kind);
+EQXUserKind UserKindOf(const std::string& name);
+const char* TokenStateName(EQXTokenState state);
+EQXTokenState TokenStateOf(const std::string& name);

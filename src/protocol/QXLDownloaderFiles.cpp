@@ -283,7 +283,7 @@ bool CQXLDownloader::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor* 
                                 user ? kStepProxyUserName : kStepProxyPassword);
             });
     };
-    const std::string bytes = qxplat::ToNarrow(attempt.body.Text());
+    const std::string bytes = qxplat::ToCodePage(attempt.body.Text(), WireCodePage());
     const bool sent =
         QXLSendWithDialogs(*request, bytes, m_configuration->GetSecurityCertificateFlags() != 0,
                            m_prompt, attempt.lastError, hooks);

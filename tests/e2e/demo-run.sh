@@ -75,9 +75,7 @@ find_question() {
 # --- The server and its site.
 scripts/make-site "$target" "$out/site"
 bash "$out/site/seed-users" "$server" "$out/site/qxserver.db" >/dev/null
-text_option=()
-[ "$target" = linux ] && text_option=(--utf8-texts)
-"$server" serve --root "$out/site" --listen 127.0.0.1:0 --base-path /qx/ "${text_option[@]}" \
+"$server" serve --root "$out/site" --listen 127.0.0.1:0 --base-path /qx/ \
     >"$out/server.url" 2>"$out/server.log" &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$out/server.url" ] && break; sleep 0.05; done

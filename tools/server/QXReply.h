@@ -13,7 +13,8 @@ struct SQXReply {
     std::string sessionId;
     // The file to stream instead of the body, when not empty.
     std::filesystem::path file;
-    // For a refusal text: its language ("en", "fr", "ja"); the body is still UTF-8 then.
+    // For a refusal text: its language ("en", "fr", "ja"). Every body is UTF-8 until it is
+    // written (QXReplyToWire).
     std::string textLanguage;
     // The user the request acted for, for the access log.
     std::string user;

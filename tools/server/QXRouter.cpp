@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "QXRefusal.h"
+#include "QXWireText.h"
 
 namespace {
 
@@ -139,7 +140,7 @@ void CQXRouter::Handle(const httplib::Request& request, httplib::Response& respo
                              : m_services.end();
     if (service == m_services.end()) {
         Write(CQXRefusal::Make(404, EQXRefusal::UnknownService, form.Get("lang")), std::nullopt,
-              response);
+              form.Get("lang"), response);
         return;
     }
     std::optional<SQXFault> fault;
@@ -151,10 +152,10 @@ void CQXRouter::Handle(const httplib::Request& request, httplib::Response& respo
         SQXReply reply;
         reply.status = static_cast<int>(fault->value);
         reply.body = "Injected fault\n";
-        Write(reply, std::nullopt, response);
+        Write(reply, std::nullopt, form.Get("lang"), response);
         return;
     }
-    Write(service->second(form, request.remote_addr), fault, response);
+    Write(service->second(form, request.remote_addr), fault, form.Get("lang"), response);
 }
 
 bool CQXRouter::HandleControl(const httplib::Request& request, httplib::Response& response) {
@@ -184,10 +185,9 @@ bool CQXRouter::HandleControl(const httplib::Request& request, httplib::Response
 }
 
 void CQXRouter::Write(SQXReply reply, const std::optional<SQXFault>& fault,
-                      httplib::Response& response) {
+                      const std::string& lang, httplib::Response& response) {
     t_outcome = {reply.user, reply.refusal, reply.throttled};
-    if (!reply.textLanguage.empty() && !m_options.utf8Texts)
-        CQXRefusal::ToWindowsCodePage(reply);
+    QXReplyToWire(reply, lang);
     response.status = reply.status;
     if (!reply.sessionId.empty()) {
         // The path keeps its last '/': some cookie stores match paths as plain prefixes, and
@@ -215,7 +215,7 @@ void CQXRouter::Write(SQXReply reply, const std::optional<SQXFault>& fault,
     auto file = std::make_shared<CFileHandle>(open(reply.file.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info {};
     if (file->Get() < 0 || fstat(file->Get(), &info) != 0) {
-        Write(CQXRefusal::Make(404, EQXRefusal::UnknownFile, "en"), std::nullopt, response);
+        Write(CQXRefusal::Make(404, EQXRefusal::UnknownFile, lang), std::nullopt, lang, response);
         return;
     }
     const auto size = static_cast<std::size_t>(info.st_size);

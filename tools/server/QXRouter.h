@@ -20,8 +20,6 @@ public:
         std::string basePath = "/";
         bool secure = false;
         bool testFaults = false;
-        // Refusal texts in UTF-8 (for Linux launchers) instead of the Windows code pages.
-        bool utf8Texts = false;
     };
 
     CQXRouter(const Options& options, CQXLoginServices& login, CQXAppServices& apps,
@@ -37,7 +35,9 @@ private:
     void Handle(const httplib::Request& request, httplib::Response& response);
     // The test channel: /_faults and /_clock. True when the request was one of them.
     bool HandleControl(const httplib::Request& request, httplib::Response& response);
-    void Write(SQXReply reply, const std::optional<SQXFault>& fault, httplib::Response& response);
+    // lang: the request's, which picks the code page of a reply that is not a refusal.
+    void Write(SQXReply reply, const std::optional<SQXFault>& fault, const std::string& lang,
+               httplib::Response& response);
 
     Options m_options;
     CQXFaultInjector& m_faults;

@@ -113,6 +113,8 @@ void StopOnSignal(httplib::Server& server, CQXFaultInjector& faults, const sigse
 } // namespace
 
 int CQXServeCommand::Run(const std::vector<std::string>& words) {
+    // --utf8-texts chose UTF-8 texts for Linux launchers, which now speak the Windows code
+    // pages too: still accepted, so that old scripts run, and without effect.
     const CQXArguments args(
         words, {"test-faults", "utf8-texts"},
         {"root", "listen", "base-path", "tls-cert", "tls-key", "db", "session-lifetime-seconds"});
@@ -126,7 +128,6 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     options.basePath = CheckBasePath(args.Get("base-path", "/"));
     options.secure = args.Has("tls-cert");
     options.testFaults = args.Has("test-faults");
-    options.utf8Texts = args.Has("utf8-texts");
     const long long lifetime = args.GetNumber("session-lifetime-seconds", 1800);
     if (lifetime <= 0 || lifetime > kMaxLifetime)
         throw CQXUsageError("--session-lifetime-seconds must be from 1 to " +

@@ -11,7 +11,7 @@ const char* const kUsage =
     "usage:\n"
     "  qxserver serve --root DIR [--listen HOST:PORT] [--base-path /PATH/] [--db FILE]\n"
     "                 [--tls-cert FILE --tls-key FILE] [--session-lifetime-seconds N]\n"
-    "                 [--utf8-texts] [--test-faults]\n"
+    "                 [--test-faults] [--utf8-texts (no effect, kept for old scripts)]\n"
     "  qxserver user add NAME [--password P] [--token [--new-pin | --next-passcode CODE]]\n"
     "                 [--sso] [--expired] (--db FILE | --root DIR)\n"
     "  qxserver user passwd NAME [--password P] [--expired] (--db FILE | --root DIR)\n"

@@ -111,7 +111,8 @@ bool CQXLDownloader::Request(const std::wstring& service, const CQXLFormBody& bo
 
 bool CQXLDownloader::TryServer(const CQXUrlServer& server, const std::wstring& service,
                                const CQXLFormBody& body) {
-    Attempt attempt{server, server.GetPath() + service, body, qxplat::ToCodePage(body.Text(), WireCodePage())};
+    Attempt attempt{server, server.GetPath() + service, body,
+                    qxplat::ToCodePage(body.Text(), WireCodePage())};
     qxplat::HttpError error;
     std::optional<qxplat::HttpSession> session = qxplat::HttpSession::Open(kAgent, error);
     if (!session)

@@ -64,10 +64,10 @@ bool CQXLFileList::CredentialsFitTheWire(std::initializer_list<std::wstring_view
                        L"passcode has no place in code page %d, nothing sent",
                        static_cast<int>(codePage));
         if (m_userInterface != nullptr) {
-            m_userInterface->ShowMessageBox(
-                QXLoadText(m_languageBase, kTextCredentialNotSendable),
-                QXLoadText(m_languageBase, kQXTextCaption),
-                kQXMbIconExclamation | kQXMbSystemModal, QXLBoxOwner::None);
+            m_userInterface->ShowMessageBox(QXLoadText(m_languageBase, kTextCredentialNotSendable),
+                                            QXLoadText(m_languageBase, kQXTextCaption),
+                                            kQXMbIconExclamation | kQXMbSystemModal,
+                                            QXLBoxOwner::None);
         }
         return false;
     }

@@ -1,6 +1,6 @@
-#include "server/ServerFixture.h"
-
 #include <chrono>
+
+#include "server/ServerFixture.h"
 
 namespace {
 
@@ -146,8 +146,8 @@ TEST_F(AppServicesTest, FileNamesTravelInTheCodePageOfTheRequestLanguage) {
     const auto list = Call("GetAppChecksum", "&application=Demo&version=2.0&lang=fr");
     EXPECT_NE(list->body.find("\ncaf\xe9.txt\tdocs\t5\t"), std::string::npos) << list->body;
     EXPECT_EQ(list->get_header_value("Content-Type"), "text/plain; charset=windows-1252");
-    const auto file = Call("GetAppFile",
-                           "&application=Demo&version=2.0&filename=docs/caf\xe9.txt&lang=fr");
+    const auto file =
+        Call("GetAppFile", "&application=Demo&version=2.0&filename=docs/caf\xe9.txt&lang=fr");
     EXPECT_EQ(file->status, 200);
     EXPECT_EQ(file->body, "menu\n");
     // A name the Japanese page lacks goes out as '?', the page's own characters as they are.

@@ -62,15 +62,15 @@ TEST_F(LoginTest, RefusesWrongCredentialsWithTheSameTextInTheRequestedLanguage) 
 
 TEST_F(LoginTest, NamesAndPasswordsTravelInTheCodePageOfTheRequestLanguage) {
     ASSERT_EQ(Admin({"user", "add", "jos\u00e9", "--password", "caf\u00e9"}).exitCode, 0);
-    ASSERT_EQ(Admin({"user", "add", "\u30e6\u30fc\u30b6\u30fc", "--password", "\u30d1\u30b9"})
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        Admin({"user", "add", "\u30e6\u30fc\u30b6\u30fc", "--password", "\u30d1\u30b9"}).exitCode,
+        0);
     for (const char* lang : {"en", "fr"}) {
         const auto western = Post("P3Login", LoginBody("jos\xe9", "caf\xe9", lang));
         EXPECT_EQ(SessionCookie(western).size(), 32u) << lang;
     }
-    const auto japanese = Post("P3Login", LoginBody("\x83\x86\x81\x5b\x83\x55\x81\x5b",
-                                                    "\x83\x70\x83\x58", "ja"));
+    const auto japanese =
+        Post("P3Login", LoginBody("\x83\x86\x81\x5b\x83\x55\x81\x5b", "\x83\x70\x83\x58", "ja"));
     EXPECT_EQ(SessionCookie(japanese).size(), 32u);
     // UTF-8 bytes are not the code page's: another name, refused.
     ExpectRefusal(Post("P3Login", LoginBody("jos\u00e9", "caf\u00e9")),

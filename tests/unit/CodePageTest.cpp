@@ -16,7 +16,9 @@ TEST(CodePageTest, BothPagesConvertAlikeAndMarkWhatTheyCannotHold) {
     };
     const Case fitting[] = {
         {L"jos\u00e9 \u20ac\u0081", 1252, "jos\xe9 \x80\x81"},
-        {L"\u30e6\u30fc\u30b6\u30fc\uff71a", 932, "\x83\x86\x81\x5b\x83\x55\x81\x5b\xb1" "a"},
+        {L"\u30e6\u30fc\u30b6\u30fc\uff71a", 932,
+         "\x83\x86\x81\x5b\x83\x55\x81\x5b\xb1"
+         "a"},
     };
     for (const Case& c : fitting) {
         EXPECT_TRUE(qxplat::FitsCodePage(c.text, c.codePage));

@@ -180,11 +180,10 @@ TEST_F(ServiceStepTest, CredentialTheCodePageCannotHoldIsRefusedBeforeSending) {
     for (const Case& c : cases) {
         Installation install({server.Url()}, "", c.base);
         const std::size_t before = server.LogLineCount();
-        const int code = c.changePassword
-                             ? install.List().ChangePasswordStep(c.user, c.password, c.passcode)
-                         : c.passcode.empty()
-                             ? install.List().LoginStep(c.user, c.password, std::nullopt)
-                             : install.List().LoginStep(c.user, c.password, c.passcode);
+        const int code =
+            c.changePassword     ? install.List().ChangePasswordStep(c.user, c.password, c.passcode)
+            : c.passcode.empty() ? install.List().LoginStep(c.user, c.password, std::nullopt)
+                                 : install.List().LoginStep(c.user, c.password, c.passcode);
         EXPECT_EQ(code, -9999);
         EXPECT_EQ(server.LogLineCount(), before) << "a request reached the server";
         EXPECT_TRUE(install.Log().Contains("Credentials refused : a character of the login"));

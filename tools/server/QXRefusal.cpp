@@ -1,6 +1,5 @@
 #include "QXRefusal.h"
 
-
 namespace {
 
 struct Texts {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "QXReply.h"
-
 #include <string>
+
+#include "QXReply.h"
 
 // The server's refusal codes, sent on the "Code=" line. The launcher knows -1207, -205 and
 // -202; the others only select a description.

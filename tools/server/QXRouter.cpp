@@ -184,8 +184,8 @@ bool CQXRouter::HandleControl(const httplib::Request& request, httplib::Response
     return true;
 }
 
-void CQXRouter::Write(SQXReply reply, const std::optional<SQXFault>& fault,
-                      const std::string& lang, httplib::Response& response) {
+void CQXRouter::Write(SQXReply reply, const std::optional<SQXFault>& fault, const std::string& lang,
+                      httplib::Response& response) {
     t_outcome = {reply.user, reply.refusal, reply.throttled};
     QXReplyToWire(reply, lang);
     response.status = reply.status;

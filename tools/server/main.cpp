@@ -1,9 +1,9 @@
 // qxserver: the reference update and login server of the launcher.
+#include <iostream>
+
 #include "QXArguments.h"
 #include "QXServeCommand.h"
 #include "QXUserCommand.h"
-
-#include <iostream>
 
 namespace {
 

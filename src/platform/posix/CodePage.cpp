@@ -31,19 +31,19 @@ std::string Encode(std::wstring_view text, unsigned codePage, std::size_t& misse
         return std::string(text.size(), '?');
     }
     out.reserve(text.size());
-    converter.Convert(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t), out,
-                  [&](const char* in, std::size_t, std::string& replaced) {
-                      wchar_t c = 0;
-                      std::memcpy(&c, in, sizeof c);
-                      const auto value = static_cast<unsigned>(c);
-                      if (codePage != kJapanese && IsUndefinedIn1252(value)) {
-                          replaced.push_back(static_cast<char>(value));
-                      } else {
-                          replaced.push_back('?');
-                          ++misses;
-                      }
-                      return sizeof(wchar_t);
-                  });
+    converter.Convert(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t),
+                      out, [&](const char* in, std::size_t, std::string& replaced) {
+                          wchar_t c = 0;
+                          std::memcpy(&c, in, sizeof c);
+                          const auto value = static_cast<unsigned>(c);
+                          if (codePage != kJapanese && IsUndefinedIn1252(value)) {
+                              replaced.push_back(static_cast<char>(value));
+                          } else {
+                              replaced.push_back('?');
+                              ++misses;
+                          }
+                          return sizeof(wchar_t);
+                      });
     return out;
 }
 
@@ -67,9 +67,8 @@ std::wstring FromCodePage(std::string_view bytes, unsigned codePage) {
     std::string wide;
     converter.Convert(bytes.data(), bytes.size(), wide,
                       [codePage](const char* in, std::size_t, std::string& replaced) {
-                          const wchar_t c = codePage == kJapanese
-                                                ? kJapaneseDefault
-                                                : static_cast<unsigned char>(*in);
+                          const wchar_t c = codePage == kJapanese ? kJapaneseDefault
+                                                                  : static_cast<unsigned char>(*in);
                           replaced.append(reinterpret_cast<const char*>(&c), sizeof c);
                           return std::size_t{1};
                       });

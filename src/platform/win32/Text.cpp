@@ -45,8 +45,8 @@ std::string Encode(std::wstring_view text, unsigned codePage, BOOL* usedDefault)
         return {};
     const int size = static_cast<int>(text.size());
     const DWORD flags = WC_NO_BEST_FIT_CHARS;
-    const int n = WideCharToMultiByte(codePage, flags, text.data(), size, nullptr, 0, "?",
-                                      usedDefault);
+    const int n =
+        WideCharToMultiByte(codePage, flags, text.data(), size, nullptr, 0, "?", usedDefault);
     if (n <= 0)
         return std::string(text.size(), '?');
     std::string out(static_cast<std::size_t>(n), '\0');

@@ -9,7 +9,7 @@
 # The Japanese locale that Wine needs to speak Japanese is made once in LOCALE-DIR.
 set -euo pipefail
 linux_launcher="$1" linux_installer="$2" windows_launcher="$3" windows_installer="$4"
-server="$5" driver="$6" locales="$7"
+server="$5" driver="$6" locales="$(realpath -m "$7")"
 here="$(cd "$(dirname "$0")" && pwd)"
 
 work="$(mktemp -d)"

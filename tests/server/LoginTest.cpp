@@ -72,6 +72,10 @@ TEST_F(LoginTest, NamesAndPasswordsTravelInTheCodePageOfTheRequestLanguage) {
     const auto japanese =
         Post("P3Login", LoginBody("\x83\x86\x81\x5b\x83\x55\x81\x5b", "\x83\x70\x83\x58", "ja"));
     EXPECT_EQ(SessionCookie(japanese).size(), 32u);
+    // GetAppInf without an application name carries no "lang": the login's code page holds.
+    WriteBytes(Site() / "releases/Demo/application.ini", "[Application]\nLabel=\u30e1\u30e2\n");
+    const auto info = Post("GetAppInf", "sessionid=" + SessionCookie(japanese));
+    EXPECT_NE(info->body.find("\tDemo\t\x83\x81\x83\x82\t"), std::string::npos) << info->body;
     // UTF-8 bytes are not the code page's: another name, refused.
     ExpectRefusal(Post("P3Login", LoginBody("jos\u00e9", "caf\u00e9")),
                   "Code=-1\nDescription=Wrong user name or password.\n");

@@ -21,7 +21,8 @@ CREATE TABLE IF NOT EXISTS sessions (
     user TEXT NOT NULL COLLATE NOCASE,
     expires INTEGER NOT NULL,
     application TEXT NOT NULL DEFAULT '',
-    version TEXT NOT NULL DEFAULT ''
+    version TEXT NOT NULL DEFAULT '',
+    lang TEXT NOT NULL DEFAULT ''
 );
 CREATE TABLE IF NOT EXISTS updates (
     user TEXT NOT NULL,
@@ -45,14 +46,23 @@ CQXDatabase::CQXDatabase(const std::string& path) {
     try {
         Execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
         Execute(kSchema);
+        AddSessionLanguage();
     } catch (...) {
         sqlite3_close(m_db);
         throw;
     }
 }
 
-CQXDatabase::~CQXDatabase() {
-    sqlite3_close(m_db);
+CQXDatabase::~CQXDatabase() { sqlite3_close(m_db); }
+
+// A database of an older server has sessions without their language: add the column.
+void CQXDatabase::AddSessionLanguage() {
+    sqlite3_stmt* statement = nullptr;
+    const bool missing = sqlite3_prepare_v2(m_db, "SELECT lang FROM sessions LIMIT 0", -1,
+                                            &statement, nullptr) != SQLITE_OK;
+    sqlite3_finalize(statement);
+    if (missing)
+        Execute("ALTER TABLE sessions ADD COLUMN lang TEXT NOT NULL DEFAULT ''");
 }
 
 void CQXDatabase::Execute(const std::string& sql) {

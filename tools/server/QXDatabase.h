@@ -28,6 +28,9 @@ public:
     void Execute(const std::string& sql);
 
 private:
+    // Brings the sessions of an older server's database up to this schema.
+    void AddSessionLanguage();
+
     sqlite3* m_db = nullptr;
     std::mutex m_mutex;
 };

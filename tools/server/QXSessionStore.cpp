@@ -7,15 +7,17 @@ CQXSessionStore::CQXSessionStore(CQXDatabase& db, const CQXClock& clock,
                                  std::int64_t lifetimeSeconds)
     : m_db(db), m_clock(clock), m_lifetime(lifetimeSeconds) {}
 
-std::string CQXSessionStore::Open(const std::string& user) {
+std::string CQXSessionStore::Open(const std::string& user, const std::string& lang) {
     const std::string id = CQXPasswordHash::RandomHex(16);
     const std::int64_t now = m_clock.Now();
     auto lock = m_db.Lock();
     CQXStatement(m_db.Handle(), "DELETE FROM sessions WHERE expires <= ?").Bind(1, now).Step();
-    CQXStatement(m_db.Handle(), "INSERT INTO sessions (id, user, expires) VALUES (?, ?, ?)")
+    CQXStatement(m_db.Handle(),
+                 "INSERT INTO sessions (id, user, expires, lang) VALUES (?, ?, ?, ?)")
         .Bind(1, id)
         .Bind(2, user)
         .Bind(3, now + m_lifetime)
+        .Bind(4, lang)
         .Step();
     return id;
 }
@@ -25,12 +27,12 @@ std::optional<SQXSession> CQXSessionStore::Use(const std::string& id) {
         return std::nullopt;
     const std::int64_t now = m_clock.Now();
     auto lock = m_db.Lock();
-    CQXStatement select(m_db.Handle(), "SELECT user, application, version, expires "
+    CQXStatement select(m_db.Handle(), "SELECT user, application, version, expires, lang "
                                        "FROM sessions WHERE id = ? AND expires > ?");
     select.Bind(1, id).Bind(2, now);
     if (!select.Step())
         return std::nullopt;
-    SQXSession session{id, select.Text(0), select.Text(1), select.Text(2)};
+    SQXSession session{id, select.Text(0), select.Text(1), select.Text(2), select.Text(4)};
     // Busy sessions are used many times a second: write only when the expiry moves.
     if (select.Integer(3) != now + m_lifetime) {
         CQXStatement(m_db.Handle(), "UPDATE sessions SET expires = ? WHERE id = ?")

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "QXClock.h"
-#include "QXDatabase.h"
-
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "QXClock.h"
+#include "QXDatabase.h"
 
 struct SQXSession {
     std::string id;
@@ -14,6 +14,8 @@ struct SQXSession {
     // The application and version the session last asked about (for AppUpdateDone).
     std::string application;
     std::string version;
+    // The "lang" of the login: a later request without one is answered in its code page.
+    std::string lang;
 };
 
 // One finished update, as AppUpdateDone recorded it.
@@ -30,8 +32,9 @@ class CQXSessionStore {
 public:
     CQXSessionStore(CQXDatabase& db, const CQXClock& clock, std::int64_t lifetimeSeconds);
 
-    // Opens a session for the user and returns its id; expired sessions are purged here.
-    std::string Open(const std::string& user);
+    // Opens a session for the user, who logged in with lang, and returns its id; expired
+    // sessions are purged here.
+    std::string Open(const std::string& user, const std::string& lang);
     // The live session with this id, its lifetime renewed; nothing when unknown or expired.
     std::optional<SQXSession> Use(const std::string& id);
     // Stores the application and version the session works on (written only when new).

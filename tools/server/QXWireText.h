@@ -17,6 +17,6 @@ std::string QXFromWire(const std::string& bytes, const std::string& lang);
 // UTF-8 in the code page; a character the page lacks becomes '?'.
 std::string QXToWire(const std::string& utf8, const std::string& lang);
 
-// Re-encodes a reply held in memory for the wire and names the code page in its content type.
-// A refusal goes in the language of its text; other replies in the request's.
+// Re-encodes a reply held in memory for the wire and names the code page in its content type:
+// the code page of the reply's textLanguage when it has one, else of the request's "lang".
 void QXReplyToWire(SQXReply& reply, const std::string& requestLang);

@@ -103,3 +103,9 @@ std::wstring QXFromUtf8(std::string_view bytes) {
     }
     return out;
 }
+
+std::filesystem::path QXFsPath(std::wstring_view name) {
+    return std::filesystem::u8path(QXToUtf8(name));
+}
+
+std::wstring QXFsName(const std::filesystem::path& path) { return QXFromUtf8(path.u8string()); }

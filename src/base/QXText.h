@@ -17,3 +17,11 @@ bool QXIsSafeSessionId(std::wstring_view id);
 // becomes U+FFFD.
 std::string QXToUtf8(std::wstring_view text);
 std::wstring QXFromUtf8(std::string_view bytes);
+
+#include <filesystem>
+
+// The file system's path for a name, and the name of a path. The standard library's own
+// conversion between wide text and a Linux path knows only ASCII; through UTF-8 every name
+// survives on both platforms.
+std::filesystem::path QXFsPath(std::wstring_view name);
+std::wstring QXFsName(const std::filesystem::path& path);

@@ -18,8 +18,8 @@ std::wstring FromLogText(std::string_view bytes);
 
 namespace qxplat {
 
-// The platform's 8-bit text for system calls, form bodies and replies: the ANSI code page on
-// Windows, UTF-8 on Linux.
+// The platform's 8-bit text for system calls and local files: the ANSI code page on Windows,
+// UTF-8 on Linux. What goes over the wire uses ToCodePage and FromCodePage instead.
 std::string ToNarrow(std::wstring_view text);
 std::wstring FromNarrow(std::string_view bytes);
 
@@ -27,9 +27,19 @@ std::wstring FromNarrow(std::string_view bytes);
 
 namespace qxplat {
 
-// A text that came in as the platform's 8-bit text (FromNarrow) but was written in Windows
-// code page 932 (Japanese): turned back into its bytes and read again as code page 932.
-// Characters that the bytes cannot give are left as they came.
-std::wstring RedecodeAsCodePage932(std::wstring_view text);
+// The server protocol's text: the Windows ANSI code page of the user's language (1252 or 932),
+// the same bytes on every platform, whatever the system's own code page or locale.
+
+// text in the code page; a character that the page cannot hold becomes '?' (no best-fit
+// look-alike, so that both platforms send the same bytes).
+std::string ToCodePage(std::wstring_view text, unsigned codePage);
+
+// True when every character of text has a place in the code page, so that ToCodePage sends it
+// unaltered.
+bool FitsCodePage(std::wstring_view text, unsigned codePage);
+
+// bytes of the code page as text. A byte that the page leaves undefined in 1252 gives the
+// character of the same value; an invalid sequence in 932 gives U+30FB, as Windows does.
+std::wstring FromCodePage(std::string_view bytes, unsigned codePage);
 
 } // namespace qxplat

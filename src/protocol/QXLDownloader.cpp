@@ -111,7 +111,8 @@ bool CQXLDownloader::Request(const std::wstring& service, const CQXLFormBody& bo
 
 bool CQXLDownloader::TryServer(const CQXUrlServer& server, const std::wstring& service,
                                const CQXLFormBody& body) {
-    Attempt attempt{server, server.GetPath() + service, body, qxplat::ToNarrow(body.Text())};
+    Attempt attempt{server, server.GetPath() + service, body,
+                    qxplat::ToCodePage(body.Text(), WireCodePage())};
     qxplat::HttpError error;
     std::optional<qxplat::HttpSession> session = qxplat::HttpSession::Open(kAgent, error);
     if (!session)
@@ -223,7 +224,7 @@ bool CQXLDownloader::ReadResponseBody(qxplat::HttpRequest& request) {
             break;
         }
     }
-    m_responseBody = qxplat::FromNarrow(bytes);
+    m_responseBody = qxplat::FromCodePage(bytes, WireCodePage());
     if (m_log.IsDebugEnabled()) {
         m_log.LogDebug(L"%s", std::wstring(L"Response Body :\n") + kBodyFrame + m_responseBody +
                                   L"\n" + kBodyFrame);
@@ -245,7 +246,7 @@ bool CQXLDownloader::ExtractSessionId() {
                            static_cast<int>(error.code));
         return false;
     }
-    const std::wstring text = qxplat::FromNarrow(cookies);
+    const std::wstring text = qxplat::FromCodePage(cookies, WireCodePage());
     std::size_t start = 0;
     while (start <= text.size()) {
         std::size_t end = text.find(L';', start);

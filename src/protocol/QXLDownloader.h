@@ -177,6 +177,8 @@ private:
     // The body every session-bound service starts with.
     CQXLFormBody SessionBody() const;
     const wchar_t* LanguageCode() const { return QXLanguageCode(m_languageBase); }
+    // The code page of every body, reply and cookie: the one of the user's language.
+    unsigned WireCodePage() const { return QXWireCodePage(m_languageBase); }
 
     std::wstring m_responseBody;
     unsigned long m_lastError = 0;

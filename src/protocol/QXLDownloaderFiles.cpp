@@ -4,6 +4,7 @@
 #include <system_error>
 #include <vector>
 
+#include "base/QXText.h"
 #include "config/QXUrlParser.h"
 #include "platform/Files.h"
 #include "platform/System.h"
@@ -67,12 +68,12 @@ std::wstring ServerFileName(const CQXLFile& file) {
 
 bool IsDirectory(const std::wstring& path) {
     std::error_code ignored;
-    return fs::is_directory(fs::path(path), ignored);
+    return fs::is_directory(QXFsPath(path), ignored);
 }
 
 void RemoveFile(const std::wstring& path) {
     std::error_code ignored;
-    fs::remove(fs::path(path), ignored);
+    fs::remove(QXFsPath(path), ignored);
 }
 
 // Splits a relative path at either slash, skipping empty pieces.
@@ -283,7 +284,7 @@ bool CQXLDownloader::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor* 
                                 user ? kStepProxyUserName : kStepProxyPassword);
             });
     };
-    const std::string bytes = qxplat::ToNarrow(attempt.body.Text());
+    const std::string bytes = qxplat::ToCodePage(attempt.body.Text(), WireCodePage());
     const bool sent =
         QXLSendWithDialogs(*request, bytes, m_configuration->GetSecurityCertificateFlags() != 0,
                            m_prompt, attempt.lastError, hooks);
@@ -330,7 +331,7 @@ bool CQXLDownloader::ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& f
     if (attempt.finalPath == attempt.writePath)
         return true;
     std::error_code moveError;
-    fs::rename(fs::path(attempt.writePath), fs::path(attempt.finalPath), moveError);
+    fs::rename(QXFsPath(attempt.writePath), QXFsPath(attempt.finalPath), moveError);
     if (!moveError)
         return true;
     attempt.lastError = static_cast<unsigned long>(moveError.value());

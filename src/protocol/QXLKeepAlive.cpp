@@ -79,7 +79,7 @@ int CQXLKeepAlive::RunningCount() {
 
 void CQXLKeepAlive::Run(const SQXLKeepAliveStart& values, std::chrono::milliseconds period,
                         Thread& self) {
-    const std::string body = qxplat::ToNarrow(values.parameters);
+    const std::string body = qxplat::ToCodePage(values.parameters, values.codePage);
     CQXUrlServerList& servers = values.configuration->GetServerList();
     do {
         // Whatever server the main sequence's requests left first.

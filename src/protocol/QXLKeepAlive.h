@@ -23,6 +23,8 @@ struct SQXLKeepAliveStart {
     CQXUrlParser* configuration = nullptr;
     std::wstring service;
     std::wstring parameters;
+    // The code page the parameters travel in (QXWireCodePage).
+    unsigned codePage = 1252;
 };
 
 // The session keep-alive threads: each sends its service to the current request server right

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <chrono>
+#include <initializer_list>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/QXClock.h"
@@ -64,11 +66,13 @@ public:
     void SetUserInterface(IQXLUserInterface* userInterface);
 
     // Logs user in (previousPasscode: the RSA ACE passcode a new PIN or passcode replaces) and
-    // keeps the user name. 0 when logged in, else ShowServerError's code for the reply.
+    // keeps the user name. 0 when logged in, else ShowServerError's code for the reply; -9999
+    // without a request when a value cannot travel unaltered (CredentialsFitTheWire).
     int LoginStep(const std::wstring& user, const std::wstring& password,
                   const std::optional<std::wstring>& previousPasscode);
     // Changes the password. 0 when done and the server opened a new session, else (a refusal,
-    // no answer, or the same session id again) ShowServerError's code for the reply.
+    // no answer, or the same session id again) ShowServerError's code for the reply; -9999
+    // without a request as for LoginStep.
     int ChangePasswordStep(const std::wstring& user, const std::wstring& oldPassword,
                            const std::wstring& newPassword);
     // Reads a refusal reply ("Code=" and "Description=" lines) and tells the user: the
@@ -165,6 +169,9 @@ public:
     CQXLBatchGenerator& GetBatchGenerator() { return m_batchGenerator; }
 
 private:
+    // True when every value travels unaltered in the wire code page of the user's language;
+    // otherwise an error line and a refusal box tell why nothing is sent.
+    bool CredentialsFitTheWire(std::initializer_list<std::wstring_view> values);
     // Steps of DownloadAll: fetches one file (three attempts) and records what the installer
     // must do with it, 1 when it arrived; records a run of an update-mode file.
     int DownloadEntry(CQXLFile& file, CQXLDownloadMonitor& monitor,

@@ -8,6 +8,7 @@ namespace {
 constexpr int kUnknownServerError = -9999;
 constexpr int kPasswordExpired = -1207;
 constexpr unsigned kTextUnknownError = 6;
+constexpr unsigned kTextCredentialNotSendable = 57;
 
 // Characters of a server's text that a message box or the log shows; a longer text is cut
 // with "...".
@@ -53,8 +54,30 @@ void CQXLFileList::SetUserInterface(IQXLUserInterface* userInterface) {
     m_downloader.SetPrompt(userInterface == nullptr ? nullptr : userInterface->GetHttpPrompt());
 }
 
+bool CQXLFileList::CredentialsFitTheWire(std::initializer_list<std::wstring_view> values) {
+    const unsigned codePage = QXWireCodePage(m_languageBase);
+    for (std::wstring_view value : values) {
+        if (qxplat::FitsCodePage(value, codePage))
+            continue;
+        // The plain conversion would send '?' in its place: a different secret than typed.
+        m_log.LogError(L"Credentials refused : a character of the login, password, pin or "
+                       L"passcode has no place in code page %d, nothing sent",
+                       static_cast<int>(codePage));
+        if (m_userInterface != nullptr) {
+            m_userInterface->ShowMessageBox(QXLoadText(m_languageBase, kTextCredentialNotSendable),
+                                            QXLoadText(m_languageBase, kQXTextCaption),
+                                            kQXMbIconExclamation | kQXMbSystemModal,
+                                            QXLBoxOwner::None);
+        }
+        return false;
+    }
+    return true;
+}
+
 int CQXLFileList::LoginStep(const std::wstring& user, const std::wstring& password,
                             const std::optional<std::wstring>& previousPasscode) {
+    if (!CredentialsFitTheWire({user, password, previousPasscode.value_or(std::wstring())}))
+        return kUnknownServerError;
     m_sessionUserName = user;
     m_downloader.SetConfiguration(&m_urlParser);
     if (m_downloader.Login(user, password, previousPasscode))
@@ -64,6 +87,8 @@ int CQXLFileList::LoginStep(const std::wstring& user, const std::wstring& passwo
 
 int CQXLFileList::ChangePasswordStep(const std::wstring& user, const std::wstring& oldPassword,
                                      const std::wstring& newPassword) {
+    if (!CredentialsFitTheWire({user, oldPassword, newPassword}))
+        return kUnknownServerError;
     const std::wstring previousSession = m_downloader.GetSessionId();
     m_downloader.SetConfiguration(&m_urlParser);
     if (m_downloader.ChangePassword(user, oldPassword, newPassword) &&
@@ -97,8 +122,6 @@ int CQXLFileList::ShowServerError(const std::wstring& body) {
     if (end == std::wstring::npos || m_userInterface == nullptr)
         return code;
     std::wstring description = body.substr(start + 12, end - start - 12);
-    if (m_languageBase == kQXJapaneseBase)
-        description = qxplat::RedecodeAsCodePage932(description);
     m_userInterface->ShowMessageBox(ShownText(std::move(description)) + L" (1)", caption, flags,
                                     QXLBoxOwner::None);
     return code;

@@ -30,7 +30,7 @@ constexpr ChangeCode kCodes[] = {{CQXLInstallJournal::Change::Folder, 'F'},
 
 bool Exists(const std::wstring& path) {
     std::error_code ignored;
-    return fs::exists(fs::symlink_status(fs::path(path), ignored));
+    return fs::exists(fs::symlink_status(QXFsPath(path), ignored));
 }
 
 std::wstring ParentOf(const std::wstring& path) {
@@ -47,14 +47,14 @@ bool MakeParentFolders(const std::wstring& base, const std::wstring& path) {
     if (!MakeParentFolders(base, parent))
         return false;
     std::error_code error;
-    fs::create_directory(fs::path(parent), error);
+    fs::create_directory(QXFsPath(parent), error);
     return !error && qxplat::FlushFolderToDisk(ParentOf(parent));
 }
 
 // Removes a folder with everything in it, read-only files included (Windows refuses to delete
 // those, and an installation may well replace or delete one). True when it is gone.
 bool RemoveTree(const std::wstring& folder) {
-    const fs::path root(folder);
+    const fs::path root = QXFsPath(folder);
     std::error_code error;
     if (!fs::exists(fs::symlink_status(root, error)))
         return true;
@@ -115,7 +115,7 @@ bool CQXLInstallJournal::Write(CQXLLog& log) {
     // Backups without a journal are what a settled installation left while removing them.
     // None may stay: a rollback takes every backup it finds for one of its own.
     const bool clean = RemoveTree(folder);
-    fs::create_directory(fs::path(folder), error);
+    fs::create_directory(QXFsPath(folder), error);
     if (!clean || error || !qxplat::FlushFolderToDisk(m_destination) ||
         !qxplat::WriteFileDurably(JournalPath(m_destination), Serialise())) {
         log.LogError(L"Unable to write the installation journal %s : %d",
@@ -131,7 +131,7 @@ bool CQXLInstallJournal::ApplyEntry(const Entry& entry, const Checkpoint& checkp
     switch (entry.change) {
     case Change::Folder: {
         std::error_code error;
-        fs::create_directory(fs::path(target), error);
+        fs::create_directory(QXFsPath(target), error);
         if (error || !qxplat::FlushFolderToDisk(ParentOf(target)))
             return false;
         checkpoint(L"folder");
@@ -140,8 +140,8 @@ bool CQXLInstallJournal::ApplyEntry(const Entry& entry, const Checkpoint& checkp
     case Change::Replace: {
         // The new copy keeps the permissions of the file it replaces (a program stays one).
         std::error_code error;
-        fs::permissions(fs::path(m_source + entry.name),
-                        fs::status(fs::path(target), error).permissions(), error);
+        fs::permissions(QXFsPath(m_source + entry.name),
+                        fs::status(QXFsPath(target), error).permissions(), error);
         if (!MakeParentFolders(m_destination, backup) || !qxplat::RenameDurably(target, backup))
             return false;
         checkpoint(L"backup");
@@ -195,7 +195,7 @@ void CQXLInstallJournal::Finish(CQXLLog& log, const Checkpoint& checkpoint) {
     checkpoint(L"cleanup");
     // The journal goes first: backups left by a crash after it are known to be spare.
     std::error_code error;
-    fs::remove(fs::path(JournalPath(m_destination)), error);
+    fs::remove(QXFsPath(JournalPath(m_destination)), error);
     if (!RemoveTree(BackupFolder(m_destination)))
         log.LogWarning(L"Unable to remove the backups in %s", BackupFolder(m_destination));
 }
@@ -208,7 +208,7 @@ bool CQXLInstallJournal::UndoEntry(const Entry& entry, CQXLLog& log) {
     std::error_code error;
     switch (entry.change) {
     case Change::Folder:
-        if (Exists(target) && !fs::remove(fs::path(target), error))
+        if (Exists(target) && !fs::remove(QXFsPath(target), error))
             log.LogWarning(L"Folder %s is not empty and stays", target);
         return true;
     case Change::Replace:
@@ -218,7 +218,7 @@ bool CQXLInstallJournal::UndoEntry(const Entry& entry, CQXLLog& log) {
             // tried again; a source that is there already makes it spare.
             const bool putBack = !Exists(source) && MakeParentFolders(m_source, source) &&
                                  qxplat::RenameDurably(target, source);
-            if (!putBack && !fs::remove(fs::path(target), error))
+            if (!putBack && !fs::remove(QXFsPath(target), error))
                 return false;
         }
         return entry.change == Change::Create || !Exists(backup) ||
@@ -242,7 +242,7 @@ bool CQXLInstallJournal::RollBack(CQXLLog& log, const Checkpoint& checkpoint) {
     if (!restored)
         return false;
     std::error_code error;
-    fs::remove(fs::path(JournalPath(m_destination)), error);
+    fs::remove(QXFsPath(JournalPath(m_destination)), error);
     RemoveTree(BackupFolder(m_destination));
     return true;
 }

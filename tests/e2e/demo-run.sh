@@ -84,9 +84,7 @@ else
     db="$site/qxserver.db"
     scripts/make-site "$target" "$site"
     bash "$site/seed-users" "$server" "$db" >/dev/null
-    text_option=()
-    [ "$target" = linux ] && text_option=(--utf8-texts)
-    "$server" serve --root "$site" --listen 127.0.0.1:0 --base-path /qx/ "${text_option[@]}" \
+    "$server" serve --root "$site" --listen 127.0.0.1:0 --base-path /qx/ \
         >"$out/server.url" 2>"$out/server.log" &
     pids+=($!)
     for _ in $(seq 100); do [ -s "$out/server.url" ] && break; sleep 0.05; done

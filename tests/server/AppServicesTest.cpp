@@ -1,6 +1,6 @@
-#include "server/ServerFixture.h"
-
 #include <chrono>
+
+#include "server/ServerFixture.h"
 
 namespace {
 
@@ -139,6 +139,22 @@ TEST_F(AppServicesTest, FileBodyIsTheFileAndNothingOutsideTheVersionIsServed) {
     const auto badVersion = File("qxflux.exe", "../2.0");
     EXPECT_EQ(badVersion->status, 404);
     EXPECT_EQ(badVersion->body, kUnknownApplication);
+}
+
+TEST_F(AppServicesTest, FileNamesTravelInTheCodePageOfTheRequestLanguage) {
+    WriteBytes(Site() / "releases/Demo/2.0/docs/caf\u00e9.txt", "menu\n");
+    const auto list = Call("GetAppChecksum", "&application=Demo&version=2.0&lang=fr");
+    EXPECT_NE(list->body.find("\ncaf\xe9.txt\tdocs\t5\t"), std::string::npos) << list->body;
+    EXPECT_EQ(list->get_header_value("Content-Type"), "text/plain; charset=windows-1252");
+    const auto file =
+        Call("GetAppFile", "&application=Demo&version=2.0&filename=docs/caf\xe9.txt&lang=fr");
+    EXPECT_EQ(file->status, 200);
+    EXPECT_EQ(file->body, "menu\n");
+    // A name the Japanese page lacks goes out as '?', the page's own characters as they are.
+    WriteBytes(Site() / "releases/Demo/2.0/docs/\u30e1\u30e2.txt", "memo\n");
+    const auto japanese = Call("GetAppChecksum", "&application=Demo&version=2.0&lang=ja")->body;
+    EXPECT_NE(japanese.find("\ncaf?.txt\tdocs\t"), std::string::npos) << japanese;
+    EXPECT_NE(japanese.find("\n\x83\x81\x83\x82.txt\tdocs\t"), std::string::npos) << japanese;
 }
 
 TEST_F(AppServicesTest, EveryInformationAndFileServiceNeedsALiveSession) {

@@ -53,13 +53,32 @@ TEST_F(LoginTest, RefusesWrongCredentialsWithTheSameTextInTheRequestedLanguage) 
                             "\x82\xdc\x82\xb5\x82\xbd\x81\x42\n");
     EXPECT_EQ(japanese->get_header_value("Content-Type"), "text/plain; charset=Shift_JIS");
 
-    // For launchers that read replies as UTF-8.
+    // The switch of old scripts is still accepted and changes nothing.
     Start({"--utf8-texts"});
     Advance(91 * kDay);
     ExpectRefusal(Post("P3Login", LoginBody("demo", "demo", "fr")),
-                  "Code=-1207\nDescription=Votre mot de passe a expiré.\n");
-    ExpectRefusal(Post("P3Login", LoginBody("demo", "demo", "ja")),
-                  "Code=-1207\nDescription=パスワードの有効期限が切れました。\n");
+                  "Code=-1207\nDescription=Votre mot de passe a expir\xe9.\n");
+}
+
+TEST_F(LoginTest, NamesAndPasswordsTravelInTheCodePageOfTheRequestLanguage) {
+    ASSERT_EQ(Admin({"user", "add", "jos\u00e9", "--password", "caf\u00e9"}).exitCode, 0);
+    ASSERT_EQ(
+        Admin({"user", "add", "\u30e6\u30fc\u30b6\u30fc", "--password", "\u30d1\u30b9"}).exitCode,
+        0);
+    for (const char* lang : {"en", "fr"}) {
+        const auto western = Post("P3Login", LoginBody("jos\xe9", "caf\xe9", lang));
+        EXPECT_EQ(SessionCookie(western).size(), 32u) << lang;
+    }
+    const auto japanese =
+        Post("P3Login", LoginBody("\x83\x86\x81\x5b\x83\x55\x81\x5b", "\x83\x70\x83\x58", "ja"));
+    EXPECT_EQ(SessionCookie(japanese).size(), 32u);
+    // GetAppInf without an application name carries no "lang": the login's code page holds.
+    WriteBytes(Site() / "releases/Demo/application.ini", "[Application]\nLabel=\u30e1\u30e2\n");
+    const auto info = Post("GetAppInf", "sessionid=" + SessionCookie(japanese));
+    EXPECT_NE(info->body.find("\tDemo\t\x83\x81\x83\x82\t"), std::string::npos) << info->body;
+    // UTF-8 bytes are not the code page's: another name, refused.
+    ExpectRefusal(Post("P3Login", LoginBody("jos\u00e9", "caf\u00e9")),
+                  "Code=-1\nDescription=Wrong user name or password.\n");
 }
 
 TEST_F(LoginTest, SessionCookieIsScopedToTheBasePathAndNewForEachLogin) {

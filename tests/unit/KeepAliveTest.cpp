@@ -75,7 +75,7 @@ TEST(KeepAliveTest, StopDuringThePauseEndsTheThreadAtOnceWithoutAnotherPing) {
     Installation one("URL1=" + Narrow(server.Url()) + "\r\n");
     const std::size_t start = server.LogLineCount();
     SQXLKeepAliveStart values{&one.Config(), L"ExtendSession",
-                              L"sessionid=" + server.Session("demo") + L"&lang=en"};
+                              L"sessionid=" + server.Session("demo") + L"&lang=en", 1252};
     CQXLKeepAlive keepAlive;
     // A pause far longer than the test may take: only the stop can end it.
     keepAlive.SetPeriodForTests(1h);

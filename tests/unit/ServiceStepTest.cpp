@@ -162,3 +162,34 @@ TEST_F(ServiceStepTest, InformationStepsFillTheRecordsAndApplyTheOverrides) {
     // The session is closed: the server refuses it from now on.
     EXPECT_FALSE(list.GetApplicationInfo());
 }
+
+TEST_F(ServiceStepTest, CredentialTheCodePageCannotHoldIsRefusedBeforeSending) {
+    struct Case {
+        QXLanguageBase base;
+        std::wstring user, password, passcode;
+        bool changePassword;
+    };
+    // A kana password for a Western launcher, an accented one for a Japanese launcher, a
+    // Polish letter in a new password, and in the passcode a new PIN replaces.
+    const Case cases[] = {
+        {kQXEnglishBase, L"demo", L"\u30d1\u30b9", L"", false},
+        {kQXJapaneseBase, L"demo", L"caf\u00e9", L"", false},
+        {kQXFrenchBase, L"demo", L"demo", L"\u0142", true},
+        {kQXEnglishBase, L"demo", L"1234", L"\u0142", false},
+    };
+    for (const Case& c : cases) {
+        Installation install({server.Url()}, "", c.base);
+        const std::size_t before = server.LogLineCount();
+        const int code =
+            c.changePassword     ? install.List().ChangePasswordStep(c.user, c.password, c.passcode)
+            : c.passcode.empty() ? install.List().LoginStep(c.user, c.password, std::nullopt)
+                                 : install.List().LoginStep(c.user, c.password, c.passcode);
+        EXPECT_EQ(code, -9999);
+        EXPECT_EQ(server.LogLineCount(), before) << "a request reached the server";
+        EXPECT_TRUE(install.Log().Contains("Credentials refused : a character of the login"));
+        const auto boxes = install.Ui().MessageBoxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, QXLoadText(c.base, 57));
+        EXPECT_EQ(boxes[0].flags, kQXMbIconExclamation | kQXMbSystemModal);
+    }
+}

@@ -12,8 +12,8 @@ TEST(TextTable, ProgramTableMatchesTheCompiledTableForEveryId) {
         ASSERT_TRUE(loaded.has_value()) << e->id;
         EXPECT_EQ(*loaded, std::wstring(e->text)) << e->id;
     }
-    EXPECT_EQ(count, 3u * 57u);
-    EXPECT_FALSE(qxplat::LoadText(57).has_value());
+    EXPECT_EQ(count, 3u * 58u);
+    EXPECT_FALSE(qxplat::LoadText(58).has_value());
     EXPECT_FALSE(qxplat::LoadText(10000).has_value());
 }
 
@@ -25,7 +25,7 @@ TEST(TextTable, EveryIdExistsInAllThreeBlocksWithTheSamePlaceholders) {
                 found.push_back(text[++i]);
         return found;
     };
-    for (unsigned n = 1; n <= 147; n = n == 56 ? 147 : n + 1) {
+    for (unsigned n = 1; n <= 147; n = n == 57 ? 147 : n + 1) {
         const auto english = QXFindCompiledText(n);
         const auto french = QXFindCompiledText(10000 + n);
         const auto japanese = QXFindCompiledText(20000 + n);
@@ -47,7 +47,7 @@ TEST(TextTable, KeepsAccentsHalfWidthKatakanaAndLineBreaks) {
         L"QXFlux.exe is already started.\nPlease close it before restarting the application.");
     EXPECT_EQ(QXLoadText(kQXJapaneseBase, 32), L"New passcode :");
     EXPECT_EQ(QXLoadText(kQXEnglishBase, 147), L"Unable to login: environment variable not found.");
-    EXPECT_EQ(QXLoadText(kQXEnglishBase, 57), L"");
+    EXPECT_EQ(QXLoadText(kQXEnglishBase, 58), L"");
 }
 
 TEST(Language, ChoosesTheBlockByPrimaryLanguageOnly) {

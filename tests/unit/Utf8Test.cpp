@@ -17,3 +17,11 @@ TEST(Utf8Test, NamesComeBackExactlyAndBadBytesBecomeReplacements) {
     EXPECT_EQ(QXFromUtf8("\x80z"), L"\uFFFDz");
     EXPECT_EQ(QXFromUtf8("\xF4\x90\x80\x80"), L"\uFFFD\uFFFD\uFFFD\uFFFD");
 }
+
+// The standard library alone turns a Linux path into wide text only for ASCII names.
+TEST(Utf8Test, FileSystemPathsKeepEveryName) {
+    for (const std::wstring name : {L"docs/caf\u00e9.txt", L"\u30c7\u30fc\u30bf.dll", L"a.exe"})
+        EXPECT_EQ(QXFsName(QXFsPath(name)), name);
+    EXPECT_EQ(QXFsPath(L"caf\u00e9").u8string(), "caf\xc3\xa9");
+    EXPECT_EQ(QXFsName(QXFsPath(L"bin/x.tar.gz").extension()), L".gz");
+}

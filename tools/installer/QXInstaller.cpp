@@ -27,12 +27,12 @@ struct NamedSection {
 
 bool IsFile(const std::wstring& path) {
     std::error_code ignored;
-    return fs::is_regular_file(fs::path(path), ignored);
+    return fs::is_regular_file(QXFsPath(path), ignored);
 }
 
 bool Exists(const std::wstring& path) {
     std::error_code ignored;
-    return fs::exists(fs::symlink_status(fs::path(path), ignored));
+    return fs::exists(fs::symlink_status(QXFsPath(path), ignored));
 }
 
 // Names compare without regard to case, as Windows does: one file must not be listed twice.
@@ -45,8 +45,8 @@ std::wstring Key(std::wstring name) {
 // The same folder when written the same way, "." and ".." segments resolved, letter case
 // aside (the launcher writes the folder it was started from, as the installer sees its own).
 bool SameFolder(const std::wstring& a, const std::wstring& b) {
-    return QXEqualsNoCase(fs::path(a).lexically_normal().generic_wstring(),
-                          fs::path(b).lexically_normal().generic_wstring());
+    return QXEqualsNoCase(QXFromUtf8(QXFsPath(a).lexically_normal().generic_u8string()),
+                          QXFromUtf8(QXFsPath(b).lexically_normal().generic_u8string()));
 }
 
 // Why name cannot be installed, or null: the launcher's checks for server-given paths, a
@@ -68,7 +68,7 @@ std::optional<int> RunAndWait(const std::wstring& program, const std::wstring& p
     std::error_code ignored;
     // Downloaded files carry no execute permission on Linux; Windows has none to set.
     if (IsFile(program))
-        fs::permissions(fs::path(program),
+        fs::permissions(QXFsPath(program),
                         fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
                         fs::perm_options::add, ignored);
     std::vector<std::wstring> arguments;
@@ -193,7 +193,7 @@ std::wstring CQXInstaller::Plan(const CQXInstallerInstructions& instructions,
         // write access, which a read-only copy refuses on Windows; it takes the replaced
         // file's permissions when it goes into place.)
         std::error_code ignored;
-        fs::permissions(fs::path(instructions.source + entry.name), fs::perms::owner_write,
+        fs::permissions(QXFsPath(instructions.source + entry.name), fs::perms::owner_write,
                         fs::perm_options::add, ignored);
         if (!qxplat::FlushFileToDisk(instructions.source + entry.name))
             return QXFormat(L"Source cannot be flushed: %s", entry.name);

@@ -7,6 +7,7 @@
 
 #include "QXInstaller.h"
 #include "app/QXCommandLine.h"
+#include "base/QXText.h"
 #include "platform/FileProbe.h"
 #include "platform/InstallerPipe.h"
 #include "platform/Process.h"
@@ -52,7 +53,7 @@ std::wstring ProgramDirectory(const std::wstring& program) {
 
 // The launcher beside the installer, with the installer's own extension (".exe" or none).
 std::wstring LauncherPath(const std::wstring& program) {
-    const std::wstring extension = std::filesystem::path(program).extension().wstring();
+    const std::wstring extension = QXFsName(QXFsPath(program).extension());
     return ProgramDirectory(program) + L"QXLauncher" + extension;
 }
 

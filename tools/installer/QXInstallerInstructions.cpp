@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "base/QXText.h"
 #include "platform/Profile.h"
 #include "platform/System.h"
 
@@ -49,7 +50,7 @@ std::vector<SQXInstallerEntry> ReadSection(const std::wstring& file, const wchar
 
 bool CQXInstallerInstructions::Read(const std::wstring& file) {
     std::error_code ignored;
-    if (!std::filesystem::is_regular_file(std::filesystem::path(file), ignored))
+    if (!std::filesystem::is_regular_file(QXFsPath(file), ignored))
         return false;
     destination = AsDirectory(qxplat::ReadIniString(file, L"Config", L"Dst", L"", kValueCapacity));
     source = AsDirectory(qxplat::ReadIniString(file, L"Config", L"Src", L"", kValueCapacity));

@@ -1,9 +1,9 @@
 #include "QXAppServices.h"
 
+#include <algorithm>
+
 #include "QXRefusal.h"
 #include "QXReplyTable.h"
-
-#include <algorithm>
 
 namespace {
 
@@ -30,6 +30,9 @@ SQXReply CQXAppServices::WithSession(const CQXForm& form, Body body) {
         return CQXRefusal::Make(403, EQXRefusal::NoSession, form.Get("lang"));
     SQXReply reply = (this->*body)(form, *session);
     reply.user = session->user;
+    // GetAppInf without an application name carries no "lang": the login's tells the code page.
+    if (reply.textLanguage.empty() && !form.Has("lang"))
+        reply.textLanguage = session->lang;
     return reply;
 }
 

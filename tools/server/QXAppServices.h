@@ -1,12 +1,12 @@
 #pragma once
 
+#include <cstdint>
+
 #include "QXForm.h"
 #include "QXReleaseStore.h"
 #include "QXReply.h"
 #include "QXSessionStore.h"
 #include "QXUserStore.h"
-
-#include <cstdint>
 
 // The information and file services. Each needs a live session (403 otherwise) and answers
 // with a reply table, a file, or a refusal: 404 for an application, version or file the user

@@ -1,10 +1,10 @@
 #include "QXChecksumCache.h"
 
-#include "update/QXChecksum.h"
-
 #include <fstream>
 #include <stdexcept>
 #include <vector>
+
+#include "update/QXChecksum.h"
 
 namespace {
 

@@ -1,5 +1,7 @@
 #include "QXForm.h"
 
+#include "QXWireText.h"
+
 namespace {
 
 int HexDigit(char c) {
@@ -51,6 +53,12 @@ CQXForm::CQXForm(const std::string& body) {
         }
         start = end + 1;
     }
+    // "lang" itself is ASCII in every code page.
+    const std::string lang = Get("lang");
+    std::map<std::string, std::string> converted;
+    for (const auto& [name, value] : m_values)
+        converted.emplace(QXFromWire(name, lang), QXFromWire(value, lang));
+    m_values = std::move(converted);
 }
 
 std::string CQXForm::Get(const std::string& name) const {

@@ -4,7 +4,8 @@
 #include <string>
 
 // A decoded application/x-www-form-urlencoded body: name=value pairs joined by '&', with '+'
-// as a blank and %XX escapes. A name given twice keeps its first value.
+// as a blank and %XX escapes. A name given twice keeps its first value. Names and values come
+// in the code page of the form's "lang" (QXWireText.h) and are held as UTF-8.
 class CQXForm {
 public:
     explicit CQXForm(const std::string& body);

@@ -31,9 +31,9 @@ CQXLoginServices::CQXLoginServices(CQXUserStore& users, CQXSessionStore& session
                                    const CQXClock& clock)
     : m_users(users), m_sessions(sessions), m_throttle(clock) {}
 
-SQXReply CQXLoginServices::Opened(const std::string& user) {
+SQXReply CQXLoginServices::Opened(const std::string& user, const std::string& lang) {
     SQXReply reply = Done();
-    reply.sessionId = m_sessions.Open(user);
+    reply.sessionId = m_sessions.Open(user, lang);
     reply.user = user;
     return reply;
 }
@@ -58,7 +58,7 @@ SQXReply CQXLoginServices::Login(const CQXForm& form, const std::string& address
     else
         m_throttle.Succeeded(user);
     if (verdict == EQXLoginVerdict::Accepted)
-        return Opened(user);
+        return Opened(user, form.Get("lang"));
     SQXReply reply = CQXRefusal::Make(200, RefusalFor(verdict), form.Get("lang"));
     reply.user = user;
     return reply;
@@ -67,7 +67,7 @@ SQXReply CQXLoginServices::Login(const CQXForm& form, const std::string& address
 SQXReply CQXLoginServices::SingleSignOn(const CQXForm& form) {
     const std::string user = form.Get("user");
     if (m_users.SingleSignOn(user))
-        return Opened(user);
+        return Opened(user, form.Get("lang"));
     SQXReply reply = CQXRefusal::Make(200, EQXRefusal::SsoNotAllowed, form.Get("lang"));
     reply.user = user;
     return reply;
@@ -88,7 +88,7 @@ SQXReply CQXLoginServices::ChangePassword(const CQXForm& form, const std::string
         reply = CQXRefusal::Make(200, EQXRefusal::BadCredentials, lang);
     } else {
         m_throttle.Succeeded(user);
-        reply = Opened(user);
+        reply = Opened(user, lang);
     }
     reply.user = user;
     return reply;

@@ -23,7 +23,8 @@ public:
     SQXReply Logout(const CQXForm& form);
 
 private:
-    SQXReply Opened(const std::string& user);
+    // A session for user, answered in lang's code page from then on (SQXSession).
+    SQXReply Opened(const std::string& user, const std::string& lang);
     // The refusal of a held-back attempt.
     SQXReply Throttled(const std::string& user, const std::string& lang);
 

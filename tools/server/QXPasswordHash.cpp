@@ -16,9 +16,7 @@ std::string RandomBytes(int count) {
 
 } // namespace
 
-std::string CQXPasswordHash::NewSalt() {
-    return RandomBytes(16);
-}
+std::string CQXPasswordHash::NewSalt() { return RandomBytes(16); }
 
 std::string CQXPasswordHash::Derive(const std::string& password, const std::string& salt,
                                     int iterations) {

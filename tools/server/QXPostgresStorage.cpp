@@ -44,6 +44,7 @@ CREATE TABLE updates (
 CREATE INDEX sessions_user ON sessions (lower("user"));
 CREATE INDEX sessions_expires ON sessions (expires);
 )",
+    "ALTER TABLE sessions ADD COLUMN lang TEXT NOT NULL DEFAULT '';",
 };
 
 SQXUserInfo InfoOf(const CQXPgResult& result, int row) {
@@ -145,19 +146,21 @@ void CQXPostgresStorage::SetTokenState(const std::string& name, EQXTokenState st
 void CQXPostgresStorage::OpenSession(const SQXSession& session, std::int64_t expires,
                                      std::int64_t now) {
     m_pool.Run("WITH purged AS (DELETE FROM sessions WHERE expires <= $4) "
-               "INSERT INTO sessions (id, \"user\", expires) VALUES ($1, $2, $3)",
-               {P::Text(session.id), P::Text(session.user), P::Number(expires), P::Number(now)});
+               "INSERT INTO sessions (id, \"user\", expires, lang) VALUES ($1, $2, $3, $5)",
+               {P::Text(session.id), P::Text(session.user), P::Number(expires), P::Number(now),
+                P::Text(session.lang)});
 }
 
 std::optional<std::pair<SQXSession, std::int64_t>>
 CQXPostgresStorage::FindSession(const std::string& id, std::int64_t now) {
     const CQXPgResult result =
-        m_pool.Run("SELECT \"user\", application, version, expires FROM sessions "
+        m_pool.Run("SELECT \"user\", application, version, expires, lang FROM sessions "
                    "WHERE id = $1 AND expires > $2",
                    {P::Text(id), P::Number(now)});
     if (result.Rows() == 0)
         return std::nullopt;
-    return std::make_pair(SQXSession{id, result.Text(0, 0), result.Text(0, 1), result.Text(0, 2)},
+    return std::make_pair(SQXSession{id, result.Text(0, 0), result.Text(0, 1), result.Text(0, 2),
+                                     result.Text(0, 4)},
                           result.Integer(0, 3));
 }
 

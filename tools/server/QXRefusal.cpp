@@ -1,9 +1,5 @@
 #include "QXRefusal.h"
 
-#include <vector>
-
-#include "platform/posix/Iconv.h"
-
 namespace {
 
 struct Texts {
@@ -42,11 +38,6 @@ const Texts kTexts[] = {
      "Le code suivant est requis.", "次のパスコードが必要です。"},
 };
 
-// UTF-8 to a Windows code page; the UTF-8 text itself if the conversion is not available.
-std::string ToCodePage(const std::string& utf8, const char* codePage) {
-    return qxplat::ConvertCharset(utf8, codePage, "UTF-8").value_or(utf8);
-}
-
 } // namespace
 
 std::string CQXRefusal::Description(EQXRefusal code, const std::string& lang) {
@@ -69,14 +60,4 @@ SQXReply CQXRefusal::Make(int status, EQXRefusal code, const std::string& lang) 
     reply.body = "Code=" + std::to_string(static_cast<int>(code)) +
                  "\nDescription=" + Description(code, lang) + "\n";
     return reply;
-}
-
-void CQXRefusal::ToWindowsCodePage(SQXReply& reply) {
-    if (reply.textLanguage == "ja") {
-        reply.body = ToCodePage(reply.body, "CP932");
-        reply.contentType = "text/plain; charset=Shift_JIS";
-    } else {
-        reply.body = ToCodePage(reply.body, "CP1252");
-        reply.contentType = "text/plain; charset=windows-1252";
-    }
 }

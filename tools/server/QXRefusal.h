@@ -1,8 +1,8 @@
 #pragma once
 
-#include "QXReply.h"
-
 #include <string>
+
+#include "QXReply.h"
 
 // The server's refusal codes, sent on the "Code=" line. The launcher knows -1207, -205 and
 // -202; the others only select a description.
@@ -25,12 +25,9 @@ enum class EQXRefusal {
 // English, French or Japanese by the request's "lang".
 class CQXRefusal {
 public:
-    // The reply in UTF-8, marked with its language for ToWindowsCodePage.
+    // The reply in UTF-8, marked with its language, which picks its code page on the wire
+    // (QXReplyToWire).
     static SQXReply Make(int status, EQXRefusal code, const std::string& lang);
     // The description alone, as UTF-8.
     static std::string Description(EQXRefusal code, const std::string& lang);
-    // Re-encodes a refusal for the Windows launcher, which reads reply bodies in the
-    // workstation's code page and re-reads a Japanese description as code page 932: French and
-    // English go out in code page 1252, Japanese in code page 932.
-    static void ToWindowsCodePage(SQXReply& reply);
 };

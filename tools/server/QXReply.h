@@ -13,7 +13,9 @@ struct SQXReply {
     std::string sessionId;
     // The file to stream instead of the body, when not empty.
     std::filesystem::path file;
-    // For a refusal text: its language ("en", "fr", "ja"); the body is still UTF-8 then.
+    // The language ("en", "fr", "ja") whose code page the body goes out in: a refusal text's
+    // own, or the session's for a request without "lang"; empty: the request's. Every body is
+    // UTF-8 until it is written (QXReplyToWire).
     std::string textLanguage;
     // The user the request acted for, for the access log.
     std::string user;

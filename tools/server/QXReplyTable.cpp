@@ -16,9 +16,7 @@ void CQXReplyTable::AddColumn(const std::string& name, char type) {
     m_columns.emplace_back(name, type);
 }
 
-void CQXReplyTable::AddRow() {
-    m_rows.emplace_back();
-}
+void CQXReplyTable::AddRow() { m_rows.emplace_back(); }
 
 void CQXReplyTable::AddValue(const std::string& value) {
     if (m_rows.empty())

@@ -9,6 +9,7 @@
 
 #include "QXRefusal.h"
 #include "QXStorage.h"
+#include "QXWireText.h"
 
 namespace {
 
@@ -163,7 +164,7 @@ void CQXRouter::Handle(const httplib::Request& request, httplib::Response& respo
                              : m_services.end();
     if (service == m_services.end()) {
         Write(CQXRefusal::Make(404, EQXRefusal::UnknownService, form.Get("lang")), std::nullopt,
-              response);
+              form.Get("lang"), response);
         return;
     }
     std::optional<SQXFault> fault;
@@ -175,10 +176,10 @@ void CQXRouter::Handle(const httplib::Request& request, httplib::Response& respo
         SQXReply reply;
         reply.status = static_cast<int>(fault->value);
         reply.body = "Injected fault\n";
-        Write(reply, std::nullopt, response);
+        Write(reply, std::nullopt, form.Get("lang"), response);
         return;
     }
-    Write(service->second(form, ClientAddress(request)), fault, response);
+    Write(service->second(form, ClientAddress(request)), fault, form.Get("lang"), response);
 }
 
 bool CQXRouter::HandleControl(const httplib::Request& request, httplib::Response& response) {
@@ -207,11 +208,10 @@ bool CQXRouter::HandleControl(const httplib::Request& request, httplib::Response
     return true;
 }
 
-void CQXRouter::Write(SQXReply reply, const std::optional<SQXFault>& fault,
+void CQXRouter::Write(SQXReply reply, const std::optional<SQXFault>& fault, const std::string& lang,
                       httplib::Response& response) {
     t_outcome = {reply.user, reply.refusal, reply.throttled};
-    if (!reply.textLanguage.empty() && !m_options.utf8Texts)
-        CQXRefusal::ToWindowsCodePage(reply);
+    QXReplyToWire(reply, lang);
     response.status = reply.status;
     if (!reply.sessionId.empty()) {
         // The path keeps its last '/': some cookie stores match paths as plain prefixes, and
@@ -241,7 +241,7 @@ void CQXRouter::Write(SQXReply reply, const std::optional<SQXFault>& fault,
     auto file = std::make_shared<CFileHandle>(open(reply.file.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info {};
     if (file->Get() < 0 || fstat(file->Get(), &info) != 0) {
-        Write(CQXRefusal::Make(404, EQXRefusal::UnknownFile, "en"), std::nullopt, response);
+        Write(CQXRefusal::Make(404, EQXRefusal::UnknownFile, lang), std::nullopt, lang, response);
         return;
     }
     const auto size = static_cast<std::size_t>(info.st_size);

@@ -21,8 +21,6 @@ public:
         std::string basePath = "/";
         bool secure = false;
         bool testFaults = false;
-        // Refusal texts in UTF-8 (for Linux launchers) instead of the Windows code pages.
-        bool utf8Texts = false;
         // When set, files are not sent but handed to the front server in front of this one:
         // an empty answer with "X-Accel-Redirect: <accelPrefix><path below accelRoot>".
         std::string accelPrefix;
@@ -45,7 +43,9 @@ private:
     void Handle(const httplib::Request& request, httplib::Response& response);
     // The test channel: /_faults and /_clock. True when the request was one of them.
     bool HandleControl(const httplib::Request& request, httplib::Response& response);
-    void Write(SQXReply reply, const std::optional<SQXFault>& fault, httplib::Response& response);
+    // lang: the request's, which picks the code page of a reply that is not a refusal.
+    void Write(SQXReply reply, const std::optional<SQXFault>& fault, const std::string& lang,
+               httplib::Response& response);
     std::string ClientAddress(const httplib::Request& request) const;
     // Hands the reply's file to the front server; false when it lies outside accelRoot.
     bool HandOver(const SQXReply& reply, httplib::Response& response);

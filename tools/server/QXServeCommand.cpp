@@ -113,6 +113,8 @@ void StopOnSignal(httplib::Server& server, CQXFaultInjector& faults, const sigse
 } // namespace
 
 int CQXServeCommand::Run(const std::vector<std::string>& words) {
+    // --utf8-texts chose UTF-8 texts for Linux launchers, which now speak the Windows code
+    // pages too: still accepted, so that old scripts run, and without effect.
     const CQXArguments args(words, {"test-faults", "utf8-texts"},
                             {"root", "listen", "base-path", "tls-cert", "tls-key", "db",
                              "session-lifetime-seconds", "accel-redirect", "real-ip-from"});
@@ -126,7 +128,6 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     options.basePath = CheckBasePath(args.Get("base-path", "/"), "base-path");
     options.secure = args.Has("tls-cert");
     options.testFaults = args.Has("test-faults");
-    options.utf8Texts = args.Has("utf8-texts");
     options.realIpFrom = args.Get("real-ip-from");
     if (args.Has("accel-redirect")) {
         options.accelPrefix = CheckBasePath(args.Get("accel-redirect"), "accel-redirect");

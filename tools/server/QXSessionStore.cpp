@@ -6,10 +6,10 @@ CQXSessionStore::CQXSessionStore(IQXStorage& storage, const CQXClock& clock,
                                  std::int64_t lifetimeSeconds)
     : m_storage(storage), m_clock(clock), m_lifetime(lifetimeSeconds) {}
 
-std::string CQXSessionStore::Open(const std::string& user) {
+std::string CQXSessionStore::Open(const std::string& user, const std::string& lang) {
     const std::string id = CQXPasswordHash::RandomHex(16);
     const std::int64_t now = m_clock.Now();
-    m_storage.OpenSession({id, user, "", ""}, now + m_lifetime, now);
+    m_storage.OpenSession({id, user, "", "", lang}, now + m_lifetime, now);
     return id;
 }
 

@@ -14,8 +14,9 @@ class CQXSessionStore {
 public:
     CQXSessionStore(IQXStorage& storage, const CQXClock& clock, std::int64_t lifetimeSeconds);
 
-    // Opens a session for the user and returns its id; expired sessions are purged here.
-    std::string Open(const std::string& user);
+    // Opens a session for the user, who logged in with lang, and returns its id; expired
+    // sessions are purged here.
+    std::string Open(const std::string& user, const std::string& lang);
     // The live session with this id, its lifetime renewed; nothing when unknown or expired.
     std::optional<SQXSession> Use(const std::string& id);
     // Stores the application and version the session works on (written only when new).

@@ -37,6 +37,7 @@ CREATE TABLE IF NOT EXISTS updates (
 CREATE INDEX IF NOT EXISTS sessions_user ON sessions (user);
 CREATE INDEX IF NOT EXISTS sessions_expires ON sessions (expires);
 )",
+    "ALTER TABLE sessions ADD COLUMN lang TEXT NOT NULL DEFAULT '';",
 };
 
 // BEGIN IMMEDIATE ... COMMIT, rolled back when left by an exception.
@@ -177,23 +178,25 @@ void CQXSqliteStorage::OpenSession(const SQXSession& session, std::int64_t expir
                                    std::int64_t now) {
     auto lock = m_db.Lock();
     CQXStatement(m_db.Handle(), "DELETE FROM sessions WHERE expires <= ?").Bind(1, now).Step();
-    CQXStatement(m_db.Handle(), "INSERT INTO sessions (id, user, expires) VALUES (?, ?, ?)")
+    CQXStatement(m_db.Handle(), "INSERT INTO sessions (id, user, expires, lang) VALUES (?, ?, ?, ?)")
         .Bind(1, session.id)
         .Bind(2, session.user)
         .Bind(3, expires)
+        .Bind(4, session.lang)
         .Step();
 }
 
 std::optional<std::pair<SQXSession, std::int64_t>>
 CQXSqliteStorage::FindSession(const std::string& id, std::int64_t now) {
     auto lock = m_db.Lock();
-    CQXStatement select(m_db.Handle(), "SELECT user, application, version, expires "
+    CQXStatement select(m_db.Handle(), "SELECT user, application, version, expires, lang "
                                        "FROM sessions WHERE id = ? AND expires > ?");
     select.Bind(1, id).Bind(2, now);
     if (!select.Step())
         return std::nullopt;
-    return std::make_pair(SQXSession{id, select.Text(0), select.Text(1), select.Text(2)},
-                          select.Integer(3));
+    return std::make_pair(
+        SQXSession{id, select.Text(0), select.Text(1), select.Text(2), select.Text(4)},
+        select.Integer(3));
 }
 
 void CQXSqliteStorage::SetSessionExpiry(const std::string& id, std::int64_t expires) {

@@ -1,17 +1,15 @@
 #include "QXStatement.h"
 
-#include "QXDatabase.h"
-
 #include <sqlite3.h>
+
+#include "QXDatabase.h"
 
 CQXStatement::CQXStatement(sqlite3* db, const std::string& sql) : m_db(db) {
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &m_statement, nullptr) != SQLITE_OK)
         throw CQXDatabaseError(sqlite3_errmsg(db));
 }
 
-CQXStatement::~CQXStatement() {
-    sqlite3_finalize(m_statement);
-}
+CQXStatement::~CQXStatement() { sqlite3_finalize(m_statement); }
 
 CQXStatement& CQXStatement::Bind(int index, const std::string& text) {
     sqlite3_bind_text(m_statement, index, text.data(), static_cast<int>(text.size()),
@@ -55,6 +53,4 @@ std::int64_t CQXStatement::Integer(int column) const {
     return sqlite3_column_int64(m_statement, column);
 }
 
-int CQXStatement::Changes() const {
-    return sqlite3_changes(m_db);
-}
+int CQXStatement::Changes() const { return sqlite3_changes(m_db); }

@@ -41,6 +41,8 @@ struct SQXSession {
     // The application and version the session last asked about (for AppUpdateDone).
     std::string application;
     std::string version;
+    // The "lang" of the login: a later request without one is answered in its code page.
+    std::string lang;
 };
 
 // One finished update, as AppUpdateDone recorded it.

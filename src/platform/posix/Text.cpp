@@ -1,7 +1,5 @@
 #include "platform/Text.h"
 
-#include "Iconv.h"
-
 namespace qxplat {
 
 namespace {
@@ -82,28 +80,6 @@ std::wstring FromNarrow(std::string_view bytes) {
         i += length;
     }
     return out;
-}
-
-namespace {
-
-// The bytes FromNarrow read: U+0080 to U+00FF stand for bytes that were not UTF-8 (a genuine
-// two-byte UTF-8 character of that range cannot be told apart and becomes one byte too).
-std::string BytesFromNarrow(std::wstring_view text) {
-    std::string out;
-    for (wchar_t c : text) {
-        if (c >= 0x80 && c <= 0xFF)
-            out.push_back(static_cast<char>(c));
-        else
-            AppendLogText(out, std::wstring_view(&c, 1));
-    }
-    return out;
-}
-
-} // namespace
-
-std::wstring RedecodeAsCodePage932(std::wstring_view text) {
-    const auto decoded = ConvertCharset(BytesFromNarrow(text), "UTF-8", "CP932");
-    return decoded ? FromNarrow(*decoded) : std::wstring(text);
 }
 
 } // namespace qxplat

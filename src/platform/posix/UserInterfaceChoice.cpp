@@ -26,6 +26,22 @@ int RefuseToStart(const std::wstring& reason) {
     return 1;
 }
 
+// What an unattended run showed, for whoever looks after it: one line per message box,
+// "box " and its text (line breaks written as \n), in UTF-8.
+void RecordBoxes(const CQXLScriptedUserInterface& userInterface, const char* path) {
+    std::string lines;
+    for (const SQXLMessageBoxRecord& box : userInterface.MessageBoxes()) {
+        std::wstring text;
+        for (wchar_t c : box.text)
+            text += c == L'\n' ? std::wstring(L"\\n") : std::wstring(1, c);
+        lines += "box " + qxplat::ToNarrow(text) + "\n";
+    }
+    if (std::FILE* out = std::fopen(path, "ab")) {
+        std::fwrite(lines.data(), 1, lines.size(), out);
+        std::fclose(out);
+    }
+}
+
 int RunScripted(const std::function<int(IQXLUserInterface&)>& run) {
     CQXLScriptedUserInterface userInterface;
     if (IsSet("QXLAUNCHER_UI_SCRIPT")) {
@@ -34,7 +50,10 @@ int RunScripted(const std::function<int(IQXLUserInterface&)>& run) {
         if (!userInterface.LoadResponseFile(script, &error))
             return RefuseToStart(L"cannot play the response file " + script + L": " + error);
     }
-    return run(userInterface);
+    const int exitCode = run(userInterface);
+    if (IsSet("QXLAUNCHER_UI_RECORD"))
+        RecordBoxes(userInterface, std::getenv("QXLAUNCHER_UI_RECORD"));
+    return exitCode;
 }
 
 } // namespace

@@ -37,16 +37,44 @@ std::wstring FromNarrow(std::string_view bytes) {
     return out;
 }
 
-std::wstring RedecodeAsCodePage932(std::wstring_view text) {
-    const std::string bytes = ToNarrow(text);
-    if (bytes.empty())
-        return std::wstring(text);
-    const int size = static_cast<int>(bytes.size());
-    const int n = MultiByteToWideChar(932, 0, bytes.data(), size, nullptr, 0);
+namespace {
+
+// Without best-fit look-alikes: a character the page lacks becomes '?' as on Linux.
+std::string Encode(std::wstring_view text, unsigned codePage, BOOL* usedDefault) {
+    if (text.empty())
+        return {};
+    const int size = static_cast<int>(text.size());
+    const DWORD flags = WC_NO_BEST_FIT_CHARS;
+    const int n =
+        WideCharToMultiByte(codePage, flags, text.data(), size, nullptr, 0, "?", usedDefault);
     if (n <= 0)
-        return std::wstring(text);
+        return std::string(text.size(), '?');
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(codePage, flags, text.data(), size, out.data(), n, "?", usedDefault);
+    return out;
+}
+
+} // namespace
+
+std::string ToCodePage(std::wstring_view text, unsigned codePage) {
+    return Encode(text, codePage, nullptr);
+}
+
+bool FitsCodePage(std::wstring_view text, unsigned codePage) {
+    BOOL usedDefault = FALSE;
+    Encode(text, codePage, &usedDefault);
+    return !usedDefault;
+}
+
+std::wstring FromCodePage(std::string_view bytes, unsigned codePage) {
+    if (bytes.empty())
+        return {};
+    const int size = static_cast<int>(bytes.size());
+    const int n = MultiByteToWideChar(codePage, 0, bytes.data(), size, nullptr, 0);
+    if (n <= 0)
+        return {};
     std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(932, 0, bytes.data(), size, out.data(), n);
+    MultiByteToWideChar(codePage, 0, bytes.data(), size, out.data(), n);
     return out;
 }
 

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+#include "QXReply.h"
+
+// The launchers' wire text: every form value and every reply body travels in the Windows code
+// page of the request's "lang" (932 for "ja", 1252 otherwise), whatever the launcher's own
+// system; inside, the server holds UTF-8.
+
+// The code page of a request's "lang".
+unsigned QXWireCodePage(const std::string& lang);
+
+// Bytes of the code page as UTF-8.
+std::string QXFromWire(const std::string& bytes, const std::string& lang);
+
+// UTF-8 in the code page; a character the page lacks becomes '?'.
+std::string QXToWire(const std::string& utf8, const std::string& lang);
+
+// Re-encodes a reply held in memory for the wire and names the code page in its content type:
+// the code page of the reply's textLanguage when it has one, else of the request's "lang".
+void QXReplyToWire(SQXReply& reply, const std::string& requestLang);

@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cstring>
 #include <cwchar>
-#include <mutex>
 #include <vector>
 #include <windows.h>
 #include <wininet.h>
@@ -12,6 +11,7 @@
 #include "platform/Text.h"
 #include "platform/TransferRate.h"
 #include "platform/win32/InternetCallThread.h"
+#include "platform/win32/StatusRelay.h"
 
 // WinINet behind the transport, with the handles, flags and options the launcher's client has
 // always used. The calls that wait for the server (send and read) run on the request's own
@@ -39,67 +39,11 @@ constexpr DWORD kPlainFlags =
 constexpr DWORD kIgnoreNameAndDate =
     INTERNET_FLAG_IGNORE_CERT_CN_INVALID | INTERNET_FLAG_IGNORE_CERT_DATE_INVALID;
 constexpr DWORD kStatusProxyAuthRequired = 407;
+// Each read hands at least this much to the request's thread: handing a call over costs far
+// more than copying, and small reads would pay it for every piece.
+constexpr std::size_t kReadAhead = 64 * 1024;
 
 using Clock = std::chrono::steady_clock;
-
-// What the status callback reports during a call, kept for the waiting thread: the observer
-// hears of it there, in order, and the bytes count towards the reply's rate.
-class StatusRelay {
-public:
-    void Sent() { Push({true, 0}); }
-    void Received(DWORD count) { Push({false, count}); }
-    // A call begins: CallBytes counts again from 0.
-    void StartCall() {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_callBytes = 0;
-    }
-    // The bytes reported since StartCall.
-    unsigned long long CallBytes() {
-        std::lock_guard<std::mutex> lock(m_lock);
-        return m_callBytes;
-    }
-    // Tells observer (if any) and rate what came in since the last time.
-    void Drain(HttpReceiveObserver* observer, TransferRate& rate) {
-        std::vector<Event> events;
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            events.swap(m_events);
-        }
-        for (const Event& event : events) {
-            if (!event.sent)
-                rate.Add(event.count);
-            if (observer != nullptr && event.sent)
-                observer->RequestSent();
-            else if (observer != nullptr)
-                observer->BytesReceived(event.count);
-        }
-    }
-    // Nobody waits any more: what a call given up on still reports is dropped.
-    void Forget() {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_forgotten = true;
-        m_events.clear();
-    }
-
-private:
-    struct Event {
-        bool sent;
-        DWORD count;
-    };
-
-    void Push(Event event) {
-        std::lock_guard<std::mutex> lock(m_lock);
-        if (m_forgotten)
-            return;
-        m_events.push_back(event);
-        m_callBytes += event.count;
-    }
-
-    std::mutex m_lock;
-    std::vector<Event> m_events;
-    unsigned long long m_callBytes = 0;
-    bool m_forgotten = false;
-};
 
 void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID information,
                        DWORD length) {
@@ -131,7 +75,8 @@ struct RequestHandles {
     InternetHandle handle;
     std::wstring header;
     std::string body;
-    std::vector<char> buffer;
+    std::vector<char> buffer; // the last read's bytes, served from offset on
+    std::size_t offset = 0;
     BOOL result = FALSE;
     DWORD count = 0;
     DWORD error = 0;
@@ -372,6 +317,7 @@ bool HttpRequest::Send(std::string_view body, unsigned long& lastError) {
     r.handles->header = header;
     r.handles->body.assign(body.data(), body.size());
     r.bodyBytes = 0;
+    r.handles->offset = r.handles->count = 0;
     r.rate.Restart(Clock::now());
     DWORD error = 0;
     if (!r.Call(SendCall, error)) {
@@ -417,36 +363,42 @@ bool HttpRequest::StatusText(std::wstring& text, HttpError& error) {
 bool HttpRequest::Read(char* buffer, std::size_t capacity, std::size_t& received,
                        HttpError& error) {
     Impl& r = *m_impl;
-    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(capacity, MAXDWORD));
+    RequestHandles& held = *r.handles;
     received = 0;
-    // The call reads into the request's own buffer: one given up on may still write to it.
-    r.handles->buffer.resize(wanted);
-    DWORD failure = 0;
-    if (!r.Call(ReadCall, failure)) {
-        error = {HttpStep::ReadBody, failure};
-        return false;
+    if (capacity == 0)
+        return true;
+    if (held.offset == held.count) {
+        // The call reads into the request's own buffer: one given up on may still write to it.
+        held.buffer.resize(std::min<std::size_t>(std::max(capacity, kReadAhead), MAXDWORD));
+        held.offset = held.count = 0;
+        DWORD failure = 0;
+        if (!r.Call(ReadCall, failure)) {
+            error = {HttpStep::ReadBody, failure};
+            return false;
+        }
+        if (!held.result) {
+            held.count = 0;
+            SetLastError(held.error);
+            error = {HttpStep::ReadBody, held.error};
+            return false;
+        }
+        // WinINet reports the pieces of a read but its last one; that one counts here.
+        const unsigned long long reported = r.Relay().CallBytes();
+        if (held.count > reported)
+            r.rate.Add(held.count - reported);
     }
-    if (!r.handles->result) {
-        SetLastError(r.handles->error);
-        error = {HttpStep::ReadBody, r.handles->error};
-        return false;
-    }
-    const DWORD count = r.handles->count;
-    std::memcpy(buffer, r.handles->buffer.data(), count);
-    // WinINet reports the pieces of a read but its last one; that one counts here.
-    const unsigned long long reported = r.Relay().CallBytes();
-    if (count > reported)
-        r.rate.Add(count - reported);
+    const std::size_t count = std::min<std::size_t>(capacity, held.count - held.offset);
     // WinINet ends the data quietly when the server closes the connection early; a body
     // shorter than announced is a failed read, not a complete one.
     unsigned long long announced = 0;
-    if (count == 0 && wanted > 0 && ContentLength(m_impl->Handle(), announced) &&
-        m_impl->bodyBytes < announced) {
+    if (count == 0 && ContentLength(r.Handle(), announced) && r.bodyBytes < announced) {
         SetLastError(ERROR_INTERNET_CONNECTION_RESET);
         error = {HttpStep::ReadBody, ERROR_INTERNET_CONNECTION_RESET};
         return false;
     }
-    m_impl->bodyBytes += count;
+    std::memcpy(buffer, held.buffer.data() + held.offset, count);
+    held.offset += count;
+    r.bodyBytes += count;
     received = count;
     return true;
 }

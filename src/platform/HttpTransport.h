@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -67,11 +68,30 @@ public:
     virtual void BytesReceived(unsigned long count) = 0;
 };
 
+// Ends the requests that carry it, from any thread: once stopped, a request that waits for its
+// server gives up within about 50 ms, also while the server is silent or drips, and fails with
+// an error that IsStoppedError tells. A request started afterwards fails at once.
+class HttpStop {
+public:
+    void Stop() { m_stopped = true; }
+    bool IsStopped() const { return m_stopped; }
+
+private:
+    std::atomic<bool> m_stopped{false};
+};
+
+// The slowest a transfer may be: fewer bytes than this per second over a whole window is a
+// time-out, however often single bytes arrive.
+inline constexpr unsigned long kHttpMinimumBytesPerSecond = 1024;
+inline constexpr unsigned long kHttpMinimumRateWindowMs = 30000;
+
 // The header line sent with every non-empty body.
 inline constexpr char kFormContentType[] = "Content-Type:application/x-www-form-urlencoded";
 
 // True when error (an HttpError code) means that the server went silent past the time-out.
 bool IsTimeoutError(unsigned long error);
+// True when error means that the request's HttpStop ended it.
+bool IsStoppedError(unsigned long error);
 // True when error means that the server's certificate failed a check.
 bool IsCertificateError(unsigned long error);
 
@@ -86,6 +106,13 @@ public:
 
     // Time-outs for connecting and for each wait for reply bytes, in milliseconds.
     void SetTimeouts(unsigned long connectMs, unsigned long receiveMs);
+    // A reply (headers and body alike) that brings fewer than bytesPerSecond over any window of
+    // windowMs from the send on fails as a time-out (IsTimeoutError), in the step where it
+    // lingers. kHttpMinimumBytesPerSecond over kHttpMinimumRateWindowMs unless set.
+    void SetMinimumRate(unsigned long bytesPerSecond, unsigned long windowMs);
+    // Ends the request's waits once stop is stopped. Shared, as a wait given up may leave the
+    // system's call running a while longer.
+    void SetStop(std::shared_ptr<const HttpStop> stop);
     // Proxy credentials sent with this request (every send, not only after a 407).
     void SetProxyUserName(const std::wstring& userName);
     void SetProxyPassword(const std::wstring& password);

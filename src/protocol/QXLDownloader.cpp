@@ -128,6 +128,7 @@ bool CQXLDownloader::TryServer(const CQXUrlServer& server, const std::wstring& s
     if (!request)
         return FailStep(attempt, error);
     request->SetTimeouts(kTimeoutMs, kTimeoutMs);
+    request->SetMinimumRate(qxplat::kHttpMinimumBytesPerSecond, m_minimumRateWindowMs);
     if (!m_proxyUserName.empty())
         request->SetProxyUserName(m_proxyUserName);
     if (!m_proxyPassword.empty())

@@ -117,6 +117,10 @@ public:
     bool DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* monitor,
                       const std::wstring& service, bool withFileValue);
 
+    // The window over which every request, download and ping must bring at least 1 KiB/s;
+    // slower is a time-out, failed over like one. Tests shorten it.
+    void SetMinimumRateWindow(unsigned long windowMs) { m_minimumRateWindowMs = windowMs; }
+
     // For tests only: the connect and receive time-outs of downloads, in milliseconds.
     void SetDownloadTimeoutsForTests(unsigned long connectMs, unsigned long receiveMs) {
         m_downloadConnectMs = connectMs;
@@ -189,6 +193,7 @@ private:
     std::wstring m_installationDirectory;
     unsigned long m_downloadConnectMs = 30000;
     unsigned long m_downloadReceiveMs = 30000;
+    unsigned long m_minimumRateWindowMs = qxplat::kHttpMinimumRateWindowMs;
 
     // --- Keep-alive
     // Last, so that its threads are stopped and joined before anything else goes.

@@ -264,6 +264,7 @@ bool CQXLDownloader::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor* 
         return false;
     }
     request->SetTimeouts(m_downloadConnectMs, m_downloadReceiveMs);
+    request->SetMinimumRate(qxplat::kHttpMinimumBytesPerSecond, m_minimumRateWindowMs);
     if (!m_proxyUserName.empty())
         request->SetProxyUserName(m_proxyUserName);
     if (!m_proxyPassword.empty())

@@ -10,8 +10,9 @@ bool CQXLDownloader::StartKeepAlive() {
     CQXLFormBody body;
     body.Add(L"sessionid", m_sessionId).Add(L"lang", QXLanguageCode(m_languageBase));
     unsigned long error = 0;
-    if (!m_keepAlive.Start({m_configuration, L"ExtendSession", body.Text(), WireCodePage()},
-                           error)) {
+    if (!m_keepAlive.Start(
+            {m_configuration, L"ExtendSession", body.Text(), WireCodePage(), m_minimumRateWindowMs},
+            error)) {
         m_log.LogError(L"Failed to start ping session thread : %d", static_cast<long long>(error));
         return false;
     }

@@ -9,9 +9,10 @@
 
 namespace {
 
-// One ping to server; every failure is dropped silently.
-void Ping(const CQXUrlParser& configuration, const CQXUrlServer& server,
-          const std::wstring& service, const std::string& body) {
+// One ping to server, given up when abort stops; every failure is dropped silently.
+void Ping(const SQXLKeepAliveStart& values, const CQXUrlServer& server, const std::string& body,
+          const std::shared_ptr<qxplat::HttpStop>& abort) {
+    const CQXUrlParser& configuration = *values.configuration;
     qxplat::HttpError error;
     auto session = qxplat::HttpSession::Open(L"QXLauncher", error);
     if (!session)
@@ -21,11 +22,13 @@ void Ping(const CQXUrlParser& configuration, const CQXUrlServer& server,
         server.GetHost(), static_cast<unsigned short>(server.GetPort()), secure, error);
     if (!connection)
         return;
-    auto request = connection->OpenRequest(L"POST", server.GetPath() + service, secure,
+    auto request = connection->OpenRequest(L"POST", server.GetPath() + values.service, secure,
                                            configuration.GetRequestCertificateFlags() != 0, error);
     if (!request)
         return;
     request->SetTimeouts(kQXLPingTimeoutMs, kQXLPingTimeoutMs);
+    request->SetMinimumRate(qxplat::kHttpMinimumBytesPerSecond, values.minimumRateWindowMs);
+    request->SetStop(abort);
     unsigned long lastError = 0;
     // The system's own dialogs, if any, answer a proxy or certificate question.
     QXLSendWithDialogs(*request, body, configuration.GetSecurityCertificateFlags() != 0, nullptr,
@@ -39,8 +42,10 @@ CQXLKeepAlive::~CQXLKeepAlive() {
     std::list<Thread> threads;
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        for (Thread& thread : m_threads)
+        for (Thread& thread : m_threads) {
+            thread.abort->Stop();
             thread.stop.Set();
+        }
         threads.splice(threads.end(), m_threads);
     }
     for (Thread& thread : threads)
@@ -65,8 +70,10 @@ bool CQXLKeepAlive::Start(SQXLKeepAliveStart values, unsigned long& error) {
 
 void CQXLKeepAlive::Stop() {
     std::lock_guard<std::mutex> lock(m_lock);
-    for (Thread& thread : m_threads)
+    for (Thread& thread : m_threads) {
+        thread.abort->Stop();
         thread.stop.Set();
+    }
 }
 
 int CQXLKeepAlive::RunningCount() {
@@ -84,7 +91,7 @@ void CQXLKeepAlive::Run(const SQXLKeepAliveStart& values, std::chrono::milliseco
     do {
         // Whatever server the main sequence's requests left first.
         if (const QXUrlServerPtr server = servers.GetCurrentServer())
-            Ping(*values.configuration, *server, values.service, body);
+            Ping(values, *server, body, self.abort);
     } while (!self.stop.WaitFor(period));
 
     std::lock_guard<std::mutex> lock(m_lock);

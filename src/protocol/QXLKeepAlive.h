@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "base/QXEvent.h"
+#include "platform/HttpTransport.h"
 
 class CQXUrlParser;
 
@@ -25,13 +26,17 @@ struct SQXLKeepAliveStart {
     std::wstring parameters;
     // The code page the parameters travel in (QXWireCodePage).
     unsigned codePage = 1252;
+    // A ping that brings fewer than 1 KiB/s over this window ends as a time-out.
+    unsigned long minimumRateWindowMs = qxplat::kHttpMinimumRateWindowMs;
 };
 
 // The session keep-alive threads: each sends its service to the current request server right
 // away and again after every pause, without logging, without reading the reply and without
 // failing over, until it is stopped. Each thread has a manual-reset stop event of its own, so
 // a stop reaches exactly the threads running at that moment: a thread started afterwards is
-// never ended by an earlier stop. Destroying the object stops and joins every thread.
+// never ended by an earlier stop. A stop also ends the ping under way at once, however slowly
+// its server answers, so that nobody waits for a server. Destroying the object stops and
+// joins every thread.
 class CQXLKeepAlive {
 public:
     CQXLKeepAlive() = default;
@@ -44,7 +49,8 @@ public:
     // the thread cannot be created.
     bool Start(SQXLKeepAliveStart values, unsigned long& error);
     // Sets the stop event of every running thread and returns at once. A thread ends as soon
-    // as its current ping is done; one waiting in its pause ends without another ping.
+    // as its current ping is given up (within about 50 ms); one waiting in its pause ends
+    // without another ping.
     void Stop();
     // How many threads have not ended yet.
     int RunningCount();
@@ -56,6 +62,8 @@ private:
     struct Thread {
         std::thread thread;
         CQXEvent stop;
+        // Ends the ping under way.
+        std::shared_ptr<qxplat::HttpStop> abort = std::make_shared<qxplat::HttpStop>();
         bool ended = false; // under m_lock
     };
 

@@ -19,12 +19,13 @@ HttpPeers LoadHttpPeers() {
             values[key] = value;
     }
     HttpPeers peers;
-    if (values.size() < 5) {
+    if (values.size() < 6) {
         ADD_FAILURE() << "no peers: run through ctest, whose fixture starts them";
         return peers;
     }
     peers.peer = L"http://127.0.0.1:" + Wide(values["http"]);
     peers.securePeer = L"https://127.0.0.1:" + Wide(values["https"]);
+    peers.drip = L"http://127.0.0.1:" + Wide(values["drip"]);
     peers.proxy = L"http://127.0.0.1:" + Wide(values["proxy"]);
     peers.proxyUser = Wide(values["proxyUser"]);
     peers.proxyPassword = Wide(values["proxyPassword"]);

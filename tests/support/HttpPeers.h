@@ -9,6 +9,8 @@ struct HttpPeers {
     std::wstring peer;       // "http://127.0.0.1:port"
     std::wstring securePeer; // "https://127.0.0.1:port", the same routes with a self-signed
                              // certificate
+    std::wstring drip;       // "http://127.0.0.1:port", answering slowly (/drip-headers/<N>/,
+                             // /drip-body/)
     std::wstring proxy;      // "http://127.0.0.1:port"
     std::wstring proxyUser;
     std::wstring proxyPassword;

@@ -304,6 +304,18 @@ TEST_F(DownloadFileTest, CutConnectionAndStalledServerFailOver) {
     EXPECT_EQ(2u, Occurrences(m_log.Text(), "Failed to download from"));
 }
 
+TEST_F(DownloadFileTest, DrippingServerTimesOutAndTheNextServerDelivers) {
+    const std::wstring drip = LoadHttpPeers().drip + L"/drip-body/";
+    Configure({drip, m_server.Url()});
+    m_downloader->SetMinimumRateWindow(2000);
+    const std::string bytes = Pattern(10000);
+    const auto file = ServerFile("dl/", "drip.bin", bytes);
+    ASSERT_TRUE(m_downloader->GetAppFile(*file, nullptr));
+    EXPECT_EQ(bytes, ReadBytes(TempPath("dl/drip.bin")));
+    EXPECT_TRUE(m_log.Contains("Error while retrieving file drip.bin : "));
+    EXPECT_TRUE(m_log.Contains("Failed to download from " + Narrow(drip)));
+}
+
 TEST_F(DownloadFileTest, RefusedServerLogsItsStepsAndTheExactBodyThenTheNextOneStaysFirst) {
     // The connection is only made by the send, so the send step reports the refusal.
     Configure({L"http://127.0.0.1:1/", m_server.Url()}, kQXFrenchBase);

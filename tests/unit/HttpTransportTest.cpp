@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
+#include <memory>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "support/ProxyEnvironment.h"
 
 using namespace qxplat;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -22,6 +25,7 @@ constexpr std::size_t kReadBlock = 64 * 1024;
 struct Peers {
     unsigned short http = 0;
     unsigned short https = 0;
+    unsigned short drip = 0;
     unsigned short proxy = 0;
     std::wstring proxyUser;
     std::wstring proxyPassword;
@@ -36,7 +40,7 @@ Peers LoadPeers() {
             values[key] = value;
     }
     Peers peers;
-    if (values.size() < 5) {
+    if (values.size() < 6) {
         ADD_FAILURE() << "no peers: run through ctest, whose fixture starts them";
         return peers;
     }
@@ -45,6 +49,7 @@ Peers LoadPeers() {
     };
     peers.http = port("http");
     peers.https = port("https");
+    peers.drip = port("drip");
     peers.proxy = port("proxy");
     peers.proxyUser.assign(values["proxyUser"].begin(), values["proxyUser"].end());
     peers.proxyPassword.assign(values["proxyPassword"].begin(), values["proxyPassword"].end());
@@ -89,6 +94,8 @@ struct Options {
     bool secure = false;
     bool lenient = false;
     unsigned long timeoutMs = 30000;
+    unsigned long rateWindowMs = kHttpMinimumRateWindowMs;
+    std::shared_ptr<const HttpStop> stop;
     std::wstring proxyUser;
     std::wstring proxyPassword;
     HttpPrompt* prompt = nullptr;
@@ -144,6 +151,8 @@ Exchange Post(unsigned short port, const std::wstring& object, std::string_view 
     if (!request)
         return result;
     request->SetTimeouts(options.timeoutMs, options.timeoutMs);
+    request->SetMinimumRate(kHttpMinimumBytesPerSecond, options.rateWindowMs);
+    request->SetStop(options.stop);
     if (!options.proxyUser.empty())
         request->SetProxyUserName(options.proxyUser);
     if (!options.proxyPassword.empty())
@@ -301,6 +310,51 @@ TEST_F(HttpTransportTest, SilentServerFailsTheStepWhereItStalls) {
     EXPECT_LE(halfBody.bodySize, 1000u);
     EXPECT_EQ(halfBody.error.step, HttpStep::ReadBody);
     EXPECT_TRUE(IsTimeoutError(halfBody.error.code)) << halfBody.error.code;
+}
+
+// A server that drips its headers, or its body, more slowly than the minimum rate, but too
+// often for the receive time-out: a stop from another thread ends the request at once, and
+// without one the first window that falls short ends it as a time-out.
+TEST_F(HttpTransportTest, DrippingReplyEndsAtAStopOrAsATimeoutAfterOneWindow) {
+    for (const bool inHeaders : {true, false}) {
+        SCOPED_TRACE(inHeaders ? "dripping headers" : "dripping body");
+        const std::wstring object = inHeaders ? L"/drip-headers/1/" : L"/drip-body/";
+        // Where the request stops: the send waits for the headers, the read for the body.
+        const auto expectFailure = [&](const Exchange& reply, bool (*is)(unsigned long)) {
+            if (inHeaders) {
+                EXPECT_FALSE(reply.sent);
+                EXPECT_TRUE(is(reply.lastError)) << reply.lastError;
+                return;
+            }
+            ASSERT_TRUE(reply.sent) << reply.lastError;
+            EXPECT_FALSE(reply.bodyRead);
+            EXPECT_EQ(reply.error.step, HttpStep::ReadBody);
+            EXPECT_TRUE(is(reply.error.code)) << reply.error.code;
+        };
+
+        Options stopped;
+        auto stop = std::make_shared<HttpStop>();
+        stopped.stop = stop;
+        std::thread stopper([stop] {
+            std::this_thread::sleep_for(1500ms);
+            stop->Stop();
+        });
+        auto begin = std::chrono::steady_clock::now();
+        const Exchange aborted = Post(peers.drip, object, "a=1", stopped);
+        const auto untilStopped = std::chrono::steady_clock::now() - begin;
+        stopper.join();
+        expectFailure(aborted, IsStoppedError);
+        EXPECT_LT(untilStopped, 2500ms);
+
+        Options slow;
+        slow.rateWindowMs = 2000;
+        begin = std::chrono::steady_clock::now();
+        const Exchange tooSlow = Post(peers.drip, object, "a=1", slow);
+        const auto untilTimedOut = std::chrono::steady_clock::now() - begin;
+        expectFailure(tooSlow, IsTimeoutError);
+        EXPECT_GE(untilTimedOut, 2000ms);
+        EXPECT_LT(untilTimedOut, 4000ms);
+    }
 }
 
 TEST_F(HttpTransportTest, ConnectionCutInTheBodyFailsTheRead) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <string>
 
 #include "platform/Text.h"
 #include "support/HttpPeers.h"
@@ -162,6 +163,34 @@ TEST_F(ServiceRequestTest, EveryServerFailingFailsTheRequestAfterOneRound) {
     // A later request tries every server again.
     EXPECT_FALSE(install.Client().Logout());
     EXPECT_EQ(ErrorLines(install.Log()).size(), 8u);
+}
+
+// Headers dripping a line a second, or a body dripping a byte a second, never let the receive
+// time-out end the attempt; under the minimum rate over a window it ends as a time-out does,
+// with the same lines, and the next server answers.
+TEST_F(ServiceRequestTest, DrippingServerTimesOutAndTheNextServerAnswers) {
+    struct Case {
+        std::wstring url;
+        std::string line;      // how the failed step's error line begins
+        std::string codeAfter; // what precedes its error code
+    };
+    const Case cases[] = {
+        {peers.drip + L"/drip-headers/1/", " ... Failed HttpSendRequest POST[", "last error "},
+        {peers.drip + L"/drip-body/", "Error while retrieving response body : ", " : "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        Installation install({c.url, server.Url()});
+        install.Client().SetMinimumRateWindow(2000);
+        ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
+        const auto lines = ErrorLines(install.Log());
+        ASSERT_EQ(lines.size(), 2u);
+        ASSERT_EQ(lines[0].rfind(c.line, 0), 0u) << lines[0];
+        EXPECT_EQ(lines[1].rfind("Query error : ", 0), 0u) << lines[1];
+        const std::size_t code = lines[0].find(c.codeAfter) + c.codeAfter.size();
+        EXPECT_TRUE(qxplat::IsTimeoutError(std::stoul(lines[0].substr(code)))) << lines[0];
+        EXPECT_EQ(install.CurrentServer(), server.Url());
+    }
 }
 
 TEST_F(ServiceRequestTest, RedirectsAreFailedAttemptsNeverFollowed) {

@@ -5,11 +5,14 @@
 #include <cstring>
 
 #include "platform/Text.h"
+#include "platform/TransferRate.h"
 #include "platform/posix/CurlHandles.h"
 
 // libcurl behind the transport. A request is one easy handle driven by its own multi handle,
 // so that Send can return once the headers are in and Read can take the body piece by piece:
-// the write callback keeps at most kHeldBytes and pauses the transfer beyond that.
+// the write callback keeps at most kHeldBytes and pauses the transfer beyond that. Driving the
+// transfer here, in steps of at most kPollMs, is also what lets a stop or a too slow reply end
+// it between two steps.
 namespace qxplat {
 
 namespace {
@@ -25,6 +28,8 @@ std::string Scheme(bool secure) { return secure ? "https://" : "http://"; }
 } // namespace
 
 bool IsTimeoutError(unsigned long error) { return error == CURLE_OPERATION_TIMEDOUT; }
+
+bool IsStoppedError(unsigned long error) { return error == CURLE_ABORTED_BY_CALLBACK; }
 
 bool IsCertificateError(unsigned long error) {
     return error == CURLE_PEER_FAILED_VERIFICATION || error == CURLE_SSL_ISSUER_ERROR;
@@ -55,6 +60,8 @@ struct HttpRequest::Impl {
     long receiveMs = 30000;
     bool verifyPeer = true;
     bool verifyHost = true;
+    std::shared_ptr<const HttpStop> stop;
+    TransferRate rate;
 
     // The transfer in progress.
     bool attached = false;
@@ -67,6 +74,7 @@ struct HttpRequest::Impl {
     std::size_t heldOffset = 0;
     Clock::time_point lastActivity;
 
+    Impl() { rate.SetMinimum(kHttpMinimumBytesPerSecond, kHttpMinimumRateWindowMs); }
     ~Impl() { Detach(); }
 
     std::size_t HeldCount() const { return held.size() - heldOffset; }
@@ -79,6 +87,7 @@ struct HttpRequest::Impl {
 
     void Received(std::size_t count) {
         lastActivity = Clock::now();
+        rate.Add(count);
         if (observer != nullptr)
             observer->BytesReceived(static_cast<unsigned long>(count));
     }
@@ -93,6 +102,7 @@ struct HttpRequest::Impl {
     bool Drive(bool (*enough)(const Impl&));
     void CollectResult();
     void CheckIdle();
+    bool Stopped() const { return stop && stop->IsStopped(); }
 };
 
 namespace {
@@ -181,7 +191,9 @@ void HttpRequest::Impl::CheckIdle() {
         }
     }
     const long limitMs = connected ? receiveMs : connectMs + receiveMs;
-    if (Clock::now() - lastActivity >= std::chrono::milliseconds(limitMs))
+    const Clock::time_point now = Clock::now();
+    // A reply that trickles in is no better than a silent one.
+    if (now - lastActivity >= std::chrono::milliseconds(limitMs) || rate.TooSlow(now))
         Finish(CURLE_OPERATION_TIMEDOUT);
 }
 
@@ -189,6 +201,10 @@ void HttpRequest::Impl::CheckIdle() {
 bool HttpRequest::Impl::Drive(bool (*enough)(const Impl&)) {
     lastActivity = Clock::now();
     while (!enough(*this) && !finished) {
+        if (Stopped()) {
+            Finish(CURLE_ABORTED_BY_CALLBACK);
+            break;
+        }
         if (paused && HeldCount() < kHeldBytes) {
             paused = false;
             curl_easy_pause(easy.get(), CURLPAUSE_CONT);
@@ -220,6 +236,12 @@ void HttpRequest::SetTimeouts(unsigned long connectMs, unsigned long receiveMs) 
     m_impl->receiveMs = static_cast<long>(receiveMs);
 }
 
+void HttpRequest::SetMinimumRate(unsigned long bytesPerSecond, unsigned long windowMs) {
+    m_impl->rate.SetMinimum(bytesPerSecond, windowMs);
+}
+
+void HttpRequest::SetStop(std::shared_ptr<const HttpStop> stop) { m_impl->stop = std::move(stop); }
+
 void HttpRequest::SetProxyUserName(const std::wstring& userName) {
     m_impl->proxyUserName = ToNarrow(userName);
 }
@@ -247,6 +269,11 @@ bool HttpRequest::Send(std::string_view body, unsigned long& lastError) {
     r.result = CURLE_OK;
     r.held.clear();
     r.heldOffset = 0;
+    r.rate.Restart(Clock::now());
+    if (r.Stopped()) {
+        lastError = CURLE_ABORTED_BY_CALLBACK;
+        return false;
+    }
     r.Configure(body);
     if (r.observer != nullptr)
         r.observer->RequestSent();

@@ -1,16 +1,24 @@
 #include "platform/HttpTransport.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstring>
 #include <cwchar>
 #include <vector>
 #include <windows.h>
 #include <wininet.h>
 
 #include "platform/Text.h"
+#include "platform/TransferRate.h"
+#include "platform/win32/InternetCallThread.h"
+#include "platform/win32/StatusRelay.h"
 
 // WinINet behind the transport, with the handles, flags and options the launcher's client has
-// always used. The context value of connections and requests is the session's observer, so
-// that the status callback finds it.
+// always used. The calls that wait for the server (send and read) run on the request's own
+// thread while the caller watches for a stop and for a reply that comes in too slowly; a call
+// given up on holds its handles, and the session's status relay, until WinINet returns. The
+// context value of connections and requests is that relay, so that the status callback finds
+// it.
 namespace qxplat {
 
 namespace {
@@ -31,17 +39,63 @@ constexpr DWORD kPlainFlags =
 constexpr DWORD kIgnoreNameAndDate =
     INTERNET_FLAG_IGNORE_CERT_CN_INVALID | INTERNET_FLAG_IGNORE_CERT_DATE_INVALID;
 constexpr DWORD kStatusProxyAuthRequired = 407;
+// Each read hands at least this much to the request's thread: handing a call over costs far
+// more than copying, and small reads would pay it for every piece.
+constexpr std::size_t kReadAhead = 64 * 1024;
+
+using Clock = std::chrono::steady_clock;
 
 void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID information,
                        DWORD length) {
-    auto* observer = reinterpret_cast<HttpReceiveObserver*>(context);
-    if (observer == nullptr)
+    auto* relay = reinterpret_cast<StatusRelay*>(context);
+    if (relay == nullptr)
         return;
     if (status == INTERNET_STATUS_REQUEST_SENT)
-        observer->RequestSent();
+        relay->Sent();
     else if (status == INTERNET_STATUS_RESPONSE_RECEIVED && information != nullptr &&
              length >= sizeof(DWORD))
-        observer->BytesReceived(*static_cast<const DWORD*>(information));
+        relay->Received(*static_cast<const DWORD*>(information));
+}
+
+// The handles, each closed by the last of the objects and calls that hold it; a child's
+// handle closes before its parent's.
+struct SessionHandles {
+    StatusRelay relay;
+    InternetHandle handle;
+};
+
+struct ConnectionHandles {
+    std::shared_ptr<SessionHandles> session;
+    InternetHandle handle;
+};
+
+// A request's handle and what a call on its thread reads and writes.
+struct RequestHandles {
+    std::shared_ptr<ConnectionHandles> connection;
+    InternetHandle handle;
+    std::wstring header;
+    std::string body;
+    std::vector<char> buffer; // the last read's bytes, served from offset on
+    std::size_t offset = 0;
+    BOOL result = FALSE;
+    DWORD count = 0;
+    DWORD error = 0;
+};
+
+void SendCall(RequestHandles& r) {
+    if (r.body.empty())
+        r.result = HttpSendRequestW(r.handle.get(), nullptr, 0, nullptr, 0);
+    else
+        r.result = HttpSendRequestW(r.handle.get(), r.header.c_str(), static_cast<DWORD>(-1),
+                                    r.body.data(), static_cast<DWORD>(r.body.size()));
+    r.error = GetLastError();
+}
+
+void ReadCall(RequestHandles& r) {
+    r.count = 0;
+    r.result = InternetReadFile(r.handle.get(), r.buffer.data(),
+                                static_cast<DWORD>(r.buffer.size()), &r.count);
+    r.error = GetLastError();
 }
 
 void SetTextOption(HINTERNET handle, DWORD option, const std::wstring& value) {
@@ -139,25 +193,75 @@ bool IsTimeoutError(unsigned long error) {
     return error == ERROR_INTERNET_TIMEOUT || error == WSAETIMEDOUT;
 }
 
+bool IsStoppedError(unsigned long error) { return error == ERROR_INTERNET_OPERATION_CANCELLED; }
+
 bool IsCertificateError(unsigned long error) {
     return error == ERROR_INTERNET_SEC_CERT_DATE_INVALID ||
            error == ERROR_INTERNET_SEC_CERT_CN_INVALID || error == ERROR_INTERNET_INVALID_CA;
 }
 
 struct HttpSession::Impl {
-    InternetHandle handle;
+    std::shared_ptr<SessionHandles> handles;
     HttpReceiveObserver* observer = nullptr;
+
+    HINTERNET Handle() const { return handles->handle.get(); }
 };
 
 struct HttpConnection::Impl {
-    InternetHandle handle;
+    std::shared_ptr<ConnectionHandles> handles;
     HttpReceiveObserver* observer = nullptr;
+
+    HINTERNET Handle() const { return handles->handle.get(); }
 };
 
 struct HttpRequest::Impl {
-    InternetHandle handle;
+    std::shared_ptr<RequestHandles> handles;
+    HttpReceiveObserver* observer = nullptr;
     unsigned long long bodyBytes = 0;
+    TransferRate rate;
+    std::shared_ptr<const HttpStop> stop;
+    bool givenUp = false;
+    // Last: a thread still in a call given up on must not take the handles with it here.
+    InternetCallThread calls;
+
+    Impl() { rate.SetMinimum(kHttpMinimumBytesPerSecond, kHttpMinimumRateWindowMs); }
+
+    HINTERNET Handle() const { return handles->handle.get(); }
+    StatusRelay& Relay() const { return handles->connection->session->relay; }
+    bool Stopped() const { return stop && stop->IsStopped(); }
+    bool Call(void (*call)(RequestHandles&), DWORD& error);
 };
+
+// Runs call on the request's thread and waits for it, the observer hearing of its progress
+// meanwhile. False, with error, when a stop or a reply too slow for the minimum rate ended
+// the wait first; the request is then of no further use.
+bool HttpRequest::Impl::Call(void (*call)(RequestHandles&), DWORD& error) {
+    if (givenUp || Stopped()) {
+        error = givenUp ? ERROR_INTERNET_TIMEOUT : ERROR_INTERNET_OPERATION_CANCELLED;
+        return false;
+    }
+    StatusRelay& relay = Relay();
+    relay.StartCall();
+    const bool returned = calls.Run([held = handles, call] { call(*held); },
+                                    [&] {
+                                        relay.Drain(observer, rate);
+                                        if (Stopped())
+                                            error = ERROR_INTERNET_OPERATION_CANCELLED;
+                                        else if (rate.TooSlow(Clock::now()))
+                                            error = ERROR_INTERNET_TIMEOUT;
+                                        else
+                                            return true;
+                                        return false;
+                                    });
+    if (!returned) {
+        givenUp = true;
+        relay.Forget();
+        SetLastError(error);
+        return false;
+    }
+    relay.Drain(observer, rate);
+    return true;
+}
 
 HttpRequest::HttpRequest(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
 HttpRequest::HttpRequest(HttpRequest&&) noexcept = default;
@@ -167,23 +271,27 @@ HttpRequest::~HttpRequest() = default;
 void HttpRequest::SetTimeouts(unsigned long connectMs, unsigned long receiveMs) {
     DWORD connect = connectMs;
     DWORD receive = receiveMs;
-    InternetSetOptionW(m_impl->handle.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &connect,
-                       sizeof connect);
-    InternetSetOptionW(m_impl->handle.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &receive,
-                       sizeof receive);
+    InternetSetOptionW(m_impl->Handle(), INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
+    InternetSetOptionW(m_impl->Handle(), INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
 }
 
+void HttpRequest::SetMinimumRate(unsigned long bytesPerSecond, unsigned long windowMs) {
+    m_impl->rate.SetMinimum(bytesPerSecond, windowMs);
+}
+
+void HttpRequest::SetStop(std::shared_ptr<const HttpStop> stop) { m_impl->stop = std::move(stop); }
+
 void HttpRequest::SetProxyUserName(const std::wstring& userName) {
-    SetTextOption(m_impl->handle.get(), INTERNET_OPTION_PROXY_USERNAME, userName);
+    SetTextOption(m_impl->Handle(), INTERNET_OPTION_PROXY_USERNAME, userName);
 }
 
 void HttpRequest::SetProxyPassword(const std::wstring& password) {
-    SetTextOption(m_impl->handle.get(), INTERNET_OPTION_PROXY_PASSWORD, password);
+    SetTextOption(m_impl->Handle(), INTERNET_OPTION_PROXY_PASSWORD, password);
 }
 
 bool HttpRequest::ReadProxyUserName(std::wstring& value, HttpError& error) {
     DWORD code = 0;
-    if (ReadTextOption(m_impl->handle.get(), INTERNET_OPTION_PROXY_USERNAME, value, code))
+    if (ReadTextOption(m_impl->Handle(), INTERNET_OPTION_PROXY_USERNAME, value, code))
         return true;
     error = {HttpStep::ReadProxyUserName, code};
     return false;
@@ -191,32 +299,41 @@ bool HttpRequest::ReadProxyUserName(std::wstring& value, HttpError& error) {
 
 bool HttpRequest::ReadProxyPassword(std::wstring& value, HttpError& error) {
     DWORD code = 0;
-    if (ReadTextOption(m_impl->handle.get(), INTERNET_OPTION_PROXY_PASSWORD, value, code))
+    if (ReadTextOption(m_impl->Handle(), INTERNET_OPTION_PROXY_PASSWORD, value, code))
         return true;
     error = {HttpStep::ReadProxyPassword, code};
     return false;
 }
 
 void HttpRequest::IgnoreUnknownCa() {
-    AddSecurityFlags(m_impl->handle.get(), SECURITY_FLAG_IGNORE_UNKNOWN_CA);
+    AddSecurityFlags(m_impl->Handle(), SECURITY_FLAG_IGNORE_UNKNOWN_CA);
 }
 
 bool HttpRequest::Send(std::string_view body, unsigned long& lastError) {
     static const std::wstring header(kFormContentType,
                                      kFormContentType + sizeof kFormContentType - 1);
-    BOOL sent = FALSE;
-    if (body.empty())
-        sent = HttpSendRequestW(m_impl->handle.get(), nullptr, 0, nullptr, 0);
-    else
-        sent = HttpSendRequestW(m_impl->handle.get(), header.c_str(), static_cast<DWORD>(-1),
-                                const_cast<char*>(body.data()), static_cast<DWORD>(body.size()));
-    lastError = GetLastError();
-    m_impl->bodyBytes = 0;
-    return sent != FALSE;
+    Impl& r = *m_impl;
+    // Copies: a call given up on may still read them.
+    r.handles->header = header;
+    r.handles->body.assign(body.data(), body.size());
+    r.bodyBytes = 0;
+    r.handles->offset = r.handles->count = 0;
+    r.rate.Restart(Clock::now());
+    DWORD error = 0;
+    if (!r.Call(SendCall, error)) {
+        lastError = error;
+        return false;
+    }
+    lastError = r.handles->error;
+    SetLastError(r.handles->error);
+    return r.handles->result != FALSE;
 }
 
 HttpDialogAnswer HttpRequest::DialogStep(HttpPrompt* prompt, unsigned long lastError) {
-    HINTERNET request = m_impl->handle.get();
+    // A send given up on may still be using the handle; a stopped one has no question.
+    if (m_impl->givenUp || IsStoppedError(lastError))
+        return HttpDialogAnswer::Done;
+    HINTERNET request = m_impl->Handle();
     const DWORD answer = prompt == nullptr ? InternetErrorDlg(GetDesktopWindow(), request,
                                                               lastError, kDialogFlags, nullptr)
                                            : AskPrompt(request, *prompt, lastError);
@@ -228,10 +345,15 @@ HttpDialogAnswer HttpRequest::DialogStep(HttpPrompt* prompt, unsigned long lastE
 }
 
 bool HttpRequest::StatusText(std::wstring& text, HttpError& error) {
+    text.clear();
+    if (m_impl->givenUp) {
+        error = {HttpStep::StatusCode, ERROR_INTERNET_TIMEOUT};
+        return false;
+    }
     wchar_t buffer[4] = {};
     DWORD size = sizeof buffer;
     const bool read =
-        HttpQueryInfoW(m_impl->handle.get(), HTTP_QUERY_STATUS_CODE, buffer, &size, nullptr);
+        HttpQueryInfoW(m_impl->Handle(), HTTP_QUERY_STATUS_CODE, buffer, &size, nullptr);
     if (!read)
         error = {HttpStep::StatusCode, GetLastError()};
     text = buffer;
@@ -240,23 +362,43 @@ bool HttpRequest::StatusText(std::wstring& text, HttpError& error) {
 
 bool HttpRequest::Read(char* buffer, std::size_t capacity, std::size_t& received,
                        HttpError& error) {
-    DWORD count = 0;
-    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(capacity, MAXDWORD));
+    Impl& r = *m_impl;
+    RequestHandles& held = *r.handles;
     received = 0;
-    if (!InternetReadFile(m_impl->handle.get(), buffer, wanted, &count)) {
-        error = {HttpStep::ReadBody, GetLastError()};
-        return false;
+    if (capacity == 0)
+        return true;
+    if (held.offset == held.count) {
+        // The call reads into the request's own buffer: one given up on may still write to it.
+        held.buffer.resize(std::min<std::size_t>(std::max(capacity, kReadAhead), MAXDWORD));
+        held.offset = held.count = 0;
+        DWORD failure = 0;
+        if (!r.Call(ReadCall, failure)) {
+            error = {HttpStep::ReadBody, failure};
+            return false;
+        }
+        if (!held.result) {
+            held.count = 0;
+            SetLastError(held.error);
+            error = {HttpStep::ReadBody, held.error};
+            return false;
+        }
+        // WinINet reports the pieces of a read but its last one; that one counts here.
+        const unsigned long long reported = r.Relay().CallBytes();
+        if (held.count > reported)
+            r.rate.Add(held.count - reported);
     }
+    const std::size_t count = std::min<std::size_t>(capacity, held.count - held.offset);
     // WinINet ends the data quietly when the server closes the connection early; a body
     // shorter than announced is a failed read, not a complete one.
     unsigned long long announced = 0;
-    if (count == 0 && wanted > 0 && ContentLength(m_impl->handle.get(), announced) &&
-        m_impl->bodyBytes < announced) {
+    if (count == 0 && ContentLength(r.Handle(), announced) && r.bodyBytes < announced) {
         SetLastError(ERROR_INTERNET_CONNECTION_RESET);
         error = {HttpStep::ReadBody, ERROR_INTERNET_CONNECTION_RESET};
         return false;
     }
-    m_impl->bodyBytes += count;
+    std::memcpy(buffer, held.buffer.data() + held.offset, count);
+    held.offset += count;
+    r.bodyBytes += count;
     received = count;
     return true;
 }
@@ -274,15 +416,18 @@ std::optional<HttpRequest> HttpConnection::OpenRequest(const std::wstring& verb,
     if (secure)
         flags =
             INTERNET_FLAG_SECURE | kNoRedirect | (ignoreCertNameAndDate ? kIgnoreNameAndDate : 0);
-    InternetHandle handle(HttpOpenRequestW(m_impl->handle.get(), verb.c_str(), object.c_str(),
-                                           nullptr, nullptr, nullptr, flags,
-                                           reinterpret_cast<DWORD_PTR>(m_impl->observer)));
+    const DWORD_PTR relay = reinterpret_cast<DWORD_PTR>(&m_impl->handles->session->relay);
+    InternetHandle handle(HttpOpenRequestW(m_impl->Handle(), verb.c_str(), object.c_str(), nullptr,
+                                           nullptr, nullptr, flags, relay));
     if (!handle) {
         error = {HttpStep::OpenRequest, GetLastError()};
         return std::nullopt;
     }
     auto impl = std::make_unique<HttpRequest::Impl>();
-    impl->handle = std::move(handle);
+    impl->handles = std::make_shared<RequestHandles>();
+    impl->handles->connection = m_impl->handles;
+    impl->handles->handle = std::move(handle);
+    impl->observer = m_impl->observer;
     return HttpRequest(std::move(impl));
 }
 
@@ -298,13 +443,16 @@ std::optional<HttpSession> HttpSession::Open(const std::wstring& agent, HttpErro
         error = {HttpStep::OpenSession, GetLastError()};
         return std::nullopt;
     }
+    // Always watched, for the reply's rate; the observer is optional.
+    InternetSetStatusCallbackW(handle.get(), OnStatus);
     auto impl = std::make_unique<Impl>();
-    impl->handle = std::move(handle);
+    impl->handles = std::make_shared<SessionHandles>();
+    impl->handles->handle = std::move(handle);
     return HttpSession(std::move(impl));
 }
 
 bool HttpSession::WatchReceivedBytes(HttpReceiveObserver& observer, HttpError& error) {
-    if (InternetSetStatusCallbackW(m_impl->handle.get(), OnStatus) ==
+    if (InternetSetStatusCallbackW(m_impl->Handle(), OnStatus) ==
         INTERNET_INVALID_STATUS_CALLBACK) {
         error = {HttpStep::WatchBytes, GetLastError()};
         return false;
@@ -315,15 +463,17 @@ bool HttpSession::WatchReceivedBytes(HttpReceiveObserver& observer, HttpError& e
 
 std::optional<HttpConnection> HttpSession::Connect(const std::wstring& host, unsigned short port,
                                                    bool secure, HttpError& error) {
-    InternetHandle handle(InternetConnectW(
-        m_impl->handle.get(), host.c_str(), port, nullptr, nullptr, INTERNET_SERVICE_HTTP,
-        secure ? INTERNET_FLAG_SECURE : 0, reinterpret_cast<DWORD_PTR>(m_impl->observer)));
+    InternetHandle handle(InternetConnectW(m_impl->Handle(), host.c_str(), port, nullptr, nullptr,
+                                           INTERNET_SERVICE_HTTP, secure ? INTERNET_FLAG_SECURE : 0,
+                                           reinterpret_cast<DWORD_PTR>(&m_impl->handles->relay)));
     if (!handle) {
         error = {HttpStep::Connect, GetLastError()};
         return std::nullopt;
     }
     auto impl = std::make_unique<HttpConnection::Impl>();
-    impl->handle = std::move(handle);
+    impl->handles = std::make_shared<ConnectionHandles>();
+    impl->handles->session = m_impl->handles;
+    impl->handles->handle = std::move(handle);
     impl->observer = m_impl->observer;
     return HttpConnection(std::move(impl));
 }

@@ -1,6 +1,6 @@
 // A small HTTP and HTTPS peer for the transport tests, on 127.0.0.1 and ports of its own
-// choice. Prints "<http url> <https url>" on one line once both listen, then serves until it
-// is killed.
+// choice. Prints "<http url> <https url> <drip url>" on one line once all listen, then serves
+// until it is killed.
 //
 //   POST /echo           the request's content type ("-" when none), a line feed, its body
 //   POST /cookie         sets three cookies, the middle one SessionId
@@ -14,11 +14,21 @@
 //   POST /stall-headers  never answers
 //   POST /stall-body     announces 100000 bytes, sends 1000, then goes silent
 //   POST /cut?after=K    announces 2K bytes, sends K, then closes the connection
+//
+// The drip url answers every request under these paths by hand, byte by byte, for at most
+// two minutes or until the client goes:
+//   /drip-headers/<N>/...  a status line, then one header line every N seconds, never ending
+//   /drip-body/...         headers announcing 100000 bytes, then one body byte every second
+#include <arpa/inet.h>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <httplib.h>
+#include <netinet/in.h>
 #include <string>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -113,6 +123,73 @@ void Routes(httplib::Server& server, const std::string& plainUrl) {
     });
 }
 
+constexpr auto kDripFor = std::chrono::seconds(120);
+
+bool SendText(int socket, const std::string& text) {
+    return send(socket, text.data(), text.size(), MSG_NOSIGNAL) ==
+           static_cast<ssize_t>(text.size());
+}
+
+// Sends piece() every period until the client goes or kDripFor has passed.
+template <typename Piece>
+void Drip(int socket, std::chrono::seconds period, Piece piece) {
+    const auto end = std::chrono::steady_clock::now() + kDripFor;
+    for (int n = 0; std::chrono::steady_clock::now() < end; ++n) {
+        std::this_thread::sleep_for(period);
+        if (!SendText(socket, piece(n)))
+            return;
+    }
+}
+
+// Reads the request's head and answers it by its path; the body is never read.
+void ServeDrip(int socket) {
+    std::string head;
+    char buffer[4096];
+    while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
+        const ssize_t got = recv(socket, buffer, sizeof buffer, 0);
+        if (got <= 0)
+            break;
+        head.append(buffer, static_cast<std::size_t>(got));
+    }
+    const std::size_t start = head.find(' ') + 1;
+    const std::string path = head.substr(start, head.find(' ', start) - start);
+    if (path.rfind("/drip-headers/", 0) == 0) {
+        const int every = std::atoi(path.c_str() + 14);
+        if (SendText(socket, "HTTP/1.1 200 OK\r\n"))
+            Drip(socket, std::chrono::seconds(every > 0 ? every : 1),
+                 [](int n) { return "X-Drip-" + std::to_string(n) + ": x\r\n"; });
+    } else if (path.rfind("/drip-body/", 0) == 0) {
+        if (SendText(socket, "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n"
+                             "Content-Length: 100000\r\n\r\n"))
+            Drip(socket, std::chrono::seconds(1), [](int) { return std::string("d"); });
+    } else {
+        SendText(socket, "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+    }
+    close(socket);
+}
+
+// Listens on a port of its own on 127.0.0.1; 0 when it cannot.
+int ListenForDrips(int& listener) {
+    listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        listen(listener, 16) != 0 ||
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return 0;
+    return ntohs(address.sin_port);
+}
+
+void AcceptDrips(int listener) {
+    for (;;) {
+        const int socket = accept(listener, nullptr, nullptr);
+        if (socket >= 0)
+            std::thread(ServeDrip, socket).detach();
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -131,13 +208,17 @@ int main(int argc, char** argv) {
     Routes(secure, plainUrl);
     const int plainPort = plain.bind_to_any_port("127.0.0.1");
     const int securePort = secure.bind_to_any_port("127.0.0.1");
-    if (plainPort <= 0 || securePort <= 0) {
+    int dripListener = -1;
+    const int dripPort = ListenForDrips(dripListener);
+    if (plainPort <= 0 || securePort <= 0 || dripPort <= 0) {
         std::fprintf(stderr, "cannot listen\n");
         return 1;
     }
     plainUrl = "http://127.0.0.1:" + std::to_string(plainPort);
     std::thread securing([&secure] { secure.listen_after_bind(); });
-    std::printf("http://127.0.0.1:%d https://127.0.0.1:%d\n", plainPort, securePort);
+    std::thread(AcceptDrips, dripListener).detach();
+    std::printf("http://127.0.0.1:%d https://127.0.0.1:%d http://127.0.0.1:%d\n", plainPort,
+                securePort, dripPort);
     std::fflush(stdout);
     plain.listen_after_bind();
     securing.join();

@@ -1,12 +1,12 @@
 #pragma once
 
+#include <cstdint>
+
 #include "QXForm.h"
 #include "QXReleaseStore.h"
 #include "QXReply.h"
 #include "QXSessionStore.h"
 #include "QXUserStore.h"
-
-#include <cstdint>
 
 // The information and file services. Each needs a live session (403 otherwise) and answers
 // with a reply table, a file, or a refusal: 404 for an application, version or file the user
@@ -23,6 +23,12 @@ public:
     SQXReply File(const CQXForm& form);
     SQXReply ZippedFiles(const CQXForm& form);
     SQXReply UpdateDone(const CQXForm& form);
+
+    // A signing site: file lists gain the FileSha256 column from now on.
+    void ListSha256() {
+        m_listSha256 = true;
+        m_releases.ComputeSha256();
+    }
 
 private:
     // The service body, run once the session is known.
@@ -44,4 +50,5 @@ private:
     CQXUserStore& m_users;
     CQXSessionStore& m_sessions;
     std::int64_t m_warningDays;
+    bool m_listSha256 = false;
 };

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "QXRefusal.h"
+#include "protocol/QXLReplySignature.h"
 
 namespace {
 
@@ -154,7 +155,10 @@ void CQXRouter::Handle(const httplib::Request& request, httplib::Response& respo
         Write(reply, std::nullopt, response);
         return;
     }
-    Write(service->second(form, request.remote_addr), fault, response);
+    SQXReply reply = service->second(form, request.remote_addr);
+    if (m_options.signer != nullptr)
+        m_options.signer->Sign(service->first, form, reply, m_clock.Now());
+    Write(std::move(reply), fault, response);
 }
 
 bool CQXRouter::HandleControl(const httplib::Request& request, httplib::Response& response) {
@@ -197,6 +201,8 @@ void CQXRouter::Write(SQXReply reply, const std::optional<SQXFault>& fault,
                                               "; Path=" + m_options.basePath +
                                               (m_options.secure ? "; Secure" : ""));
     }
+    if (!reply.signature.empty())
+        response.set_header(kQXLSignatureHeader, reply.signature);
     const bool cut = fault && fault->kind == SQXFault::Kind::Cut;
     if (reply.file.empty()) {
         if (!cut) {

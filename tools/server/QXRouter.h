@@ -10,6 +10,7 @@
 #include "QXClock.h"
 #include "QXFaultInjector.h"
 #include "QXLoginServices.h"
+#include "QXReplySigner.h"
 
 // Maps POST <base path><service> to the services, turns their replies into HTTP answers
 // (the "SessionId" cookie, streamed files), applies pending test faults and writes one access
@@ -22,6 +23,8 @@ public:
         bool testFaults = false;
         // Refusal texts in UTF-8 (for Linux launchers) instead of the Windows code pages.
         bool utf8Texts = false;
+        // Signs the replies that decide what is installed; null for an unsigned site.
+        const CQXReplySigner* signer = nullptr;
     };
 
     CQXRouter(const Options& options, CQXLoginServices& login, CQXAppServices& apps,

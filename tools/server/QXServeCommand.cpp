@@ -113,9 +113,9 @@ void StopOnSignal(httplib::Server& server, CQXFaultInjector& faults, const sigse
 } // namespace
 
 int CQXServeCommand::Run(const std::vector<std::string>& words) {
-    const CQXArguments args(
-        words, {"test-faults", "utf8-texts"},
-        {"root", "listen", "base-path", "tls-cert", "tls-key", "db", "session-lifetime-seconds"});
+    const CQXArguments args(words, {"test-faults", "utf8-texts"},
+                            {"root", "listen", "base-path", "tls-cert", "tls-key", "db",
+                             "session-lifetime-seconds", "signing-key"});
     if (!args.Has("root"))
         throw CQXUsageError("serve needs --root DIR");
     const fs::path root = args.Get("root");
@@ -140,6 +140,12 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     CQXReleaseStore releases(root);
     CQXLoginServices login(users, sessions, clock);
     CQXAppServices apps(releases, users, sessions, site.GetInteger("Passwords", "WarningDays", 14));
+    std::unique_ptr<CQXReplySigner> signer;
+    if (args.Has("signing-key")) {
+        signer = std::make_unique<CQXReplySigner>(args.Get("signing-key"));
+        options.signer = signer.get();
+        apps.ListSha256();
+    }
     CQXFaultInjector faults;
     CQXAccessLog log(std::cerr);
     CQXRouter router(options, login, apps, faults, clock, log);

@@ -1,9 +1,10 @@
 // qxserver: the reference update and login server of the launcher.
+#include <iostream>
+
 #include "QXArguments.h"
+#include "QXReplySigner.h"
 #include "QXServeCommand.h"
 #include "QXUserCommand.h"
-
-#include <iostream>
 
 namespace {
 
@@ -11,7 +12,8 @@ const char* const kUsage =
     "usage:\n"
     "  qxserver serve --root DIR [--listen HOST:PORT] [--base-path /PATH/] [--db FILE]\n"
     "                 [--tls-cert FILE --tls-key FILE] [--session-lifetime-seconds N]\n"
-    "                 [--utf8-texts] [--test-faults]\n"
+    "                 [--utf8-texts] [--test-faults] [--signing-key FILE]\n"
+    "  qxserver keygen --out DIR\n"
     "  qxserver user add NAME [--password P] [--token [--new-pin | --next-passcode CODE]]\n"
     "                 [--sso] [--expired] (--db FILE | --root DIR)\n"
     "  qxserver user passwd NAME [--password P] [--expired] (--db FILE | --root DIR)\n"
@@ -32,6 +34,14 @@ int main(int argc, char** argv) {
     try {
         if (words[0] == "serve")
             return CQXServeCommand().Run(rest);
+        if (words[0] == "keygen") {
+            const CQXArguments args(rest, {}, {"out"});
+            if (!args.Has("out"))
+                throw CQXUsageError("keygen needs --out DIR");
+            CQXReplySigner::GenerateKeyPair(args.Get("out"));
+            std::cout << args.Get("out") << "/public-key.txt\n";
+            return 0;
+        }
         CQXUserCommand command(std::cin, std::cout);
         if (words[0] == "user")
             return command.RunUser(rest);

@@ -1,8 +1,13 @@
 #include "platform/Crypto.h"
 
-#include <bcrypt.h>
+#include <algorithm>
 #include <cstring>
+
+// bcrypt.h needs the types of windows.h first.
+// clang-format off
 #include <windows.h>
+#include <bcrypt.h>
+// clang-format on
 
 namespace qxplat {
 

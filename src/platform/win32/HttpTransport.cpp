@@ -363,8 +363,7 @@ bool HttpRequest::ResponseHeader(const std::string& name, std::string& value) {
         buffer[name.size()] = '\0';
         DWORD size = static_cast<DWORD>(buffer.size());
         DWORD index = 0;
-        if (HttpQueryInfoA(m_impl->handle.get(), HTTP_QUERY_CUSTOM, buffer.data(), &size,
-                           &index)) {
+        if (HttpQueryInfoA(m_impl->handle.get(), HTTP_QUERY_CUSTOM, buffer.data(), &size, &index)) {
             value.assign(buffer.data(), size);
             break;
         }

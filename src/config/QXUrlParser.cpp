@@ -56,6 +56,17 @@ void CQXUrlParser::Load() {
     m_applicationName = ReadValue(kLauncherSection, L"ApplicationName");
     m_chooseVersion = IsChooseVersionWord(ReadValue(kLauncherSection, L"ChooseVersion"));
     m_loginVariable = ReadValue(kLauncherSection, L"LoginVariable");
+    ReadPublicKeys();
+}
+
+// Several keys let a site roll its signing key over: launchers carry the old and the new key
+// until the server signs with the new one.
+void CQXUrlParser::ReadPublicKeys() {
+    std::wstring value = ReadValue(kLauncherSection, L"UpdatePublicKey");
+    for (int n = 2; !value.empty(); ++n) {
+        m_updatePublicKeys.push_back(value);
+        value = ReadValue(kLauncherSection, QXFormat(L"UpdatePublicKey%d", n));
+    }
 }
 
 // "URL" first (optional), then URL1, URL2 ... up to the first absent or empty one. A download
@@ -111,6 +122,11 @@ bool CQXUrlParser::ChooseVersion() {
 const std::wstring& CQXUrlParser::LoginVariable() {
     EnsureLoaded();
     return m_loginVariable;
+}
+
+const std::vector<std::wstring>& CQXUrlParser::UpdatePublicKeys() {
+    EnsureLoaded();
+    return m_updatePublicKeys;
 }
 
 CQXUrlServerList& CQXUrlParser::GetDownloadServerList() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "protocol/QXUrlServerList.h"
 
@@ -32,6 +33,12 @@ public:
     const std::wstring& ApplicationName();
     bool ChooseVersion();
     const std::wstring& LoginVariable();
+    // The site's public keys ([QXLauncher] "UpdatePublicKey", then UpdatePublicKey2,
+    // UpdatePublicKey3 ... up to the first absent one), each a base64 DER SubjectPublicKeyInfo
+    // as written. Not empty: every reply that decides what is installed must be signed by one
+    // of them, and every file must match its SHA-256.
+    const std::vector<std::wstring>& UpdatePublicKeys();
+    bool VerifiesSignatures() { return !UpdatePublicKeys().empty(); }
 
     // The [Config] servers, in file order.
     CQXUrlServerList& GetServerList() { return m_serverList; }
@@ -50,6 +57,7 @@ public:
 private:
     void Load();
     void EnsureLoaded();
+    void ReadPublicKeys();
     void ReadServers(const wchar_t* section, CQXUrlServerList& list, bool reuseRequestServers);
     std::wstring ReadValue(const wchar_t* section, const std::wstring& key) const;
 
@@ -64,4 +72,5 @@ private:
     std::wstring m_applicationName;
     bool m_chooseVersion = false;
     std::wstring m_loginVariable;
+    std::vector<std::wstring> m_updatePublicKeys;
 };

@@ -136,6 +136,10 @@ public:
 
     // The reply's status code as text, at most three characters ("200").
     bool StatusText(std::wstring& text, HttpError& error);
+    // The value of the reply's header called name (ASCII, any letter case) once the send is
+    // done, blanks around it removed; false when the reply has none. A repeated header gives
+    // its first value.
+    bool ResponseHeader(const std::string& name, std::string& value);
     // Reads up to capacity bytes of the reply body into buffer (WinINet fills it unless the
     // body ends). received is 0 at the end of the body; a body that ends before its announced
     // length fails. Only a bounded part of the body is ever held in memory.

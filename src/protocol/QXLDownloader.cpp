@@ -1,5 +1,6 @@
 #include "protocol/QXLDownloader.h"
 
+#include <chrono>
 #include <cwctype>
 
 #include "base/QXText.h"
@@ -134,7 +135,39 @@ bool CQXLDownloader::TryServer(const CQXUrlServer& server, const std::wstring& s
     if (!m_proxyPassword.empty())
         request->SetProxyPassword(m_proxyPassword);
     return SendUntilAnswered(attempt, *request) && CheckStatusCode(*request) &&
-           ReadResponseBody(*request);
+           ReadResponseBody(*request) && CheckSignature(*request, server);
+}
+
+bool CQXLDownloader::SignedRequest(const std::wstring& service, const CQXLFormBody& body,
+                                   const std::wstring& application, const std::wstring& version) {
+    if (m_configuration != nullptr && m_configuration->VerifiesSignatures())
+        // The server signs the names as it read them: decoded from the wire, in UTF-8.
+        m_signedRequest =
+            SQXLSignedRequest{QXToUtf8(service), QXToUtf8(application), QXToUtf8(version)};
+    const bool answered = Request(service, body);
+    m_signedRequest.reset();
+    m_responseBytes.clear();
+    return answered;
+}
+
+bool CQXLDownloader::CheckSignature(qxplat::HttpRequest& request, const CQXUrlServer& server) {
+    if (!m_signedRequest)
+        return true;
+    std::string header;
+    const bool present = request.ResponseHeader(kQXLSignatureHeader, header);
+    const long long now = std::chrono::duration_cast<std::chrono::seconds>(
+                              std::chrono::system_clock::now().time_since_epoch())
+                              .count();
+    const QXLSignatureVerdict verdict =
+        QXLCheckReplySignature(m_configuration->UpdatePublicKeys(), present ? &header : nullptr,
+                               *m_signedRequest, m_responseBytes, now);
+    if (verdict == QXLSignatureVerdict::Valid)
+        return true;
+    m_log.LogError(L"Signed reply refused : %s from %s : %s",
+                   QXFromUtf8(m_signedRequest->service), server.GetUrl(),
+                   QXLSignatureVerdictText(verdict));
+    m_responseBody.clear();
+    return false;
 }
 
 // Sends through the dialog loop: proxy credentials given by the user are read back, kept for
@@ -226,6 +259,9 @@ bool CQXLDownloader::ReadResponseBody(qxplat::HttpRequest& request) {
         }
     }
     m_responseBody = qxplat::FromCodePage(bytes, WireCodePage());
+    // A signature covers the bytes as sent, not their text.
+    if (m_signedRequest)
+        m_responseBytes = std::move(bytes);
     if (m_log.IsDebugEnabled()) {
         m_log.LogDebug(L"%s", std::wstring(L"Response Body :\n") + kBodyFrame + m_responseBody +
                                   L"\n" + kBodyFrame);
@@ -322,13 +358,13 @@ bool CQXLDownloader::GetAppInf() {
     CQXLFormBody body = SessionBody();
     if (!m_applicationName.empty())
         body.Add(L"application", m_applicationName).Add(L"lang", LanguageCode());
-    return Request(L"GetAppInf", body);
+    return SignedRequest(L"GetAppInf", body, m_applicationName, std::wstring());
 }
 
 bool CQXLDownloader::GetAppVersionList() {
     CQXLFormBody body = SessionBody();
     body.Add(L"applicationname", m_applicationName).Add(L"lang", LanguageCode());
-    return Request(L"GetAppVersionList", body);
+    return SignedRequest(L"GetAppVersionList", body, m_applicationName, std::wstring());
 }
 
 bool CQXLDownloader::GetAppPrimary() {
@@ -336,7 +372,7 @@ bool CQXLDownloader::GetAppPrimary() {
     body.Add(L"applicationname", m_applicationName)
         .Add(L"versionname", m_versionName)
         .Add(L"lang", LanguageCode());
-    return Request(L"GetAppPrimary", body);
+    return SignedRequest(L"GetAppPrimary", body, m_applicationName, m_versionName);
 }
 
 bool CQXLDownloader::GetAppChecksum() {
@@ -344,7 +380,7 @@ bool CQXLDownloader::GetAppChecksum() {
     body.Add(L"application", m_applicationName)
         .Add(L"version", m_versionName)
         .Add(L"lang", LanguageCode());
-    return Request(L"GetAppChecksum", body);
+    return SignedRequest(L"GetAppChecksum", body, m_applicationName, m_versionName);
 }
 
 bool CQXLDownloader::AppUpdateDone() {

@@ -10,9 +10,11 @@
 
 #include "config/QXLLog.h"
 #include "config/QXUrlParser.h"
+#include "platform/Crypto.h"
 #include "platform/HttpTransport.h"
 #include "protocol/QXLFormBody.h"
 #include "protocol/QXLKeepAlive.h"
+#include "protocol/QXLReplySignature.h"
 #include "ui/QXLanguage.h"
 
 class CQXChecksum;
@@ -145,7 +147,11 @@ private:
     bool DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor* monitor, FileAttempt& attempt);
     bool ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& file, FileAttempt& attempt);
     bool WriteBody(qxplat::HttpRequest& request, const CQXLFile& file, FileAttempt& attempt,
-                   std::FILE* out, CQXChecksum& checksum, std::uint64_t& size);
+                   std::FILE* out, CQXChecksum& checksum, qxplat::Sha256* sha256,
+                   std::uint64_t& size);
+    // True when sha256's digest is expected; otherwise an error line naming the digest.
+    bool MatchesDigest(const CQXLFile& file, qxplat::Sha256 sha256,
+                       const qxplat::Sha256Digest& expected);
     bool CreateEmptyFile(const CQXLFile& file);
     void LogAttemptError(const wchar_t* failure, const FileAttempt& attempt, unsigned long error,
                          int step);
@@ -176,6 +182,13 @@ private:
     // Stores the failed step's error as the last error and logs it; false.
     bool FailStep(const Attempt& attempt, const qxplat::HttpError& error);
     void LogStepError(const Attempt& attempt, const qxplat::HttpError& error);
+    // Request for a reply that must be signed, when the configuration has keys, for the
+    // application and version the body names.
+    bool SignedRequest(const std::wstring& service, const CQXLFormBody& body,
+                       const std::wstring& application, const std::wstring& version);
+    // With a signed request pending: true when the reply's signature holds for it; otherwise
+    // an error line naming why, and the body is dropped.
+    bool CheckSignature(qxplat::HttpRequest& request, const CQXUrlServer& server);
     // Forgets the session cookies of every request server before a reply that opens a session.
     void ForgetSessionCookies();
     // The body every session-bound service starts with.
@@ -186,6 +199,9 @@ private:
 
     std::wstring m_responseBody;
     unsigned long m_lastError = 0;
+    // The request whose reply must carry a valid signature, and that reply's bytes.
+    std::optional<SQXLSignedRequest> m_signedRequest;
+    std::string m_responseBytes;
 
     // --- Downloads
     std::mutex m_directoryLock;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -6,12 +7,14 @@
 
 #include "base/QXText.h"
 #include "config/QXUrlParser.h"
+#include "platform/Crypto.h"
 #include "platform/Files.h"
 #include "platform/System.h"
 #include "platform/Text.h"
 #include "protocol/QXLDownloadMonitor.h"
 #include "protocol/QXLDownloader.h"
 #include "protocol/QXLFormBody.h"
+#include "protocol/QXLReplySignature.h"
 #include "protocol/QXLSendLoop.h"
 #include "update/QXChecksum.h"
 #include "update/QXLFile.h"
@@ -108,6 +111,16 @@ bool FillBlock(qxplat::HttpRequest& request, std::vector<char>& block, std::size
     return true;
 }
 
+// The digest a signed list gives for file; nothing when the text is not one.
+std::optional<qxplat::Sha256Digest> ListedDigest(const CQXLFile& file) {
+    const auto bytes = QXLFromHex(qxplat::ToNarrow(file.Sha256()));
+    qxplat::Sha256Digest digest{};
+    if (!bytes || bytes->size() != digest.size())
+        return std::nullopt;
+    std::copy(bytes->begin(), bytes->end(), digest.begin());
+    return digest;
+}
+
 } // namespace
 
 // One attempt's server and request, for the error lines, and where its bytes go.
@@ -119,6 +132,8 @@ struct CQXLDownloader::FileAttempt {
     std::wstring writePath; // where the bytes are written
     std::wstring finalPath; // where the checked copy ends up
     unsigned long lastError = 0;
+    // The SHA-256 the copy must have, when the list is signed.
+    std::optional<qxplat::Sha256Digest> sha256;
 };
 
 bool CQXLDownloader::CreateDownloadDirectory(const std::wstring& installationDirectory,
@@ -176,6 +191,16 @@ bool CQXLDownloader::DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* mon
                        unsafe);
         return false;
     }
+    // With keys, every byte installed must be vouched for by the signed list's SHA-256.
+    std::optional<qxplat::Sha256Digest> digest;
+    if (m_configuration->VerifiesSignatures()) {
+        digest = withFileValue ? ListedDigest(file) : std::nullopt;
+        if (!digest) {
+            m_log.LogError(L"Refused to download \"%s%s\" : no SHA-256 from a signed list",
+                           file.FilePath(), file.FileName());
+            return false;
+        }
+    }
     CQXLFormBody body;
     body.Add(L"sessionid", m_sessionId)
         .Add(L"application", m_applicationName)
@@ -191,14 +216,16 @@ bool CQXLDownloader::DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* mon
          server = servers.NextServer()) {
         bool done = false;
         if (file.FileSize() == 0) {
-            done = CreateEmptyFile(file);
+            done = (!digest || MatchesDigest(file, qxplat::Sha256(), *digest)) &&
+                   CreateEmptyFile(file);
         } else {
             // The installer is fetched and checked beside the other files, then moved into
             // place, so that a failed download never leaves a broken installer behind.
             FileAttempt attempt{
                 *server, server->GetPath() + service,
                 body,    withFileValue,
-                target,  installer ? m_installationDirectory + file.FileName() : target};
+                target,  installer ? m_installationDirectory + file.FileName() : target,
+                0,       digest};
             done = DownloadAttempt(file, monitor, attempt);
         }
         if (done) {
@@ -312,8 +339,12 @@ bool CQXLDownloader::ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& f
         return false;
     }
     CQXChecksum checksum;
+    // Hashed as it is written, so that the check costs no second read of the file.
+    std::optional<qxplat::Sha256> sha256;
+    if (attempt.sha256)
+        sha256.emplace();
     std::uint64_t size = 0;
-    if (!WriteBody(request, file, attempt, out.get(), checksum, size))
+    if (!WriteBody(request, file, attempt, out.get(), checksum, sha256 ? &*sha256 : nullptr, size))
         return false;
     // The last buffered bytes reach the disk here: a failed close is a failed write.
     if (std::fclose(out.release()) != 0) {
@@ -329,6 +360,8 @@ bool CQXLDownloader::ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& f
                        static_cast<unsigned long>(checksum.Value()));
         return false;
     }
+    if (sha256 && !MatchesDigest(file, std::move(*sha256), *attempt.sha256))
+        return false;
     if (attempt.finalPath == attempt.writePath)
         return true;
     std::error_code moveError;
@@ -341,9 +374,23 @@ bool CQXLDownloader::ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& f
     return false;
 }
 
+bool CQXLDownloader::MatchesDigest(const CQXLFile& file, qxplat::Sha256 sha256,
+                                   const qxplat::Sha256Digest& expected) {
+    qxplat::Sha256Digest digest{};
+    if (!sha256.Finish(digest)) {
+        m_log.LogError(L"Unable to compute the SHA-256 of %s", file.FileName());
+        return false;
+    }
+    if (digest == expected)
+        return true;
+    m_log.LogError(L"Downloaded file %s differs from the signed list : SHA-256 %s", file.FileName(),
+                   qxplat::FromNarrow(QXLToHex(digest.data(), digest.size())));
+    return false;
+}
+
 bool CQXLDownloader::WriteBody(qxplat::HttpRequest& request, const CQXLFile& file,
                                FileAttempt& attempt, std::FILE* out, CQXChecksum& checksum,
-                               std::uint64_t& size) {
+                               qxplat::Sha256* sha256, std::uint64_t& size) {
     std::vector<char> block(kBlockSize);
     for (;;) {
         std::size_t filled = 0;
@@ -364,6 +411,8 @@ bool CQXLDownloader::WriteBody(qxplat::HttpRequest& request, const CQXLFile& fil
         }
         if (attempt.checkCopy)
             checksum.Update(block.data(), filled);
+        if (sha256 != nullptr)
+            sha256->Update(block.data(), filled);
         size += filled;
         // A reply longer than the listed file is not the file: stop before it fills the disk.
         if (attempt.checkCopy && size > static_cast<std::uint64_t>(file.FileSize())) {

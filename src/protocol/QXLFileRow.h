@@ -14,4 +14,6 @@ struct CQXLFileRow {
     int HasToBeLaunched = 0;
     std::wstring Parameters;
     std::wstring FilePath;
+    // The file's SHA-256 in hex, sent by sites that sign their lists; empty otherwise.
+    std::wstring FileSha256;
 };

@@ -38,6 +38,7 @@ const QXColumnName kFileColumns[] = {
     {L"FileChecksum", TypeFileChecksum}, {L"FileMode", TypeFileMode},
     {L"IsActiveX", TypeIsActiveX},       {L"HasToBeLaunched", TypeHasToBeLaunched},
     {L"Parameters", TypeParameters},     {L"FilePath", TypeFilePath},
+    {L"FileSha256", TypeFileSha256},
 };
 
 // Gives every header column its type; false when the header names none.
@@ -174,6 +175,9 @@ void StoreFileValue(CQXLFileRow& row, int type, const std::wstring& value) {
         break;
     case TypeFilePath:
         row.FilePath = QXReplyText(value);
+        break;
+    case TypeFileSha256:
+        row.FileSha256 = QXReplyText(value);
         break;
     default:
         break;

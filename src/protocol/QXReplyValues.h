@@ -33,6 +33,7 @@ enum eType : int {
     TypeDaysBeforeForceChangePasswordValue = 23,
     TypeDaysBeforeChangePasswordWarning = 24,
     TypeWarningForceUpdate = 25,
+    TypeFileSha256 = 26,
 };
 
 // A column name and the type it stands for.

@@ -57,6 +57,9 @@ public:
     int Handled() const { return m_handled; }
     const std::wstring& Parameters() const { return m_parameters; }
     void SetParameters(const std::wstring& parameters) { m_parameters = parameters; }
+    // The SHA-256 (hex) a signed list gives; empty when the list gives none.
+    const std::wstring& Sha256() const { return m_sha256; }
+    void SetSha256(const std::wstring& sha256) { m_sha256 = sha256; }
 
     // FilePath followed by FileName: the name relative to the installation directory.
     std::wstring RelativeName() const { return m_filePath + m_fileName; }
@@ -73,4 +76,5 @@ private:
     int m_hasToBeLaunched = 0;
     int m_handled = 0;
     std::wstring m_parameters;
+    std::wstring m_sha256;
 };

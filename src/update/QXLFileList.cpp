@@ -1,7 +1,9 @@
 #include "update/QXLFileList.h"
 
 #include "platform/System.h"
+#include "platform/Text.h"
 #include "protocol/QXLReplyReader.h"
+#include "protocol/QXLReplySignature.h"
 
 CQXLFileList::CQXLFileList(CQXLLog& log, QXLanguageBase languageBase)
     : m_log(log), m_languageBase(languageBase), m_downloader(log, languageBase) {
@@ -36,9 +38,20 @@ bool CQXLFileList::ReadPrimaryApplication(const std::wstring& body) {
     return QXLReplyReader::ReadPrimaryApplication(body, m_primaryApplication, m_log);
 }
 
-void CQXLFileList::ReadFileList(const std::wstring& body) {
-    m_fileSet.ReadFileList(QXLReplyReader::ReadFileRows(body, m_log),
-                           m_applicationInfo.ReleaseNoteName);
+bool CQXLFileList::ReadFileList(const std::wstring& body) {
+    const std::vector<CQXLFileRow> rows = QXLReplyReader::ReadFileRows(body, m_log);
+    // A signed list vouches for each file only through its SHA-256: a row without one would
+    // let any bytes of the right size and checksum through.
+    if (m_urlParser.VerifiesSignatures()) {
+        for (const CQXLFileRow& row : rows) {
+            if (!QXLFromHex(qxplat::ToNarrow(row.FileSha256)) || row.FileSha256.size() != 64) {
+                m_log.LogError(L"File list refused : no valid FileSha256 for \"%s\"", row.FileName);
+                return false;
+            }
+        }
+    }
+    m_fileSet.ReadFileList(rows, m_applicationInfo.ReleaseNoteName);
+    return true;
 }
 
 int CQXLFileList::SetTempDirectory() {

@@ -102,8 +102,9 @@ public:
     // GetAppPrimary: the program to start and its parameters.
     bool ReadPrimaryApplication(const std::wstring& body);
     // GetAppChecksum: decides per listed file what the update needs (CQXLFileSet), against
-    // the installation directory, with the application information's release note name.
-    void ReadFileList(const std::wstring& body);
+    // the installation directory, with the application information's release note name. With
+    // public keys configured, false (and nothing listed) when a row lacks a valid FileSha256.
+    bool ReadFileList(const std::wstring& body);
 
     // Gives the downloader the installation directory and the temp directory, installation
     // directory + "_QXLTmp", as its download directory, and creates it. 0, with an error line,

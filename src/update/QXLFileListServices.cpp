@@ -162,6 +162,5 @@ bool CQXLFileList::GetPrimaryApplication() {
 bool CQXLFileList::GetFileList() {
     if (!m_downloader.GetAppChecksum())
         return false;
-    ReadFileList(m_downloader.GetResponseBody());
-    return true;
+    return ReadFileList(m_downloader.GetResponseBody());
 }

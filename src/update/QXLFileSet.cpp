@@ -47,6 +47,7 @@ void CQXLFileSet::AddRow(const CQXLFileRow& row, const std::wstring& releaseNote
     auto file = std::make_shared<CQXLFile>(m_log);
     file->SetFile(row.FileName, row.FileChecksum, row.FileSize, row.FileMode, row.IsActiveX,
                   row.HasToBeLaunched, row.FilePath);
+    file->SetSha256(row.FileSha256);
 
     if (QXEqualsNoCase(row.FileName, releaseNoteName)) {
         m_releaseNoteFile = std::make_unique<CQXLFile>(m_log);
@@ -54,6 +55,7 @@ void CQXLFileSet::AddRow(const CQXLFileRow& row, const std::wstring& releaseNote
                                    row.IsActiveX, row.HasToBeLaunched,
                                    std::wstring(L"_ReleaseNoteTmp") + qxplat::kPathSeparator,
                                    std::wstring());
+        m_releaseNoteFile->SetSha256(row.FileSha256);
     }
     if (QXEqualsNoCase(row.FileName, L"qxbureau.exe") && row.HasToBeLaunched != 0)
         m_startBureau = 1;

@@ -7,11 +7,19 @@
 # With a desktop display (DISPLAY set and QX_DEMO_OWN_DISPLAY unset) the user types and closes
 # qxflux; otherwise the script starts Xvfb, types for the user and saves screenshots of each step
 # in OUTDIR. The Linux build's qxserver serves both targets; build the linux preset first.
+# QX_DEMO_SIGNING=signed: the server signs its lists and the launcher holds its public key, the
+# update runs as usual. QX_DEMO_SIGNING=wrong-key: the launcher holds another key, refuses the
+# server's replies, installs nothing and starts version 1.0.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 target="$1"
 out="$(realpath -m "$2")"
 repo="$PWD"
+signing="${QX_DEMO_SIGNING:-}"
+case "$signing" in
+"" | signed | wrong-key) ;;
+*) echo "demo-run: QX_DEMO_SIGNING is signed or wrong-key" >&2 && exit 2 ;;
+esac
 
 case "$target" in
 linux) launcher=build/linux/src/QXLauncher exe= ;;
@@ -73,7 +81,9 @@ find_question() {
 }
 
 # --- The server and its site: a qxserver of the run's own, or the running cluster of
-# scripts/cluster that QX_DEMO_CLUSTER names (its site, database and front URL).
+# scripts/cluster that QX_DEMO_CLUSTER names (its site, database and front URL). A signed run
+# (QX_DEMO_SIGNING) gives the launcher the site's key, or another site's.
+public_key=
 if [ -n "${QX_DEMO_CLUSTER:-}" ]; then
     site="$QX_DEMO_CLUSTER/site"
     db=$(cat "$QX_DEMO_CLUSTER/database.uri")
@@ -84,7 +94,17 @@ else
     db="$site/qxserver.db"
     scripts/make-site "$target" "$site"
     bash "$site/seed-users" "$server" "$db" >/dev/null
-    "$server" serve --root "$site" --listen 127.0.0.1:0 --base-path /qx/ \
+    signing_option=()
+    if [ -n "$signing" ]; then
+        "$server" keygen --out "$out/keys" >/dev/null
+        signing_option=(--signing-key "$out/keys/signing-key.pem")
+        public_key=$(cat "$out/keys/public-key.txt")
+        if [ "$signing" = wrong-key ]; then
+            "$server" keygen --out "$out/other-keys" >/dev/null
+            public_key=$(cat "$out/other-keys/public-key.txt")
+        fi
+    fi
+    "$server" serve --root "$site" --listen 127.0.0.1:0 --base-path /qx/ "${signing_option[@]}" \
         >"$out/server.url" 2>"$out/server.log" &
     pids+=($!)
     for _ in $(seq 100); do [ -s "$out/server.url" ] && break; sleep 0.05; done
@@ -101,6 +121,8 @@ cp examples/install/QXLauncher.ini "$install/"
 printf '[Config]\r\nURL=%s\r\n' "$url" >"$install/qxurl.net"
 # The cluster's front has a self-signed certificate.
 [[ $url != https* ]] || printf 'SecurityIgnoreUnknownCertificate=Yes\r\n' >>"$install/qxurl.net"
+[ -z "$public_key" ] ||
+    printf '[QXLauncher]\r\nUpdatePublicKey=%s\r\n' "$public_key" >>"$install/qxurl.net"
 report="$out/qxflux-report.txt"
 export QXFLUX_REPORT="$report"
 
@@ -129,10 +151,12 @@ else
     xdotool key Tab type --delay 30 demo
     shot 2-login-typed
     xdotool key Return
-    # The site's version 2.0 is forced in some days: the launcher asks, and the user agrees.
-    question=$(find_question "$dialog") || fail "no update question appeared"
-    shot 3-update-question
-    xdotool windowfocus --sync "$question" key shift+Tab Return
+    if [ "$signing" != wrong-key ]; then
+        # The site's version 2.0 is forced in some days: the launcher asks, and the user agrees.
+        question=$(find_question "$dialog") || fail "no update question appeared"
+        shot 3-update-question
+        xdotool windowfocus --sync "$question" key shift+Tab Return
+    fi
     for i in $(seq -w 1 40); do
         kill -0 "$launcher_pid" 2>/dev/null || break
         shot "4-progress-$i"
@@ -166,6 +190,16 @@ echo "qxflux reported:"
 cat "$report" 2>/dev/null || true
 
 [ "$status" = 0 ] || fail "the launcher exited with $status"
+if [ "$signing" = wrong-key ]; then
+    grep -q 'Signed reply refused : GetAppInf' "$install"/LOG/*.log ||
+        fail "the launcher did not refuse the reply signed by another key"
+    grep -q '1\.0' "$report" || fail "qxflux does not show version 1.0"
+    [ ! -e "$install/docs/guide.txt" ] || fail "a file of the refused version was installed"
+    [ -e "$install/bin/old-plugin.dll" ] || fail "a file was deleted by the refused version"
+    echo "demo-run: the reply signed by another key was refused and qxflux 1.0 started."
+    exit 0
+fi
+[ -z "$signing" ] || ! grep -q 'refused' "$install"/LOG/*.log || fail "a signed reply was refused"
 grep -q '2\.0' "$report" || fail "qxflux does not show version 2.0"
 grep -q -- "-CS [0-9a-f]*,demo" "$report" || fail "qxflux did not get the session"
 [ -f "$install/docs/guide.txt" ] || fail "the new file docs/guide.txt is missing"

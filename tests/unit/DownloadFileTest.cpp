@@ -10,14 +10,17 @@
 #include <vector>
 
 #include "config/QXUrlParser.h"
+#include "platform/Crypto.h"
 #include "platform/System.h"
 #include "protocol/QXLDownloadMonitor.h"
 #include "protocol/QXLDownloader.h"
+#include "protocol/QXLReplySignature.h"
 #include "support/HttpPeers.h"
 #include "support/ProxyEnvironment.h"
 #include "support/QxServer.h"
 #include "support/TempDir.h"
 #include "support/TestLog.h"
+#include "update/QXChecksum.h"
 #include "update/QXLFile.h"
 
 namespace fs = std::filesystem;
@@ -43,6 +46,20 @@ std::string Pattern(std::size_t size) {
     for (std::size_t i = 0; i < size; ++i)
         bytes[i] = static_cast<char>((i * 7919u) >> 3);
     return bytes;
+}
+
+std::uint32_t ChecksumOf(const std::string& bytes) {
+    CQXChecksum checksum;
+    checksum.Update(bytes.data(), bytes.size());
+    return checksum.Value();
+}
+
+std::string Sha256Of(const std::string& bytes) {
+    qxplat::Sha256 sha;
+    qxplat::Sha256Digest digest{};
+    sha.Update(bytes.data(), bytes.size());
+    sha.Finish(digest);
+    return QXLToHex(digest.data(), digest.size());
 }
 
 // The test HTTP peer's pattern for "/large".
@@ -448,4 +465,48 @@ TEST_F(DownloadFileTest, OverlongReplyStopsAtTheListedSizeAndTheNextServerDelive
     UseOnly(overlong);
     EXPECT_FALSE(m_downloader->GetAppFile(*file, nullptr));
     EXPECT_FALSE(fs::exists(TempPath("dl/long/l.bin")));
+}
+
+TEST_F(DownloadFileTest, SignedListRefusesACopyWithTheRightSizeAndChecksumButAnotherSha256) {
+    Configure({m_server.Url(), m_server.Url()}, kQXEnglishBase,
+              "[QXLauncher]\r\nUpdatePublicKey=MFkw\r\n");
+    // The 32-bit sum is easy to collide: one more in a byte and 131 less in the next (0x7F
+    // becomes 0xFC) give the same checksum.
+    std::string listed = Pattern(70000);
+    listed[100] = 0x10;
+    listed[101] = 0x7F;
+    std::string served = listed;
+    served[100] = 0x11;
+    served[101] = static_cast<char>(0xFC);
+    for (const std::string name : {"QXInstaller.exe", "data.bin"}) {
+        const auto file = ServerFile("", name, served);
+        EXPECT_EQ(file->FileChecksum(), ChecksumOf(listed));
+        file->SetSha256(Wide(Sha256Of(listed)));
+        WriteBytes(m_install.Path() / "QXInstaller.exe", "old installer");
+        EXPECT_FALSE(m_downloader->GetAppFile(*file, nullptr)) << name;
+        EXPECT_EQ(2u, Occurrences(m_log.Text(), "Downloaded file " + name +
+                                                    " differs from the signed list : SHA-256 " +
+                                                    Sha256Of(served)));
+        EXPECT_EQ("old installer", ReadBytes(m_install.Path() / "QXInstaller.exe"));
+        EXPECT_FALSE(fs::exists(TempPath(name))) << name;
+
+        file->SetSha256(Wide(Sha256Of(served)));
+        ASSERT_TRUE(m_downloader->GetAppFile(*file, nullptr)) << name;
+        EXPECT_EQ(served, ReadBytes(name == "data.bin" ? TempPath(name)
+                                                       : m_install.Path() / "QXInstaller.exe"));
+    }
+
+    // A file without a SHA-256 is never asked for; an empty one must list the empty digest.
+    const std::size_t before = m_server.LogLineCount();
+    const auto bare = ServerFile("", "bare.bin", served);
+    EXPECT_FALSE(m_downloader->GetAppFile(*bare, nullptr));
+    EXPECT_TRUE(m_log.Contains("Refused to download \"bare.bin\" : no SHA-256 from a signed list"));
+    EXPECT_EQ(before, m_server.LogLineCount());
+    const auto empty = ListFile("", "empty.bin", 0, 0);
+    empty->SetSha256(Wide(Sha256Of(listed)));
+    EXPECT_FALSE(m_downloader->GetAppFile(*empty, nullptr));
+    EXPECT_FALSE(fs::exists(TempPath("empty.bin")));
+    empty->SetSha256(Wide(Sha256Of("")));
+    EXPECT_TRUE(m_downloader->GetAppFile(*empty, nullptr));
+    EXPECT_TRUE(fs::exists(TempPath("empty.bin")));
 }

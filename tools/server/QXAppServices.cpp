@@ -13,6 +13,9 @@ SQXReply Table(const CQXReplyTable& table) {
     return reply;
 }
 
+// The SHA-256 of no bytes: what a listed file that is not there (a deletion) has.
+constexpr char kEmptySha256[] = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+
 SQXReply Unknown(EQXRefusal code, const CQXForm& form) {
     return CQXRefusal::Make(404, code, form.Get("lang"));
 }
@@ -158,6 +161,8 @@ SQXReply CQXAppServices::DoChecksums(const CQXForm& form, const SQXSession& sess
     table.AddColumn("IsActiveX", CQXReplyTable::kFlag);
     table.AddColumn("HasToBeLaunched", CQXReplyTable::kFlag);
     table.AddColumn("Parameters", CQXReplyTable::kText);
+    if (m_listSha256)
+        table.AddColumn("FileSha256", CQXReplyTable::kText);
     for (const auto& file : m_releases.Files(application, version)) {
         table.AddRow();
         table.AddValue(file.name);
@@ -168,6 +173,8 @@ SQXReply CQXAppServices::DoChecksums(const CQXForm& form, const SQXSession& sess
         table.AddFlag(file.activeX);
         table.AddFlag(file.launch);
         table.AddValue(file.parameters);
+        if (m_listSha256)
+            table.AddValue(file.sha256.empty() ? std::string(kEmptySha256) : file.sha256);
     }
     return Table(table);
 }

@@ -24,6 +24,12 @@ public:
     SQXReply ZippedFiles(const CQXForm& form);
     SQXReply UpdateDone(const CQXForm& form);
 
+    // A signing site: file lists gain the FileSha256 column from now on.
+    void ListSha256() {
+        m_listSha256 = true;
+        m_releases.ComputeSha256();
+    }
+
 private:
     // The service body, run once the session is known.
     using Body = SQXReply (CQXAppServices::*)(const CQXForm&, const SQXSession&);
@@ -44,4 +50,5 @@ private:
     CQXUserStore& m_users;
     CQXSessionStore& m_sessions;
     std::int64_t m_warningDays;
+    bool m_listSha256 = false;
 };

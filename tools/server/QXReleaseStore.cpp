@@ -195,6 +195,7 @@ std::vector<SQXFileRow> CQXReleaseStore::Files(const std::string& application,
         const auto entry = m_checksums.Get(file);
         row.size = entry.size;
         row.checksum = entry.checksum;
+        row.sha256 = entry.sha256;
         ApplyFileSettings(manifest, relative.generic_string(), row);
         listed.insert(relative.generic_string());
         rows.push_back(row);

@@ -36,6 +36,8 @@ struct SQXFileRow {
     std::string path;
     std::uint64_t size = 0;
     std::uint32_t checksum = 0;
+    // Hex SHA-256, filled only when the store computes it (signed sites).
+    std::string sha256;
     std::string mode = "delta";
     bool activeX = false;
     bool launch = false;
@@ -68,6 +70,9 @@ public:
     std::optional<std::filesystem::path> File(const std::string& application,
                                               const std::string& version,
                                               const std::string& relative) const;
+
+    // Lists each file's SHA-256 too from now on.
+    void ComputeSha256() { m_checksums.ComputeSha256(); }
 
 private:
     std::filesystem::path ApplicationFolder(const std::string& application) const;

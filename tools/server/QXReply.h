@@ -11,6 +11,8 @@ struct SQXReply {
     std::string body;
     // A new session id to hand over in the "SessionId" cookie, or empty.
     std::string sessionId;
+    // The X-QX-Signature header's value, or empty (an unsigned reply).
+    std::string signature;
     // The file to stream instead of the body, when not empty.
     std::filesystem::path file;
     // The language ("en", "fr", "ja") whose code page the body goes out in: a refusal text's

@@ -10,6 +10,7 @@
 #include "QXRefusal.h"
 #include "QXStorage.h"
 #include "QXWireText.h"
+#include "protocol/QXLReplySignature.h"
 
 namespace {
 
@@ -179,7 +180,13 @@ void CQXRouter::Handle(const httplib::Request& request, httplib::Response& respo
         Write(reply, std::nullopt, form.Get("lang"), response);
         return;
     }
-    Write(service->second(form, ClientAddress(request)), fault, form.Get("lang"), response);
+    SQXReply reply = service->second(form, ClientAddress(request));
+    if (m_options.signer != nullptr) {
+        // The signature covers the body's bytes as they go out.
+        QXReplyToWire(reply, form.Get("lang"));
+        m_options.signer->Sign(service->first, form, reply, m_clock.Now());
+    }
+    Write(std::move(reply), fault, form.Get("lang"), response);
 }
 
 bool CQXRouter::HandleControl(const httplib::Request& request, httplib::Response& response) {
@@ -221,6 +228,8 @@ void CQXRouter::Write(SQXReply reply, const std::optional<SQXFault>& fault, cons
                                               "; Path=" + m_options.basePath +
                                               (m_options.secure ? "; Secure" : ""));
     }
+    if (!reply.signature.empty())
+        response.set_header(kQXLSignatureHeader, reply.signature);
     const bool cut = fault && fault->kind == SQXFault::Kind::Cut;
     if (reply.file.empty()) {
         if (!cut) {

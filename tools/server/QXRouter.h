@@ -11,6 +11,7 @@
 #include "QXClock.h"
 #include "QXFaultInjector.h"
 #include "QXLoginServices.h"
+#include "QXReplySigner.h"
 
 // Maps POST <base path><service> to the services, turns their replies into HTTP answers
 // (the "SessionId" cookie, streamed files), applies pending test faults and writes one access
@@ -28,6 +29,8 @@ public:
         // The front server's address: its requests carry the client's own in "X-Real-IP",
         // which the login back-off and the access log then use.
         std::string realIpFrom;
+        // Signs the replies that decide what is installed; null for an unsigned site.
+        const CQXReplySigner* signer = nullptr;
     };
 
     CQXRouter(const Options& options, CQXLoginServices& login, CQXAppServices& apps,

@@ -117,7 +117,8 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     // pages too: still accepted, so that old scripts run, and without effect.
     const CQXArguments args(words, {"test-faults", "utf8-texts"},
                             {"root", "listen", "base-path", "tls-cert", "tls-key", "db",
-                             "session-lifetime-seconds", "accel-redirect", "real-ip-from"});
+                             "session-lifetime-seconds", "accel-redirect", "real-ip-from",
+                             "signing-key"});
     if (!args.Has("root"))
         throw CQXUsageError("serve needs --root DIR");
     const fs::path root = args.Get("root");
@@ -146,6 +147,12 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     CQXReleaseStore releases(root);
     CQXLoginServices login(users, sessions, clock);
     CQXAppServices apps(releases, users, sessions, site.GetInteger("Passwords", "WarningDays", 14));
+    std::unique_ptr<CQXReplySigner> signer;
+    if (args.Has("signing-key")) {
+        signer = std::make_unique<CQXReplySigner>(args.Get("signing-key"));
+        options.signer = signer.get();
+        apps.ListSha256();
+    }
     CQXFaultInjector faults;
     CQXAccessLog log(std::cerr);
     CQXRouter router(options, login, apps, faults, clock, log);

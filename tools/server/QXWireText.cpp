@@ -13,7 +13,9 @@ std::string QXToWire(const std::string& utf8, const std::string& lang) {
 }
 
 void QXReplyToWire(SQXReply& reply, const std::string& requestLang) {
-    if (!reply.file.empty() || reply.contentType.compare(0, 10, "text/plain") != 0)
+    // Bodies are UTF-8 until written; one already in a code page is left as it is.
+    if (!reply.file.empty() ||
+        (reply.contentType != "text/plain" && reply.contentType != "text/plain; charset=UTF-8"))
         return;
     const std::string& lang = reply.textLanguage.empty() ? requestLang : reply.textLanguage;
     reply.body = QXToWire(reply.body, lang);

@@ -19,4 +19,5 @@ std::string QXToWire(const std::string& utf8, const std::string& lang);
 
 // Re-encodes a reply held in memory for the wire and names the code page in its content type:
 // the code page of the reply's textLanguage when it has one, else of the request's "lang".
+// A reply already re-encoded is left as it is.
 void QXReplyToWire(SQXReply& reply, const std::string& requestLang);

@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "QXArguments.h"
+#include "QXReplySigner.h"
 #include "QXServeCommand.h"
 #include "QXUserCommand.h"
 
@@ -13,6 +14,8 @@ const char* const kUsage =
     "                 [--tls-cert FILE --tls-key FILE] [--session-lifetime-seconds N]\n"
     "                 [--test-faults] [--utf8-texts (no effect, kept for old scripts)]\n"
     "                 [--accel-redirect /PREFIX/] [--real-ip-from ADDRESS]\n"
+    "                 [--signing-key FILE]\n"
+    "  qxserver keygen --out DIR\n"
     "  qxserver user add NAME [--password P] [--token [--new-pin | --next-passcode CODE]]\n"
     "                 [--sso] [--expired] (--db FILE | --root DIR)\n"
     "  qxserver user passwd NAME [--password P] [--expired] (--db FILE | --root DIR)\n"
@@ -34,6 +37,14 @@ int main(int argc, char** argv) {
     try {
         if (words[0] == "serve")
             return CQXServeCommand().Run(rest);
+        if (words[0] == "keygen") {
+            const CQXArguments args(rest, {}, {"out"});
+            if (!args.Has("out"))
+                throw CQXUsageError("keygen needs --out DIR");
+            CQXReplySigner::GenerateKeyPair(args.Get("out"));
+            std::cout << args.Get("out") << "/public-key.txt\n";
+            return 0;
+        }
         CQXUserCommand command(std::cin, std::cout);
         if (words[0] == "user")
             return command.RunUser(rest);

@@ -391,4 +391,19 @@ std::optional<HttpConnection> HttpSession::Connect(const std::wstring& host, uns
     return HttpConnection(std::move(impl));
 }
 
+// Reply headers for callers that check them (the signature of a signed reply).
+bool HttpRequest::ResponseHeader(const std::string& name, std::string& value) {
+    curl_header* header = nullptr;
+    value.clear();
+    if (curl_easy_header(m_impl->easy.get(), name.c_str(), 0, CURLH_HEADER, -1, &header) !=
+            CURLHE_OK ||
+        header == nullptr)
+        return false;
+    value = header->value;
+    const std::size_t first = value.find_first_not_of(" \t");
+    const std::size_t last = value.find_last_not_of(" \t\r\n");
+    value = first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
+    return true;
+}
+
 } // namespace qxplat

@@ -503,4 +503,28 @@ void HttpForgetCookie(const std::wstring& url, const std::string& name) {
                        "forgotten; expires=Sat, 01-Jan-2000 00:00:00 GMT");
 }
 
+// Reply headers for callers that check them (the signature of a signed reply). WinINet
+// takes the header's name in the buffer that receives its value.
+bool HttpRequest::ResponseHeader(const std::string& name, std::string& value) {
+    value.clear();
+    std::vector<char> buffer(std::max<std::size_t>(name.size() + 1, 256));
+    for (;;) {
+        std::copy(name.begin(), name.end(), buffer.begin());
+        buffer[name.size()] = '\0';
+        DWORD size = static_cast<DWORD>(buffer.size());
+        DWORD index = 0;
+        if (HttpQueryInfoA(m_impl->handle.get(), HTTP_QUERY_CUSTOM, buffer.data(), &size, &index)) {
+            value.assign(buffer.data(), size);
+            break;
+        }
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size <= buffer.size())
+            return false;
+        buffer.resize(size + 1);
+    }
+    const std::size_t first = value.find_first_not_of(" \t");
+    const std::size_t last = value.find_last_not_of(" \t\r\n");
+    value = first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
+    return true;
+}
+
 } // namespace qxplat

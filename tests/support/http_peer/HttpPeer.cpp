@@ -14,6 +14,8 @@
 //   POST /stall-headers  never answers
 //   POST /stall-body     announces 100000 bytes, sends 1000, then goes silent
 //   POST /cut?after=K    announces 2K bytes, sends K, then closes the connection
+//   POST /replay/<header hex>/<body hex>/<service>  the body written in hex, with the header
+//                        X-QX-Signature written in hex (none when empty): signed replies
 //
 // The drip url answers every request under these paths by hand, byte by byte, for at most
 // two minutes or until the client goes:
@@ -36,6 +38,13 @@ constexpr auto kStall = std::chrono::seconds(20);
 
 char PatternByte(std::size_t offset) {
     return static_cast<char>((offset * 7 + offset / 251) & 0xFF);
+}
+
+std::string FromHex(const std::string& hex) {
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    return bytes;
 }
 
 std::size_t Number(const httplib::Request& request, const char* name) {
@@ -104,12 +113,16 @@ void Routes(httplib::Server& server, const std::string& plainUrl) {
         Pattern(response, bytes, bytes, false);
     });
     server.Post("/padded", [](const httplib::Request& request, httplib::Response& response) {
-        std::string body(Number(request, "pad"), 'a');
-        const std::string hex = request.get_param_value("hex");
-        for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-            body.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-        response.set_content(body, "text/plain");
+        const std::string body(Number(request, "pad"), 'a');
+        response.set_content(body + FromHex(request.get_param_value("hex")), "text/plain");
     });
+    server.Post(R"(/replay/([0-9a-f]*)/([0-9a-f]*)/\w+)",
+                [](const httplib::Request& request, httplib::Response& response) {
+                    const std::string header = FromHex(request.matches[1]);
+                    if (!header.empty())
+                        response.set_header("X-QX-Signature", header);
+                    response.set_content(FromHex(request.matches[2]), "text/plain");
+                });
     server.Post("/stall-headers", [](const httplib::Request&, httplib::Response& response) {
         std::this_thread::sleep_for(kStall);
         response.set_content("late", "text/plain");

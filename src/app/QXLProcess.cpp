@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/QXLBuildInfo.h"
+#include "config/QXConfigDump.h"
 #include "platform/Files.h"
 #include "platform/System.h"
 #include "platform/Text.h"
@@ -18,20 +19,6 @@ constexpr wchar_t kDumpFormat[] = L"Configuration file [%s] content:\n\n"
                                   L"==============================================\n"
                                   L"%s\n"
                                   L"==============================================";
-
-// Reads a whole file as the C runtime's wide text stream would: CR LF becomes LF.
-bool ReadTextFile(const std::wstring& fileName, std::wstring& content) {
-    std::string bytes;
-    if (!qxplat::ReadWholeFile(fileName, bytes))
-        return false;
-    std::string text;
-    text.reserve(bytes.size());
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n'))
-            text.push_back(bytes[i]);
-    content = qxplat::FromLogText(text);
-    return true;
-}
 
 } // namespace
 
@@ -149,7 +136,7 @@ void CQXLProcess::WriteBanner() {
 // while the settings themselves are read beside the program.
 void CQXLProcess::DumpConfigurationFile(const std::wstring& fileName, bool missingIsError) {
     std::wstring content;
-    if (ReadTextFile(fileName, content))
+    if (QXReadConfigurationDump(fileName, content))
         m_log.LogDebug(kDumpFormat, fileName, content);
     else if (missingIsError)
         m_log.LogError(L"Unable to find configuration file [%s]", fileName);

@@ -1,5 +1,8 @@
 #include "config/QXUrlParser.h"
 
+#include <cwctype>
+#include <unordered_map>
+
 #include "base/QXFormat.h"
 #include "base/QXText.h"
 #include "platform/Profile.h"
@@ -22,6 +25,84 @@ bool IsChooseVersionWord(const std::wstring& value) {
     return false;
 }
 
+// The keys this reader takes from one section, by their lower-case names; the first line of a
+// name is the one that counts.
+using SectionValues = std::unordered_map<std::wstring, std::wstring>;
+enum SectionIndex : std::size_t { kConfig, kDownload, kLauncher, kSectionCount };
+
+std::wstring Lowered(std::wstring text) {
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
+    return text;
+}
+
+// "url" and "url" followed by digits, the update keys likewise, and the switches: a file with
+// thousands of other keys costs no memory for them.
+bool IsWantedKey(const std::wstring& lowered) {
+    static const wchar_t* const kNames[] = {L"sso",
+                                            L"securityignoreunknowncertificate",
+                                            L"forceupdate",
+                                            L"forcereboot",
+                                            L"applicationname",
+                                            L"chooseversion",
+                                            L"loginvariable"};
+    if (lowered.compare(0, 3, L"url") == 0)
+        return lowered.find_first_not_of(L"0123456789", 3) == std::wstring::npos;
+    if (lowered.compare(0, 15, L"updatepublickey") == 0)
+        return lowered.find_first_not_of(L"0123456789", 15) == std::wstring::npos;
+    for (const wchar_t* name : kNames)
+        if (lowered == name)
+            return true;
+    return false;
+}
+
+std::wstring Value(const SectionValues& values, const std::wstring& key) {
+    const auto found = values.find(Lowered(key));
+    return found == values.end() ? std::wstring() : found->second;
+}
+
+// The request servers by their lower-case URL text: the first of equal texts, as FindServer
+// finds it, without a search of the list per download server.
+using KnownServers = std::unordered_map<std::wstring, QXUrlServerPtr>;
+
+// "URL" first (optional), then URL1, URL2 ... up to the first absent or empty one. A download
+// server that the request list already names is that same object, so that its reachability
+// and place are seen by both lists.
+void ReadServers(const SectionValues& values, CQXUrlServerList& list, KnownServers& known,
+                 bool isRequestList) {
+    std::wstring value = Value(values, L"URL");
+    for (int n = 1;; ++n) {
+        if (!value.empty()) {
+            std::wstring lowered = Lowered(value);
+            const auto found = isRequestList ? known.end() : known.find(lowered);
+            QXUrlServerPtr server = found != known.end() ? found->second : nullptr;
+            if (!server) {
+                server = std::make_shared<CQXUrlServer>();
+                server->SetUrl(value);
+                if (isRequestList)
+                    known.emplace(std::move(lowered), server);
+            }
+            list.AddServer(std::move(server));
+        }
+        value = Value(values, QXFormat(L"URL%d", n));
+        if (value.empty())
+            break;
+    }
+}
+
+// UpdatePublicKey, then UpdatePublicKey2, 3 ... up to the first absent or empty one. Several
+// keys let a site roll its signing key over: launchers carry the old and the new key until the
+// server signs with the new one.
+std::vector<std::wstring> PublicKeys(const SectionValues& launcher) {
+    std::vector<std::wstring> keys;
+    std::wstring key = Value(launcher, L"UpdatePublicKey");
+    for (int n = 2; !key.empty(); ++n) {
+        keys.push_back(key);
+        key = Value(launcher, QXFormat(L"UpdatePublicKey%d", n));
+    }
+    return keys;
+}
+
 } // namespace
 
 bool CQXUrlParser::SetInstallationPath(const std::wstring& folder) {
@@ -40,58 +121,36 @@ void CQXUrlParser::EnsureLoaded() {
         Load();
 }
 
-// A missing file reads as a file without keys: empty lists, every switch off.
+// The file is read in one pass and the keys looked up afterwards: it may list thousands of
+// servers. A missing file reads as a file without keys: empty lists, every switch off.
 void CQXUrlParser::Load() {
     m_loaded = true;
     if (m_filePath.empty())
         return;
-    ReadServers(kConfigSection, m_serverList, false);
-    ReadServers(kDownloadSection, m_downloadServerList, true);
+    SectionValues values[kSectionCount];
+    qxplat::ReadIniSections(m_filePath, {kConfigSection, kDownloadSection, kLauncherSection},
+                            [&values](std::size_t section, const std::wstring& key,
+                                      const std::optional<std::wstring>& value) {
+                                std::wstring name = Lowered(key);
+                                if (IsWantedKey(name))
+                                    values[section].emplace(std::move(name),
+                                                            value.value_or(std::wstring()));
+                            });
+    KnownServers known;
+    ReadServers(values[kConfig], m_serverList, known, true);
+    ReadServers(values[kDownload], m_downloadServerList, known, false);
 
-    m_sso = QXEqualsNoCase(ReadValue(kConfigSection, L"SSO"), L"Yes");
+    const SectionValues& config = values[kConfig];
+    const SectionValues& launcher = values[kLauncher];
+    m_sso = QXEqualsNoCase(Value(config, L"SSO"), L"Yes");
     m_ignoreUnknownCertificate =
-        QXEqualsNoCase(ReadValue(kConfigSection, L"SecurityIgnoreUnknownCertificate"), L"Yes");
-    m_forceUpdate = QXEqualsNoCase(ReadValue(kLauncherSection, L"ForceUpdate"), L"True");
-    m_forceReboot = QXEqualsNoCase(ReadValue(kLauncherSection, L"ForceReboot"), L"True");
-    m_applicationName = ReadValue(kLauncherSection, L"ApplicationName");
-    m_chooseVersion = IsChooseVersionWord(ReadValue(kLauncherSection, L"ChooseVersion"));
-    m_loginVariable = ReadValue(kLauncherSection, L"LoginVariable");
-    ReadPublicKeys();
-}
-
-// Several keys let a site roll its signing key over: launchers carry the old and the new key
-// until the server signs with the new one.
-void CQXUrlParser::ReadPublicKeys() {
-    std::wstring value = ReadValue(kLauncherSection, L"UpdatePublicKey");
-    for (int n = 2; !value.empty(); ++n) {
-        m_updatePublicKeys.push_back(value);
-        value = ReadValue(kLauncherSection, QXFormat(L"UpdatePublicKey%d", n));
-    }
-}
-
-// "URL" first (optional), then URL1, URL2 ... up to the first absent or empty one. A download
-// server that the request list already names is that same object, so that its reachability
-// and place are seen by both lists.
-void CQXUrlParser::ReadServers(const wchar_t* section, CQXUrlServerList& list,
-                               bool reuseRequestServers) {
-    std::wstring value = ReadValue(section, L"URL");
-    for (int n = 1;; ++n) {
-        if (!value.empty()) {
-            QXUrlServerPtr server = reuseRequestServers ? m_serverList.FindServer(value) : nullptr;
-            if (!server) {
-                server = std::make_shared<CQXUrlServer>();
-                server->SetUrl(value);
-            }
-            list.AddServer(std::move(server));
-        }
-        value = ReadValue(section, QXFormat(L"URL%d", n));
-        if (value.empty())
-            break;
-    }
-}
-
-std::wstring CQXUrlParser::ReadValue(const wchar_t* section, const std::wstring& key) const {
-    return qxplat::ReadIniString(m_filePath, section, key, L"");
+        QXEqualsNoCase(Value(config, L"SecurityIgnoreUnknownCertificate"), L"Yes");
+    m_forceUpdate = QXEqualsNoCase(Value(launcher, L"ForceUpdate"), L"True");
+    m_forceReboot = QXEqualsNoCase(Value(launcher, L"ForceReboot"), L"True");
+    m_applicationName = Value(launcher, L"ApplicationName");
+    m_chooseVersion = IsChooseVersionWord(Value(launcher, L"ChooseVersion"));
+    m_loginVariable = Value(launcher, L"LoginVariable");
+    m_updatePublicKeys = PublicKeys(launcher);
 }
 
 bool CQXUrlParser::SSO() {

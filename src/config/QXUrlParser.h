@@ -57,9 +57,6 @@ public:
 private:
     void Load();
     void EnsureLoaded();
-    void ReadPublicKeys();
-    void ReadServers(const wchar_t* section, CQXUrlServerList& list, bool reuseRequestServers);
-    std::wstring ReadValue(const wchar_t* section, const std::wstring& key) const;
 
     bool m_loaded = false;
     std::wstring m_filePath;

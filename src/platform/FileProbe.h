@@ -5,7 +5,7 @@
 #include <string>
 
 // File facts beyond opening one: whether another process keeps a file from being replaced,
-// and the length of an open file.
+// and the length of an open file and a place in it.
 namespace qxplat {
 
 enum class WriteProbe {
@@ -22,5 +22,9 @@ WriteProbe ProbeExclusiveWrite(const std::wstring& path);
 
 // The length in bytes of an open file (64 bits on every platform); -1 when it is unknown.
 std::int64_t OpenFileLength(std::FILE* file);
+
+// Moves an open file to offset bytes from its start (64 bits on every platform); false when
+// it cannot.
+bool SeekOpenFile(std::FILE* file, std::int64_t offset);
 
 } // namespace qxplat

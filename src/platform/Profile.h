@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,20 @@ std::wstring ReadIniString(const std::wstring& file, const std::wstring& section
 // fallback when the key is absent or its value empty.
 int ReadIniInt(const std::wstring& file, const std::wstring& section, const std::wstring& key,
                int fallback);
+
+// Called by ReadIniSections for each key line: the index of its section in the names asked
+// for, the key as written (trimmed), and the value as ReadIniString gives it (nullopt for a
+// line without "=", which ReadIniString reads as absent).
+using IniKeyVisitor = std::function<void(std::size_t section, const std::wstring& key,
+                                         const std::optional<std::wstring>& value)>;
+
+// One pass over a profile file for a reader that asks for many keys: visits, in file order
+// within each section, every key line of the first section of each name in sections (duplicate keys
+// included: the first is the one ReadIniString finds). Values are cut to capacity - 1 characters as
+// ReadIniString cuts them; key lines whose name is longer than that are skipped. False when
+// the file cannot be read.
+bool ReadIniSections(const std::wstring& file, const std::vector<std::wstring>& sections,
+                     const IniKeyVisitor& visit, std::size_t capacity = 1024);
 
 // Sets one key, keeping every other line; creates the file and the section as needed.
 bool WriteIniString(const std::wstring& file, const std::wstring& section, const std::wstring& key,

@@ -1,16 +1,11 @@
 #include "update/QXLFile.h"
 
-#include <vector>
-
 #include "platform/FileProbe.h"
 #include "platform/Files.h"
 #include "platform/System.h"
-#include "update/QXChecksum.h"
+#include "update/QXChecksumFile.h"
 
 namespace {
-
-// Large blocks let the checksum run at memory speed; the result is that of any block size.
-constexpr std::size_t kReadBlock = 64 * 1024;
 
 const wchar_t* FlagText(int flag) { return flag != 0 ? L"TRUE" : L"FALSE"; }
 
@@ -44,7 +39,8 @@ void CQXLFile::SetFile(const std::wstring& name, std::uint32_t checksum, std::in
 }
 
 int CQXLFile::IsUpToDate(const std::wstring& directory) {
-    const qxplat::FilePtr file = qxplat::OpenShared(directory + m_filePath + m_fileName, "rb");
+    const std::wstring path = directory + m_filePath + m_fileName;
+    const qxplat::FilePtr file = qxplat::OpenShared(path, "rb");
     const std::int64_t length = file ? qxplat::OpenFileLength(file.get()) : -1;
     if (length < 0) {
         m_log.LogProduction(L"Do download : file does not exist : %d",
@@ -57,25 +53,23 @@ int CQXLFile::IsUpToDate(const std::wstring& directory) {
         m_log.LogProduction(L"Do download : size is different from %d", installed);
         return 0;
     }
-    // Unbuffered: each block goes straight from the system into our buffer.
-    std::setvbuf(file.get(), nullptr, _IONBF, 0);
-    std::vector<unsigned char> block(kReadBlock);
-    CQXChecksum checksum;
-    std::uint64_t read = 0;
-    for (;;) {
-        const std::size_t n = std::fread(block.data(), 1, block.size(), file.get());
-        if (n == 0)
-            break;
-        checksum.Update(block.data(), n);
-        read += n;
-    }
-    if (static_cast<std::int32_t>(static_cast<std::uint32_t>(read)) != m_fileSize)
+    // A file that changes while it is read is no proof of anything: fetch it again.
+    const SQXFileChecksum checksum =
+        QXChecksumFile(path, file.get(), static_cast<std::uint64_t>(length));
+    if (checksum.status != QXChecksumRead::Whole) {
         m_log.LogWarning(L"Unable to read whole file.");
-    if (checksum.Value() == m_fileChecksum) {
+        m_log.LogProduction(checksum.status == QXChecksumRead::Failed
+                                ? L"Do download : read failed after %d of %d bytes"
+                                : L"Do download : file changed while read (%d of %d bytes)",
+                            static_cast<long long>(checksum.bytesRead),
+                            static_cast<long long>(length));
+        return 0;
+    }
+    if (checksum.value == m_fileChecksum) {
         m_log.LogProduction(L"No download : checksum is the same");
         return 1;
     }
-    m_log.LogProduction(L"Do download : checksum is different from %u", checksum.Value());
+    m_log.LogProduction(L"Do download : checksum is different from %u", checksum.value);
     return 0;
 }
 

@@ -3,6 +3,9 @@
 #include "platform/Profile.h"
 
 #include <gtest/gtest.h>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "support/TempDir.h"
 
@@ -130,4 +133,53 @@ TEST_F(ProfileTest, SectionWriteReplacesTheSectionsLines) {
     const std::wstring created = m_dir.File(L"section-created.ini");
     ASSERT_TRUE(WriteIniSection(created, L"Config", {L"NbFile=2"}));
     EXPECT_EQ(ReadIniInt(created, L"Config", L"NbFile", 0), 2);
+}
+
+TEST_F(ProfileTest, ReadsAndWritesUtf16FilesAsUtf16) {
+    // "[S]\r\nname=café 日本\r\nquoted=\"x\"\r\n" in UTF-16 LE with its byte-order mark.
+    const std::u16string text = u"[S]\r\nname=caf\u00E9 \u65E5\u672C\r\nquoted=\"x\"\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (char16_t unit : text)
+        bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    const auto file = Ini(bytes);
+    EXPECT_EQ(Read(file, L"name"), L"caf\u00E9 \u65E5\u672C");
+    EXPECT_EQ(Read(file, L"quoted"), L"x");
+
+    ASSERT_TRUE(WriteIniString(file, L"S", L"name", L"\u00E9t\u00E9"));
+    ASSERT_TRUE(WriteIniString(file, L"LOG", L"activateLog", L"1"));
+    const std::string written = ReadBytes(m_dir.Path() / std::filesystem::path(file).filename());
+    ASSERT_EQ(written.compare(0, 2, "\xFF\xFE"), 0);
+    EXPECT_EQ(written.size() % 2, 0u);
+    EXPECT_EQ(written.find("\n\r"), std::string::npos) << "no 8-bit line was appended";
+    EXPECT_EQ(Read(file, L"name"), L"\u00E9t\u00E9");
+    EXPECT_EQ(Read(file, L"quoted"), L"x");
+    EXPECT_EQ(ReadIniInt(file, L"LOG", L"activateLog", 9), 1);
+}
+
+// The one-pass reader must give what key-by-key reads give, on either platform's reader.
+TEST_F(ProfileTest, SectionPassAgreesWithKeyReads) {
+    const std::string longValue(5000, 'v');
+    const auto file = Ini("[S]\r\n  plain =  a b  \r\nquoted=\"q\"\r\nlong=\"" + longValue +
+                          "\"\r\nempty=\r\nnovalue\r\ndup=first\r\nDUP=second\r\n"
+                          "[Other]\r\nk=other\r\n[s]\r\nlate=second section\r\n");
+    std::vector<std::pair<std::wstring, std::wstring>> seen;
+    ASSERT_TRUE(qxplat::ReadIniSections(file, {L"s", L"Missing"},
+                                        [&seen](std::size_t section, const std::wstring& key,
+                                                const std::optional<std::wstring>& value) {
+                                            EXPECT_EQ(section, 0u);
+                                            seen.emplace_back(key, value.value_or(L"<none>"));
+                                        }));
+    const std::vector<std::pair<std::wstring, std::wstring>> expected = {
+        {L"plain", Read(file, L"plain")},
+        {L"quoted", Read(file, L"quoted")},
+        {L"long", Read(file, L"long")},
+        {L"empty", Read(file, L"empty")},
+        {L"novalue", L"<none>"},
+        {L"dup", L"first"},
+        {L"DUP", L"second"}};
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(Read(file, L"long"), std::wstring(1023, L'v'));
+    EXPECT_FALSE(qxplat::ReadIniSections(
+        m_dir.File(L"absent.ini"), {L"S"},
+        [](std::size_t, const std::wstring&, const std::optional<std::wstring>&) {}));
 }

@@ -182,3 +182,40 @@ TEST(UrlParserTest, ReadsTheFileOnceWhateverItsLetterCase) {
     EXPECT_FALSE(early.SSO());
     EXPECT_EQ(early.GetServerList().GetCount(), 0);
 }
+
+TEST(UrlParserTest, ReadsAUtf16File) {
+    const std::u16string text = u"[Config]\r\nURL1=http://\u00E9t\u00E9/\r\nURL2=http://two/\r\n"
+                                u"[QXLauncher]\r\nApplicationName=\u65E5\u672C\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (char16_t unit : text)
+        bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    Installation installation(bytes);
+    EXPECT_EQ(Urls(installation->GetServerList()),
+              (Texts{L"http://\u00E9t\u00E9/", L"http://two/"}));
+    EXPECT_EQ(installation->ApplicationName(), L"\u65E5\u672C");
+}
+
+// Twenty thousand servers in each list, the download list naming the request servers in
+// reverse order: every one found, in order, as the same object; duplicates keep the first.
+TEST(UrlParserTest, ReadsThousandsOfServerKeys) {
+    constexpr int kCount = 20000;
+    std::string file = "[Config]\r\n";
+    for (int n = 1; n <= kCount; ++n)
+        file += "URL" + std::to_string(n) + "=http://s" + std::to_string(n) + "/\r\n";
+    file += "url1=http://duplicate/\r\n[FileDownload]\r\n";
+    for (int n = 1; n <= kCount; ++n)
+        file += "URL" + std::to_string(n) + "=HTTP://S" + std::to_string(kCount + 1 - n) + "/\r\n";
+    file += "[QXLauncher]\r\nApplicationName=flux\r\n";
+    Installation installation(file);
+
+    const std::vector<QXUrlServerPtr> requests = installation->GetServerList().GetServers();
+    const std::vector<QXUrlServerPtr> downloads =
+        installation->GetDownloadServerList().GetServers();
+    ASSERT_EQ(requests.size(), static_cast<std::size_t>(kCount));
+    ASSERT_EQ(downloads.size(), static_cast<std::size_t>(kCount));
+    for (int n = 0; n < kCount; ++n) {
+        ASSERT_EQ(requests[n]->GetUrl(), L"http://s" + std::to_wstring(n + 1) + L"/");
+        ASSERT_EQ(downloads[n].get(), requests[kCount - 1 - n].get());
+    }
+    EXPECT_EQ(installation->ApplicationName(), L"flux");
+}

@@ -26,4 +26,9 @@ std::int64_t OpenFileLength(std::FILE* file) {
     return static_cast<std::int64_t>(info.st_size);
 }
 
+bool SeekOpenFile(std::FILE* file, std::int64_t offset) {
+    return file != nullptr && offset >= 0 &&
+           fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
 } // namespace qxplat

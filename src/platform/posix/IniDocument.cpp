@@ -1,97 +1,52 @@
 #include "IniDocument.h"
 
-#include <cwctype>
-
 #include "platform/Files.h"
-#include "platform/Text.h"
 
-namespace {
-
-bool IsProfileSpace(wchar_t c) { return std::iswspace(static_cast<wint_t>(c)) || c == 0x1A; }
-
-bool EqualNoCase(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i])))
-            return false;
-    return true;
-}
-
-// The section name of a header line ("[name]", up to the last "]"), or nullopt.
-std::optional<std::wstring> SectionName(const std::wstring& line) {
-    const std::wstring text = QXTrimProfileText(line);
-    const std::size_t close = text.rfind(L']');
-    if (text.empty() || text[0] != L'[' || close == std::wstring::npos)
-        return std::nullopt;
-    return text.substr(1, close - 1);
-}
-
-struct KeyLine {
-    std::wstring name;
-    std::optional<std::wstring> value;
-};
-
-KeyLine ParseKeyLine(const std::wstring& line) {
-    const std::wstring text = QXTrimProfileText(line);
-    const std::size_t equals = text.find(L'=');
-    if (equals == std::wstring::npos)
-        return {text, std::nullopt};
-    return {QXTrimProfileText(text.substr(0, equals)), QXTrimProfileText(text.substr(equals + 1))};
-}
-
-} // namespace
-
-std::wstring QXTrimProfileText(const std::wstring& text) {
-    std::size_t first = 0;
-    std::size_t last = text.size();
-    while (first < last && IsProfileSpace(text[first]))
-        ++first;
-    while (last > first && IsProfileSpace(text[last - 1]))
-        --last;
-    return text.substr(first, last - first);
-}
+using namespace qxplat::ini;
 
 bool CQXIniDocument::Load(const std::wstring& path) {
     m_lines.clear();
+    m_mark.clear();
+    m_encoding = Encoding::Bytes;
+    m_newLine = "\r\n";
     std::string bytes;
     if (!qxplat::ReadWholeFile(path, bytes))
         return false;
-    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0)
-        bytes.erase(0, 3);
-    const std::wstring text = qxplat::FromNarrow(bytes);
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find(L'\n', start);
-        if (end == std::wstring::npos)
-            end = text.size();
-        std::size_t stop = end;
-        if (stop > start && text[stop - 1] == L'\r')
-            --stop;
-        m_lines.push_back(text.substr(start, stop - start));
-        start = end + 1;
-    }
+    const FileEncoding detected = DetectEncoding(bytes);
+    m_encoding = detected.encoding;
+    m_mark = bytes.substr(0, detected.markLength);
+    m_newLine = Encode(L"\r\n", m_encoding);
+    std::string_view rest(bytes);
+    rest.remove_prefix(detected.markLength);
+    for (RawLine line; NextLine(rest, m_encoding, line);)
+        m_lines.push_back({std::string(line.body), std::string(line.end)});
+    if (!m_lines.empty() && !m_lines.front().end.empty())
+        m_newLine = m_lines.front().end;
     return true;
 }
 
 bool CQXIniDocument::Save(const std::wstring& path) const {
-    std::wstring text;
-    for (const std::wstring& line : m_lines)
-        text.append(line).append(L"\r\n");
-    const std::string bytes = qxplat::ToNarrow(text);
+    std::string bytes = m_mark;
+    for (const Line& line : m_lines)
+        bytes.append(line.body).append(line.end);
     const qxplat::FilePtr file = qxplat::OpenShared(path, "wb");
-    return file && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    return file && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() &&
+           std::fflush(file.get()) == 0;
+}
+
+bool CQXIniDocument::IsBlank(const Line& line) const {
+    return Trim(line.body, m_encoding, {0, line.body.size()}).Length() == 0;
 }
 
 std::optional<CQXIniDocument::Range>
 CQXIniDocument::FindSection(const std::wstring& section) const {
-    const std::wstring wanted = QXTrimProfileText(section);
+    const std::wstring wanted = TrimText(section);
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
-        const auto name = SectionName(m_lines[i]);
+        const auto name = SectionName(m_lines[i].body, m_encoding);
         if (!name || !EqualNoCase(*name, wanted))
             continue;
         std::size_t end = i + 1;
-        while (end < m_lines.size() && !SectionName(m_lines[end]))
+        while (end < m_lines.size() && !SectionName(m_lines[end].body, m_encoding))
             ++end;
         return Range{i, end};
     }
@@ -100,9 +55,9 @@ CQXIniDocument::FindSection(const std::wstring& section) const {
 
 std::vector<std::wstring> CQXIniDocument::SectionNames() const {
     std::vector<std::wstring> names;
-    for (const std::wstring& line : m_lines)
-        if (const auto name = SectionName(line))
-            names.push_back(*name);
+    for (const Line& line : m_lines)
+        if (auto name = SectionName(line.body, m_encoding))
+            names.push_back(std::move(*name));
     return names;
 }
 
@@ -111,39 +66,62 @@ std::optional<std::wstring> CQXIniDocument::Find(const std::wstring& section,
     const auto range = FindSection(section);
     if (!range)
         return std::nullopt;
-    const std::wstring wanted = QXTrimProfileText(key);
+    const std::wstring wanted = TrimText(key);
     for (std::size_t i = range->header + 1; i < range->end; ++i) {
-        KeyLine line = ParseKeyLine(m_lines[i]);
-        if (EqualNoCase(line.name, wanted))
-            return line.value;
+        const std::string& body = m_lines[i].body;
+        const KeyLine line = ParseKeyLine(body, m_encoding);
+        if (!EqualNoCase(Decode(Slice(body, line.name), m_encoding), wanted))
+            continue;
+        if (!line.value)
+            return std::nullopt;
+        return Decode(Slice(body, *line.value), m_encoding);
     }
     return std::nullopt;
 }
 
+// A line added after a last line that had no line end gives that line one.
+void CQXIniDocument::InsertLine(std::size_t at, const std::wstring& text) {
+    if (at > 0 && m_lines[at - 1].end.empty())
+        m_lines[at - 1].end = m_newLine;
+    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(at),
+                   Line{Encode(text, m_encoding), m_newLine});
+}
+
 std::size_t CQXIniDocument::AppendSection(const std::wstring& section) {
-    if (!m_lines.empty() && !QXTrimProfileText(m_lines.back()).empty())
-        m_lines.emplace_back();
-    m_lines.push_back(L"[" + QXTrimProfileText(section) + L"]");
+    if (!m_lines.empty() && !IsBlank(m_lines.back()))
+        InsertLine(m_lines.size(), L"");
+    InsertLine(m_lines.size(), L"[" + TrimText(section) + L"]");
     return m_lines.size() - 1;
 }
 
-void CQXIniDocument::Set(const std::wstring& section, const std::wstring& key,
+// Only the value's own bytes change: the name as written and the blanks around the value stay.
+bool CQXIniDocument::Set(const std::wstring& section, const std::wstring& key,
                          const std::wstring& value) {
-    const std::wstring name = QXTrimProfileText(key);
+    const std::wstring name = TrimText(key);
     auto range = FindSection(section);
     if (!range)
         range = Range{AppendSection(section), m_lines.size()};
     std::size_t insertAt = range->header + 1;
     for (std::size_t i = range->header + 1; i < range->end; ++i) {
-        const KeyLine line = ParseKeyLine(m_lines[i]);
-        if (EqualNoCase(line.name, name)) {
-            m_lines[i] = line.name + L"=" + value;
-            return;
+        std::string& body = m_lines[i].body;
+        const KeyLine line = ParseKeyLine(body, m_encoding);
+        if (EqualNoCase(Decode(Slice(body, line.name), m_encoding), name)) {
+            if (!line.value) {
+                body =
+                    std::string(Slice(body, {0, line.name.end})) + Encode(L"=" + value, m_encoding);
+                return true;
+            }
+            if (Decode(Slice(body, *line.value), m_encoding) == value)
+                return false;
+            body = std::string(Slice(body, {0, line.value->begin})) + Encode(value, m_encoding) +
+                   body.substr(line.value->end);
+            return true;
         }
-        if (!line.name.empty())
+        if (line.name.Length() > 0)
             insertAt = i + 1;
     }
-    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(insertAt), name + L"=" + value);
+    InsertLine(insertAt, name + L"=" + value);
+    return true;
 }
 
 void CQXIniDocument::ReplaceSection(const std::wstring& section,
@@ -153,11 +131,11 @@ void CQXIniDocument::ReplaceSection(const std::wstring& section,
         range = Range{AppendSection(section), m_lines.size()};
     // Blank lines that separate this section from the next one stay.
     std::size_t bodyEnd = range->end;
-    while (bodyEnd > range->header + 1 && QXTrimProfileText(m_lines[bodyEnd - 1]).empty() &&
+    while (bodyEnd > range->header + 1 && IsBlank(m_lines[bodyEnd - 1]) &&
            range->end < m_lines.size())
         --bodyEnd;
     const auto first = m_lines.begin() + static_cast<std::ptrdiff_t>(range->header + 1);
     m_lines.erase(first, m_lines.begin() + static_cast<std::ptrdiff_t>(bodyEnd));
-    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(range->header + 1), lines.begin(),
-                   lines.end());
+    for (std::size_t k = 0; k < lines.size(); ++k)
+        InsertLine(range->header + 1 + k, lines[k]);
 }

@@ -4,10 +4,14 @@
 #include <cstdint>
 
 #include "IniDocument.h"
+#include "platform/FileProbe.h"
+#include "platform/Files.h"
 
 namespace qxplat {
 
 namespace {
+
+using ini::Encoding;
 
 // As the profile functions copy a value into a caller's buffer: one pair of enclosing quotes
 // goes, but the closing one only when the whole value fitted.
@@ -24,6 +28,33 @@ std::wstring CopyEntry(const std::wstring& value, std::size_t capacity, bool str
     if (quoted && capacity >= available && !out.empty())
         out.pop_back();
     return out;
+}
+
+// CopyEntry for a value still in the file's bytes, decoding no more of a long value than its
+// first characters: a value of more than 4 bytes per character of the buffer cannot fit,
+// whatever its charset, so its closing quote is never reached.
+std::wstring CopyValue(std::string_view raw, Encoding encoding, std::size_t capacity) {
+    const std::size_t headBytes = 4 * (capacity + 2);
+    if (raw.size() <= headBytes)
+        return CopyEntry(ini::Decode(raw, encoding), capacity, true);
+    const std::size_t unit = encoding == Encoding::Utf16 ? 2 : 1;
+    const std::string_view first = raw.substr(0, unit);
+    const bool quoted = (first == "\"" || first == "'" || first == std::string_view("\"\0", 2) ||
+                         first == std::string_view("'\0", 2)) &&
+                        raw.substr((raw.size() & ~(unit - 1)) - unit, unit) == first;
+    const std::wstring head = ini::Decode(raw.substr(0, headBytes), encoding);
+    return head.substr(quoted ? 1 : 0, capacity - 1);
+}
+
+// The whole file in one allocation of its size: qxurl.net may be large, and is held only once.
+bool ReadFileOnce(const std::wstring& path, std::string& bytes) {
+    const FilePtr file = OpenShared(path, "rb");
+    const std::int64_t length = file ? OpenFileLength(file.get()) : -1;
+    if (length < 0)
+        return false;
+    bytes.resize(static_cast<std::size_t>(length));
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
+    return true;
 }
 
 int DigitValue(wchar_t c) {
@@ -86,12 +117,53 @@ int ReadIniInt(const std::wstring& file, const std::wstring& section, const std:
     return static_cast<int>(negative ? 0u - total : total);
 }
 
+bool ReadIniSections(const std::wstring& file, const std::vector<std::wstring>& sections,
+                     const IniKeyVisitor& visit, std::size_t capacity) {
+    std::string bytes;
+    if (!ReadFileOnce(file, bytes))
+        return false;
+    if (capacity == 0)
+        return true;
+    const ini::FileEncoding detected = ini::DetectEncoding(bytes);
+    const Encoding encoding = detected.encoding;
+    std::vector<bool> seen(sections.size(), false);
+    const std::size_t none = sections.size(); // lines outside the sections asked for
+    std::size_t current = none;
+    std::string_view rest(bytes);
+    rest.remove_prefix(detected.markLength);
+    for (ini::RawLine line; ini::NextLine(rest, encoding, line);) {
+        if (const auto name = ini::SectionName(line.body, encoding)) {
+            current = none;
+            for (std::size_t i = 0; i < sections.size() && current == none; ++i)
+                if (!seen[i] && ini::EqualNoCase(*name, ini::TrimText(sections[i])))
+                    current = i;
+            if (current != none)
+                seen[current] = true;
+            continue;
+        }
+        if (current == none)
+            continue;
+        const ini::KeyLine key = ini::ParseKeyLine(line.body, encoding);
+        if (key.name.Length() > 4 * capacity || (key.name.Length() == 0 && !key.value))
+            continue;
+        const std::wstring name = ini::Decode(ini::Slice(line.body, key.name), encoding);
+        if (name.size() >= capacity)
+            continue;
+        if (key.value)
+            visit(current, name, CopyValue(ini::Slice(line.body, *key.value), encoding, capacity));
+        else
+            visit(current, name, std::nullopt);
+    }
+    return true;
+}
+
+// The file is written only when the key's value changes: the log rewrites its settings at
+// every start, mostly with the values they had.
 bool WriteIniString(const std::wstring& file, const std::wstring& section, const std::wstring& key,
                     const std::wstring& value) {
     CQXIniDocument document;
     document.Load(file);
-    document.Set(section, key, value);
-    return document.Save(file);
+    return !document.Set(section, key, value) || document.Save(file);
 }
 
 bool WriteIniSection(const std::wstring& file, const std::wstring& section,

@@ -27,4 +27,8 @@ std::int64_t OpenFileLength(std::FILE* file) {
     return static_cast<std::int64_t>(size.QuadPart);
 }
 
+bool SeekOpenFile(std::FILE* file, std::int64_t offset) {
+    return file != nullptr && offset >= 0 && _fseeki64(file, offset, SEEK_SET) == 0;
+}
+
 } // namespace qxplat

@@ -80,7 +80,7 @@ CQXReplySigner::~CQXReplySigner() = default;
 
 void CQXReplySigner::Sign(const std::string& service, const CQXForm& form, SQXReply& reply,
                           std::int64_t now) const {
-    if (reply.status != 200 || !reply.file.empty() || !reply.textLanguage.empty())
+    if (reply.status != 200 || !reply.file.empty() || reply.refusal != 0)
         return;
     for (const SignedService& entry : kSignedServices) {
         if (service != entry.service)

@@ -507,13 +507,15 @@ void HttpForgetCookie(const std::wstring& url, const std::string& name) {
 // takes the header's name in the buffer that receives its value.
 bool HttpRequest::ResponseHeader(const std::string& name, std::string& value) {
     value.clear();
+    if (m_impl->givenUp)
+        return false;
     std::vector<char> buffer(std::max<std::size_t>(name.size() + 1, 256));
     for (;;) {
         std::copy(name.begin(), name.end(), buffer.begin());
         buffer[name.size()] = '\0';
         DWORD size = static_cast<DWORD>(buffer.size());
         DWORD index = 0;
-        if (HttpQueryInfoA(m_impl->handle.get(), HTTP_QUERY_CUSTOM, buffer.data(), &size, &index)) {
+        if (HttpQueryInfoA(m_impl->Handle(), HTTP_QUERY_CUSTOM, buffer.data(), &size, &index)) {
             value.assign(buffer.data(), size);
             break;
         }

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,6 +70,13 @@ protected:
         PlaceFakeInstaller(m_dir.Path(), FakeVerdictScript(0, "\x02"
                                                               "END"));
         Release("data.bin", "new data");
+    }
+    void TearDown() override {
+        // A failure shows what the run logged and what the server saw during it.
+        if (HasFailure())
+            std::cout << "The run's log:\n"
+                      << m_log << "The server's access log:\n"
+                      << m_server.LogFrom(m_requests);
     }
     ~UpdateSequenceTest() override {
         // The installation folder goes with the test; a program still running would keep it.

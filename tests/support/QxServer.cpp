@@ -80,6 +80,16 @@ std::uint32_t QxServer::AddReleaseFile(const std::string& relative,
 
 std::size_t QxServer::LogLineCount(const char* log) const { return CountLogLines(0, {}, log); }
 
+std::string QxServer::LogFrom(std::size_t from, const char* logName) const {
+    const std::string log = ReadBytes(m_dir / logName);
+    std::size_t start = 0;
+    for (std::size_t index = 0; index < from && start != std::string::npos; ++index) {
+        start = log.find('\n', start);
+        start = start == std::string::npos ? start : start + 1;
+    }
+    return start == std::string::npos ? std::string() : log.substr(start);
+}
+
 std::size_t QxServer::CountLogLines(std::size_t from, const std::vector<std::string>& parts,
                                     const char* logName) const {
     // Only whole lines count: the server may be writing the last one.

@@ -38,6 +38,8 @@ public:
     std::size_t LogLineCount(const char* log = kLog) const;
     std::size_t CountLogLines(std::size_t from, const std::vector<std::string>& parts,
                               const char* log = kLog) const;
+    // The log's text from line `from` on, for a failure message.
+    std::string LogFrom(std::size_t from, const char* log = kLog) const;
 
 private:
     std::filesystem::path m_dir;

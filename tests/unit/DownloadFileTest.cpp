@@ -312,13 +312,17 @@ TEST_F(DownloadFileTest, CutConnectionAndStalledServerFailOver) {
     // came in with the headers; either way the first attempt failed.
     EXPECT_EQ(1u, Occurrences(m_log.Text(), "Failed to download from"));
 
-    // The stall outlasts the receive time-out many times over, however slow the machine.
+    // The stall outlasts the receive time-out four times over, however slow the machine.
     m_downloader->SetDownloadTimeoutsForTests(30000, 2000);
     const auto stalled = ServerFile("dl/faults/", "stall.bin", bytes);
-    m_server.Fault("GetAppFile", "stall=20000");
+    const std::size_t before = m_server.LogLineCount();
+    m_server.Fault("GetAppFile", "stall=8000");
     ASSERT_TRUE(m_downloader->GetAppFile(*stalled, nullptr));
     EXPECT_EQ(bytes, ReadBytes(TempPath("dl/faults/stall.bin")));
     EXPECT_EQ(2u, Occurrences(m_log.Text(), "Failed to download from"));
+    // The server logs the stalled request once its stall is over: wait for that line, so
+    // that no later test of this shared server counts it as its own.
+    EXPECT_TRUE(WaitUntil([&] { return m_server.CountLogLines(before, {"/GetAppFile\""}) == 2; }));
 }
 
 TEST_F(DownloadFileTest, DrippingServerTimesOutAndTheNextServerDelivers) {

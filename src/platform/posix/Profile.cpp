@@ -6,6 +6,7 @@
 #include "IniDocument.h"
 #include "platform/FileProbe.h"
 #include "platform/Files.h"
+#include "platform/ProfileEntry.h"
 
 namespace qxplat {
 
@@ -13,30 +14,13 @@ namespace {
 
 using ini::Encoding;
 
-// As the profile functions copy a value into a caller's buffer: one pair of enclosing quotes
-// goes, but the closing one only when the whole value fitted.
-std::wstring CopyEntry(const std::wstring& value, std::size_t capacity, bool stripQuotes) {
-    std::size_t begin = 0;
-    bool quoted = false;
-    if (stripQuotes && value.size() > 1 && (value[0] == L'"' || value[0] == L'\'') &&
-        value.back() == value[0]) {
-        quoted = true;
-        begin = 1;
-    }
-    const std::size_t available = value.size() - begin;
-    std::wstring out = value.substr(begin, std::min(available, capacity - 1));
-    if (quoted && capacity >= available && !out.empty())
-        out.pop_back();
-    return out;
-}
-
-// CopyEntry for a value still in the file's bytes, decoding no more of a long value than its
+// CopyProfileEntry for a value still in the file's bytes, decoding no more of a long value than its
 // first characters: a value of more than 4 bytes per character of the buffer cannot fit,
 // whatever its charset, so its closing quote is never reached.
 std::wstring CopyValue(std::string_view raw, Encoding encoding, std::size_t capacity) {
     const std::size_t headBytes = 4 * (capacity + 2);
     if (raw.size() <= headBytes)
-        return CopyEntry(ini::Decode(raw, encoding), capacity, true);
+        return CopyProfileEntry(ini::Decode(raw, encoding), capacity);
     const std::size_t unit = encoding == Encoding::Utf16 ? 2 : 1;
     const std::string_view first = raw.substr(0, unit);
     const bool quoted = (first == "\"" || first == "'" || first == std::string_view("\"\0", 2) ||
@@ -86,7 +70,7 @@ std::wstring ReadIniString(const std::wstring& file, const std::wstring& section
     if (!document.Load(file))
         return byDefault.substr(0, capacity - 1);
     const auto value = document.Find(section, key);
-    return CopyEntry(value ? *value : byDefault, capacity, true);
+    return CopyProfileEntry(value ? *value : byDefault, capacity);
 }
 
 // The integer conversion of the profile functions: blanks, one sign, then a number whose

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <windows.h>
 
+#include "platform/ProfileEntry.h"
+
 namespace qxplat {
 
 namespace {
@@ -17,22 +19,6 @@ std::wstring Trimmed(const std::wstring& text) {
     while (last > first && IsBlank(text[last - 1]))
         --last;
     return text.substr(first, last - first);
-}
-
-// As GetPrivateProfileStringW copies a value into a buffer of capacity characters: one pair
-// of enclosing quotes goes, the closing one only when the whole value fitted.
-std::wstring CopyEntry(const std::wstring& value, std::size_t capacity) {
-    std::size_t begin = 0;
-    bool quoted = false;
-    if (value.size() > 1 && (value[0] == L'"' || value[0] == L'\'') && value.back() == value[0]) {
-        quoted = true;
-        begin = 1;
-    }
-    const std::size_t available = value.size() - begin;
-    std::wstring out = value.substr(begin, std::min(available, capacity - 1));
-    if (quoted && capacity >= available && !out.empty())
-        out.pop_back();
-    return out;
 }
 
 // The whole section as the system gives it: "key=value" entries, each ended by a NUL. The
@@ -94,7 +80,7 @@ bool ReadIniSections(const std::wstring& file, const std::vector<std::wstring>& 
             if (equals == std::wstring::npos)
                 visit(index, name, std::nullopt);
             else
-                visit(index, name, CopyEntry(Trimmed(entry.substr(equals + 1)), capacity));
+                visit(index, name, CopyProfileEntry(Trimmed(entry.substr(equals + 1)), capacity));
         }
     }
     return true;

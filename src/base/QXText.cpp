@@ -2,6 +2,8 @@
 
 #include <cwctype>
 
+#include "platform/Utf8.h"
+
 bool QXEqualsNoCase(std::wstring_view a, std::wstring_view b) {
     if (a.size() != b.size())
         return false;
@@ -25,24 +27,6 @@ bool QXIsSafeSessionId(std::wstring_view id) {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
 
 void AppendWide(std::wstring& out, char32_t c) {
     if (sizeof(wchar_t) == 2 && c >= 0x10000) {
@@ -68,7 +52,7 @@ std::string QXToUtf8(std::wstring_view text) {
         } else if (IsSurrogate(c) || c > 0x10FFFF) {
             c = kReplacement;
         }
-        AppendUtf8(out, c);
+        qxplat::AppendUtf8(out, c);
     }
     return out;
 }
@@ -109,3 +93,13 @@ std::filesystem::path QXFsPath(std::wstring_view name) {
 }
 
 std::wstring QXFsName(const std::filesystem::path& path) { return QXFromUtf8(path.u8string()); }
+
+int QXHexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}

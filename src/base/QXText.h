@@ -18,6 +18,9 @@ bool QXIsSafeSessionId(std::wstring_view id);
 std::string QXToUtf8(std::wstring_view text);
 std::wstring QXFromUtf8(std::string_view bytes);
 
+// The value of a hexadecimal digit in either letter case, -1 for any other character.
+int QXHexDigit(char c);
+
 #include <filesystem>
 
 // The file system's path for a name, and the name of a path. The standard library's own

@@ -1,5 +1,6 @@
 #include "protocol/QXLReplySignature.h"
 
+#include "base/QXText.h"
 #include "platform/Crypto.h"
 
 namespace {
@@ -21,16 +22,6 @@ int Base64Value(char c) {
         if (kAlphabet[i] == c)
             return i;
     }
-    return -1;
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
     return -1;
 }
 
@@ -150,8 +141,8 @@ std::optional<std::vector<unsigned char>> QXLFromHex(std::string_view text) {
         return std::nullopt;
     std::vector<unsigned char> bytes;
     for (std::size_t i = 0; i < text.size(); i += 2) {
-        const int high = HexValue(text[i]);
-        const int low = HexValue(text[i + 1]);
+        const int high = QXHexDigit(text[i]);
+        const int low = QXHexDigit(text[i + 1]);
         if (high < 0 || low < 0)
             return std::nullopt;
         bytes.push_back(static_cast<unsigned char>(high * 16 + low));

@@ -1,18 +1,9 @@
 #include "QXForm.h"
 
 #include "QXWireText.h"
+#include "base/QXText.h"
 
 namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // A '%' not followed by two hex digits stays as it is: the launcher sends most bytes raw.
 std::string Decode(const std::string& text) {
@@ -22,9 +13,9 @@ std::string Decode(const std::string& text) {
         const char c = text[i];
         if (c == '+') {
             out += ' ';
-        } else if (c == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
-                   HexDigit(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
+        } else if (c == '%' && i + 2 < text.size() && QXHexDigit(text[i + 1]) >= 0 &&
+                   QXHexDigit(text[i + 2]) >= 0) {
+            out += static_cast<char>(QXHexDigit(text[i + 1]) * 16 + QXHexDigit(text[i + 2]));
             i += 2;
         } else {
             out += c;

@@ -18,3 +18,14 @@ struct HttpPeers {
 
 // Read from the fixture's peers file; a test failure when it is missing.
 HttpPeers LoadHttpPeers();
+
+// Bytes in lower-case hex digits, as the peer's /padded and /replay routes take them.
+inline std::string PeerHex(const std::string& bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char c : bytes) {
+        hex.push_back(kDigits[c >> 4]);
+        hex.push_back(kDigits[c & 15]);
+    }
+    return hex;
+}

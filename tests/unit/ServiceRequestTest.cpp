@@ -45,16 +45,6 @@ void ExpectRefusedLines(const std::vector<std::string>& lines, const std::string
     EXPECT_TRUE(Contains(lines, "Query error : " + code + " for server " + narrowUrl));
 }
 
-std::string Hex(const std::string& bytes) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char c : bytes) {
-        hex.push_back(kDigits[c >> 4]);
-        hex.push_back(kDigits[c & 15]);
-    }
-    return hex;
-}
-
 } // namespace
 
 TEST_F(ServiceRequestTest, EveryServiceSendsItsFieldsInOrderInEachLanguage) {
@@ -276,7 +266,7 @@ TEST_F(ServiceRequestTest, CharacterCutByAReadBoundaryComesOutWhole) {
                               "\xDC\x82\xB9\x82\xF1";
     for (int pad : {1022, 1023}) {
         const std::wstring padding(static_cast<std::size_t>(pad), L'a');
-        const std::string hex = Hex(cp932);
+        const std::string hex = PeerHex(cp932);
         Installation install({peers.peer + L"/padded?pad=" + std::to_wstring(pad) + L"&hex=" +
                               std::wstring(hex.begin(), hex.end()) + L"&service="});
         install.Client().SetLanguage(kQXJapaneseBase);

@@ -12,16 +12,6 @@ namespace {
 
 const std::string kKeyLine = std::string("[QXLauncher]\r\nUpdatePublicKey=") + kKeyA + "\r\n";
 
-std::string Hex(const std::string& bytes) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char c : bytes) {
-        hex.push_back(kDigits[c >> 4]);
-        hex.push_back(kDigits[c & 15]);
-    }
-    return hex;
-}
-
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 class SignedReplyTest : public ::testing::Test {
@@ -30,7 +20,7 @@ protected:
 
     // The peer's server whose every service answers with body and the signature header.
     std::wstring Replay(const std::string& header, const std::string& body = kSignedBody) const {
-        const std::string path = "/replay/" + Hex(header) + "/" + Hex(body) + "/";
+        const std::string path = "/replay/" + PeerHex(header) + "/" + PeerHex(body) + "/";
         return peers.peer + std::wstring(path.begin(), path.end());
     }
     // Asks for the file list of Demo 2.0, as the launcher does after GetAppPrimary.

@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Single sign-on through nginx with client certificates (deploy/nginx/sso-client-cert.conf.in):
+#   sso-front.sh QXSERVER DIR
+# A test CA issues the certificate of "sso" (a user marked for single sign-on); a CA of nobody's
+# issues another. nginx on 127.0.0.1 forwards from 127.0.0.2, the only address qxserver trusts.
+# Checks: the certificate signs on, its absence or a stranger's certificate does not, and a
+# client's own X-Remote-User is worth nothing, through nginx or straight to qxserver.
+set -euo pipefail
+server=$1
+dir=$2
+repo=$(cd "$(dirname "$0")/../.." && pwd)
+rm -rf "$dir"
+mkdir -p "$dir/tls" "$dir/nginx/temp"
+dir=$(cd "$dir" && pwd)
+chmod 755 "$dir" "$dir/nginx" "$dir/nginx/temp" # nginx's workers run as nobody
+
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+}
+trap cleanup EXIT
+fail() {
+    echo "FAILED: $*" >&2
+    tail -n 5 "$dir/nginx/error.log" "$dir/server.log" >&2 || true
+    exit 1
+}
+free_port() {
+    python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+
+# A CA (its key and certificate), and a client certificate for a common name signed by it.
+tls=$dir/tls
+make_ca() {
+    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=$1" \
+        -keyout "$tls/$1.key" -out "$tls/$1.pem" 2>/dev/null
+}
+make_client() { # CA NAME
+    openssl req -newkey rsa:2048 -nodes -subj "/O=Example/CN=$2" -keyout "$tls/$2-$1.key" \
+        -out "$tls/$2-$1.csr" 2>/dev/null
+    openssl x509 -req -in "$tls/$2-$1.csr" -CA "$tls/$1.pem" -CAkey "$tls/$1.key" \
+        -CAcreateserial -days 2 -out "$tls/$2-$1.pem" 2>/dev/null
+}
+make_ca company-ca
+make_ca stranger-ca
+make_client company-ca sso
+make_client stranger-ca sso
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 \
+    -addext subjectAltName=IP:127.0.0.1 -keyout "$tls/server.key" -out "$tls/server.pem" \
+    2>/dev/null
+
+cp -r "$repo/examples/site" "$dir/site"
+rm -f "$dir/site/qxserver.db"
+"$server" user add sso --sso --db "$dir/qx.db" >/dev/null
+"$server" serve --root "$dir/site" --db "$dir/qx.db" --listen 127.0.0.1:0 --base-path /qx/ \
+    --real-ip-from 127.0.0.2 --sso-user-header X-Remote-User </dev/null >"$dir/url" \
+    2>"$dir/server.log" &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$dir/url" ] && break; sleep 0.1; done
+direct=$(head -1 "$dir/url")
+[ -n "$direct" ] || fail "qxserver did not start"
+
+port=$(free_port)
+hostport=${direct#http://}
+sed -e "s#@STATE@#$dir/nginx#g" -e "s#@UPSTREAMS@#server ${hostport%%/*};#" \
+    -e "s#@LISTEN@#127.0.0.1:$port#" \
+    -e "s#@CERT@#$tls/server.pem#" -e "s#@KEY@#$tls/server.key#" \
+    -e "s#@CLIENT_CA@#$tls/company-ca.pem#" -e "s#@FRONT_ADDRESS@#127.0.0.2#" \
+    -e "s#@BASE@#/qx/#" "$repo/deploy/nginx/sso-client-cert.conf.in" >"$dir/nginx/nginx.conf"
+nginx -p "$dir/nginx" -c "$dir/nginx/nginx.conf" -e "$dir/nginx/error.log" -g 'daemon off;' \
+    </dev/null >"$dir/nginx/nginx.out" 2>&1 &
+pids+=($!)
+front=https://127.0.0.1:$port/qx/
+for _ in $(seq 100); do curl -sk -o /dev/null "$front" && break; sleep 0.1; done
+
+body='password=&user=sso&lang=en'
+sign_on() { # URL CURL-OPTIONS... -> status line and body
+    local url=$1
+    shift
+    curl -sk -i "$@" --data "$body" "${url}P3SSO" | tr -d '\r'
+}
+signed=$(sign_on "$front" --cert "$tls/sso-company-ca.pem" --key "$tls/sso-company-ca.key")
+grep -q '^Set-Cookie: SessionId=[0-9a-f]\{32\}; Path=/qx/' <<<"$signed" || fail "certificate: $signed"
+grep -qx 'Code=0' <<<"$signed" || fail "certificate: $signed"
+
+not_vouched='Code=-17'
+for attempt in "front, no certificate|$front" \
+    "front, no certificate, own header|$front|-H|X-Remote-User: sso" \
+    "straight to qxserver, own header|$direct|-H|X-Remote-User: sso"; do
+    IFS='|' read -r -a words <<<"$attempt"
+    answer=$(sign_on "${words[@]:1}")
+    grep -qx "$not_vouched" <<<"$answer" || fail "${words[0]}: $answer"
+    if grep -q '^Set-Cookie' <<<"$answer"; then fail "${words[0]}: $answer"; fi
+done
+# A certificate of another CA: nginx refuses the connection's request outright.
+stranger=$(sign_on "$front" --cert "$tls/sso-stranger-ca.pem" --key "$tls/sso-stranger-ca.key")
+grep -q '^HTTP/1.1 400' <<<"$stranger" || fail "stranger's certificate: $stranger"
+echo "sso-front: passed"

@@ -5,7 +5,6 @@
 
 namespace {
 
-const char* const kPeople = "ou=people,dc=example,dc=test";
 const char* const kWrong = "Code=-1\nDescription=Wrong user name or password.\n";
 const char* const kUnreachable = "Code=-16\nDescription=The company directory cannot be reached "
                                  "to check your password. Please try again later.\n";
@@ -47,21 +46,18 @@ protected:
 
     // Serves with the directory: users by DN template, or found by a service account's search.
     void StartWithDirectory(bool bySearch) {
-        std::vector<std::string> args = {"--ldap-url", m_url, "--ldap-group-base",
-                                         "ou=groups,dc=example,dc=test"};
-        const std::vector<std::string> how =
-            bySearch ? std::vector<std::string>{"--ldap-search-base",
-                                                "dc=example,dc=test",
-                                                "--ldap-search-filter",
-                                                "(&(objectClass=inetOrgPerson)(uid=%s))",
-                                                "--ldap-bind-dn",
-                                                "cn=reader,dc=example,dc=test",
-                                                "--ldap-bind-password-file",
-                                                (m_dir.Path() / "reader-pw").string()}
-                     : std::vector<std::string>{"--ldap-user-dn", std::string("uid=%s,") + kPeople};
-        args.insert(args.end(), how.begin(), how.end());
-        args.insert(args.end(),
-                    {"--sso-user-header", "X-Remote-User", "--real-ip-from", "127.0.0.1"});
+        std::vector<std::string> args = {"--ldap-url",        m_url,
+                                         "--ldap-group-base", "ou=groups,dc=example,dc=test",
+                                         "--sso-user-header", "X-Remote-User",
+                                         "--real-ip-from",    "127.0.0.1"};
+        if (bySearch)
+            args.insert(args.end(),
+                        {"--ldap-search-base", "dc=example,dc=test", "--ldap-search-filter",
+                         "(&(objectClass=person)(uid=%s))", "--ldap-bind-dn",
+                         "cn=reader,dc=example,dc=test", "--ldap-bind-password-file",
+                         (m_dir.Path() / "reader-pw").string()});
+        else
+            args.insert(args.end(), {"--ldap-user-dn", "uid=%s,ou=people,dc=example,dc=test"});
         Start(args);
     }
 

@@ -15,38 +15,25 @@ dir=$(cd "$dir" && pwd)
 chmod 755 "$dir" "$dir/nginx" "$dir/nginx/temp" # nginx's workers run as nobody
 
 pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-}
-trap cleanup EXIT
+trap 'for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done' EXIT
 fail() {
     echo "FAILED: $*" >&2
     tail -n 5 "$dir/nginx/error.log" "$dir/server.log" >&2 || true
     exit 1
 }
-free_port() {
-    python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
 
-# A CA (its key and certificate), and a client certificate for a common name signed by it.
+# Two CAs, each issuing a client certificate for "sso"; the server's own certificate.
 tls=$dir/tls
-make_ca() {
-    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=$1" \
-        -keyout "$tls/$1.key" -out "$tls/$1.pem" 2>/dev/null
-}
-make_client() { # CA NAME
-    openssl req -newkey rsa:2048 -nodes -subj "/O=Example/CN=$2" -keyout "$tls/$2-$1.key" \
-        -out "$tls/$2-$1.csr" 2>/dev/null
-    openssl x509 -req -in "$tls/$2-$1.csr" -CA "$tls/$1.pem" -CAkey "$tls/$1.key" \
-        -CAcreateserial -days 2 -out "$tls/$2-$1.pem" 2>/dev/null
-}
-make_ca company-ca
-make_ca stranger-ca
-make_client company-ca sso
-make_client stranger-ca sso
+for ca in company-ca stranger-ca; do
+    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=$ca" -keyout "$tls/$ca.key" \
+        -out "$tls/$ca.pem" 2>/dev/null
+    openssl req -newkey rsa:2048 -nodes -subj "/O=Example/CN=sso" -keyout "$tls/sso-$ca.key" \
+        -out "$tls/sso-$ca.csr" 2>/dev/null
+    openssl x509 -req -in "$tls/sso-$ca.csr" -CA "$tls/$ca.pem" -CAkey "$tls/$ca.key" \
+        -CAcreateserial -days 2 -out "$tls/sso-$ca.pem" 2>/dev/null
+done
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 \
-    -addext subjectAltName=IP:127.0.0.1 -keyout "$tls/server.key" -out "$tls/server.pem" \
-    2>/dev/null
+    -keyout "$tls/server.key" -out "$tls/server.pem" 2>/dev/null
 
 cp -r "$repo/examples/site" "$dir/site"
 rm -f "$dir/site/qxserver.db"
@@ -59,7 +46,7 @@ for _ in $(seq 100); do [ -s "$dir/url" ] && break; sleep 0.1; done
 direct=$(head -1 "$dir/url")
 [ -n "$direct" ] || fail "qxserver did not start"
 
-port=$(free_port)
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("", 0)); print(s.getsockname()[1])')
 hostport=${direct#http://}
 sed -e "s#@STATE@#$dir/nginx#g" -e "s#@UPSTREAMS@#server ${hostport%%/*};#" \
     -e "s#@LISTEN@#127.0.0.1:$port#" \

@@ -36,14 +36,13 @@ protected:
             Directory("stop");
     }
 
-    // Runs scripts/ldap on the test's own directory; returns its last line (start: the URL).
+    // Runs scripts/ldap on the test's own directory; returns its output (start: the URL line).
     std::string Directory(const std::string& command) {
         m_own = true;
         const ProcessResult result =
             RunProcess(QX_LDAP_SCRIPT, {command, (m_dir.Path() / "ldap").string()});
         EXPECT_EQ(result.exitCode, 0) << result.err;
-        const std::string out = result.out.substr(0, result.out.find_last_not_of('\n') + 1);
-        return out.substr(out.rfind('\n') + 1);
+        return result.out.substr(0, result.out.find('\n'));
     }
 
     // Serves with the directory: users by DN template, or found by the service account's

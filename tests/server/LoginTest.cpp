@@ -188,10 +188,7 @@ TEST_F(LoginTest, SingleSignOnTakesOnlyTheNameATrustedFrontVouchedFor) {
     ExpectRefusal(Post("P3SSO", body), notVouched);
     ExpectRefusal(SignOnAs("sso", body), notVouched);
 
-    const std::vector<std::string> front = {"--sso-user-header", "X-Remote-User", "--real-ip-from"};
-    auto trusting = front;
-    trusting.push_back("127.0.0.1");
-    Start(trusting);
+    Start({"--sso-user-header", "X-Remote-User", "--real-ip-from", "127.0.0.1"});
     const auto accepted = SignOnAs("sso", body);
     EXPECT_EQ(CookieAttribute(accepted, "Path"), "/qx/");
     EXPECT_EQ(Post("GetAppInf", "sessionid=" + SessionCookie(accepted))->status, 200);
@@ -205,9 +202,7 @@ TEST_F(LoginTest, SingleSignOnTakesOnlyTheNameATrustedFrontVouchedFor) {
                   "Code=-1\nDescription=Wrong user name or password.\n");
 
     // The header of a client that is not the front vouches for nobody.
-    auto elsewhere = front;
-    elsewhere.push_back("127.0.0.2");
-    Start(elsewhere);
+    Start({"--sso-user-header", "X-Remote-User", "--real-ip-from", "127.0.0.2"});
     ExpectRefusal(SignOnAs("sso", body), notVouched);
 }
 

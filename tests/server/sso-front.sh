@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # Single sign-on through nginx with client certificates (deploy/nginx/sso-client-cert.conf.in):
 #   sso-front.sh QXSERVER DIR
-# A test CA issues the certificate of "sso" (a user marked for single sign-on); a CA of nobody's
-# issues another. nginx on 127.0.0.1 forwards from 127.0.0.2, the only address qxserver trusts.
-# Checks: the certificate signs on, its absence or a stranger's certificate does not, and a
-# client's own X-Remote-User is worth nothing, through nginx or straight to qxserver.
+# nginx on 127.0.0.1 forwards from 127.0.0.2, the only address qxserver trusts. The test CA's
+# certificate of "sso" signs on; no certificate, another CA's, or a client's own X-Remote-User
+# (through nginx or straight to qxserver) does not.
 set -euo pipefail
 server=$1
 dir=$2
@@ -49,8 +48,7 @@ direct=$(head -1 "$dir/url")
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("", 0)); print(s.getsockname()[1])')
 hostport=${direct#http://}
 sed -e "s#@STATE@#$dir/nginx#g" -e "s#@UPSTREAMS@#server ${hostport%%/*};#" \
-    -e "s#@LISTEN@#127.0.0.1:$port#" \
-    -e "s#@CERT@#$tls/server.pem#" -e "s#@KEY@#$tls/server.key#" \
+    -e "s#@LISTEN@#127.0.0.1:$port#" -e "s#@CERT@#$tls/server.pem#" -e "s#@KEY@#$tls/server.key#" \
     -e "s#@CLIENT_CA@#$tls/company-ca.pem#" -e "s#@FRONT_ADDRESS@#127.0.0.2#" \
     -e "s#@BASE@#/qx/#" "$repo/deploy/nginx/sso-client-cert.conf.in" >"$dir/nginx/nginx.conf"
 nginx -p "$dir/nginx" -c "$dir/nginx/nginx.conf" -e "$dir/nginx/error.log" -g 'daemon off;' \
@@ -60,23 +58,17 @@ front=https://127.0.0.1:$port/qx/
 for _ in $(seq 100); do curl -sk -o /dev/null "$front" && break; sleep 0.1; done
 
 body='password=&user=sso&lang=en'
-sign_on() { # URL CURL-OPTIONS... -> status line and body
-    local url=$1
-    shift
-    curl -sk -i "$@" --data "$body" "${url}P3SSO" | tr -d '\r'
-}
+sign_on() { curl -sk -i "${@:2}" --data "$body" "${1}P3SSO" | tr -d '\r'; } # URL OPTIONS...
 signed=$(sign_on "$front" --cert "$tls/sso-company-ca.pem" --key "$tls/sso-company-ca.key")
-grep -q '^Set-Cookie: SessionId=[0-9a-f]\{32\}; Path=/qx/' <<<"$signed" || fail "certificate: $signed"
-grep -qx 'Code=0' <<<"$signed" || fail "certificate: $signed"
-
-not_vouched='Code=-17'
+grep -q '^Set-Cookie: SessionId=[0-9a-f]\{32\}; Path=/qx/' <<<"$signed" &&
+    grep -qx 'Code=0' <<<"$signed" || fail "certificate: $signed"
 for attempt in "front, no certificate|$front" \
     "front, no certificate, own header|$front|-H|X-Remote-User: sso" \
     "straight to qxserver, own header|$direct|-H|X-Remote-User: sso"; do
     IFS='|' read -r -a words <<<"$attempt"
     answer=$(sign_on "${words[@]:1}")
-    grep -qx "$not_vouched" <<<"$answer" || fail "${words[0]}: $answer"
-    if grep -q '^Set-Cookie' <<<"$answer"; then fail "${words[0]}: $answer"; fi
+    grep -qx 'Code=-17' <<<"$answer" && ! grep -q '^Set-Cookie' <<<"$answer" ||
+        fail "${words[0]}: $answer"
 done
 # A certificate of another CA: nginx refuses the connection's request outright.
 stranger=$(sign_on "$front" --cert "$tls/sso-stranger-ca.pem" --key "$tls/sso-stranger-ca.key")

@@ -151,6 +151,9 @@ std::optional<SQXDirectoryUser> CQXLdapDirectory::Authenticate(const std::string
                                    : Substitute(m_settings.userDnTemplate, EscapeDnValue(name));
         if (dn.empty() || !Bind(ld, dn, password))
             return std::nullopt;
+        // Users may not be allowed to read the groups; the service account is.
+        if (!m_settings.bindDn.empty())
+            BindService(ld);
         return SQXDirectoryUser{dn, Groups(ld, dn)};
     });
 }
@@ -166,9 +169,13 @@ std::optional<SQXDirectoryUser> CQXLdapDirectory::Find(const std::string& name) 
     });
 }
 
-std::string CQXLdapDirectory::LocateDn(LDAP* ld, const std::string& name) {
+void CQXLdapDirectory::BindService(LDAP* ld) {
     if (!Bind(ld, m_settings.bindDn, m_settings.bindPassword))
         throw CQXDirectoryUnavailable("the service account " + m_settings.bindDn + " was refused");
+}
+
+std::string CQXLdapDirectory::LocateDn(LDAP* ld, const std::string& name) {
+    BindService(ld);
     const timeval timeout{m_settings.timeoutSeconds, 0};
     const auto entries =
         m_settings.userDnTemplate.empty()
@@ -199,15 +206,17 @@ std::vector<std::string> CQXLdapDirectory::Groups(LDAP* ld, const std::string& d
 }
 
 std::optional<SQXDirectoryUser> CQXLdapDirectory::WithConnection(const Lookup& call) {
-    for (int attempt = 0;; ++attempt) {
-        LDAP* ld = Acquire();
+    for (;;) {
+        bool reused = false;
+        LDAP* ld = Acquire(reused);
         try {
             const auto result = call(ld);
             Release(ld, false);
             return result;
         } catch (const CBroken& e) {
             Release(ld, true);
-            if (attempt > 0)
+            // A new connection failing means the directory is down: one time-out is enough.
+            if (!reused)
                 throw CQXDirectoryUnavailable(e.what());
         } catch (...) {
             Release(ld, true);
@@ -216,13 +225,14 @@ std::optional<SQXDirectoryUser> CQXLdapDirectory::WithConnection(const Lookup& c
     }
 }
 
-LDAP* CQXLdapDirectory::Acquire() {
+LDAP* CQXLdapDirectory::Acquire(bool& reused) {
     std::unique_lock<std::mutex> lock(m_mutex);
     const auto wait = std::chrono::seconds(m_settings.timeoutSeconds);
     if (!m_returned.wait_for(lock, wait,
                              [this] { return !m_idle.empty() || m_open < kMaxConnections; }))
         throw CQXDirectoryUnavailable("every directory connection stayed busy");
-    if (!m_idle.empty()) {
+    reused = !m_idle.empty();
+    if (reused) {
         LDAP* ld = m_idle.back();
         m_idle.pop_back();
         return ld;

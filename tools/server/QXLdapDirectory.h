@@ -46,15 +46,17 @@ public:
     static std::string EscapeFilterValue(const std::string& value);
 
 private:
-    // Runs call on a pooled connection; a connection found broken is dropped and the call
-    // tried once more on a new one.
+    // Runs call on a pooled connection; a pooled connection found broken (the directory
+    // restarted) is dropped and the call tried once more on a new one.
     using Lookup = std::function<std::optional<SQXDirectoryUser>(LDAP*)>;
     std::optional<SQXDirectoryUser> WithConnection(const Lookup& call);
-    // An idle connection or a new one (libldap connects on first use); waits at most the
-    // time-out while all are busy.
-    LDAP* Acquire();
+    // An idle connection (reused set) or a new one (libldap connects on first use); waits at
+    // most the time-out while all are busy.
+    LDAP* Acquire(bool& reused);
     // Back to the pool; a broken one (null: one that was never set up) is closed.
     void Release(LDAP* ld, bool broken);
+    // Binds as the service account (anonymously without one); throws when it is refused.
+    void BindService(LDAP* ld);
     // The DN of name's entry, looked up under the service account; empty if none or several.
     std::string LocateDn(LDAP* ld, const std::string& name);
     std::vector<std::string> Groups(LDAP* ld, const std::string& dn);

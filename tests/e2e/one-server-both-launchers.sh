@@ -3,7 +3,9 @@
 #   - josé / café logs in from an English launcher of each target, and the update brings
 #     docs/café.txt to the same name on both;
 #   - ユーザー / パスワード logs in from a Japanese launcher of each target;
-#   - a wrong password there shows the server's Japanese refusal on both as the same text.
+#   - a wrong password there shows the server's Japanese refusal on both as the same text;
+#   - alice of the company directory (scripts/ldap) logs in from each target, and a wrong
+#     directory password shows the usual refusal.
 # Usage: one-server-both-launchers.sh QXLauncher QXInstaller QXLauncher.exe QXInstaller.exe \
 #            qxserver qx_win32_driver.exe LOCALE-DIR      (WINEPREFIX set by the caller)
 # The Japanese locale that Wine needs to speak Japanese is made once in LOCALE-DIR.
@@ -17,6 +19,7 @@ server_pid=
 . "$here/../support/win32/wine-display.sh"
 cleanup() {
     [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
+    "$here/../../scripts/ldap" stop "$work/ldap"
     display_stop
     rm -rf "$work"
 }
@@ -48,7 +51,10 @@ printf '[Application]\nVersion=1.0\n[User ユーザー]\nVersion=0.9\nVersions=0
 db="$work/qxserver.db"
 "$server" user add 'josé' --password 'café' --db "$db" >/dev/null
 "$server" user add 'ユーザー' --password 'パスワード' --db "$db" >/dev/null
+export LDAPNOINIT=1
+ldap_url="$("$here/../../scripts/ldap" start "$work/ldap" | tail -n 1)"
 "$server" serve --root "$site" --db "$db" --listen 127.0.0.1:0 --base-path /qx/ \
+    --ldap-url "$ldap_url" --ldap-user-dn 'uid=%s,ou=people,dc=example,dc=test' \
     </dev/null >"$work/server.url" 2>"$work/server.log" &
 server_pid=$!
 for _ in $(seq 100); do [ -s "$work/server.url" ] && break; sleep 0.05; done
@@ -104,14 +110,17 @@ logged_in() { # dir
     grep -aq 'Session Id found' "$1"/LOG/*.log || fail "no session in $1"
 }
 
+updated() { # dir
+    logged_in "$1"
+    [ "$(cat "$1/docs/café.txt" 2>/dev/null)" = menu ] || fail "no docs/café.txt in $1"
+}
+
 echo "== josé / café from an English launcher of each target; docs/café.txt on both"
 linux="$(run_linux linux-en C.UTF-8 -serverLogin 'josé' -serverPassword 'café')"
 start_windows windows-en C.UTF-8 -serverLogin 'josé' -serverPassword 'café'
 end_windows
-for dir in "$linux" "$windows_dir"; do
-    logged_in "$dir"
-    [ "$(cat "$dir/docs/café.txt" 2>/dev/null)" = menu ] || fail "no docs/café.txt in $dir"
-done
+updated "$linux"
+updated "$windows_dir"
 
 echo "== ユーザー / パスワード from a Japanese launcher of each target"
 linux="$(run_linux linux-ja "$japanese" -serverLogin 'ユーザー' -serverPassword 'パスワード')"
@@ -130,6 +139,16 @@ grep -qxF "text=$refusal" <<<"$shown" || fail "Windows showed: $shown"
 # The second attempt asks in the emptied login dialog: the user gives up.
 drive click 105 2 >/dev/null || fail "no login dialog after the refusal"
 end_windows
+
+echo "== alice of the directory from a launcher of each target; a wrong directory password"
+linux="$(run_linux linux-alice C.UTF-8 -serverLogin alice -serverPassword alice-pw)"
+start_windows windows-alice C.UTF-8 -serverLogin alice -serverPassword alice-pw
+end_windows
+updated "$linux"
+updated "$windows_dir"
+linux="$(run_linux linux-alice-refused C.UTF-8 -serverLogin alice -serverPassword bob-pw)"
+grep -qxF "box Wrong user name or password. (1)" "$linux/boxes.txt" ||
+    fail "Linux showed: $(cat "$linux/boxes.txt")"
 
 grep -q 'user=jos\\xc3\\xa9' "$work/server.log" || fail "the server did not log josé"
 echo "passed"

@@ -49,6 +49,7 @@ TEST_F(AppServicesTest, ApplicationInfoIsOneRowOfTheVersionTheUserGets) {
                         "TRUE\t1.0\tFALSE\tFALSE\tDemo\tQX Demo\t0\tReleaseNote.txt\t"
                         "FALSE\tFALSE\tFALSE\t90\t14\tFALSE\r\n"
                         "TBLDATEND_99\r\n");
+    Start({"--insecure-sso"});
     const std::string sso = "sessionid=" + SessionCookie(Post("P3SSO", "password=&user=sso"));
     EXPECT_NE(Post("GetAppInf", sso)->body.find("\t-1\t-1\tFALSE\r\n"), std::string::npos);
 

@@ -181,16 +181,29 @@ TEST_F(LoginTest, TokenUserGivesTheNextPasscodeWhenAsked) {
     Login("tok", "1111");
 }
 
-TEST_F(LoginTest, SingleSignOnAcceptsTheNameAloneOnlyForMarkedUsers) {
-    const auto accepted = Post("P3SSO", "password=&user=sso&lang=en");
-    EXPECT_EQ(accepted->status, 200);
+TEST_F(LoginTest, SingleSignOnTakesOnlyTheNameATrustedFrontVouchedFor) {
+    const std::string notVouched = "Code=-17\nDescription=Single sign-on is accepted only through "
+                                   "the company's sign-on server.\n";
+    const std::string body = "password=&user=sso&lang=en";
+    ExpectRefusal(Post("P3SSO", body), notVouched);
+    ExpectRefusal(SignOnAs("sso", body), notVouched);
+
+    Start({"--sso-user-header", "X-Remote-User", "--real-ip-from", "127.0.0.1"});
+    const auto accepted = SignOnAs("sso", body);
     EXPECT_EQ(CookieAttribute(accepted, "Path"), "/qx/");
     EXPECT_EQ(Post("GetAppInf", "sessionid=" + SessionCookie(accepted))->status, 200);
-
-    ExpectRefusal(Post("P3SSO", "password=&user=demo&lang=en"),
+    EXPECT_EQ(SessionCookie(SignOnAs("SSO", "password=&lang=en")).size(), 32u);
+    ExpectRefusal(Post("P3SSO", body), notVouched);
+    ExpectRefusal(SignOnAs("", body), notVouched);
+    ExpectRefusal(SignOnAs("sso", "password=&user=demo&lang=en"), notVouched);
+    ExpectRefusal(SignOnAs("demo", "password=&user=demo&lang=en"),
                   "Code=-2\nDescription=Single sign-on is not allowed for this user.\n");
     ExpectRefusal(Post("P3Login", LoginBody("sso", "")),
                   "Code=-1\nDescription=Wrong user name or password.\n");
+
+    // The header of a client that is not the front vouches for nobody.
+    Start({"--sso-user-header", "X-Remote-User", "--real-ip-from", "127.0.0.2"});
+    ExpectRefusal(SignOnAs("sso", body), notVouched);
 }
 
 TEST_F(LoginTest, SessionLivesWhileUsedAndEndsAfterItsLifetimeOrLogout) {

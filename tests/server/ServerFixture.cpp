@@ -67,6 +67,14 @@ httplib::Result ServerFixture::PostTo(const ServerProcess& server, const std::st
     return result;
 }
 
+httplib::Result ServerFixture::SignOnAs(const std::string& vouched, const std::string& body) {
+    httplib::Client client(m_server->Host(), m_server->Port());
+    auto result = client.Post("/qx/P3SSO", {{"X-Remote-User", vouched}}, body,
+                              "application/x-www-form-urlencoded");
+    EXPECT_TRUE(result) << httplib::to_string(result.error());
+    return result;
+}
+
 std::string ServerFixture::Login(const std::string& user, const std::string& password) {
     const auto result = Post("P3Login", "password=" + password + "&user=" + user + "&lang=en");
     EXPECT_TRUE(result && result->status == 200);

@@ -35,6 +35,8 @@ protected:
     httplib::Result Post(const std::string& service, const std::string& body);
     httplib::Result PostTo(const ServerProcess& server, const std::string& service,
                            const std::string& body);
+    // P3SSO with the header in which a front names the user it authenticated.
+    httplib::Result SignOnAs(const std::string& vouched, const std::string& body);
     // Logs in and returns the session id from the cookie; fails the test on a refusal.
     std::string Login(const std::string& user, const std::string& password);
     // Moves the server's clock forward.

@@ -48,6 +48,8 @@ void CQXAccessLog::Write(const SQXAccessEntry& entry) {
         line += " refused=" + std::to_string(entry.refusal);
     if (entry.throttled)
         line += " throttled";
+    if (!entry.groups.empty())
+        line += " groups=" + Escape(entry.groups);
     Line(line);
 }
 

@@ -16,6 +16,8 @@ struct SQXAccessEntry {
     // The Code of a refusal text (0: none), and whether a login back-off refused it.
     int refusal = 0;
     bool throttled = false;
+    // The groups a directory login brought, comma-separated.
+    std::string groups;
 };
 
 // The access log on a stream (standard error): one line per request, written whole so that

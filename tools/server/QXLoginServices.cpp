@@ -1,6 +1,7 @@
 #include "QXLoginServices.h"
 
 #include <optional>
+#include <strings.h>
 
 #include "QXRefusal.h"
 
@@ -52,23 +53,75 @@ SQXReply CQXLoginServices::Login(const CQXForm& form, const std::string& address
     std::optional<std::string> previous;
     if (form.Has("oldPasscode"))
         previous = form.Get("oldPasscode");
-    const EQXLoginVerdict verdict = m_users.Login(user, form.Get("password"), previous);
+    std::optional<SQXDirectoryUser> found;
+    EQXLoginVerdict verdict = EQXLoginVerdict::Refused;
+    try {
+        verdict = Check(user, form.Get("password"), previous, found);
+    } catch (const CQXDirectoryUnavailable& error) {
+        return DirectoryDown(user, form.Get("lang"), error);
+    }
     if (verdict == EQXLoginVerdict::Refused)
         m_throttle.Failed(user, address);
     else
         m_throttle.Succeeded(user);
     if (verdict == EQXLoginVerdict::Accepted)
-        return Opened(user, form.Get("lang"));
+        return found ? OpenedFromDirectory(user, *found, form.Get("lang"))
+                     : Opened(user, form.Get("lang"));
     SQXReply reply = CQXRefusal::Make(200, RefusalFor(verdict), form.Get("lang"));
     reply.user = user;
     return reply;
 }
 
-SQXReply CQXLoginServices::SingleSignOn(const CQXForm& form) {
-    const std::string user = form.Get("user");
-    if (m_users.SingleSignOn(user))
-        return Opened(user, form.Get("lang"));
-    SQXReply reply = CQXRefusal::Make(200, EQXRefusal::SsoNotAllowed, form.Get("lang"));
+EQXLoginVerdict CQXLoginServices::Check(const std::string& user, const std::string& password,
+                                        const std::optional<std::string>& previous,
+                                        std::optional<SQXDirectoryUser>& found) {
+    if (!m_directory || m_users.Find(user))
+        return m_users.Login(user, password, previous);
+    found = m_directory->Authenticate(user, password);
+    return found ? EQXLoginVerdict::Accepted : EQXLoginVerdict::Refused;
+}
+
+SQXReply CQXLoginServices::OpenedFromDirectory(const std::string& user,
+                                               const SQXDirectoryUser& found,
+                                               const std::string& lang) {
+    m_groups.Set(user, found.groups);
+    SQXReply reply = Opened(user, lang);
+    for (const auto& group : found.groups)
+        reply.groups += (reply.groups.empty() ? "" : ",") + group;
+    return reply;
+}
+
+SQXReply CQXLoginServices::DirectoryDown(const std::string& user, const std::string& lang,
+                                         const CQXDirectoryUnavailable& error) {
+    SQXReply reply = CQXRefusal::Make(503, EQXRefusal::DirectoryUnavailable, lang);
+    reply.user = user;
+    reply.error = std::string("directory: ") + error.what();
+    return reply;
+}
+
+SQXReply CQXLoginServices::SingleSignOn(const CQXForm& form,
+                                        const std::optional<std::string>& vouched) {
+    const std::string lang = form.Get("lang");
+    const std::string named = form.Get("user");
+    // The launcher names its user too; a name other than the vouched one is not vouched for.
+    const bool trusted = vouched && !vouched->empty() &&
+                         (named.empty() || strcasecmp(named.c_str(), vouched->c_str()) == 0);
+    const std::string user = named.empty() && vouched ? *vouched : named;
+    EQXRefusal refusal = EQXRefusal::SsoNotVouched;
+    if (trusted) {
+        const auto local = m_users.Find(user);
+        if (local && local->kind == EQXUserKind::Sso)
+            return Opened(user, lang);
+        refusal = EQXRefusal::SsoNotAllowed;
+        try {
+            if (!local && m_directory)
+                if (const auto found = m_directory->Find(user))
+                    return OpenedFromDirectory(user, *found, lang);
+        } catch (const CQXDirectoryUnavailable& error) {
+            return DirectoryDown(user, lang, error);
+        }
+    }
+    SQXReply reply = CQXRefusal::Make(200, refusal, lang);
     reply.user = user;
     return reply;
 }
@@ -78,6 +131,11 @@ SQXReply CQXLoginServices::ChangePassword(const CQXForm& form, const std::string
     const std::string lang = form.Get("lang");
     if (m_throttle.Blocked(user, address))
         return Throttled(user, lang);
+    if (m_directory && !m_users.Find(user)) {
+        SQXReply reply = CQXRefusal::Make(200, EQXRefusal::DirectoryPassword, lang);
+        reply.user = user;
+        return reply;
+    }
     const std::string password = form.Get("password");
     const std::string oldPassword = form.Get("oldpassword");
     SQXReply reply;

@@ -30,6 +30,21 @@ const Texts kTexts[] = {
      "Ce serveur ne propose pas de téléchargement compressé.",
      "このサーバーは圧縮ダウンロードを提供していません。"},
     {EQXRefusal::UnknownService, "Unknown service.", "Service inconnu.", "不明なサービスです。"},
+    {EQXRefusal::DirectoryUnavailable,
+     "The company directory cannot be reached to check your password. Please try again later.",
+     "L'annuaire de l'entreprise est injoignable pour vérifier votre mot de passe. Veuillez "
+     "réessayer plus tard.",
+     "パスワードを確認するための社内ディレクトリに接続できません。しばらくしてから再度お試しくださ"
+     "い。"},
+    {EQXRefusal::SsoNotVouched,
+     "Single sign-on is accepted only through the company's sign-on server.",
+     "L'authentification unique n'est acceptée que par le serveur d'authentification de "
+     "l'entreprise.",
+     "シングルサインオンは社内のサインオンサーバー経由でのみ受け付けます。"},
+    {EQXRefusal::DirectoryPassword,
+     "Your password is kept in the company directory: change it there.",
+     "Votre mot de passe est géré par l'annuaire de l'entreprise : modifiez-le là.",
+     "パスワードは社内ディレクトリで管理されています。そちらで変更してください。"},
     {EQXRefusal::PasswordExpired, "Your password has expired.", "Votre mot de passe a expiré.",
      "パスワードの有効期限が切れました。"},
     {EQXRefusal::NewPinRequired, "A new PIN is required.", "Un nouveau code PIN est requis.",

@@ -25,4 +25,8 @@ struct SQXReply {
     // gave it.
     int refusal = 0;
     bool throttled = false;
+    // For the access log: the groups a directory login brought, comma-separated.
+    std::string groups;
+    // For the error log: why the request could not be served (e.g. an unreachable directory).
+    std::string error;
 };

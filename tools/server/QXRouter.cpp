@@ -20,6 +20,7 @@ struct Outcome {
     std::string user;
     int refusal = 0;
     bool throttled = false;
+    std::string groups;
 };
 thread_local Outcome t_outcome;
 
@@ -94,11 +95,11 @@ CQXRouter::CQXRouter(const Options& options, CQXLoginServices& login, CQXAppServ
                      CQXFaultInjector& faults, CQXClock& clock, CQXAccessLog& log)
     : m_options(options), m_faults(faults), m_clock(clock), m_log(log) {
     using F = const CQXForm&;
-    using A = const std::string&;
+    using A = const SCaller&;
     m_services = {
-        {"P3Login", [&login](F f, A a) { return login.Login(f, a); }},
-        {"P3SSO", [&login](F f, A) { return login.SingleSignOn(f); }},
-        {"ChangePassword", [&login](F f, A a) { return login.ChangePassword(f, a); }},
+        {"P3Login", [&login](F f, A a) { return login.Login(f, a.address); }},
+        {"P3SSO", [&login](F f, A a) { return login.SingleSignOn(f, a.vouched); }},
+        {"ChangePassword", [&login](F f, A a) { return login.ChangePassword(f, a.address); }},
         {"ExtendSession", [&login](F f, A) { return login.ExtendSession(f); }},
         {"Logout", [&login](F f, A) { return login.Logout(f); }},
         {"GetAppInf", [&apps](F f, A) { return apps.ApplicationInfo(f); }},
@@ -147,6 +148,7 @@ void CQXRouter::Attach(httplib::Server& server) {
         entry.user = t_outcome.user;
         entry.refusal = t_outcome.refusal;
         entry.throttled = t_outcome.throttled;
+        entry.groups = t_outcome.groups;
         m_log.Write(entry);
     });
 }
@@ -180,7 +182,9 @@ void CQXRouter::Handle(const httplib::Request& request, httplib::Response& respo
         Write(reply, std::nullopt, form.Get("lang"), response);
         return;
     }
-    SQXReply reply = service->second(form, ClientAddress(request));
+    SQXReply reply = service->second(form, Caller(form, request));
+    if (!reply.error.empty())
+        m_log.Error(reply.error);
     if (m_options.signer != nullptr) {
         // The signature covers the body's bytes as they go out.
         QXReplyToWire(reply, form.Get("lang"));
@@ -217,7 +221,7 @@ bool CQXRouter::HandleControl(const httplib::Request& request, httplib::Response
 
 void CQXRouter::Write(SQXReply reply, const std::optional<SQXFault>& fault, const std::string& lang,
                       httplib::Response& response) {
-    t_outcome = {reply.user, reply.refusal, reply.throttled};
+    t_outcome = {reply.user, reply.refusal, reply.throttled, reply.groups};
     QXReplyToWire(reply, lang);
     response.status = reply.status;
     if (!reply.sessionId.empty()) {
@@ -284,8 +288,21 @@ bool CQXRouter::HandOver(const SQXReply& reply, httplib::Response& response) {
     return true;
 }
 
+bool CQXRouter::FromFront(const httplib::Request& request) const {
+    return !m_options.realIpFrom.empty() && request.remote_addr == m_options.realIpFrom;
+}
+
+CQXRouter::SCaller CQXRouter::Caller(const CQXForm& form, const httplib::Request& request) const {
+    SCaller caller{ClientAddress(request), std::nullopt};
+    if (m_options.ssoUnvouched)
+        caller.vouched = form.Get("user");
+    else if (!m_options.ssoUserHeader.empty() && FromFront(request))
+        caller.vouched = request.get_header_value(m_options.ssoUserHeader.c_str());
+    return caller;
+}
+
 std::string CQXRouter::ClientAddress(const httplib::Request& request) const {
-    if (m_options.realIpFrom.empty() || request.remote_addr != m_options.realIpFrom)
+    if (!FromFront(request))
         return request.remote_addr;
     const std::string real = request.get_header_value("X-Real-IP");
     return real.empty() ? request.remote_addr : real;

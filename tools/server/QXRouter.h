@@ -29,6 +29,11 @@ public:
         // The front server's address: its requests carry the client's own in "X-Real-IP",
         // which the login back-off and the access log then use.
         std::string realIpFrom;
+        // The header in which that front names the user it authenticated, for P3SSO; P3SSO
+        // is refused on every other connection, and without it.
+        std::string ssoUserHeader;
+        // P3SSO takes the form's user name from anyone: for test peers only.
+        bool ssoUnvouched = false;
         // Signs the replies that decide what is installed; null for an unsigned site.
         const CQXReplySigner* signer = nullptr;
     };
@@ -40,8 +45,13 @@ public:
     void Attach(httplib::Server& server);
 
 private:
-    // A service answers a form; address is the client's, for the login back-off.
-    using Service = std::function<SQXReply(const CQXForm&, const std::string& address)>;
+    // Who asked: the client's address, for the login back-off, and the user a trusted front
+    // vouched for.
+    struct SCaller {
+        std::string address;
+        std::optional<std::string> vouched;
+    };
+    using Service = std::function<SQXReply(const CQXForm&, const SCaller&)>;
 
     void Handle(const httplib::Request& request, httplib::Response& response);
     // The test channel: /_faults and /_clock. True when the request was one of them.
@@ -50,6 +60,9 @@ private:
     void Write(SQXReply reply, const std::optional<SQXFault>& fault, const std::string& lang,
                httplib::Response& response);
     std::string ClientAddress(const httplib::Request& request) const;
+    // Whether the request came from the trusted front (--real-ip-from).
+    bool FromFront(const httplib::Request& request) const;
+    SCaller Caller(const CQXForm& form, const httplib::Request& request) const;
     // Hands the reply's file to the front server; false when it lies outside accelRoot.
     bool HandOver(const SQXReply& reply, httplib::Response& response);
 

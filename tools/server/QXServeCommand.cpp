@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <pthread.h>
@@ -17,6 +18,7 @@
 #include "QXArguments.h"
 #include "QXGuardedServer.h"
 #include "QXIniFile.h"
+#include "QXLdapDirectory.h"
 #include "QXRouter.h"
 
 namespace fs = std::filesystem;
@@ -110,15 +112,41 @@ void StopOnSignal(httplib::Server& server, CQXFaultInjector& faults, const sigse
     server.stop();
 }
 
+// The directory of the --ldap-* options, or null without --ldap-url.
+std::unique_ptr<CQXLdapDirectory> MakeDirectory(const CQXArguments& args) {
+    if (!args.Has("ldap-url"))
+        return nullptr;
+    CQXLdapDirectory::Settings settings;
+    settings.url = args.Get("ldap-url");
+    settings.userDnTemplate = args.Get("ldap-user-dn");
+    settings.searchBase = args.Get("ldap-search-base");
+    settings.searchFilter = args.Get("ldap-search-filter");
+    settings.bindDn = args.Get("ldap-bind-dn");
+    settings.groupBase = args.Get("ldap-group-base");
+    if (args.Has("ldap-bind-password-file")) {
+        const std::string file = args.Get("ldap-bind-password-file");
+        std::ifstream in(file);
+        if (!in || !std::getline(in, settings.bindPassword))
+            throw std::runtime_error("cannot read the directory password from " + file);
+    }
+    try {
+        return std::make_unique<CQXLdapDirectory>(settings);
+    } catch (const std::invalid_argument& e) {
+        throw CQXUsageError(e.what());
+    }
+}
+
 } // namespace
 
 int CQXServeCommand::Run(const std::vector<std::string>& words) {
     // --utf8-texts chose UTF-8 texts for Linux launchers, which now speak the Windows code
     // pages too: still accepted, so that old scripts run, and without effect.
-    const CQXArguments args(words, {"test-faults", "utf8-texts"},
+    const CQXArguments args(words, {"test-faults", "utf8-texts", "insecure-sso"},
                             {"root", "listen", "base-path", "tls-cert", "tls-key", "db",
                              "session-lifetime-seconds", "accel-redirect", "real-ip-from",
-                             "signing-key"});
+                             "signing-key", "sso-user-header", "ldap-url", "ldap-user-dn",
+                             "ldap-search-base", "ldap-search-filter", "ldap-bind-dn",
+                             "ldap-bind-password-file", "ldap-group-base"});
     if (!args.Has("root"))
         throw CQXUsageError("serve needs --root DIR");
     const fs::path root = args.Get("root");
@@ -130,6 +158,10 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     options.secure = args.Has("tls-cert");
     options.testFaults = args.Has("test-faults");
     options.realIpFrom = args.Get("real-ip-from");
+    options.ssoUserHeader = args.Get("sso-user-header");
+    options.ssoUnvouched = args.Has("insecure-sso");
+    if (!options.ssoUserHeader.empty() && options.realIpFrom.empty())
+        throw CQXUsageError("--sso-user-header needs --real-ip-from: only a front may vouch");
     if (args.Has("accel-redirect")) {
         options.accelPrefix = CheckBasePath(args.Get("accel-redirect"), "accel-redirect");
         options.accelRoot = fs::canonical(root / "releases");
@@ -146,6 +178,9 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     CQXSessionStore sessions(*storage, clock, lifetime);
     CQXReleaseStore releases(root);
     CQXLoginServices login(users, sessions, clock);
+    const auto directory = MakeDirectory(args);
+    if (directory)
+        login.UseDirectory(*directory);
     CQXAppServices apps(releases, users, sessions, site.GetInteger("Passwords", "WarningDays", 14));
     std::unique_ptr<CQXReplySigner> signer;
     if (args.Has("signing-key")) {

@@ -97,11 +97,6 @@ EQXLoginVerdict CQXUserStore::TokenLogin(const Secret& secret, const std::string
     return EQXLoginVerdict::Accepted;
 }
 
-bool CQXUserStore::SingleSignOn(const std::string& name) {
-    const auto user = Find(name);
-    return user && user->kind == EQXUserKind::Sso;
-}
-
 bool CQXUserStore::ChangePassword(const std::string& name, const std::string& oldPassword,
                                   const std::string& newPassword) {
     const auto secret = m_storage.FindUser(name);

@@ -37,8 +37,6 @@ public:
     // the password is then the new PIN or the next passcode.
     EQXLoginVerdict Login(const std::string& name, const std::string& password,
                           const std::optional<std::string>& previousPasscode);
-    // The P3SSO decision: accepted only for users marked for single sign-on.
-    bool SingleSignOn(const std::string& name);
     // Verifies the old password of a password user (expired or not) and stores the new one,
     // ending the user's sessions. An unknown name costs the same time as a wrong password.
     bool ChangePassword(const std::string& name, const std::string& oldPassword,

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
@@ -413,17 +414,12 @@ TEST_F(HttpTransportTest, SelfSignedCertificateFailsUnlessTheUserAcceptsIt) {
     EXPECT_EQ(shown.issuer, L"CN=127.0.0.1");
     EXPECT_EQ(shown.notBefore.size(), 23u);
     EXPECT_LT(shown.notBefore, shown.notAfter);
-    std::string expected;
-    if (FILE* pipe =
-            popen("openssl x509 -noout -fingerprint -sha256 -in http_peers/cert.pem", "r")) {
-        char line[256] = {};
-        if (fgets(line, sizeof line, pipe) != nullptr)
-            expected = line;
-        pclose(pipe);
-    }
-    const std::size_t equals = expected.find('=');
-    ASSERT_NE(equals, std::string::npos);
-    EXPECT_EQ(shown.sha256, std::wstring(expected.begin() + equals + 1, expected.end() - 1));
+    char line[256] = {}; // "sha256 Fingerprint=AB:...:CD\n"
+    FILE* pipe = popen("openssl x509 -noout -fingerprint -sha256 -in http_peers/cert.pem", "r");
+    ASSERT_TRUE(pipe != nullptr && fgets(line, sizeof line, pipe) != nullptr);
+    pclose(pipe);
+    const std::string expected(std::strchr(line, '=') + 1, std::strchr(line, '\n'));
+    EXPECT_EQ(shown.sha256, std::wstring(expected.begin(), expected.end()));
 #endif
 }
 

@@ -120,6 +120,8 @@ CURLcode InstallCertificateCheck(CURL*, void* sslContext, void* check) {
     if (SSL_CTX_set_ex_data(context, CheckIndex(), connection) != 1)
         return CURLE_SSL_CERTPROBLEM;
     X509_VERIFY_PARAM* param = SSL_CTX_get0_param(context);
+    // As strict as curl's own check: "*" stands for a whole label only.
+    X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
     const std::string& host = connection->host;
     if (!host.empty() &&
         (IsIpAddress(host) ? X509_VERIFY_PARAM_set1_ip_asc(param, host.c_str())

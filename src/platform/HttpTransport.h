@@ -43,6 +43,16 @@ enum class HttpDialogAnswer {
     Done,   // nothing more to do: look at the send's result
 };
 
+// The server certificate a question is about, as the user reads it. Fields the system does
+// not tell are empty (WinINet's own dialogs show it on Windows).
+struct HttpCertificate {
+    std::wstring subject;
+    std::wstring issuer;
+    std::wstring notBefore; // "2026-12-07 19:37:22 UTC"
+    std::wstring notAfter;
+    std::wstring sha256; // the fingerprint of its DER form: 32 hex pairs joined by colons
+};
+
 // The user's side of the dialog step, implemented by the launcher's user interface (and by a
 // script in tests). Called on the sending thread, inside HttpRequest::DialogStep.
 class HttpPrompt {
@@ -53,8 +63,9 @@ public:
     // both filled in sends again with them; false lets the refusal stand.
     virtual bool AskProxyCredentials(std::wstring& userName, std::wstring& password) = 0;
     // The server's certificate failed a check (error is the send's error code). True accepts
-    // that problem for this request and sends again.
-    virtual bool AcceptCertificate(unsigned long error) = 0;
+    // it and sends again: on Windows that problem for this request, on Linux that exact
+    // certificate for this request and every later one of the process.
+    virtual bool AcceptCertificate(unsigned long error, const HttpCertificate& certificate) = 0;
 };
 
 // Told about the bytes of replies as they arrive; set on a session with WatchReceivedBytes.

@@ -21,8 +21,9 @@ public:
         return m_prompt.AskProxyCredentials(userName, password);
     }
 
-    bool AcceptCertificate(unsigned long error) override {
-        return m_prompt.AcceptCertificate(error);
+    bool AcceptCertificate(unsigned long error,
+                           const qxplat::HttpCertificate& certificate) override {
+        return m_prompt.AcceptCertificate(error, certificate);
     }
 
 private:

@@ -100,7 +100,12 @@ int CQXLScriptedUserInterface::ProxyQuestions() const {
 
 int CQXLScriptedUserInterface::CertificateQuestions() const {
     std::lock_guard<std::mutex> hold(m_lock);
-    return m_certificateQuestions;
+    return static_cast<int>(m_certificatesShown.size());
+}
+
+std::vector<qxplat::HttpCertificate> CQXLScriptedUserInterface::CertificatesShown() const {
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_certificatesShown;
 }
 
 void CQXLScriptedUserInterface::RunMessageLoop(const CQXEvent& workerDone) {
@@ -219,9 +224,10 @@ bool CQXLScriptedUserInterface::AskProxyCredentials(std::wstring& userName,
     return true;
 }
 
-bool CQXLScriptedUserInterface::AcceptCertificate(unsigned long) {
+bool CQXLScriptedUserInterface::AcceptCertificate(unsigned long,
+                                                  const qxplat::HttpCertificate& certificate) {
     std::lock_guard<std::mutex> hold(m_lock);
-    ++m_certificateQuestions;
+    m_certificatesShown.push_back(certificate);
     return m_acceptCertificates;
 }
 

@@ -115,6 +115,8 @@ public:
     std::vector<SQXLDialogRecord> Dialogs() const;
     int ProxyQuestions() const;
     int CertificateQuestions() const;
+    // The certificates of the certificate questions, in order.
+    std::vector<qxplat::HttpCertificate> CertificatesShown() const;
 
     // IQXLUserInterface
     IQXLProgressWindow* GetProgressWindow() override { return this; }
@@ -136,7 +138,8 @@ public:
 
     // qxplat::HttpPrompt
     bool AskProxyCredentials(std::wstring& userName, std::wstring& password) override;
-    bool AcceptCertificate(unsigned long error) override;
+    bool AcceptCertificate(unsigned long error,
+                           const qxplat::HttpCertificate& certificate) override;
 
 private:
     template <typename Entry>
@@ -163,5 +166,5 @@ private:
     std::vector<SQXLProgressEvent> m_events;
     std::vector<SQXLDialogRecord> m_dialogs;
     int m_proxyQuestions = 0;
-    int m_certificateQuestions = 0;
+    std::vector<qxplat::HttpCertificate> m_certificatesShown;
 };

@@ -2,6 +2,8 @@
 
 #include "scenario/LaunchScenario.h"
 #include "support/Environment.h"
+#include "support/HttpPeers.h"
+#include "support/ProxyEnvironment.h"
 #include "support/QxServer.h"
 #include "ui/QXLAceNewPinDlg.h"
 #include "ui/QXLAceNextPasscodeDlg.h"
@@ -194,4 +196,44 @@ TEST_F(LoginScenarioTest, AnUnreachableServerEndsWithExitCodeOne) {
     EXPECT_EQ(Narrow(run.Ui().MessageBoxes()[0].text), EnglishText(6) + " (2)");
     EXPECT_EQ(run.DialogTemplates(), (std::vector<int>{131})) << "the dialog is shown once more";
     EXPECT_TRUE(run.Starts().empty());
+}
+
+// Behind the fixture's squid, which wants credentials, to the server's twin with a
+// self-signed certificate: the user gives the credentials and accepts the certificate once.
+TEST_F(LoginScenarioTest, BehindAnAuthenticatingProxyTheUserLogsInToASelfSignedServer) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Wine's WinINet sends the request outside the tunnel after a refused CONNECT";
+#endif
+    const HttpPeers peers = LoadHttpPeers();
+    ProxyEnvironment proxy(peers.proxy);
+    LaunchScenario run(LaunchScenario::Config(m_server.TlsUrl(), "SeqStay"));
+    run.Windows().Queue({false});
+    run.Ui().QueueProxyCredentials(peers.proxyUser, peers.proxyPassword);
+    run.Ui().SetAcceptCertificates(true);
+    EXPECT_EQ(run.Run(L"-serverLogin demo -serverPassword demo"), 0);
+    ASSERT_EQ(run.Starts().size(), 1u);
+    // Asked once each for the whole run: the login, the keep-alive and the later services.
+    EXPECT_EQ(run.Ui().ProxyQuestions(), 1);
+    ASSERT_EQ(run.Ui().CertificateQuestions(), 1);
+    EXPECT_EQ(run.Ui().CertificatesShown()[0].subject, L"CN=127.0.0.1");
+}
+
+// Refusing either question fails the login and starts nothing: the proxy's refusal stands as
+// a status, the certificate's as a network failure (exit code 1). One process each, as Wine's
+// WinINet keeps the proxy setting it first read.
+TEST_F(LoginScenarioTest, RefusingTheCertificateQuestionStartsNothing) {
+    LaunchScenario run(LaunchScenario::Config(m_server.TlsUrl(), "SeqStay"));
+    run.Windows().Queue({false});
+    EXPECT_EQ(run.Run(L"-serverLogin demo -serverPassword demo"), 1);
+    EXPECT_TRUE(run.Starts().empty());
+    EXPECT_EQ(run.Ui().CertificateQuestions(), 1);
+}
+
+TEST_F(LoginScenarioTest, RefusingTheProxyQuestionStartsNothing) {
+    ProxyEnvironment proxy(LoadHttpPeers().proxy);
+    LaunchScenario run(LaunchScenario::Config(m_server.Url(), "SeqStay"));
+    run.Windows().Queue({false});
+    EXPECT_EQ(run.Run(L"-serverLogin demo -serverPassword demo"), 0);
+    EXPECT_TRUE(run.Starts().empty());
+    EXPECT_EQ(run.Ui().ProxyQuestions(), 1);
 }

@@ -89,7 +89,7 @@ public:
         password = m_password;
         return true;
     }
-    bool AcceptCertificate(unsigned long) override { return false; }
+    bool AcceptCertificate(unsigned long, const qxplat::HttpCertificate&) override { return false; }
 
 private:
     std::wstring m_user;
@@ -409,7 +409,7 @@ TEST_F(DownloadFileTest, ProxyCredentialsAskedOnceGoWithEveryLaterDownload) {
 class CertificateRefusal : public qxplat::HttpPrompt {
 public:
     bool AskProxyCredentials(std::wstring&, std::wstring&) override { return false; }
-    bool AcceptCertificate(unsigned long) override { return false; }
+    bool AcceptCertificate(unsigned long, const qxplat::HttpCertificate&) override { return false; }
 };
 
 TEST_F(DownloadFileTest, SelfSignedServerIsRefusedWithoutTheLeniencySwitch) {

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
@@ -64,6 +66,7 @@ public:
     bool acceptCertificates = false;
     int credentialQuestions = 0;
     int certificateQuestions = 0;
+    HttpCertificate shown;
 
     bool AskProxyCredentials(std::wstring& userName, std::wstring& password) override {
         const auto index = static_cast<std::size_t>(credentialQuestions++);
@@ -73,8 +76,9 @@ public:
         password = credentials[index].second;
         return true;
     }
-    bool AcceptCertificate(unsigned long) override {
+    bool AcceptCertificate(unsigned long, const HttpCertificate& certificate) override {
         ++certificateQuestions;
+        shown = certificate;
         return acceptCertificates;
     }
 };
@@ -395,6 +399,28 @@ TEST_F(HttpTransportTest, SelfSignedCertificateFailsUnlessTheUserAcceptsIt) {
     ASSERT_TRUE(accepted.sent) << accepted.lastError;
     EXPECT_EQ(accepted.status, L"200");
     EXPECT_GE(accepting.certificateQuestions, 1);
+
+    // Accepted once, it passes every later request of the run without a question.
+    ScriptedPrompt later;
+    strict.prompt = &later;
+    const Exchange again = Post(peers.https, L"/echo", "b=2", strict);
+    ASSERT_TRUE(again.sent) << again.lastError;
+    EXPECT_EQ(again.body, "application/x-www-form-urlencoded\nb=2");
+    EXPECT_EQ(later.certificateQuestions, 0);
+#ifndef _WIN32
+    // The question shows the peer's own certificate (WinINet's dialogs show it on Windows).
+    const HttpCertificate& shown = declining.shown;
+    EXPECT_EQ(shown.subject, L"CN=127.0.0.1");
+    EXPECT_EQ(shown.issuer, L"CN=127.0.0.1");
+    EXPECT_EQ(shown.notBefore.size(), 23u);
+    EXPECT_LT(shown.notBefore, shown.notAfter);
+    char line[256] = {}; // "sha256 Fingerprint=AB:...:CD\n"
+    FILE* pipe = popen("openssl x509 -noout -fingerprint -sha256 -in http_peers/cert.pem", "r");
+    ASSERT_TRUE(pipe != nullptr && fgets(line, sizeof line, pipe) != nullptr);
+    pclose(pipe);
+    const std::string expected(std::strchr(line, '=') + 1, std::strchr(line, '\n'));
+    EXPECT_EQ(shown.sha256, std::wstring(expected.begin(), expected.end()));
+#endif
 }
 
 TEST_F(HttpTransportTest, LenientRequestTakesASelfSignedCertificateWithoutAsking) {

@@ -183,7 +183,7 @@ TEST(ScriptedUserInterface, ResponseFileQueuesEveryKindOfAnswer) {
     std::wstring user, password;
     ASSERT_TRUE(ui.AskProxyCredentials(user, password));
     EXPECT_EQ(password, L"pass word");
-    EXPECT_TRUE(ui.AcceptCertificate(0));
+    EXPECT_TRUE(ui.AcceptCertificate(0, qxplat::HttpCertificate()));
 }
 
 // A file with one line not understood queues nothing at all and names the line.

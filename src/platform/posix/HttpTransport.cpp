@@ -6,6 +6,7 @@
 
 #include "platform/Text.h"
 #include "platform/TransferRate.h"
+#include "platform/posix/CertificateCheck.h"
 #include "platform/posix/CurlHandles.h"
 
 // libcurl behind the transport. A request is one easy handle driven by its own multi handle,
@@ -52,6 +53,8 @@ struct HttpRequest::Impl {
     CurlList headers;
     std::string verb;
     std::string url;
+    std::string host;
+    bool secure = false;
     std::string agent;
     HttpReceiveObserver* observer = nullptr;
     std::string proxyUserName;
@@ -62,6 +65,7 @@ struct HttpRequest::Impl {
     bool verifyHost = true;
     std::shared_ptr<const HttpStop> stop;
     TransferRate rate;
+    CertificateCheck certificate;
 
     // The transfer in progress.
     bool attached = false;
@@ -157,7 +161,14 @@ void HttpRequest::Impl::Configure(std::string_view body) {
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectMs);
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, verifyPeer ? 1L : 0L);
-    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, verifyHost ? 2L : 0L);
+    // A verified peer gets the check that knows the certificates the user accepted; it checks
+    // the host name as well, so that an accepted certificate passes that check too.
+    const bool ownCheck = secure && verifyPeer;
+    certificate = CertificateCheck();
+    certificate.host = verifyHost ? host : std::string();
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, verifyHost && !ownCheck ? 2L : 0L);
+    curl_easy_setopt(h, CURLOPT_SSL_CTX_FUNCTION, ownCheck ? InstallCertificateCheck : nullptr);
+    curl_easy_setopt(h, CURLOPT_SSL_CTX_DATA, ownCheck ? &certificate : nullptr);
     curl_easy_setopt(h, CURLOPT_PROXYUSERNAME,
                      proxyUserName.empty() ? nullptr : proxyUserName.c_str());
     curl_easy_setopt(h, CURLOPT_PROXYPASSWORD,
@@ -291,9 +302,11 @@ HttpDialogAnswer HttpRequest::DialogStep(HttpPrompt* prompt, unsigned long lastE
     if (prompt == nullptr)
         return HttpDialogAnswer::Done;
     if (IsCertificateError(lastError)) {
-        if (!prompt->AcceptCertificate(lastError))
+        // Only a certificate the check has seen can be shown to the user and trusted.
+        const CertificateCheck& check = m_impl->certificate;
+        if (!check.refused || !prompt->AcceptCertificate(lastError, check.shown))
             return HttpDialogAnswer::Done;
-        m_impl->verifyPeer = m_impl->verifyHost = false;
+        TrustCertificate(check.fingerprint);
         return HttpDialogAnswer::Resend;
     }
     // A plain request gets the proxy's 407 as its reply; a tunnel's CONNECT fails with it.
@@ -358,6 +371,8 @@ std::optional<HttpRequest> HttpConnection::OpenRequest(const std::wstring& verb,
     impl->verb = ToNarrow(verb);
     impl->url =
         Scheme(secure) + m_impl->host + ":" + std::to_string(m_impl->port) + ToNarrow(object);
+    impl->host = m_impl->host;
+    impl->secure = secure;
     impl->agent = m_impl->session->agent;
     impl->observer = m_impl->session->observer;
     // curl cannot skip the date check alone; the name check is the one it can drop.

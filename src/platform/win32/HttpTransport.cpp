@@ -168,7 +168,7 @@ DWORD StatusCode(HINTERNET request) {
 // same effect on the request and the same return values as InternetErrorDlg.
 DWORD AskPrompt(HINTERNET request, HttpPrompt& prompt, DWORD lastError) {
     if (IsCertificateError(lastError)) {
-        if (!prompt.AcceptCertificate(lastError))
+        if (!prompt.AcceptCertificate(lastError, HttpCertificate()))
             return ERROR_CANCELLED;
         AddSecurityFlags(request, SecurityFlagFor(lastError));
         return ERROR_SUCCESS;

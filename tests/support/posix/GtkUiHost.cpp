@@ -8,6 +8,8 @@
 //   notice | question                                 the update warning
 //   note                                              the question with a release note
 //   box                                               a Yes/No question box
+//   proxy [USER]                                      the proxy credential question
+//   certificate                                       the certificate question
 //   splash                                            the splash, driven by commands on stdin:
 //       show, hide, range MIN MAX, position P, status TEXT, text ID (a text of the
 //       table), read, box, close, exit CODE
@@ -101,6 +103,28 @@ int AskQuestion(SHost& host, QXLBoxOwner owner) {
     return 0;
 }
 
+// The HTTP questions as a request asks them, off the GTK thread.
+int AskProxy(SHost& host) {
+    std::wstring user = host.arguments.empty() ? L"" : qxplat::FromNarrow(host.arguments[0]);
+    std::wstring password;
+    const bool given = host.ui.GetHttpPrompt()->AskProxyCredentials(user, password);
+    Print(QXFormat(L"given=%d user=%s password=%s", given ? 1 : 0, user, password));
+    return 0;
+}
+
+int AskCertificate(SHost& host) {
+    qxplat::HttpCertificate certificate;
+    certificate.subject = L"CN=updates.example.test,O=Example Soci\u00e9t\u00e9,C=FR";
+    certificate.issuer = L"CN=Example Company Root CA,O=Example Soci\u00e9t\u00e9,C=FR";
+    certificate.notBefore = L"2026-12-07 08:00:00 UTC";
+    certificate.notAfter = L"2027-12-07 08:00:00 UTC";
+    certificate.sha256 = L"0B:30:55:7A:9F:C4:E9:0E:33:58:7D:A2:C7:EC:11:36:"
+                         L"5B:80:A5:CA:EF:14:39:5E:83:A8:CD:F2:17:3C:61:86";
+    const bool accepted = host.ui.GetHttpPrompt()->AcceptCertificate(0, certificate);
+    Print(QXFormat(L"accepted=%d", accepted ? 1 : 0));
+    return 0;
+}
+
 // Plays the splash commands until exit or the end of the input; returns the exit code.
 int DriveSplash(SHost& host) {
     IQXLProgressWindow& window = *host.ui.GetProgressWindow();
@@ -175,6 +199,10 @@ int RunScenario(SHost& host, const std::string& scenario) {
         return ShowWarning(host, true, true);
     } else if (scenario == "box") {
         return AskQuestion(host, QXLBoxOwner::None);
+    } else if (scenario == "proxy") {
+        return AskProxy(host);
+    } else if (scenario == "certificate") {
+        return AskCertificate(host);
     } else if (scenario == "splash") {
         return DriveSplash(host);
     } else {

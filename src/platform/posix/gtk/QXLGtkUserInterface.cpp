@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 
 #include "QXLGtkCredentialDialog.h"
+#include "QXLGtkHttpPrompt.h"
 #include "QXLGtkMainThread.h"
 #include "QXLGtkMessageBox.h"
 #include "QXLGtkProgressWindow.h"
@@ -38,11 +39,15 @@ std::unique_ptr<CQXLGtkUserInterface> CQXLGtkUserInterface::Create(QXLanguageBas
 
 CQXLGtkUserInterface::CQXLGtkUserInterface(QXLanguageBase languageBase)
     : m_languageBase(languageBase),
-      m_splash(std::make_unique<CQXLGtkProgressWindow>([this] { m_closed = true; })) {}
+      m_splash(std::make_unique<CQXLGtkProgressWindow>([this] { m_closed = true; })),
+      m_httpPrompt(std::make_unique<CQXLGtkHttpPrompt>(languageBase,
+                                                       [this] { return m_splash->Window(); })) {}
 
 CQXLGtkUserInterface::~CQXLGtkUserInterface() = default;
 
 IQXLProgressWindow* CQXLGtkUserInterface::GetProgressWindow() { return m_splash.get(); }
+
+qxplat::HttpPrompt* CQXLGtkUserInterface::GetHttpPrompt() { return m_httpPrompt.get(); }
 
 bool CQXLGtkUserInterface::IsClosed() const {
     bool closed = false;

@@ -5,6 +5,7 @@
 #include "ui/QXLUserInterface.h"
 #include "ui/QXLanguage.h"
 
+class CQXLGtkHttpPrompt;
 class CQXLGtkProgressWindow;
 
 // The Linux launcher's windows, drawn with GTK 3. Built and run on the main thread, which
@@ -28,8 +29,8 @@ public:
     int ShowCredentialDialog(CQXLCredentialDlg& dialog) override;
     int ShowSelectVersionDialog(CQXLSelectVersionDlg& dialog) override;
     int ShowWarnUpdateDialog(CQXLWarnUpdateDlg& dialog) override;
-    // The request's own answers: proxy questions declined, certificates refused.
-    qxplat::HttpPrompt* GetHttpPrompt() override { return nullptr; }
+    // The proxy credential and certificate dialogs.
+    qxplat::HttpPrompt* GetHttpPrompt() override;
 
     // The splash, for the programs that look at what it shows.
     CQXLGtkProgressWindow& Splash() { return *m_splash; }
@@ -41,5 +42,6 @@ private:
 
     QXLanguageBase m_languageBase;
     std::unique_ptr<CQXLGtkProgressWindow> m_splash;
+    std::unique_ptr<CQXLGtkHttpPrompt> m_httpPrompt;
     bool m_closed = false; // GTK thread only
 };

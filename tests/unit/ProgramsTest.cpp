@@ -177,27 +177,19 @@ TEST_F(ProgramsTest, PlaceholderValuesNeverAddArgumentsOrCommands) {
 
     // A quote or a control character anywhere, and what a command interpreter reads in a
     // batch program's line, refuse the start.
-    const struct {
-        const wchar_t* program;
-        const wchar_t* user;
-    } refused[] = {
-        {L"tool.exe", L"x\" -serverPassword \"y"},
-        {L"tool.exe", L"line\nbreak"},
-        {L"start.cmd", L"a&b"},
-        {L"start.cmd", L"50%"},
-        {L"run.bat", L"a|b"},
-        {L"RUN.BAT. ", L"a^b"},
-        {L"run.Cmd", L"x>y"},
-        {L"run.bat", L"x<y"},
-    };
-    for (const auto& c : refused) {
-        m_list.SetSessionUserName(c.user);
-        EXPECT_EQ(m_list.LaunchProcess(c.program, L"-u $USERNAME$"), 0);
-        EXPECT_FALSE(m_list.LastStarted().has_value());
-        EXPECT_TRUE(m_log.Contains("Unable to launch " + qxplat::ToNarrow(c.program) +
-                                   " : the value of $USERNAME$ would change its command line"))
-            << m_log.Text();
-    }
+    const std::pair<const wchar_t*, std::vector<const wchar_t*>> refused[] = {
+        {L"tool.exe", {L"x\" -serverPassword \"y", L"line\nbreak"}},
+        {L"start.cmd", {L"a&b", L"50%", L"a|b", L"a^b", L"x>y", L"x<y"}},
+        {L"Run.Bat. ", {L"a&b", L"\""}}};
+    for (const auto& [program, users] : refused)
+        for (const wchar_t* user : users) {
+            m_list.SetSessionUserName(user);
+            EXPECT_EQ(m_list.LaunchProcess(program, L"-u $USERNAME$"), 0);
+            EXPECT_FALSE(m_list.LastStarted().has_value());
+            EXPECT_TRUE(m_log.Contains("Unable to launch " + qxplat::ToNarrow(program) +
+                                       " : the value of $USERNAME$ would change its command line"))
+                << m_log.Text();
+        }
 }
 
 // A hostile server's session id must not end the command of a batch program and run its own.

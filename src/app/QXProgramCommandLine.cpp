@@ -132,6 +132,11 @@ std::wstring QXMaskProgramCommandLine(const std::wstring& line) {
 bool QXRunsThroughShell(std::wstring_view program) {
     while (!program.empty() && (program.back() == L'.' || IsBlank(program.back())))
         program.remove_suffix(1);
+    const std::size_t slash = program.find_last_of(L"\\/");
+    const std::wstring_view name =
+        slash == std::wstring_view::npos ? program : program.substr(slash + 1);
+    if (QXEqualsNoCase(name, L"cmd") || QXEqualsNoCase(name, L"cmd.exe"))
+        return true;
     for (const std::wstring_view extension : kShellExtensions)
         if (program.size() > extension.size() &&
             QXEqualsNoCase(program.substr(program.size() - extension.size()), extension))

@@ -25,9 +25,9 @@ std::wstring QXQuoteProgramArgument(std::wstring_view value);
 // line as it may be logged: the argument after -proxyPassword or -serverPassword is ***.
 std::wstring QXMaskProgramCommandLine(const std::wstring& line);
 
-// True when Windows hands program to its command interpreter (a .cmd or .bat file, trailing
-// dots and blanks ignored as the file system ignores them), which reads & | < > ^ % anywhere
-// on the line and knows no escaped quote.
+// True when program is the command interpreter or one Windows hands to it (a .cmd or .bat
+// file; trailing dots and blanks ignored as the file system ignores them): it reads
+// & | < > ^ % anywhere on the line and knows no escaped quote.
 bool QXRunsThroughShell(std::wstring_view program);
 
 // A name such as $USERNAME$ and the text it stands for.

@@ -10,27 +10,18 @@ bool IsBlank(wchar_t c) {
     return c == L'\t' || c == L'\n' || c == L'\v' || c == L'\r' || c == L' ';
 }
 
-// Where one argument stands in the raw text, its quotes included.
-struct ArgumentSpan {
-    std::size_t begin;
-    std::size_t end;
-};
-
 // The splitter's three states: between arguments, in a plain one, in a quoted one.
-void Split(const wchar_t* text, std::vector<std::wstring>& arguments,
-           std::vector<ArgumentSpan>* spans) {
-    arguments.clear();
+std::vector<QXArgumentText> Split(const wchar_t* text) {
+    std::vector<QXArgumentText> arguments;
     if (text == nullptr)
-        return;
+        return arguments;
     enum class State { Between, Plain, Quoted } state = State::Between;
     std::wstring current;
     std::size_t begin = 0;
     std::size_t i = 0;
     const auto finish = [&](std::size_t end) {
-        arguments.push_back(std::move(current));
+        arguments.push_back({std::move(current), begin, end});
         current.clear();
-        if (spans != nullptr)
-            spans->push_back({begin, end});
         state = State::Between;
     };
     for (; text[i] != L'\0'; ++i) {
@@ -55,7 +46,7 @@ void Split(const wchar_t* text, std::vector<std::wstring>& arguments,
             if (next == L'\0') {
                 current.push_back(c);
                 finish(i + 1);
-                return;
+                return arguments;
             }
             if (next != L'"')
                 current.push_back(c);
@@ -67,6 +58,7 @@ void Split(const wchar_t* text, std::vector<std::wstring>& arguments,
     }
     if (state != State::Between)
         finish(i);
+    return arguments;
 }
 
 bool NeedsQuotes(const std::wstring& argument) {
@@ -82,7 +74,9 @@ bool IsSecretOption(const std::wstring& argument) {
 } // namespace
 
 void SplitCommandLine(const wchar_t* text, std::vector<std::wstring>& arguments) {
-    Split(text, arguments, nullptr);
+    arguments.clear();
+    for (QXArgumentText& argument : Split(text))
+        arguments.push_back(std::move(argument.value));
 }
 
 std::wstring QXJoinCommandLine(const std::vector<std::wstring>& arguments) {
@@ -111,18 +105,26 @@ std::wstring QXJoinCommandLine(const std::vector<std::wstring>& arguments) {
 }
 
 std::wstring QXMaskCommandLineSecrets(const std::wstring& commandLine) {
-    std::vector<std::wstring> arguments;
-    std::vector<ArgumentSpan> spans;
-    Split(commandLine.c_str(), arguments, &spans);
+    return QXMaskSecrets(commandLine, Split(commandLine.c_str()));
+}
+
+std::wstring QXMaskSecrets(const std::wstring& line, const std::vector<QXArgumentText>& arguments) {
     std::wstring masked;
     std::size_t copied = 0;
     for (std::size_t n = 1; n < arguments.size(); ++n) {
-        if (!IsSecretOption(arguments[n - 1]))
+        if (!IsSecretOption(arguments[n - 1].value))
             continue;
-        masked.append(commandLine, copied, spans[n].begin - copied);
+        masked.append(line, copied, arguments[n].begin - copied);
         masked.append(kMask);
-        copied = spans[n].end;
+        copied = arguments[n].end;
     }
-    masked.append(commandLine, copied, std::wstring::npos);
+    masked.append(line, copied, std::wstring::npos);
     return masked;
+}
+
+std::vector<std::wstring> QXMaskSecretArguments(std::vector<std::wstring> arguments) {
+    for (std::size_t n = 1; n < arguments.size(); ++n)
+        if (IsSecretOption(arguments[n - 1]))
+            arguments[n] = kMask;
+    return arguments;
 }

@@ -30,3 +30,17 @@ std::wstring QXJoinCommandLine(const std::vector<std::wstring>& arguments);
 // The command line as it may be logged: the argument after -proxyPassword or -serverPassword
 // (in any letter case), quotes included, becomes ***; every other character stays as it is.
 std::wstring QXMaskCommandLineSecrets(const std::wstring& commandLine);
+
+// One argument of a command line: its value, and where its text stands, quotes included.
+struct QXArgumentText {
+    std::wstring value;
+    std::size_t begin;
+    std::size_t end;
+};
+// line with the text of each argument that follows -proxyPassword or -serverPassword (in any
+// letter case) replaced by ***; arguments are line's, as its reader split it.
+std::wstring QXMaskSecrets(const std::wstring& line, const std::vector<QXArgumentText>& arguments);
+// arguments with each one that follows -proxyPassword or -serverPassword (in any letter case)
+// replaced by ***: a list is masked before it is joined, since a joined line cannot always be
+// split back into the same arguments.
+std::vector<std::wstring> QXMaskSecretArguments(std::vector<std::wstring> arguments);

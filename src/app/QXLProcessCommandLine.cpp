@@ -7,7 +7,9 @@
 
 bool CQXLProcess::ParseCommandLine() {
     if (m_log.IsDebugEnabled())
-        m_log.LogDebug(L"QXLauncher Command Line: [%s]", QXMaskCommandLineSecrets(m_commandLine));
+        m_log.LogDebug(L"QXLauncher Command Line: [%s]",
+                       m_arguments ? QXJoinCommandLine(QXMaskSecretArguments(*m_arguments))
+                                   : QXMaskCommandLineSecrets(m_commandLine));
     std::vector<std::wstring> arguments;
     if (m_arguments)
         arguments = *m_arguments;
@@ -54,8 +56,8 @@ bool CQXLProcess::TakeSession(const std::wstring& argument) {
     }
     // The id goes on the started programs' command lines, which it must not break.
     if (!QXIsSafeSessionId(sessionId)) {
-        m_log.LogError(L"Failed to parse Session string: session id holds blanks, quotes or "
-                       L"control characters");
+        m_log.LogError(L"Failed to parse Session string: session id holds characters other "
+                       L"than letters, digits and -._~+/=");
         return false;
     }
     m_fileList.GetDownloader().SetSessionId(sessionId);

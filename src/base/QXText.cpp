@@ -15,10 +15,13 @@ bool QXEqualsNoCase(std::wstring_view a, std::wstring_view b) {
 }
 
 bool QXIsSafeSessionId(std::wstring_view id) {
+    constexpr std::wstring_view kMarks = L"-._~+/=";
     if (id.empty())
         return false;
     for (const wchar_t c : id) {
-        if (c <= L' ' || c == L'"' || c == 0x7F || (c >= 0x80 && c < 0xA0))
+        const bool alphanumeric =
+            (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9');
+        if (!alphanumeric && kMarks.find(c) == std::wstring_view::npos)
             return false;
     }
     return true;

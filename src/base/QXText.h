@@ -6,8 +6,8 @@
 // comparison of configuration words, server URLs and file names.
 bool QXEqualsNoCase(std::wstring_view a, std::wstring_view b);
 
-// True when id can stand on a command line as it is: not empty, no blank, double quote or
-// control character.
+// True when id can stand on any command line as it is, a command interpreter's included: not
+// empty, and only ASCII letters, digits and - . _ ~ + / = (what base64 and URL-safe tokens use).
 bool QXIsSafeSessionId(std::wstring_view id);
 
 #include <string>

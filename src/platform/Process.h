@@ -30,7 +30,7 @@ private:
 
 // Starts a program without a console window, with the launcher's environment and current
 // directory. commandLine is the whole line as Windows hands it to the program; arguments is
-// the same line split by the launcher's rules (the program first), which POSIX starts. On
+// the same line as the program reads it (the program first), which POSIX starts. On
 // Linux a program named "x.exe" that does not exist is started as "x". nullopt on failure,
 // with LastError() telling why.
 std::optional<Process> StartProcess(const std::wstring& commandLine,

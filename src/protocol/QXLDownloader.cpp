@@ -163,9 +163,8 @@ bool CQXLDownloader::CheckSignature(qxplat::HttpRequest& request, const CQXUrlSe
                                *m_signedRequest, m_responseBytes, now);
     if (verdict == QXLSignatureVerdict::Valid)
         return true;
-    m_log.LogError(L"Signed reply refused : %s from %s : %s",
-                   QXFromUtf8(m_signedRequest->service), server.GetUrl(),
-                   QXLSignatureVerdictText(verdict));
+    m_log.LogError(L"Signed reply refused : %s from %s : %s", QXFromUtf8(m_signedRequest->service),
+                   server.GetUrl(), QXLSignatureVerdictText(verdict));
     m_responseBody.clear();
     return false;
 }
@@ -296,8 +295,8 @@ bool CQXLDownloader::ExtractSessionId() {
             const std::wstring_view id = piece.substr(piece.find(L'=') + 1);
             // The id goes on command lines: one that would break them is no session.
             if (!QXIsSafeSessionId(id)) {
-                m_log.LogError(L"Session Id refused : it holds blanks, quotes or control "
-                               L"characters");
+                m_log.LogError(L"Session Id refused : it holds characters other than letters, "
+                               L"digits and -._~+/=");
                 return false;
             }
             m_sessionId.assign(id);

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/QXProgramCommandLine.h"
 #include "base/QXClock.h"
 #include "config/QXLLog.h"
 #include "config/QXUrlParser.h"
@@ -127,9 +128,11 @@ public:
 
     // Starts program (relative to the installation directory unless it holds a drive, or on
     // Linux begins with '/') with arguments (none, or "--": nothing added), placeholders
-    // expanded, logs it (the whole line as a debug record, passwords masked), waits a second
-    // and logs whether it still runs. 1 when it was created, else 0 with an error line. The
-    // process is kept as LastStarted().
+    // expanded so that no value adds an argument or a command (QXExpandProgramCommandLine;
+    // a value that could is refused and nothing starts), logs it (the whole line as a debug
+    // record, passwords masked), waits a second and logs whether it still runs. 1 when it was
+    // created, else 0 with an error line. The process is kept as LastStarted(); the line is
+    // read by the Windows runtime's rules on every platform.
     int LaunchProcess(const std::wstring& program, const std::optional<std::wstring>& arguments);
     const std::optional<qxplat::Process>& LastStarted() const { return m_lastStarted; }
     // Replaces $SESSIONID$, $USERNAME$, $APPLICATIONNAME$ and $VERSION$, in this order.
@@ -170,6 +173,8 @@ public:
     CQXLBatchGenerator& GetBatchGenerator() { return m_batchGenerator; }
 
 private:
+    // The placeholders of started programs' command lines, in the order of their expansion.
+    std::vector<QXPlaceholder> Placeholders() const;
     // True when every value travels unaltered in the wire code page of the user's language;
     // otherwise an error line and a refusal box tell why nothing is sent.
     bool CredentialsFitTheWire(std::initializer_list<std::wstring_view> values);

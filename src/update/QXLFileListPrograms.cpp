@@ -1,4 +1,4 @@
-#include "app/QXCommandLine.h"
+#include "app/QXProgramCommandLine.h"
 #include "base/QXText.h"
 #include "platform/System.h"
 #include "update/QXLFileList.h"
@@ -12,7 +12,7 @@ constexpr std::chrono::milliseconds kStartCheckDelay{1000};
 
 // Every occurrence of placeholder in text, left to right; a value that holds the placeholder
 // itself is not replaced again.
-void ReplaceAll(std::wstring& text, std::wstring_view placeholder, const std::wstring& value) {
+void ReplaceAll(std::wstring& text, std::wstring_view placeholder, std::wstring_view value) {
     for (std::size_t at = text.find(placeholder); at != std::wstring::npos;
          at = text.find(placeholder, at + value.size()))
         text.replace(at, placeholder.size(), value);
@@ -26,22 +26,11 @@ bool HasOwnPlace(const std::wstring& program) {
     return qxplat::kPathSeparator == L'/' && !program.empty() && program.front() == L'/';
 }
 
-// Appends " option "value"" when value is set. Quotes and the backslashes before them are
-// escaped the way Windows programs read their arguments, so that a credential can never
-// close its quotes and add arguments of its own.
+// Appends " option "value"" when value is set, quoted so that the value arrives as it is and
+// can never close its quotes and add arguments of its own.
 void AppendQuoted(std::wstring& arguments, const wchar_t* option, const std::wstring& value) {
-    if (value.empty())
-        return;
-    arguments.append(L" ").append(option).append(L" \"");
-    std::size_t backslashes = 0;
-    for (wchar_t c : value) {
-        if (c == L'"')
-            arguments.append(backslashes + 1, L'\\');
-        backslashes = c == L'\\' ? backslashes + 1 : 0;
-        arguments.push_back(c);
-    }
-    arguments.append(backslashes, L'\\');
-    arguments.push_back(L'"');
+    if (!value.empty())
+        arguments.append(L" ").append(option).append(L" ").append(QXQuoteProgramArgument(value));
 }
 
 // qxflux.exe starts the desk bar itself ("-b") when the application asks for it by default,
@@ -54,11 +43,16 @@ bool DeskBarByPrimary(const CQXLApplicationInfo& info, int hasCustomPrimary,
 
 } // namespace
 
+std::vector<QXPlaceholder> CQXLFileList::Placeholders() const {
+    return {{L"$SESSIONID$", m_downloader.GetSessionId()},
+            {L"$USERNAME$", m_sessionUserName},
+            {L"$APPLICATIONNAME$", m_applicationInfo.ApplicationName},
+            {L"$VERSION$", m_applicationInfo.Version}};
+}
+
 void CQXLFileList::ExpandPlaceholders(std::wstring& text) const {
-    ReplaceAll(text, L"$SESSIONID$", m_downloader.GetSessionId());
-    ReplaceAll(text, L"$USERNAME$", m_sessionUserName);
-    ReplaceAll(text, L"$APPLICATIONNAME$", m_applicationInfo.ApplicationName);
-    ReplaceAll(text, L"$VERSION$", m_applicationInfo.Version);
+    for (const QXPlaceholder& placeholder : Placeholders())
+        ReplaceAll(text, placeholder.name, placeholder.value);
 }
 
 int CQXLFileList::LaunchProcess(const std::wstring& program,
@@ -70,12 +64,18 @@ int CQXLFileList::LaunchProcess(const std::wstring& program,
     commandLine += L'"';
     if (arguments && *arguments != kNone)
         commandLine.append(L" ").append(*arguments);
-    ExpandPlaceholders(commandLine);
-    m_log.LogDebug(L"Command line : %s", QXMaskCommandLineSecrets(commandLine));
+    // Every value comes from the server or the user: none may add an argument or a command.
+    const std::wstring_view refused =
+        QXExpandProgramCommandLine(commandLine, Placeholders(), QXRunsThroughShell(program));
+    if (!refused.empty()) {
+        m_lastStarted.reset();
+        m_log.LogError(L"Unable to launch %s : the value of %s would change its command line",
+                       program, std::wstring(refused));
+        return 0;
+    }
+    m_log.LogDebug(L"Command line : %s", QXMaskProgramCommandLine(commandLine));
 
-    std::vector<std::wstring> split;
-    SplitCommandLine(commandLine.c_str(), split);
-    m_lastStarted = qxplat::StartProcess(commandLine, split);
+    m_lastStarted = qxplat::StartProcess(commandLine, QXSplitProgramCommandLine(commandLine));
     if (!m_lastStarted) {
         const int error = static_cast<int>(qxplat::LastError());
         m_log.LogError(L"Unable to launch %s : %d", program, error);

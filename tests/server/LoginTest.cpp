@@ -277,6 +277,11 @@ TEST_F(LoginTest, AdministrationCommandsManageUsers) {
     EXPECT_EQ(Admin({"user", "add", "demo", "--password", "x"}).exitCode, 1);
     EXPECT_EQ(Admin({"user", "add", "piped"}, "from-stdin\n").exitCode, 0);
     Login("piped", "from-stdin");
+    // Blanks travel quoted to the started programs; what no command line can carry does not.
+    EXPECT_EQ(Admin({"user", "add", "Jean Dupont", "--password", "x"}).exitCode, 0);
+    for (const char* name : {"x\" -serverPassword \"y", "a\tb", "R&D", "50%", "a|b", "a^b", "<a>"})
+        EXPECT_EQ(Admin({"user", "add", name, "--password", "x"}).exitCode, 1) << name;
+    EXPECT_EQ(Admin({"user", "list"}).out.find("serverPassword"), std::string::npos);
     // User names compare without regard to case, for the sessions too.
     const std::string session = Login("DEMO", "demo");
 

@@ -113,6 +113,9 @@ TEST_F(ParseCommandLineTest, TakesAHandedOverSessionSplitAtTheFirstComma) {
     EXPECT_EQ(FileList().GetSessionUserName(), L"dupont,jean");
     EXPECT_TRUE(Contains(Log(), "Session found : -SID:S1D,dupont,jean, no need to login again"));
 
+    EXPECT_TRUE(Parse(L"-SID:aZ09-._~+/=,u"));
+    EXPECT_EQ(Downloader().GetSessionId(), L"aZ09-._~+/=");
+
     // The last well-formed session wins; a malformed one after it changes nothing.
     EXPECT_TRUE(Parse(L"-SID:one,a -SID:two,b -SID:three"));
     EXPECT_EQ(Downloader().GetSessionId(), L"two");
@@ -120,6 +123,8 @@ TEST_F(ParseCommandLineTest, TakesAHandedOverSessionSplitAtTheFirstComma) {
 }
 
 TEST_F(ParseCommandLineTest, LogsMalformedSessionsAndGoesOnToTheLogin) {
+    constexpr char kUnsafeId[] =
+        "session id holds characters other than letters, digits and -._~+/=\r\n";
     const struct {
         const wchar_t* commandLine;
         const char* error;
@@ -128,9 +133,13 @@ TEST_F(ParseCommandLineTest, LogsMalformedSessionsAndGoesOnToTheLogin) {
         {L"-SID:nocomma", "malformed SID\r\n"},
         {L"-SID:,user", "malformed SID content\r\n"},
         {L"-SID:id,", "malformed SID content\r\n"},
-        {L"\"-SID:i d,user\"", "session id holds blanks, quotes or control characters\r\n"},
-        {L"-SID:i\"d,user", "session id holds blanks, quotes or control characters\r\n"},
-        {L"\"-SID:i\td,user\"", "session id holds blanks, quotes or control characters\r\n"},
+        {L"\"-SID:i d,user\"", kUnsafeId},
+        {L"-SID:i\"d,user", kUnsafeId},
+        {L"\"-SID:i\td,user\"", kUnsafeId},
+        {L"-SID:abc&echo,INJECTED>injected.txt", kUnsafeId},
+        {L"-SID:a%PATH%,user", kUnsafeId},
+        {L"-SID:a^|b,user", kUnsafeId},
+        {L"-SID:caf\u00e9,user", kUnsafeId},
     };
     for (const auto& c : cases) {
         EXPECT_FALSE(Parse(c.commandLine));
@@ -187,4 +196,12 @@ TEST_F(ParseCommandLineTest, ReadsAHandedOverListAsItIsEvenWhereNoJoinedLineCoul
     EXPECT_EQ(Dialog().GetPassword(), L"p w\\");
     EXPECT_EQ(Downloader().GetSessionId(), L"id");
     EXPECT_EQ(FileList().GetSessionUserName(), L"us er");
+
+    // Masked before they are joined: a joined line no longer shows where each value ends.
+    const Args secrets{L"-serverLogin", L"dom\\ b\\",       L"-proxyPassword",
+                       L"pw1",          L"-serverPassword", L"se\\\"cret pw"};
+    Parse(QXJoinCommandLine(secrets), &secrets);
+    EXPECT_FALSE(Contains(Log(), "pw1")) << Log();
+    EXPECT_FALSE(Contains(Log(), "cret")) << Log();
+    EXPECT_TRUE(Contains(Log(), "-proxyPassword *** -serverPassword ***]")) << Log();
 }

@@ -132,6 +132,83 @@ TEST_F(ProgramsTest, DefaultPrimaryGetsCredentialsParametersAndDeskBar) {
     EXPECT_EQ(WaitForLastStarted(), kRecorderExitCode);
 }
 
+TEST_F(ProgramsTest, CredentialsArriveAsTheyAre) {
+    const fs::path program = Install(L"qxflux");
+    const std::wstring values[][4] = {
+        {L"ab\\", L"a\\\"b", L"two words", L"trail\\\\"},
+        {L"\\\\server\\share\\", L"say \"hi\" \\", L"a\\\\\"b c", L"\""},
+        {L"\\", L"x\\\\\\\"y", L"\t\" -x \"", L"end\\ "},
+    };
+    for (const auto& value : values) {
+        m_list.GetDownloader().SetProxyUserName(value[0]);
+        m_list.GetDownloader().SetProxyPassword(value[1]);
+        m_list.SetServerLogin(value[2]);
+        m_list.SetServerPassword(value[3]);
+        fs::remove(program.wstring() + L".args");
+        EXPECT_EQ(m_list.StartDefaultPrimary(L"--"), 1);
+        // Read once the program has ended: under Wine its rename may still hold the file.
+        EXPECT_EQ(WaitForLastStarted(), kRecorderExitCode);
+        EXPECT_EQ(ArgumentsOf(program),
+                  (Arguments{L"-CS", L"S123,jdoe", L"-proxyLogin", value[0], L"-proxyPassword",
+                             value[1], L"-serverLogin", value[2], L"-serverPassword", value[3]}));
+    }
+}
+
+TEST_F(ProgramsTest, PlaceholderValuesNeverAddArgumentsOrCommands) {
+    const fs::path tool = Install(L"tool");
+    const struct {
+        const wchar_t* user;
+        const wchar_t* arguments;
+        Arguments expected;
+    } started[] = {
+        {L"Jean Dupont", L"-CS $SESSIONID$,$USERNAME$", {L"-CS", L"S123,Jean Dupont"}},
+        {L"dom\\jean\\", L"\"$USERNAME$\" -next", {L"dom\\jean\\", L"-next"}},
+        {L"a&b|c%d", L"-u=$USERNAME$", {L"-u=a&b|c%d"}},
+        {L" lead\\ ", L"x$USERNAME$y", {L"x lead\\ y"}},
+        {L"", L"-u $USERNAME$ -v", {L"-u", L"", L"-v"}},
+        {L"$APPLICATIONNAME$ $VERSION$", L"$USERNAME$", {L"Flux 2.0"}},
+    };
+    for (const auto& c : started) {
+        m_list.SetSessionUserName(c.user);
+        fs::remove(tool.wstring() + L".args");
+        EXPECT_EQ(m_list.LaunchProcess(L"tool.exe", std::wstring(c.arguments)), 1);
+        EXPECT_EQ(WaitForLastStarted(), kRecorderExitCode);
+        EXPECT_EQ(ArgumentsOf(tool), c.expected);
+    }
+
+    // A quote or a control character anywhere, and what a command interpreter reads in a
+    // batch program's line, refuse the start.
+    const std::pair<const wchar_t*, std::vector<const wchar_t*>> refused[] = {
+        {L"tool.exe", {L"x\" -serverPassword \"y", L"line\nbreak"}},
+        {L"start.cmd", {L"a&b", L"50%", L"a|b", L"a^b", L"x>y", L"x<y"}},
+        {L"Run.Bat. ", {L"a&b", L"\""}},
+        {L"C:\\Windows\\System32\\CMD.EXE", {L"a&b"}}};
+    for (const auto& [program, users] : refused)
+        for (const wchar_t* user : users) {
+            m_list.SetSessionUserName(user);
+            EXPECT_EQ(m_list.LaunchProcess(program, L"-u $USERNAME$"), 0);
+            EXPECT_FALSE(m_list.LastStarted().has_value());
+            EXPECT_TRUE(m_log.Contains("Unable to launch " + qxplat::ToNarrow(program) +
+                                       " : the value of $USERNAME$ would change its command line"))
+                << m_log.Text();
+        }
+}
+
+// A hostile server's session id must not end the command of a batch program and run its own.
+TEST_F(ProgramsTest, ASessionIdCannotRunACommandThroughABatchProgram) {
+    WriteBytes(m_dir.Path() / "start.cmd", "@exit /b 0\r\n");
+    const fs::path before = fs::current_path();
+    fs::current_path(m_dir.Path());
+    m_list.GetDownloader().SetSessionId(L"abc&echo,INJECTED>injected.txt");
+    SetPrimary(L"start.cmd", L"-CS $SESSIONID$,$USERNAME$");
+    EXPECT_EQ(m_list.StartPrimaryApplication(L""), 0);
+    WaitForLastStarted();
+    fs::current_path(before);
+    EXPECT_FALSE(fs::exists(m_dir.Path() / "injected.txt"));
+    EXPECT_TRUE(m_log.Contains(
+        "Unable to launch start.cmd : the value of $SESSIONID$ would change its command line"));
+}
+
 TEST_F(ProgramsTest, PlaceholdersAreExpandedInOrder) {
     m_list.GetDownloader().SetSessionId(L"id$USERNAME$");
     m_list.SetSessionUserName(L"u$VERSION$");

@@ -3,6 +3,7 @@
 #include <ctime>
 #include <filesystem>
 #include <iostream>
+#include <string_view>
 
 #include "QXArguments.h"
 #include "QXClock.h"
@@ -52,6 +53,18 @@ const char* KindText(EQXUserKind kind) {
     return kind == EQXUserKind::Token ? "token" : kind == EQXUserKind::Sso ? "sso" : "password";
 }
 
+// The launcher hands the user name to the programs it starts. It quotes one with blanks, but
+// refuses a double quote or a control character on every command line and & | < > ^ % on a
+// batch program's, and no login form can carry &: an account so named could not log in or not
+// start its application.
+bool IsUsableUserName(const std::string& name) {
+    constexpr std::string_view kRefused = "\"&|<>^%";
+    for (const unsigned char c : name)
+        if (c < 0x20 || c == 0x7F || kRefused.find(static_cast<char>(c)) != std::string::npos)
+            return false;
+    return true;
+}
+
 const char* StateText(EQXTokenState state) {
     return state == EQXTokenState::NewPin         ? "new-pin"
            : state == EQXTokenState::NextPasscode ? "next-passcode"
@@ -95,6 +108,11 @@ int CQXUserCommand::RunUser(const std::vector<std::string>& words) {
     }
     const std::string& name = positional[1];
     if (action == "add") {
+        if (!IsUsableUserName(name)) {
+            std::cerr << "qxserver: a user name cannot hold a double quote, a control character "
+                         "or any of & | < > ^ %\n";
+            return 1;
+        }
         SQXUserInfo user;
         user.name = name;
         user.kind = args.Has("sso")     ? EQXUserKind::Sso

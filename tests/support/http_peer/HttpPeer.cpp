@@ -5,7 +5,7 @@
 //   POST /echo           the request's content type ("-" when none), a line feed, its body
 //   POST /cookie         sets three cookies, the middle one SessionId
 //   POST /deep/cookie    sets a cookie without a path, so that it belongs to /deep
-//   POST /unsafe/P3Login a login reply whose SessionId holds a quote and a blank
+//   POST /unsafe/P3Login a login reply whose SessionId would add a command to a command line
 //   POST /status/<code>  answers with that status
 //   POST /moved/<code>   answers with that status and a Location on the plain peer's /cookie
 //                        (GET /cookie answers too, as a client may follow a 302 with a GET)
@@ -104,7 +104,8 @@ void Routes(httplib::Server& server, const std::string& plainUrl) {
         response.set_content("ok", "text/plain");
     });
     server.Post("/unsafe/P3Login", [](const httplib::Request&, httplib::Response& response) {
-        response.set_header("Set-Cookie", "SessionId=a\"b c; Path=/unsafe/");
+        response.set_header("Set-Cookie",
+                            "SessionId=abc&echo,INJECTED>injected.txt; Path=/unsafe/");
         response.set_content("Code=0\n", "text/plain");
     });
     server.Post(R"(/status/(\d+))", Status);

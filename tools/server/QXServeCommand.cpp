@@ -18,6 +18,7 @@
 #include "QXGuardedServer.h"
 #include "QXIniFile.h"
 #include "QXRouter.h"
+#include "QXWireText.h"
 
 namespace fs = std::filesystem;
 
@@ -118,7 +119,7 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     const CQXArguments args(words, {"test-faults", "utf8-texts"},
                             {"root", "listen", "base-path", "tls-cert", "tls-key", "db",
                              "session-lifetime-seconds", "accel-redirect", "real-ip-from",
-                             "signing-key"});
+                             "signing-key", "code-page"});
     if (!args.Has("root"))
         throw CQXUsageError("serve needs --root DIR");
     const fs::path root = args.Get("root");
@@ -138,6 +139,14 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     if (lifetime <= 0 || lifetime > kMaxLifetime)
         throw CQXUsageError("--session-lifetime-seconds must be from 1 to " +
                             std::to_string(kMaxLifetime) + " (a year)");
+
+    if (args.Has("code-page")) {
+        const long long codePage = args.GetNumber("code-page", 0);
+        if (!QXIsWireCodePage(codePage))
+            throw CQXUsageError("--code-page must be a Windows ANSI code page: 874, 932, 936, "
+                                "949, 950 or 1250 to 1258");
+        QXSetSiteCodePage(static_cast<unsigned>(codePage));
+    }
 
     const CQXIniFile site((root / "site.ini").string());
     CQXClock clock;

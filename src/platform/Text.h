@@ -27,18 +27,22 @@ std::wstring FromNarrow(std::string_view bytes);
 
 namespace qxplat {
 
-// The server protocol's text: the Windows ANSI code page of the user's language (1252 or 932),
-// the same bytes on every platform, whatever the system's own code page or locale.
+// The server protocol's text: a Windows ANSI code page, the same bytes on every platform.
 
-// text in the code page; a character that the page cannot hold becomes '?' (no best-fit
-// look-alike, so that both platforms send the same bytes).
+// The code page that form bodies, replies and cookies travel in: the calling thread's ANSI code
+// page on Windows; on Linux the one Windows assigns to the user's locale (LC_ALL, LC_CTYPE or
+// LANG), so that both send alike in one locale.
+unsigned WireCodePage();
+
+// text in the code page; a character that the page cannot hold exactly becomes '?' (no
+// best-fit look-alike, so that both platforms send the same bytes).
 std::string ToCodePage(std::wstring_view text, unsigned codePage);
 
-// True when every character of text has a place in the code page, so that ToCodePage sends it
-// unaltered.
+// True when every character of text has an exact place in the code page, so that ToCodePage
+// sends it unaltered and it reads back the same.
 bool FitsCodePage(std::wstring_view text, unsigned codePage);
 
-// bytes of the code page as text. A byte that the page leaves undefined in 1252 gives the
+// bytes of the code page as text. A byte that a single-byte page leaves undefined gives the
 // character of the same value; an invalid sequence in 932 gives U+30FB, as Windows does.
 std::wstring FromCodePage(std::string_view bytes, unsigned codePage);
 

@@ -14,7 +14,9 @@ const wchar_t kVerb[] = L"POST";
 const wchar_t kSourceFile[] = L".\\QXLDownloader";
 constexpr unsigned long kTimeoutMs = 30000;
 constexpr std::size_t kBodyPiece = 1024;
-constexpr std::size_t kMaxResponseBody = 64 * 1024 * 1024;
+// Service replies are tables and texts; their reading takes many times their size, so a
+// larger one is refused before it exhausts memory. Downloads stream to disk, unbounded.
+constexpr std::size_t kMaxResponseBody = 16 * 1024 * 1024;
 const wchar_t kBodyFrame[] = L"**************************************\n";
 
 // The error line of each failing step, with the number that names its place.
@@ -97,6 +99,8 @@ bool CQXLDownloader::Request(const std::wstring& service, const CQXLFormBody& bo
         return false;
     // A body left by an earlier request must not pass for the answer to this one.
     m_responseBody.clear();
+    if (!IsWhole(service, body))
+        return false;
     CQXUrlServerList& servers = m_configuration->GetServerList();
     for (QXUrlServerPtr server = servers.GetCurrentServer(); server;
          server = servers.NextServer()) {
@@ -138,12 +142,21 @@ bool CQXLDownloader::TryServer(const CQXUrlServer& server, const std::wstring& s
            ReadResponseBody(*request) && CheckSignature(*request, server);
 }
 
+bool CQXLDownloader::IsWhole(const std::wstring& service, const CQXLFormBody& body) {
+    if (body.SplitField().empty())
+        return true;
+    m_log.LogError(L"Request %s refused : the value of \"%s\" holds \"&\", which would split "
+                   L"it in the form, nothing sent",
+                   service, body.SplitField());
+    return false;
+}
+
 bool CQXLDownloader::SignedRequest(const std::wstring& service, const CQXLFormBody& body,
                                    const std::wstring& application, const std::wstring& version) {
     if (m_configuration != nullptr && m_configuration->VerifiesSignatures())
         // The server signs the names as it read them: decoded from the wire, in UTF-8.
-        m_signedRequest =
-            SQXLSignedRequest{QXToUtf8(service), QXToUtf8(application), QXToUtf8(version)};
+        m_signedRequest = SQXLSignedRequest{QXToUtf8(service), QXToUtf8(application),
+                                            QXToUtf8(version), QXToUtf8(m_userName)};
     const bool answered = Request(service, body);
     m_signedRequest.reset();
     m_responseBytes.clear();
@@ -248,7 +261,6 @@ bool CQXLDownloader::ReadResponseBody(qxplat::HttpRequest& request) {
         if (!read || received == 0)
             break;
         bytes.append(piece, received);
-        // Service replies are small tables and texts; an endless one must not exhaust memory.
         if (bytes.size() > kMaxResponseBody) {
             m_log.LogError(L"Error while retrieving response body : larger than %d bytes",
                            static_cast<long long>(kMaxResponseBody));

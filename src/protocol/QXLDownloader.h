@@ -12,6 +12,7 @@
 #include "config/QXUrlParser.h"
 #include "platform/Crypto.h"
 #include "platform/HttpTransport.h"
+#include "platform/Text.h"
 #include "protocol/QXLFormBody.h"
 #include "protocol/QXLKeepAlive.h"
 #include "protocol/QXLReplySignature.h"
@@ -35,6 +36,10 @@ public:
     // taken from the login reply.
     const std::wstring& GetSessionId() const { return m_sessionId; }
     void SetSessionId(const std::wstring& sessionId) { m_sessionId = sessionId; }
+
+    // The user the session belongs to, as sent at login or handed over with the session: a
+    // signed reply must be signed for this user.
+    void SetUserName(const std::wstring& userName) { m_userName = userName; }
 
     // Credentials for an authenticating proxy; empty when none were given. The ones the user
     // types at a proxy's question replace them and go with every later request.
@@ -69,7 +74,8 @@ public:
     // POSTs body to the current request server's path followed by service, failing over to the
     // next server until one answers 200 and its whole body is read (then in GetResponseBody).
     // Every failing step is logged, with the body's log text (no secrets). False when no
-    // server did, or without a configuration.
+    // server did, without a configuration, or (with an error line, nothing sent) when a value
+    // holds "&".
     bool Request(const std::wstring& service, const CQXLFormBody& body);
 
     // Takes the session id from the "SessionId" cookie that the process holds for the current
@@ -159,6 +165,7 @@ private:
     CQXLLog& m_log;
     QXLanguageBase m_languageBase;
     std::wstring m_sessionId;
+    std::wstring m_userName;
     std::wstring m_proxyUserName;
     std::wstring m_proxyPassword;
 
@@ -179,6 +186,9 @@ private:
     void KeepRetryCredentials(qxplat::HttpRequest& request, const CQXUrlServer& server,
                               const CQXLFormBody& body, const std::wstring& object, int line,
                               const std::function<void(const qxplat::HttpError&)>& failed);
+    // True when no value of body holds "&"; otherwise an error line naming the field: values
+    // travel raw, so such a body would reach the server split.
+    bool IsWhole(const std::wstring& service, const CQXLFormBody& body);
     // Stores the failed step's error as the last error and logs it; false.
     bool FailStep(const Attempt& attempt, const qxplat::HttpError& error);
     void LogStepError(const Attempt& attempt, const qxplat::HttpError& error);
@@ -194,8 +204,8 @@ private:
     // The body every session-bound service starts with.
     CQXLFormBody SessionBody() const;
     const wchar_t* LanguageCode() const { return QXLanguageCode(m_languageBase); }
-    // The code page of every body, reply and cookie: the one of the user's language.
-    unsigned WireCodePage() const { return QXWireCodePage(m_languageBase); }
+    // The code page of every body, reply and cookie.
+    static unsigned WireCodePage() { return qxplat::WireCodePage(); }
 
     std::wstring m_responseBody;
     unsigned long m_lastError = 0;

@@ -208,6 +208,8 @@ bool CQXLDownloader::DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* mon
     if (withFileValue)
         body.Add(L"filename", ServerFileName(file));
     body.Add(L"lang", QXLanguageCode(m_languageBase));
+    if (!IsWhole(service, body))
+        return false;
 
     const std::wstring target = m_downloadDirectory + file.FilePath() + file.FileName();
     const bool installer = QXLIsInstallerFile(file.FileName());

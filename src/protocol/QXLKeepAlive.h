@@ -24,7 +24,7 @@ struct SQXLKeepAliveStart {
     CQXUrlParser* configuration = nullptr;
     std::wstring service;
     std::wstring parameters;
-    // The code page the parameters travel in (QXWireCodePage).
+    // The code page the parameters travel in (qxplat::WireCodePage).
     unsigned codePage = 1252;
     // A ping that brings fewer than 1 KiB/s over this window ends as a time-out.
     unsigned long minimumRateWindowMs = qxplat::kHttpMinimumRateWindowMs;

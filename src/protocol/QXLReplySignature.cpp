@@ -5,17 +5,10 @@
 
 namespace {
 
-constexpr char kTextHead[] = "QXLauncher signed reply 1\n";
+constexpr char kTextHead[] = "QXLauncher signed reply 2\n";
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 // Seconds since 1970 fit in 15 digits for millions of years; more is no expiry of ours.
 constexpr std::size_t kMaxExpiryDigits = 15;
-
-void AddField(std::string& text, std::string_view field) {
-    text += std::to_string(field.size());
-    text += ':';
-    text.append(field.data(), field.size());
-    text += '\n';
-}
 
 int Base64Value(char c) {
     for (int i = 0; i < 64; ++i) {
@@ -35,12 +28,12 @@ bool AllDigits(std::string_view text) {
     return true;
 }
 
-// "1 EXPIRES SIGNATURE" with single blanks; anything else is malformed.
+// "2 EXPIRES SIGNATURE" with single blanks; anything else is malformed.
 bool ParseHeader(const std::string& header, long long& expires,
                  std::vector<unsigned char>& signature) {
     const std::size_t first = header.find(' ');
     const std::size_t second = first == std::string::npos ? first : header.find(' ', first + 1);
-    if (second == std::string::npos || header.compare(0, first, "1") != 0)
+    if (second == std::string::npos || header.compare(0, first, "2") != 0)
         return false;
     const std::string_view expiry(header.data() + first + 1, second - first - 1);
     if (!AllDigits(expiry))
@@ -65,16 +58,23 @@ std::string Narrow(const std::wstring& text) {
 
 } // namespace
 
+void QXLAddSignedField(std::string& text, std::string_view field) {
+    text += std::to_string(field.size());
+    text += ':';
+    text.append(field.data(), field.size());
+    text += '\n';
+}
+
 std::string QXLSignedReplyText(std::string_view service, std::string_view application,
-                               std::string_view version, long long expires, std::string_view body) {
+                               std::string_view version, std::string_view user, long long expires,
+                               std::string_view body) {
     std::string text = kTextHead;
-    text.reserve(text.size() + service.size() + application.size() + version.size() + body.size() +
-                 64);
-    AddField(text, service);
-    AddField(text, application);
-    AddField(text, version);
-    AddField(text, std::to_string(expires));
-    AddField(text, body);
+    text.reserve(text.size() + service.size() + application.size() + version.size() + user.size() +
+                 body.size() + 64);
+    for (std::string_view field : {service, application, version, user})
+        QXLAddSignedField(text, field);
+    QXLAddSignedField(text, std::to_string(expires));
+    QXLAddSignedField(text, body);
     return text;
 }
 
@@ -176,8 +176,8 @@ QXLSignatureVerdict QXLCheckReplySignature(const std::vector<std::wstring>& keys
     std::vector<unsigned char> signature;
     if (!ParseHeader(*header, expires, signature))
         return QXLSignatureVerdict::Malformed;
-    const std::string text =
-        QXLSignedReplyText(request.service, request.application, request.version, expires, body);
+    const std::string text = QXLSignedReplyText(request.service, request.application,
+                                                request.version, request.user, expires, body);
     bool signedHere = false;
     for (const std::wstring& key : keys) {
         const auto spki = QXLDecodeBase64(Narrow(key));

@@ -32,8 +32,6 @@ const wchar_t* QXLanguageCode(QXLanguageBase base) {
     }
 }
 
-unsigned QXWireCodePage(QXLanguageBase base) { return base == kQXJapaneseBase ? 932 : 1252; }
-
 std::wstring QXLoadText(QXLanguageBase base, unsigned n) {
     return qxplat::LoadText(base + n).value_or(std::wstring());
 }

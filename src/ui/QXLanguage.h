@@ -22,9 +22,5 @@ QXLanguageBase QXChooseLanguageBase();
 // The "lang" code sent to the server: "fr", "ja", otherwise "en".
 const wchar_t* QXLanguageCode(QXLanguageBase base);
 
-// The Windows ANSI code page of the base's language, in which the server protocol's bodies,
-// replies and cookies travel on every platform: 932 for Japanese, 1252 otherwise.
-unsigned QXWireCodePage(QXLanguageBase base);
-
 // Text n of the base's block; empty when the table holds none.
 std::wstring QXLoadText(QXLanguageBase base, unsigned n);

@@ -53,7 +53,10 @@ public:
 
     // The user of the session: handed over on the command line or logged in.
     const std::wstring& GetSessionUserName() const { return m_sessionUserName; }
-    void SetSessionUserName(const std::wstring& userName) { m_sessionUserName = userName; }
+    void SetSessionUserName(const std::wstring& userName) {
+        m_sessionUserName = userName;
+        m_downloader.SetUserName(userName);
+    }
 
     // Server credentials handed over on the command line; the login step sends them.
     const std::wstring& GetServerLogin() const { return m_serverLogin; }

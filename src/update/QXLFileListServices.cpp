@@ -55,14 +55,21 @@ void CQXLFileList::SetUserInterface(IQXLUserInterface* userInterface) {
 }
 
 bool CQXLFileList::CredentialsFitTheWire(std::initializer_list<std::wstring_view> values) {
-    const unsigned codePage = QXWireCodePage(m_languageBase);
+    const unsigned codePage = qxplat::WireCodePage();
     for (std::wstring_view value : values) {
-        if (qxplat::FitsCodePage(value, codePage))
+        if (value.find(L'&') != std::wstring_view::npos) {
+            // Values travel raw: the server would read the rest as another field.
+            m_log.LogError(L"Credentials refused : the login, password, pin or passcode holds "
+                           L"\"&\", which would split it in the form, nothing sent");
+        } else if (!qxplat::FitsCodePage(value, codePage)) {
+            // The plain conversion would send '?' or a look-alike in its place: a different
+            // secret than typed.
+            m_log.LogError(L"Credentials refused : a character of the login, password, pin or "
+                           L"passcode has no exact place in code page %d, nothing sent",
+                           static_cast<int>(codePage));
+        } else {
             continue;
-        // The plain conversion would send '?' in its place: a different secret than typed.
-        m_log.LogError(L"Credentials refused : a character of the login, password, pin or "
-                       L"passcode has no place in code page %d, nothing sent",
-                       static_cast<int>(codePage));
+        }
         if (m_userInterface != nullptr) {
             m_userInterface->ShowMessageBox(QXLoadText(m_languageBase, kTextCredentialNotSendable),
                                             QXLoadText(m_languageBase, kQXTextCaption),
@@ -78,7 +85,7 @@ int CQXLFileList::LoginStep(const std::wstring& user, const std::wstring& passwo
                             const std::optional<std::wstring>& previousPasscode) {
     if (!CredentialsFitTheWire({user, password, previousPasscode.value_or(std::wstring())}))
         return kUnknownServerError;
-    m_sessionUserName = user;
+    SetSessionUserName(user);
     m_downloader.SetConfiguration(&m_urlParser);
     if (m_downloader.Login(user, password, previousPasscode))
         return 0;
@@ -122,6 +129,10 @@ int CQXLFileList::ShowServerError(const std::wstring& body) {
     if (end == std::wstring::npos || m_userInterface == nullptr)
         return code;
     std::wstring description = body.substr(start + 12, end - start - 12);
+    // A Japanese server writes its descriptions in code page 932, whatever the wire's.
+    if (m_languageBase == kQXJapaneseBase)
+        description =
+            qxplat::FromCodePage(qxplat::ToCodePage(description, qxplat::WireCodePage()), 932);
     m_userInterface->ShowMessageBox(ShownText(std::move(description)) + L" (1)", caption, flags,
                                     QXLBoxOwner::None);
     return code;

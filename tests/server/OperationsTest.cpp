@@ -190,12 +190,12 @@ TEST_F(OperationsTest, ServesHttpsWithASecureCookie) {
 
 TEST_F(OperationsTest, AccessLogEscapesWhatClientsChoseAndCutsLongValues) {
     const std::string fake = "2026-01-01T00:00:00Z 10.0.0.1 \"POST /qx/P3Login\" 200 7 user=admin";
-    Post("P3Login", "password=x&user=evil%0a" + fake + "&lang=en");
-    Post("P3Login", "password=x&user=evil%0d%0a" + fake + "&lang=en");
+    Post("P3Login", "password=x&user=evil\n" + fake + "&lang=en");
+    Post("P3Login", "password=x&user=evil\r\n" + fake + "&lang=en");
     RawPost(Server().Port(), "/qx/P3Login%0d%0a2026-fake-line", "user=demo");
     Post("P3Login", "password=x&user=" + std::string(5000, 'u') + "&lang=en");
     Post("GetAppChecksum", "sessionid=" + Login("demo", "demo") + "&application=" +
-                               std::string(300, 'a') + "%0a" + fake + "&version=2.0");
+                               std::string(300, 'a') + "\n" + fake + "&version=2.0");
     EXPECT_EQ(Server().Stop(SIGTERM), 0);
     const std::string log = ReadBytes(ErrorLog());
     std::size_t lines = 0;
@@ -229,10 +229,10 @@ TEST_F(OperationsTest, OddInputsAreRefusedCleanly) {
         404);
 
     // HMAC pads keys with NUL bytes: "demo" and "demo\0" would be one password.
-    const auto nul = Post("P3Login", "password=demo%00&user=demo&lang=en");
+    const auto nul = Post("P3Login", std::string("password=demo\0&user=demo&lang=en", 32));
     EXPECT_EQ(nul->status, 400);
     EXPECT_FALSE(nul->has_header("Set-Cookie"));
-    EXPECT_EQ(Post("P3Login", "password=demo&user=demo%00&lang=en")->status, 400);
+    EXPECT_EQ(Post("P3Login", std::string("password=demo&user=demo\0&lang=en", 32))->status, 400);
 
     // An application folder that links out of the site is not there; one that links within is.
     std::filesystem::copy(Site() / "releases/Demo", m_dir.Path() / "outside",

@@ -41,11 +41,12 @@ protected:
     }
     // The launcher's verdict on a reply to service for application and version.
     QXLSignatureVerdict Verdict(const httplib::Result& result, const std::string& service,
-                                const std::string& application, const std::string& version) {
+                                const std::string& application, const std::string& version,
+                                const std::string& user = "demo") {
         const std::string header = result->get_header_value(kQXLSignatureHeader);
         return QXLCheckReplySignature(m_keys,
                                       result->has_header(kQXLSignatureHeader) ? &header : nullptr,
-                                      {service, application, version}, result->body, Now());
+                                      {service, application, version, user}, result->body, Now());
     }
 
     std::vector<std::wstring> m_keys;
@@ -77,6 +78,10 @@ TEST_F(SigningTest, SigningServerSignsWhatDecidesTheInstallAndListsEachFilesSha2
     const auto list = Call("GetAppChecksum", "&application=Demo&version=2.0&lang=en");
     EXPECT_EQ(QXLSignatureVerdict::Valid, Verdict(list, "GetAppChecksum", "Demo", "2.0"));
     EXPECT_EQ(QXLSignatureVerdict::Mismatch, Verdict(list, "GetAppChecksum", "Demo", "1.0"));
+    // Bound to the session's user: demo's reply replayed to another user is refused.
+    EXPECT_EQ(QXLSignatureVerdict::Mismatch, Verdict(info, "GetAppInf", "", "", "legacy"));
+    // Launchers that predate the user find their format-1 signature in its own header.
+    EXPECT_EQ(list->get_header_value("X-QX-Signature").rfind("1 ", 0), 0u);
 
     // An hour to live, from the server's clock.
     const std::string header = list->get_header_value(kQXLSignatureHeader);

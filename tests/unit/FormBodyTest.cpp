@@ -10,10 +10,13 @@ TEST(FormBody, JoinsPairsInOrderAndKeepsEmptyValues) {
     EXPECT_EQ(body.Text(), L"sessionid=S1&application=&lang=fr");
 }
 
-TEST(FormBody, EncodesOnlyWhatWouldBreakTheBody) {
+TEST(FormBody, SendsValuesRawAndNamesTheFirstFieldAnAmpersandWouldSplit) {
     CQXLFormBody body;
-    body.Add(L"password", L"a&b=c+d#e%f\tg\x7f").Add(L"user", L"Jos\u00e9 d'Arc/\\x:y");
-    EXPECT_EQ(body.Text(), L"password=a%26b%3Dc%2Bd%23e%25f%09g%7F&user=Jos\u00e9 d'Arc/\\x:y");
+    body.Add(L"password", L"a+b%c#d=e\t").Add(L"user", L"Jos\u00e9 d'Arc");
+    EXPECT_EQ(body.Text(), L"password=a+b%c#d=e\t&user=Jos\u00e9 d'Arc");
+    EXPECT_TRUE(body.SplitField().empty());
+    body.Add(L"application", L"R&D").Add(L"version", L"1&2");
+    EXPECT_EQ(body.SplitField(), L"application");
 }
 
 TEST(FormBody, NeverLogsTheValuesOfPasswordFields) {

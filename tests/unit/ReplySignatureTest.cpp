@@ -18,8 +18,9 @@ const std::vector<std::wstring> kKeys{Wide(kKeyA)};
 
 QXLSignatureVerdict Check(const std::string& header, const std::string& service = "GetAppChecksum",
                           const std::string& version = "2.0", const std::string& body = kSignedBody,
-                          const std::vector<std::wstring>& keys = kKeys, long long now = kNow) {
-    return QXLCheckReplySignature(keys, &header, {service, "Demo", version}, body, now);
+                          const std::vector<std::wstring>& keys = kKeys, long long now = kNow,
+                          const std::string& user = "ann") {
+    return QXLCheckReplySignature(keys, &header, {service, "Demo", version, user}, body, now);
 }
 
 // header with its signature's DER bytes changed by edit.
@@ -58,6 +59,9 @@ TEST(ReplySignatureTest, FixedRepliesVerifyAndAnyChangeOrOtherRequestIsRefused) 
         {"another version", Check(kSignedByA, "GetAppChecksum", "1.0")},
         {"a reply for version 1.0 replayed for 2.0", Check(kSignedForVersion1)},
         {"a reply of GetAppPrimary replayed for GetAppChecksum", Check(kSignedForPrimary)},
+        {"a reply of user bob replayed to ann", Check(kSignedForBob)},
+        {"a reply of user ann replayed to bob",
+         Check(kSignedByA, "GetAppChecksum", "2.0", kSignedBody, kKeys, kNow, "bob")},
         {"a flipped signature byte",
          Check(WithSignature(kSignedByA, [](auto& der) { der[10] ^= 1; }))},
         {"no configured key that decodes",
@@ -70,18 +74,18 @@ TEST(ReplySignatureTest, FixedRepliesVerifyAndAnyChangeOrOtherRequestIsRefused) 
     EXPECT_EQ(QXLSignatureVerdict::Valid,
               Check(kSignedExpired, "GetAppChecksum", "2.0", kSignedBody, kKeys, 1000000000));
     EXPECT_EQ(QXLSignatureVerdict::Missing,
-              QXLCheckReplySignature(kKeys, nullptr, {"GetAppChecksum", "Demo", "2.0"}, kSignedBody,
-                                     kNow));
+              QXLCheckReplySignature(kKeys, nullptr, {"GetAppChecksum", "Demo", "2.0", "ann"},
+                                     kSignedBody, kNow));
 }
 
 TEST(ReplySignatureTest, MalformedHeadersAndLooseSignatureEncodingsAreRefused) {
     const std::string good = kSignedByA;
     const std::string signature = good.substr(good.rfind(' ') + 1);
     for (const std::string& header :
-         {std::string(), std::string("1"), "2 4102444800 " + signature,
-          "1  4102444800 " + signature, "1 4102444800" + signature, "1 -5 " + signature,
-          "1 4102444800 " + signature + " x", "1 4102444800 " + signature.substr(1),
-          "1 1234567890123456 " + signature}) {
+         {std::string(), std::string("2"), "1 4102444800 " + signature,
+          "2  4102444800 " + signature, "2 4102444800" + signature, "2 -5 " + signature,
+          "2 4102444800 " + signature + " x", "2 4102444800 " + signature.substr(1),
+          "2 1234567890123456 " + signature}) {
         EXPECT_EQ(QXLSignatureVerdict::Malformed, Check(header)) << header;
     }
     // The same numbers in looser encodings than DER: a long-form length, a needless leading
@@ -99,10 +103,11 @@ TEST(ReplySignatureTest, MalformedHeadersAndLooseSignatureEncodingsAreRefused) {
 }
 
 TEST(ReplySignatureTest, SignedTextIsLengthPrefixedFields) {
-    EXPECT_EQ("QXLauncher signed reply 1\n14:GetAppChecksum\n4:Demo\n0:\n2:17\n3:a\nb\n",
-              QXLSignedReplyText("GetAppChecksum", "Demo", "", 17, "a\nb"));
+    EXPECT_EQ("QXLauncher signed reply 2\n14:GetAppChecksum\n4:Demo\n0:\n3:ann\n2:17\n3:a\nb\n",
+              QXLSignedReplyText("GetAppChecksum", "Demo", "", "ann", 17, "a\nb"));
     // A field cannot pass for its neighbours: the counts tell where each one ends.
-    EXPECT_NE(QXLSignedReplyText("S", "ab", "c", 1, ""), QXLSignedReplyText("S", "a", "bc", 1, ""));
+    EXPECT_NE(QXLSignedReplyText("S", "a", "b", "cd", 1, ""),
+              QXLSignedReplyText("S", "a", "bc", "d", 1, ""));
 }
 
 TEST(ReplySignatureTest, Base64AndHexAcceptOnlyTheirCanonicalForms) {

@@ -3,6 +3,7 @@
 #include "support/HttpPeers.h"
 #include "support/Installation.h"
 #include "support/QxServer.h"
+#include "support/WireLocale.h"
 
 namespace {
 
@@ -64,10 +65,10 @@ TEST_F(ServiceStepTest, ExpiredPasswordIsChangedWithoutABoxAndOpensANewSession) 
     EXPECT_EQ(install.List().ChangePasswordStep(L"expired", L"old", L"old"), -3);
     ExpectOneBox(install, L"The new password was refused. (1)", kQXEnglishBase);
 
-    EXPECT_EQ(install.List().ChangePasswordStep(L"expired", L"old", L"n&w"), 0);
+    EXPECT_EQ(install.List().ChangePasswordStep(L"expired", L"old", L"n+w"), 0);
     EXPECT_FALSE(install.Client().GetSessionId().empty());
     EXPECT_TRUE(install.List().GetApplicationInfo());
-    EXPECT_EQ(install.List().LoginStep(L"expired", L"n&w", std::nullopt), 0);
+    EXPECT_EQ(install.List().LoginStep(L"expired", L"n+w", std::nullopt), 0);
 }
 
 TEST_F(ServiceStepTest, PasswordChangeReturningTheSameSessionIsRefused) {
@@ -163,21 +164,27 @@ TEST_F(ServiceStepTest, InformationStepsFillTheRecordsAndApplyTheOverrides) {
     EXPECT_FALSE(list.GetApplicationInfo());
 }
 
-TEST_F(ServiceStepTest, CredentialTheCodePageCannotHoldIsRefusedBeforeSending) {
+TEST_F(ServiceStepTest, CredentialTheWireCannotCarryIsRefusedBeforeSending) {
     struct Case {
         QXLanguageBase base;
+        const char* locale;
+        unsigned short windowsLanguage;
         std::wstring user, password, passcode;
         bool changePassword;
     };
-    // A kana password for a Western launcher, an accented one for a Japanese launcher, a
-    // Polish letter in a new password, and in the passcode a new PIN replaces.
+    // A kana password in a Western locale, an accented one and a yen sign (a look-alike of
+    // "\") in a Japanese locale, a Polish letter in a new password, and in the passcode a new
+    // PIN replaces; "&", which would split the form, in a password.
     const Case cases[] = {
-        {kQXEnglishBase, L"demo", L"\u30d1\u30b9", L"", false},
-        {kQXJapaneseBase, L"demo", L"caf\u00e9", L"", false},
-        {kQXFrenchBase, L"demo", L"demo", L"\u0142", true},
-        {kQXEnglishBase, L"demo", L"1234", L"\u0142", false},
+        {kQXEnglishBase, "en_US.UTF-8", 0x0409, L"demo", L"\u30d1\u30b9", L"", false},
+        {kQXJapaneseBase, "ja_JP.UTF-8", 0x0411, L"demo", L"caf\u00e9", L"", false},
+        {kQXJapaneseBase, "ja_JP.UTF-8", 0x0411, L"\u00a5demo", L"demo", L"", false},
+        {kQXFrenchBase, "fr_FR.UTF-8", 0x040C, L"demo", L"demo", L"\u0142", true},
+        {kQXEnglishBase, "en_US.UTF-8", 0x0409, L"demo", L"1234", L"\u0142", false},
+        {kQXEnglishBase, "en_US.UTF-8", 0x0409, L"demo", L"de&mo", L"", false},
     };
     for (const Case& c : cases) {
+        const ScopedWireLocale locale(c.locale, c.windowsLanguage);
         Installation install({server.Url()}, "", c.base);
         const std::size_t before = server.LogLineCount();
         const int code =
@@ -186,7 +193,7 @@ TEST_F(ServiceStepTest, CredentialTheCodePageCannotHoldIsRefusedBeforeSending) {
                                  : install.List().LoginStep(c.user, c.password, c.passcode);
         EXPECT_EQ(code, -9999);
         EXPECT_EQ(server.LogLineCount(), before) << "a request reached the server";
-        EXPECT_TRUE(install.Log().Contains("Credentials refused : a character of the login"));
+        EXPECT_TRUE(install.Log().Contains("Credentials refused : ")) << c.locale;
         const auto boxes = install.Ui().MessageBoxes();
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].text, QXLoadText(c.base, 57));

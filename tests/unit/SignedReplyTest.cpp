@@ -26,6 +26,7 @@ protected:
     // Asks for the file list of Demo 2.0, as the launcher does after GetAppPrimary.
     static bool GetFileList(Installation& install) {
         install.Client().SetSessionId(L"S1");
+        install.List().SetSessionUserName(L"ann");
         install.Client().SetApplicationName(L"Demo");
         install.Client().SetVersionName(L"2.0");
         return install.List().GetFileList();
@@ -42,13 +43,14 @@ TEST_F(SignedReplyTest, EachBadReplyIsAFailedAttemptWithItsReasonAndTheNextServe
         "the signature does not match this request and body with any configured key";
     const std::pair<std::wstring, std::string> cases[] = {
         {Replay(""), "the reply carries no signature"},
-        {Replay("1 4102444800 not-base64"), "the signature header is malformed"},
+        {Replay("2 4102444800 not-base64"), "the signature header is malformed"},
         {Replay(kSignedExpired), "the signature has expired"},
         {Replay(kSignedByA, otherBody), mismatch},
         {Replay(laterExpiry), mismatch},
         {Replay(kSignedByB), mismatch},
         {Replay(kSignedForVersion1), mismatch},
         {Replay(kSignedForPrimary), mismatch},
+        {Replay(kSignedForBob), mismatch},
     };
     const std::wstring good = Replay(kSignedByA);
     for (const auto& [bad, reason] : cases) {

@@ -1,9 +1,9 @@
 #pragma once
 
-// Signed replies made once with two key pairs from "qxserver keygen" (the private keys were
-// not kept) and signed by openssl's own command line over the signed text built by a separate
-// script, so that the launcher's reading of the format is checked against another writer.
-// Each signs GetAppChecksum of application "Demo" with kSignedBody unless its name says
+// Made by make-signed-vectors.sh: signed replies from two key pairs (the private keys were
+// not kept), signed by openssl's own command line over the signed text built by that script,
+// so that the launcher's reading of the format is checked against another writer. Each signs
+// GetAppChecksum of application "Demo" for user "ann" with kSignedBody unless its name says
 // otherwise; expiry 4102444800 (2100-01-01) unless it is the expired one (1000000000).
 
 namespace signedvectors {
@@ -17,33 +17,38 @@ inline constexpr char kSignedBody[] =
     "TBLDATEND_99\r\n";
 // The signing key's public half, and another site's.
 inline constexpr char kKeyA[] =
-    "MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAEVW7lKizUhD7RFIVseeFJ1PYxGl6gaZ6tP4nzq2GUKjeIsT/a"
-    "Ymf/2RJRBPaM+S9Y+Tfy3dOdhU1YDzR8PN7H1A==";
+    "MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAEquSNvSm7pOeG14JV2CQgHIwkrdfjanBmGQc0vxSMzWyQ"
+    "bGv2FXo0Y0+Nu/GbJFO17Z1gbqjBYAKPWREHy+cdzQ==";
 inline constexpr char kKeyB[] =
-    "MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAEh0sIezEOe79FY62DuAzrIcK9QAsQamrRQj9Q2f7kDt97Wl4/"
-    "LgjJ22PyDWXi5PCcqFNhXgAMqBOAAgrIp9fGIA==";
-// Version "2.0", by key A; the same by key B.
+    "MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAED1nONTVaIAgYyqR0PstM3oZmwEooLw77HWIK4wlRvMYz"
+    "KX7UlaNoNfFqVZ4041cf/kg+JNIVlyK2OCFS+gQPmw==";
+// Version "2.0", by key A.
 inline constexpr char kSignedByA[] =
-    "1 4102444800 MEUCIQCGLGY3ZnOLbvBTek3/DBsovobTUtFOuLgdc69hAss8SAIgbppi3Bx0SkExj+WZU+f"
-    "LhcqOf6+DZztW42Pmtq6VcvY=";
+    "2 4102444800 MEYCIQCb2q5IVfw2m4Cdhv1VRdqHLdjzKlaCxzKzdavP9ypvjQIhAMji37S5MvuilyR"
+    "DU5Af8urR/tHncIR9/RcoWaK/u3Lc";
+// The same by key B.
 inline constexpr char kSignedByB[] =
-    "1 4102444800 MEQCIDeLdpeAQi4p+2eRiSMrd6hJvVtuNA68E+eR3B5/mv3lAiBl0PgzArE4wDf9T9UjdmF"
-    "haaMLCXQMXzzCi0d9b8EBrQ==";
+    "2 4102444800 MEUCIQCDt4PgPQzMZefHPwwJItnkeoz7wyIuz1/VznUDDz1mWQIgDelphgdCuRL0D5M"
+    "iN4Y8Pd09room7Fxf7SWmMivkow4=";
 // Version "1.0": the list of another version.
 inline constexpr char kSignedForVersion1[] =
-    "1 4102444800 MEQCIBV0l7upqD8EniZglUYMiFhvqTRhx6X4buzKumECxJCAAiA4Me7qkzCVXaBMK5mcOza"
-    "+azBNQD76pgS0mpp90GsUyQ==";
+    "2 4102444800 MEYCIQCYLqjSwVATbxqO3c7RLZspGmvDS3mYcVEFx8XgcdZjEgIhAMszjBZPiOlg13H"
+    "bvX6+U8XyHf6kFgEyK0d0hAehnj2k";
 // Service GetAppPrimary, version "2.0".
 inline constexpr char kSignedForPrimary[] =
-    "1 4102444800 MEUCIQDaW5Ivm7r9zD+FQMguitcGBUgvyJoi28FdaJWp1vaogQIgWRVqS9WPdD0G3cLe5MO"
-    "U8O/SRASa03P2vBmDTC4udDY=";
+    "2 4102444800 MEUCIQDFdhDffCpYZblLGgxXe2FuLKQw1NZ1WAaM7cK2mjPYEQIgRS3j+9L0JNKOqT2"
+    "NPHukl6pka9IITCa6jxIIcP47lvA=";
+// Version "2.0" for user "bob": the reply of another user.
+inline constexpr char kSignedForBob[] =
+    "2 4102444800 MEUCIF7DJUc5Cr4XrfYOnYidwZA2Sy1jPCIW8UNijhVTD29YAiEA6CodRHr9QW7TPw9"
+    "F4fMzRuKc4ZlA4CW2wGROLMfjY6M=";
 // Version "2.0", expired in 2001.
 inline constexpr char kSignedExpired[] =
-    "1 1000000000 MEUCIAsGhMsuLbFmgG+biWsGQcDStkpVX+uJjl6lNTBMuXxjAiEA/CVsJsIhT9nU44ytZfq"
-    "ipGdi1tDP/fHyxwbfV1Fr+rQ=";
+    "2 1000000000 MEUCIAzLw8/xUcdrP/lo9yW58lS1tK5lx/UYXL+m0kQdy2U2AiEAksEbsYrEdTrqfh0"
+    "R/t3RVGmfc8cdAYYRMxY0ywQMoEY=";
 // Version "2.0" by key A, with an r of 31 bytes (padded for CNG).
 inline constexpr char kSignedShortR[] =
-    "1 4102444800 MEMCHwMcupKhoOLizOB8ITBa9H/yyQA0yUL7VOKCmEtSOIACIB1g7KewH2bYv+DjCg4bbMh"
-    "nuoaSUoPxN1hypY0RjhoR";
+    "2 4102444800 MEMCHzWLdX5z0Q8YsJeygDne1Xsf7+V4caGlVqRELTkZbQICIFtmypVG03gQhMukWEN"
+    "U0DgAmqwtM5N0i9OF749clbSI";
 
 } // namespace signedvectors

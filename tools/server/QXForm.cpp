@@ -1,30 +1,6 @@
 #include "QXForm.h"
 
 #include "QXWireText.h"
-#include "base/QXText.h"
-
-namespace {
-
-// A '%' not followed by two hex digits stays as it is: the launcher sends most bytes raw.
-std::string Decode(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '+') {
-            out += ' ';
-        } else if (c == '%' && i + 2 < text.size() && QXHexDigit(text[i + 1]) >= 0 &&
-                   QXHexDigit(text[i + 2]) >= 0) {
-            out += static_cast<char>(QXHexDigit(text[i + 1]) * 16 + QXHexDigit(text[i + 2]));
-            i += 2;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-} // namespace
 
 CQXForm::CQXForm(const std::string& body) {
     std::size_t start = 0;
@@ -35,9 +11,10 @@ CQXForm::CQXForm(const std::string& body) {
         const std::string pair = body.substr(start, end - start);
         if (!pair.empty()) {
             const std::size_t equals = pair.find('=');
-            const std::string name = Decode(pair.substr(0, equals));
+            // Raw, as the launcher sends them: a '+' or '%' is part of the value.
+            const std::string name = pair.substr(0, equals);
             const std::string value =
-                equals == std::string::npos ? std::string() : Decode(pair.substr(equals + 1));
+                equals == std::string::npos ? std::string() : pair.substr(equals + 1);
             m_hasNul = m_hasNul || name.find('\0') != std::string::npos ||
                        value.find('\0') != std::string::npos;
             m_values.emplace(name, value);

@@ -3,9 +3,9 @@
 #include <map>
 #include <string>
 
-// A decoded application/x-www-form-urlencoded body: name=value pairs joined by '&', with '+'
-// as a blank and %XX escapes. A name given twice keeps its first value. Names and values come
-// in the code page of the form's "lang" (QXWireText.h) and are held as UTF-8.
+// A form body as launchers send it: name=value pairs joined by '&', each value raw up to the
+// next '&' (no %XX escapes, no '+' for a blank). A name given twice keeps its first value. Names
+// and values come in the code page of the form's "lang" (QXWireText.h) and are held as UTF-8.
 class CQXForm {
 public:
     explicit CQXForm(const std::string& body);

@@ -11,8 +11,10 @@ struct SQXReply {
     std::string body;
     // A new session id to hand over in the "SessionId" cookie, or empty.
     std::string sessionId;
-    // The X-QX-Signature header's value, or empty (an unsigned reply).
+    // The signature headers' values (kQXLSignatureHeader, bound to the user, and the format-1
+    // kQXLegacySignatureHeader for older launchers), or empty (an unsigned reply).
     std::string signature;
+    std::string legacySignature;
     // The file to stream instead of the body, when not empty.
     std::filesystem::path file;
     // The language ("en", "fr", "ja") whose code page the body goes out in: a refusal text's

@@ -87,15 +87,31 @@ void CQXReplySigner::Sign(const std::string& service, const CQXForm& form, SQXRe
             continue;
         const std::string application = form.Get(entry.application);
         const std::string version = *entry.version ? form.Get(entry.version) : std::string();
-        reply.signature = Signature(service, application, version, reply.body, now + kLifetime);
+        const std::int64_t expires = now + kLifetime;
+        reply.signature = Signature(service, application, version, reply.user, reply.body, expires);
+        reply.legacySignature = LegacySignature(service, application, version, reply.body, expires);
         return;
     }
 }
 
 std::string CQXReplySigner::Signature(const std::string& service, const std::string& application,
-                                      const std::string& version, const std::string& body,
-                                      std::int64_t expires) const {
-    const std::string text = QXLSignedReplyText(service, application, version, expires, body);
+                                      const std::string& version, const std::string& user,
+                                      const std::string& body, std::int64_t expires) const {
+    return "2 " + std::to_string(expires) + " " +
+           SignText(QXLSignedReplyText(service, application, version, user, expires, body));
+}
+
+std::string CQXReplySigner::LegacySignature(const std::string& service,
+                                            const std::string& application,
+                                            const std::string& version, const std::string& body,
+                                            std::int64_t expires) const {
+    std::string text = "QXLauncher signed reply 1\n";
+    for (const std::string& field : {service, application, version, std::to_string(expires), body})
+        QXLAddSignedField(text, field);
+    return "1 " + std::to_string(expires) + " " + SignText(text);
+}
+
+std::string CQXReplySigner::SignText(const std::string& text) const {
     std::unique_ptr<EVP_MD_CTX, MdContextFree> context(EVP_MD_CTX_new());
     std::size_t length = 0;
     if (!context ||
@@ -108,7 +124,7 @@ std::string CQXReplySigner::Signature(const std::string& service, const std::str
                        reinterpret_cast<const unsigned char*>(text.data()), text.size()) != 1)
         throw std::runtime_error("cannot sign the reply");
     signature.resize(length);
-    return "1 " + std::to_string(expires) + " " + QXLEncodeBase64(signature);
+    return QXLEncodeBase64(signature);
 }
 
 void CQXReplySigner::GenerateKeyPair(const fs::path& folder) {

@@ -234,6 +234,8 @@ void CQXRouter::Write(SQXReply reply, const std::optional<SQXFault>& fault, cons
     }
     if (!reply.signature.empty())
         response.set_header(kQXLSignatureHeader, reply.signature);
+    if (!reply.legacySignature.empty())
+        response.set_header(kQXLegacySignatureHeader, reply.legacySignature);
     const bool cut = fault && fault->kind == SQXFault::Kind::Cut;
     if (reply.file.empty()) {
         if (!cut) {

@@ -20,6 +20,7 @@
 #include "QXIniFile.h"
 #include "QXLdapDirectory.h"
 #include "QXRouter.h"
+#include "QXWireText.h"
 
 namespace fs = std::filesystem;
 
@@ -146,7 +147,7 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
                              "session-lifetime-seconds", "accel-redirect", "real-ip-from",
                              "signing-key", "sso-user-header", "ldap-url", "ldap-user-dn",
                              "ldap-search-base", "ldap-search-filter", "ldap-bind-dn",
-                             "ldap-bind-password-file", "ldap-group-base"});
+                             "ldap-bind-password-file", "ldap-group-base", "code-page"});
     if (!args.Has("root"))
         throw CQXUsageError("serve needs --root DIR");
     const fs::path root = args.Get("root");
@@ -170,6 +171,14 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     if (lifetime <= 0 || lifetime > kMaxLifetime)
         throw CQXUsageError("--session-lifetime-seconds must be from 1 to " +
                             std::to_string(kMaxLifetime) + " (a year)");
+
+    if (args.Has("code-page")) {
+        const long long codePage = args.GetNumber("code-page", 0);
+        if (!QXIsWireCodePage(codePage))
+            throw CQXUsageError("--code-page must be a Windows ANSI code page: 874, 932, 936, "
+                                "949, 950 or 1250 to 1258");
+        QXSetSiteCodePage(static_cast<unsigned>(codePage));
+    }
 
     const CQXIniFile site((root / "site.ini").string());
     CQXClock clock;

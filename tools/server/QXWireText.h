@@ -4,9 +4,15 @@
 
 #include "QXReply.h"
 
-// The launchers' wire text: every form value and every reply body travels in the Windows code
-// page of the request's "lang" (932 for "ja", 1252 otherwise), whatever the launcher's own
-// system; inside, the server holds UTF-8.
+// The launchers' wire text: every form value and every reply body travels in a Windows ANSI
+// code page, the one of the launchers' locale: the site's (--code-page), or by default that of
+// the request's "lang" (932 for "ja", 1252 otherwise); inside, the server holds UTF-8.
+
+// Whether codePage is one the site may choose: 874, 932, 936, 949, 950, 1250 to 1258.
+bool QXIsWireCodePage(long long codePage);
+
+// Makes codePage the site's for every request; set once, before the server starts.
+void QXSetSiteCodePage(unsigned codePage);
 
 // The code page of a request's "lang".
 unsigned QXWireCodePage(const std::string& lang);

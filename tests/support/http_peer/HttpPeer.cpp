@@ -15,7 +15,7 @@
 //   POST /stall-body     announces 100000 bytes, sends 1000, then goes silent
 //   POST /cut?after=K    announces 2K bytes, sends K, then closes the connection
 //   POST /replay/<header hex>/<body hex>/<service>  the body written in hex, with the header
-//                        X-QX-Signature written in hex (none when empty): signed replies
+//                        X-QX-Signature-2 written in hex (none when empty): signed replies
 //
 // The drip url answers every request under these paths by hand, byte by byte, for at most
 // two minutes or until the client goes:
@@ -121,7 +121,7 @@ void Routes(httplib::Server& server, const std::string& plainUrl) {
                 [](const httplib::Request& request, httplib::Response& response) {
                     const std::string header = FromHex(request.matches[1]);
                     if (!header.empty())
-                        response.set_header("X-QX-Signature", header);
+                        response.set_header("X-QX-Signature-2", header);
                     response.set_content(FromHex(request.matches[2]), "text/plain");
                 });
     server.Post("/stall-headers", [](const httplib::Request&, httplib::Response& response) {

@@ -59,7 +59,8 @@ TEST_F(ClusterTest, PasswordChangesAndRemovalsEndSessionsOnEveryServer) {
 
 TEST_F(ClusterTest, FilesAreHandedToTheFrontAndItsClientAddressIsUsedWhenAsked) {
     WriteBytes(Site() / "releases/Demo/2.0/docs/a b%.txt", "spaced");
-    Start({"--accel-redirect", "/_files/", "--real-ip-from", "127.0.0.1"});
+    Start({"--accel-redirect", "/_files/", "--real-ip-from", "10.9.9.9, 127.0.0.0/8",
+           "--real-ip-from", "fd00::1"});
     const std::string session = "sessionid=" + Login("demo", "demo");
     // Read raw: the HTTP client would decode the header's %XX.
     const std::string body = session + "&application=Demo&version=2.0&filename=docs/a%20b%25.txt";

@@ -285,8 +285,8 @@ bool CQXRouter::HandOver(const SQXReply& reply, httplib::Response& response) {
 }
 
 std::string CQXRouter::ClientAddress(const httplib::Request& request) const {
-    if (m_options.realIpFrom.empty() || request.remote_addr != m_options.realIpFrom)
+    if (!m_options.realIpFrom.Contains(request.remote_addr))
         return request.remote_addr;
-    const std::string real = request.get_header_value("X-Real-IP");
-    return real.empty() ? request.remote_addr : real;
+    // A header that is not one address is the front's fault: its own address stands then.
+    return QXCanonicalAddress(request.get_header_value("X-Real-IP")).value_or(request.remote_addr);
 }

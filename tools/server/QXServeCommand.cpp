@@ -129,7 +129,8 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     options.basePath = CheckBasePath(args.Get("base-path", "/"), "base-path");
     options.secure = args.Has("tls-cert");
     options.testFaults = args.Has("test-faults");
-    options.realIpFrom = args.Get("real-ip-from");
+    for (const auto& list : args.GetAll("real-ip-from"))
+        options.realIpFrom.Add(list);
     if (args.Has("accel-redirect")) {
         options.accelPrefix = CheckBasePath(args.Get("accel-redirect"), "accel-redirect");
         options.accelRoot = fs::canonical(root / "releases");

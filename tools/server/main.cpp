@@ -13,7 +13,7 @@ const char* const kUsage =
     "  qxserver serve --root DIR [--listen HOST:PORT] [--base-path /PATH/] [--db FILE]\n"
     "                 [--tls-cert FILE --tls-key FILE] [--session-lifetime-seconds N]\n"
     "                 [--test-faults] [--utf8-texts (no effect, kept for old scripts)]\n"
-    "                 [--accel-redirect /PREFIX/] [--real-ip-from ADDRESS]\n"
+    "                 [--accel-redirect /PREFIX/] [--real-ip-from ADDRESS,RANGE,...]\n"
     "                 [--signing-key FILE]\n"
     "  qxserver keygen --out DIR\n"
     "  qxserver user add NAME [--password P] [--token [--new-pin | --next-passcode CODE]]\n"

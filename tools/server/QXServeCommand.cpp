@@ -146,7 +146,7 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     CQXUserStore users(*storage, clock, site.GetInteger("Passwords", "MaxAgeDays", 90));
     CQXSessionStore sessions(*storage, clock, lifetime);
     CQXReleaseStore releases(root);
-    CQXLoginServices login(users, sessions, clock);
+    CQXLoginServices login(users, sessions, *storage, clock);
     CQXAppServices apps(releases, users, sessions, site.GetInteger("Passwords", "WarningDays", 14));
     std::unique_ptr<CQXReplySigner> signer;
     if (args.Has("signing-key")) {

@@ -63,7 +63,8 @@ SQXUserInfo InfoOf(const CQXPgResult& result, int row) {
 
 } // namespace
 
-CQXPostgresStorage::CQXPostgresStorage(const std::string& uri) : m_pool(uri, kConnections) {
+CQXPostgresStorage::CQXPostgresStorage(const std::string& uri, std::chrono::milliseconds timeout)
+    : m_pool(uri, kConnections, timeout) {
     Migrate();
 }
 

@@ -10,7 +10,8 @@
 class CQXPostgresStorage : public IQXStorage {
 public:
     // Connects and applies the migrations the database lacks; throws CQXDatabaseError.
-    explicit CQXPostgresStorage(const std::string& uri);
+    // timeout bounds each statement, lock wait and wait for a pooled connection (CQXPgPool).
+    CQXPostgresStorage(const std::string& uri, std::chrono::milliseconds timeout);
 
     bool AddUser(const SQXUserRecord& user) override;
     std::optional<SQXUserRecord> FindUser(const std::string& name) override;

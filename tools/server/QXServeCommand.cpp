@@ -25,6 +25,8 @@ namespace {
 
 // A session may be given at most a year without use.
 constexpr long long kMaxLifetime = 366LL * 86400;
+// A request waits at most this long for the database at each step: beyond, fronts give up.
+constexpr long long kMaxDbTimeout = 300;
 // Descriptors kept back from connections, for the database, files being sent and the like.
 constexpr std::size_t kSpareDescriptors = 64;
 
@@ -118,7 +120,7 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     const CQXArguments args(words, {"test-faults", "utf8-texts"},
                             {"root", "listen", "base-path", "tls-cert", "tls-key", "db",
                              "session-lifetime-seconds", "accel-redirect", "real-ip-from",
-                             "signing-key"});
+                             "signing-key", "db-timeout-seconds"});
     if (!args.Has("root"))
         throw CQXUsageError("serve needs --root DIR");
     const fs::path root = args.Get("root");
@@ -142,7 +144,14 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
 
     const CQXIniFile site((root / "site.ini").string());
     CQXClock clock;
-    const auto storage = OpenStorage(args.Get("db", (root / "qxserver.db").string()));
+    const long long dbTimeout = args.GetNumber(
+        "db-timeout-seconds",
+        std::chrono::duration_cast<std::chrono::seconds>(kQXDatabaseTimeout).count());
+    if (dbTimeout <= 0 || dbTimeout > kMaxDbTimeout)
+        throw CQXUsageError("--db-timeout-seconds must be from 1 to " +
+                            std::to_string(kMaxDbTimeout));
+    const auto storage = OpenStorage(args.Get("db", (root / "qxserver.db").string()),
+                                     std::chrono::seconds(dbTimeout));
     CQXUserStore users(*storage, clock, site.GetInteger("Passwords", "MaxAgeDays", 90));
     CQXSessionStore sessions(*storage, clock, lifetime);
     CQXReleaseStore releases(root);

@@ -1,11 +1,15 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+// The longest a request waits for the database by default, at each step.
+constexpr std::chrono::milliseconds kQXDatabaseTimeout{5000};
 
 // Thrown for a database that cannot be opened or reached, or a statement that fails.
 class CQXDatabaseError : public std::runtime_error {
@@ -104,8 +108,10 @@ public:
 
 // Opens the storage a --db value names: "postgresql://..." or "postgres://..." (a libpq
 // connection URI) for PostgreSQL, anything else as the path of a SQLite file. The schema is
-// brought to the current version first. Throws CQXDatabaseError.
-std::unique_ptr<IQXStorage> OpenStorage(const std::string& location);
+// brought to the current version first. On PostgreSQL, timeout bounds every wait for the
+// database (a statement, a lock, a free connection). Throws CQXDatabaseError.
+std::unique_ptr<IQXStorage> OpenStorage(const std::string& location,
+                                        std::chrono::milliseconds timeout = kQXDatabaseTimeout);
 
 // The stored names of kinds and token states, the same on every engine.
 const char* UserKindName(EQXUserKind kind);

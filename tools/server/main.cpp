@@ -14,7 +14,7 @@ const char* const kUsage =
     "                 [--tls-cert FILE --tls-key FILE] [--session-lifetime-seconds N]\n"
     "                 [--test-faults] [--utf8-texts (no effect, kept for old scripts)]\n"
     "                 [--accel-redirect /PREFIX/] [--real-ip-from ADDRESS,RANGE,...]\n"
-    "                 [--signing-key FILE]\n"
+    "                 [--signing-key FILE] [--db-timeout-seconds N]\n"
     "  qxserver keygen --out DIR\n"
     "  qxserver user add NAME [--password P] [--token [--new-pin | --next-passcode CODE]]\n"
     "                 [--sso] [--expired] (--db FILE | --root DIR)\n"

@@ -113,8 +113,10 @@ std::optional<std::string> QXCanonicalAddress(const std::string& text) {
 
 std::string QXClientKey(const std::string& text) {
     auto parsed = Parse(text);
-    if (!parsed || !parsed->v6)
+    if (!parsed)
         return text;
+    if (!parsed->v6)
+        return Text(*parsed);
     std::memset(parsed->bytes.data() + 8, 0, 8);
     return Text(*parsed) + "/64";
 }

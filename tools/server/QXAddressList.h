@@ -32,5 +32,6 @@ private:
 std::optional<std::string> QXCanonicalAddress(const std::string& text);
 
 // The key of an address for the login back-off: an IPv4 address as it is, an IPv6 address as
-// its /64 network (one client holds a whole /64). text must be canonical (QXCanonicalAddress).
+// its /64 network (one client holds a whole /64), an IPv4 address mapped into IPv6 as IPv4;
+// text that is not an address as it is.
 std::string QXClientKey(const std::string& text);

@@ -57,9 +57,22 @@ TEST_F(ClusterTest, PasswordChangesAndRemovalsEndSessionsOnEveryServer) {
     EXPECT_EQ(SessionCookie(Second("P3Login", "password=reset&user=demo&lang=en")).size(), 32u);
 }
 
+TEST_F(ClusterTest, PasswordGuessesAreCountedOnceForAllServers) {
+    const std::string wrong = "password=guess&user=demo&lang=en";
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(Post("P3Login", wrong)->body.rfind("Code=-1", 0), 0u);
+        EXPECT_EQ(Second("P3Login", wrong)->body.rfind("Code=-1", 0), 0u);
+    }
+    // Ten in a row from this address, half on each server: both hold the name back here.
+    for (auto* server : {m_server.get(), m_second.get()})
+        EXPECT_TRUE(
+            SessionCookie(PostTo(*server, "P3Login", "password=demo&user=demo&lang=en")).empty());
+}
+
 TEST_F(ClusterTest, FilesAreHandedToTheFrontAndItsClientAddressIsUsedWhenAsked) {
     WriteBytes(Site() / "releases/Demo/2.0/docs/a b%.txt", "spaced");
-    Start({"--accel-redirect", "/_files/", "--real-ip-from", "127.0.0.1"});
+    Start({"--accel-redirect", "/_files/", "--real-ip-from", "10.9.9.9, 127.0.0.0/8",
+           "--real-ip-from", "fd00::1"});
     const std::string session = "sessionid=" + Login("demo", "demo");
     // Read raw: the HTTP client would decode the header's %XX.
     const std::string body = session + "&application=Demo&version=2.0&filename=docs/a b%.txt";

@@ -156,7 +156,11 @@ TEST_F(OperationsTest, StartupErrorsSayWhatIsWrong) {
     EXPECT_NE(badCert.err.find("are not a valid pair of PEM files"), std::string::npos)
         << badCert.err;
 
+    const auto badFront = serve({"--root", Site().string(), "--real-ip-from", "10.0.0.1,front-b"});
+    EXPECT_EQ(badFront.exitCode, 2);
+    EXPECT_NE(badFront.err.find("not 'front-b'"), std::string::npos) << badFront.err;
     EXPECT_EQ(serve({"--root", Site().string(), "--listen", "127.0.0.1"}).exitCode, 2);
+    EXPECT_EQ(serve({"--root", Site().string(), "--db-timeout-seconds", "0"}).exitCode, 2);
     EXPECT_EQ(serve({"--root", Site().string(), "--base-path", "qx"}).exitCode, 2);
 }
 

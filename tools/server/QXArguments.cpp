@@ -38,6 +38,15 @@ std::string CQXArguments::Get(const std::string& name, const std::string& fallba
     return fallback;
 }
 
+std::vector<std::string> CQXArguments::GetAll(const std::string& name) const {
+    std::vector<std::string> values;
+    for (const auto& option : m_options) {
+        if (option.first == name)
+            values.push_back(option.second);
+    }
+    return values;
+}
+
 long long CQXArguments::GetNumber(const std::string& name, long long fallback) const {
     if (!Has(name))
         return fallback;

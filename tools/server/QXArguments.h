@@ -21,6 +21,8 @@ public:
     const std::vector<std::string>& Positional() const { return m_positional; }
     bool Has(const std::string& name) const;
     std::string Get(const std::string& name, const std::string& fallback = std::string()) const;
+    // Every value of an option given more than once, in order.
+    std::vector<std::string> GetAll(const std::string& name) const;
     // A whole number, or CQXUsageError naming the option.
     long long GetNumber(const std::string& name, long long fallback) const;
 

@@ -48,12 +48,19 @@ CQXChannel::~CQXChannel() {
     close(m_fd);
 }
 
-bool CQXChannel::AcceptTls(SSL_CTX* context, Clock::time_point deadline) {
+bool CQXChannel::AcceptTls(SSL_CTX* context, std::chrono::milliseconds idle, CQXWorkSlots& slots) {
     m_ssl = SSL_new(context);
     if (!m_ssl || SSL_set_fd(m_ssl, m_fd) != 1)
         return false;
+    auto deadline = Clock::now() + idle;
     for (;;) {
-        const int done = SSL_accept(m_ssl);
+        const auto began = Clock::now();
+        int done = 0;
+        {
+            const CQXWorkSlots::CSlot slot(slots);
+            done = SSL_accept(m_ssl);
+        }
+        deadline += Clock::now() - began;
         if (done == 1)
             return true;
         const int error = SSL_get_error(m_ssl, done);

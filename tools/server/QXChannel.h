@@ -6,6 +6,8 @@
 #include <string>
 #include <sys/types.h>
 
+#include "QXWorkSlots.h"
+
 // One accepted connection's bytes, plain or TLS, over a non-blocking socket that it owns. Every
 // wait has an end: reads end at a deadline or when the stop descriptor turns readable (the
 // server is stopping); writes end when a piece makes no progress for a while.
@@ -19,8 +21,10 @@ public:
     CQXChannel(const CQXChannel&) = delete;
     CQXChannel& operator=(const CQXChannel&) = delete;
 
-    // The TLS handshake; false when it failed or was not done by the deadline.
-    bool AcceptTls(SSL_CTX* context, Clock::time_point deadline);
+    // The TLS handshake; false when it failed or the client let idle pass without a message
+    // the handshake needs. The server's own work runs in one of slots and does not count as
+    // the client's time: a burst of handshakes on a busy machine is served, not cut.
+    bool AcceptTls(SSL_CTX* context, std::chrono::milliseconds idle, CQXWorkSlots& slots);
     // Up to size bytes: the count, 0 at the end of the stream, -1 on an error, at the deadline
     // or when stopping.
     ssize_t Read(char* buffer, std::size_t size, Clock::time_point deadline);

@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 #include <sys/socket.h>
+#include <thread>
 #include <type_traits>
 #include <utility>
 
@@ -41,7 +42,7 @@ private:
     void Serve(socket_t sock) {
         CQXChannel channel(sock, m_pool.StopFd());
         if constexpr (std::is_base_of_v<httplib::SSLServer, Base>) {
-            if (!channel.AcceptTls(this->ssl_context(), CQXChannel::Clock::now() + m_limits.idle))
+            if (!channel.AcceptTls(this->ssl_context(), m_limits.idle, m_handshakes))
                 return;
         }
         CQXConnection(channel, m_limits, m_log, m_pool)
@@ -52,5 +53,7 @@ private:
 
     SQXConnectionLimits m_limits;
     CQXAccessLog& m_log;
+    // One handshake's key work per core at a time; outlives the connections' threads.
+    CQXWorkSlots m_handshakes{std::thread::hardware_concurrency()};
     CQXConnectionPool m_pool;
 };

@@ -29,8 +29,8 @@ EQXRefusal RefusalFor(EQXLoginVerdict verdict) {
 } // namespace
 
 CQXLoginServices::CQXLoginServices(CQXUserStore& users, CQXSessionStore& sessions,
-                                   const CQXClock& clock)
-    : m_users(users), m_sessions(sessions), m_throttle(clock) {}
+                                   IQXStorage& storage, const CQXClock& clock)
+    : m_users(users), m_sessions(sessions), m_throttle(storage, clock) {}
 
 SQXReply CQXLoginServices::Opened(const std::string& user, const std::string& lang) {
     SQXReply reply = Done();
@@ -63,7 +63,7 @@ SQXReply CQXLoginServices::Login(const CQXForm& form, const std::string& address
     if (verdict == EQXLoginVerdict::Refused)
         m_throttle.Failed(user, address);
     else
-        m_throttle.Succeeded(user);
+        m_throttle.Succeeded(user, address);
     if (verdict == EQXLoginVerdict::Accepted)
         return found ? OpenedFromDirectory(user, *found, form.Get("lang"))
                      : Opened(user, form.Get("lang"));
@@ -145,7 +145,7 @@ SQXReply CQXLoginServices::ChangePassword(const CQXForm& form, const std::string
         m_throttle.Failed(user, address);
         reply = CQXRefusal::Make(200, EQXRefusal::BadCredentials, lang);
     } else {
-        m_throttle.Succeeded(user);
+        m_throttle.Succeeded(user, address);
         reply = Opened(user, lang);
     }
     reply.user = user;

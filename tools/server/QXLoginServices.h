@@ -10,11 +10,12 @@
 
 // The credential and session services: P3Login, P3SSO, ChangePassword, ExtendSession, Logout.
 // A refused login still answers 200 (without a cookie): the launcher reads the refusal text
-// only from a 200 reply. Wrong passwords are held back per name and per client address
-// (CQXLoginThrottle); a held-back attempt gets the same refusal, unchecked.
+// only from a 200 reply. Wrong passwords are held back per client address and per name at it
+// (CQXLoginThrottle, its runs in storage); a held-back attempt gets the same refusal, unchecked.
 class CQXLoginServices {
 public:
-    CQXLoginServices(CQXUserStore& users, CQXSessionStore& sessions, const CQXClock& clock);
+    CQXLoginServices(CQXUserStore& users, CQXSessionStore& sessions, IQXStorage& storage,
+                     const CQXClock& clock);
 
     // Users the store does not hold are then looked up in the directory (the store first);
     // their groups are refreshed at each login. While the directory cannot be reached, their

@@ -66,7 +66,8 @@ std::int64_t CQXPgResult::Integer(int row, int column) const {
     return static_cast<std::int64_t>(value);
 }
 
-CQXPgPool::CQXPgPool(const std::string& uri, std::size_t size) : m_uri(uri), m_size(size) {
+CQXPgPool::CQXPgPool(const std::string& uri, std::size_t size, std::chrono::milliseconds timeout)
+    : m_uri(uri), m_size(size), m_timeout(timeout) {
     Release(Acquire());
 }
 
@@ -83,13 +84,26 @@ std::unique_ptr<CQXPgPool::Connection> CQXPgPool::Connect() {
         throw CQXDatabaseError("cannot connect to PostgreSQL: " +
                                Trimmed(PQerrorMessage(connection->handle)));
     PQsetNoticeProcessor(connection->handle, IgnoreNotice, nullptr);
+    // Set on the session rather than in the URI's options, which the operator may use.
+    const std::string limit = std::to_string(m_timeout.count());
+    PGresult* set =
+        PQexec(connection->handle,
+               ("SET statement_timeout = " + limit + "; SET lock_timeout = " + limit).c_str());
+    const bool limited = Succeeded(set);
+    PQclear(set);
+    if (!limited)
+        throw CQXDatabaseError("PostgreSQL: cannot set time-outs: " +
+                               Trimmed(PQerrorMessage(connection->handle)));
     return connection;
 }
 
 std::unique_ptr<CQXPgPool::Connection> CQXPgPool::Acquire() {
     {
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_released.wait(lock, [this] { return !m_idle.empty() || m_open < m_size; });
+        if (!m_released.wait_for(lock, m_timeout,
+                                 [this] { return !m_idle.empty() || m_open < m_size; }))
+            throw CQXDatabaseError("PostgreSQL: no connection came free within " +
+                                   std::to_string(m_timeout.count()) + " ms");
         if (!m_idle.empty()) {
             auto connection = std::move(m_idle.back());
             m_idle.pop_back();

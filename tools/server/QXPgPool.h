@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -48,11 +49,13 @@ private:
 // Connections to one PostgreSQL database shared by the request threads: at most `size` open
 // at once, each statement prepared once per connection. A connection found broken is dropped
 // and the statement tried once more on a new one, so that the pool recovers by itself once
-// the database is back. Failures throw CQXDatabaseError with the server's message.
+// the database is back. No request waits for the database without end: a statement, a lock
+// it waits for, and the wait for a free connection are each given up after `timeout`.
+// Failures throw CQXDatabaseError with the reason.
 class CQXPgPool {
 public:
     // Connects once to check the location; throws CQXDatabaseError.
-    CQXPgPool(const std::string& uri, std::size_t size);
+    CQXPgPool(const std::string& uri, std::size_t size, std::chrono::milliseconds timeout);
     ~CQXPgPool();
     CQXPgPool(const CQXPgPool&) = delete;
     CQXPgPool& operator=(const CQXPgPool&) = delete;
@@ -73,6 +76,7 @@ private:
 
     std::string m_uri;
     std::size_t m_size;
+    std::chrono::milliseconds m_timeout;
     std::size_t m_open = 0;
     std::vector<std::unique_ptr<Connection>> m_idle;
     std::mutex m_mutex;

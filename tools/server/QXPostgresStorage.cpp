@@ -45,6 +45,15 @@ CREATE INDEX sessions_user ON sessions (lower("user"));
 CREATE INDEX sessions_expires ON sessions (expires);
 )",
     "ALTER TABLE sessions ADD COLUMN lang TEXT NOT NULL DEFAULT '';",
+    R"(
+CREATE TABLE login_failures (
+    run TEXT PRIMARY KEY,
+    failures INTEGER NOT NULL,
+    last BIGINT NOT NULL,
+    held_until BIGINT NOT NULL DEFAULT 0
+);
+CREATE INDEX login_failures_last ON login_failures (last);
+)",
 };
 
 SQXUserInfo InfoOf(const CQXPgResult& result, int row) {
@@ -54,7 +63,8 @@ SQXUserInfo InfoOf(const CQXPgResult& result, int row) {
 
 } // namespace
 
-CQXPostgresStorage::CQXPostgresStorage(const std::string& uri) : m_pool(uri, kConnections) {
+CQXPostgresStorage::CQXPostgresStorage(const std::string& uri, std::chrono::milliseconds timeout)
+    : m_pool(uri, kConnections, timeout) {
     Migrate();
 }
 
@@ -159,9 +169,9 @@ CQXPostgresStorage::FindSession(const std::string& id, std::int64_t now) {
                    {P::Text(id), P::Number(now)});
     if (result.Rows() == 0)
         return std::nullopt;
-    return std::make_pair(SQXSession{id, result.Text(0, 0), result.Text(0, 1), result.Text(0, 2),
-                                     result.Text(0, 4)},
-                          result.Integer(0, 3));
+    return std::make_pair(
+        SQXSession{id, result.Text(0, 0), result.Text(0, 1), result.Text(0, 2), result.Text(0, 4)},
+        result.Integer(0, 3));
 }
 
 void CQXPostgresStorage::SetSessionExpiry(const std::string& id, std::int64_t expires) {
@@ -196,4 +206,34 @@ std::vector<SQXUpdateRecord> CQXPostgresStorage::Updates() {
         records.push_back({result.Integer(row, 0), result.Text(row, 1), result.Text(row, 2),
                            result.Text(row, 3)});
     return records;
+}
+
+int CQXPostgresStorage::CountFailure(const std::string& key, std::int64_t now,
+                                     std::int64_t forgetAfter) {
+    m_pool.Run("DELETE FROM login_failures WHERE last < $1 AND held_until <= $2",
+               {P::Number(now - forgetAfter), P::Number(now)});
+    // One statement, so that servers counting the same run at once never lose a failure.
+    return static_cast<int>(
+        m_pool
+            .Run("INSERT INTO login_failures AS f (run, failures, last) VALUES ($1, 1, $2) "
+                 "ON CONFLICT (run) DO UPDATE SET failures = CASE WHEN $2 - f.last > $3 "
+                 "THEN 1 ELSE f.failures + 1 END, last = $2 RETURNING failures",
+                 {P::Text(key), P::Number(now), P::Number(forgetAfter)})
+            .Integer(0, 0));
+}
+
+void CQXPostgresStorage::HoldBack(const std::string& key, std::int64_t until) {
+    m_pool.Run("UPDATE login_failures SET held_until = greatest(held_until, $2) WHERE run = $1",
+               {P::Text(key), P::Number(until)});
+}
+
+std::int64_t CQXPostgresStorage::HeldUntil(const std::string& key, const std::string& other) {
+    return m_pool
+        .Run("SELECT coalesce(max(held_until), 0) FROM login_failures WHERE run IN ($1, $2)",
+             {P::Text(key), P::Text(other)})
+        .Integer(0, 0);
+}
+
+void CQXPostgresStorage::ForgetFailures(const std::string& key) {
+    m_pool.Run("DELETE FROM login_failures WHERE run = $1", {P::Text(key)});
 }

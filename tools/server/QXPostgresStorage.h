@@ -10,7 +10,8 @@
 class CQXPostgresStorage : public IQXStorage {
 public:
     // Connects and applies the migrations the database lacks; throws CQXDatabaseError.
-    explicit CQXPostgresStorage(const std::string& uri);
+    // timeout bounds each statement, lock wait and wait for a pooled connection (CQXPgPool).
+    CQXPostgresStorage(const std::string& uri, std::chrono::milliseconds timeout);
 
     bool AddUser(const SQXUserRecord& user) override;
     std::optional<SQXUserRecord> FindUser(const std::string& name) override;
@@ -31,6 +32,11 @@ public:
 
     void AddUpdate(const SQXUpdateRecord& record) override;
     std::vector<SQXUpdateRecord> Updates() override;
+
+    int CountFailure(const std::string& key, std::int64_t now, std::int64_t forgetAfter) override;
+    void HoldBack(const std::string& key, std::int64_t until) override;
+    std::int64_t HeldUntil(const std::string& key, const std::string& other) override;
+    void ForgetFailures(const std::string& key) override;
 
 private:
     void Migrate();

@@ -291,7 +291,7 @@ bool CQXRouter::HandOver(const SQXReply& reply, httplib::Response& response) {
 }
 
 bool CQXRouter::FromFront(const httplib::Request& request) const {
-    return !m_options.realIpFrom.empty() && request.remote_addr == m_options.realIpFrom;
+    return m_options.realIpFrom.Contains(request.remote_addr);
 }
 
 CQXRouter::SCaller CQXRouter::Caller(const CQXForm& form, const httplib::Request& request) const {
@@ -306,6 +306,6 @@ CQXRouter::SCaller CQXRouter::Caller(const CQXForm& form, const httplib::Request
 std::string CQXRouter::ClientAddress(const httplib::Request& request) const {
     if (!FromFront(request))
         return request.remote_addr;
-    const std::string real = request.get_header_value("X-Real-IP");
-    return real.empty() ? request.remote_addr : real;
+    // A header that is not one address is the front's fault: its own address stands then.
+    return QXCanonicalAddress(request.get_header_value("X-Real-IP")).value_or(request.remote_addr);
 }

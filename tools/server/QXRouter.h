@@ -7,6 +7,7 @@
 #include <string>
 
 #include "QXAccessLog.h"
+#include "QXAddressList.h"
 #include "QXAppServices.h"
 #include "QXClock.h"
 #include "QXFaultInjector.h"
@@ -26,9 +27,9 @@ public:
         // an empty answer with "X-Accel-Redirect: <accelPrefix><path below accelRoot>".
         std::string accelPrefix;
         std::filesystem::path accelRoot;
-        // The front server's address: its requests carry the client's own in "X-Real-IP",
-        // which the login back-off and the access log then use.
-        std::string realIpFrom;
+        // The front servers: their requests carry the client's address in "X-Real-IP", which
+        // the login back-off and the access log then use.
+        CQXAddressList realIpFrom;
         // The header in which that front names the user it authenticated, for P3SSO; P3SSO
         // is refused on every other connection, and without it.
         std::string ssoUserHeader;

@@ -28,6 +28,8 @@ namespace {
 
 // A session may be given at most a year without use.
 constexpr long long kMaxLifetime = 366LL * 86400;
+// A request waits at most this long for the database at each step: beyond, fronts give up.
+constexpr long long kMaxDbTimeout = 300;
 // Descriptors kept back from connections, for the database, files being sent and the like.
 constexpr std::size_t kSpareDescriptors = 64;
 
@@ -143,11 +145,26 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     // --utf8-texts chose UTF-8 texts for Linux launchers, which now speak the Windows code
     // pages too: still accepted, so that old scripts run, and without effect.
     const CQXArguments args(words, {"test-faults", "utf8-texts", "insecure-sso"},
-                            {"root", "listen", "base-path", "tls-cert", "tls-key", "db",
-                             "session-lifetime-seconds", "accel-redirect", "real-ip-from",
-                             "signing-key", "sso-user-header", "ldap-url", "ldap-user-dn",
-                             "ldap-search-base", "ldap-search-filter", "ldap-bind-dn",
-                             "ldap-bind-password-file", "ldap-group-base", "code-page"});
+                            {"root",
+                             "listen",
+                             "base-path",
+                             "tls-cert",
+                             "tls-key",
+                             "db",
+                             "session-lifetime-seconds",
+                             "accel-redirect",
+                             "real-ip-from",
+                             "signing-key",
+                             "sso-user-header",
+                             "ldap-url",
+                             "ldap-user-dn",
+                             "ldap-search-base",
+                             "ldap-search-filter",
+                             "ldap-bind-dn",
+                             "ldap-bind-password-file",
+                             "ldap-group-base",
+                             "code-page",
+                             "db-timeout-seconds"});
     if (!args.Has("root"))
         throw CQXUsageError("serve needs --root DIR");
     const fs::path root = args.Get("root");
@@ -158,10 +175,11 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     options.basePath = CheckBasePath(args.Get("base-path", "/"), "base-path");
     options.secure = args.Has("tls-cert");
     options.testFaults = args.Has("test-faults");
-    options.realIpFrom = args.Get("real-ip-from");
+    for (const auto& list : args.GetAll("real-ip-from"))
+        options.realIpFrom.Add(list);
     options.ssoUserHeader = args.Get("sso-user-header");
     options.ssoUnvouched = args.Has("insecure-sso");
-    if (!options.ssoUserHeader.empty() && options.realIpFrom.empty())
+    if (!options.ssoUserHeader.empty() && options.realIpFrom.Empty())
         throw CQXUsageError("--sso-user-header needs --real-ip-from: only a front may vouch");
     if (args.Has("accel-redirect")) {
         options.accelPrefix = CheckBasePath(args.Get("accel-redirect"), "accel-redirect");
@@ -182,11 +200,18 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
 
     const CQXIniFile site((root / "site.ini").string());
     CQXClock clock;
-    const auto storage = OpenStorage(args.Get("db", (root / "qxserver.db").string()));
+    const long long dbTimeout = args.GetNumber(
+        "db-timeout-seconds",
+        std::chrono::duration_cast<std::chrono::seconds>(kQXDatabaseTimeout).count());
+    if (dbTimeout <= 0 || dbTimeout > kMaxDbTimeout)
+        throw CQXUsageError("--db-timeout-seconds must be from 1 to " +
+                            std::to_string(kMaxDbTimeout));
+    const auto storage = OpenStorage(args.Get("db", (root / "qxserver.db").string()),
+                                     std::chrono::seconds(dbTimeout));
     CQXUserStore users(*storage, clock, site.GetInteger("Passwords", "MaxAgeDays", 90));
     CQXSessionStore sessions(*storage, clock, lifetime);
     CQXReleaseStore releases(root);
-    CQXLoginServices login(users, sessions, clock);
+    CQXLoginServices login(users, sessions, *storage, clock);
     const auto directory = MakeDirectory(args);
     if (directory)
         login.UseDirectory(*directory);

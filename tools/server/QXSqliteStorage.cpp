@@ -38,6 +38,15 @@ CREATE INDEX IF NOT EXISTS sessions_user ON sessions (user);
 CREATE INDEX IF NOT EXISTS sessions_expires ON sessions (expires);
 )",
     "ALTER TABLE sessions ADD COLUMN lang TEXT NOT NULL DEFAULT '';",
+    R"(
+CREATE TABLE login_failures (
+    run TEXT PRIMARY KEY,
+    failures INTEGER NOT NULL,
+    last INTEGER NOT NULL,
+    held_until INTEGER NOT NULL DEFAULT 0
+);
+CREATE INDEX login_failures_last ON login_failures (last);
+)",
 };
 
 // BEGIN IMMEDIATE ... COMMIT, rolled back when left by an exception.
@@ -178,7 +187,8 @@ void CQXSqliteStorage::OpenSession(const SQXSession& session, std::int64_t expir
                                    std::int64_t now) {
     auto lock = m_db.Lock();
     CQXStatement(m_db.Handle(), "DELETE FROM sessions WHERE expires <= ?").Bind(1, now).Step();
-    CQXStatement(m_db.Handle(), "INSERT INTO sessions (id, user, expires, lang) VALUES (?, ?, ?, ?)")
+    CQXStatement(m_db.Handle(),
+                 "INSERT INTO sessions (id, user, expires, lang) VALUES (?, ?, ?, ?)")
         .Bind(1, session.id)
         .Bind(2, session.user)
         .Bind(3, expires)
@@ -243,4 +253,41 @@ std::vector<SQXUpdateRecord> CQXSqliteStorage::Updates() {
     while (select.Step())
         records.push_back({select.Integer(0), select.Text(1), select.Text(2), select.Text(3)});
     return records;
+}
+
+int CQXSqliteStorage::CountFailure(const std::string& key, std::int64_t now,
+                                   std::int64_t forgetAfter) {
+    auto lock = m_db.Lock();
+    CQXStatement(m_db.Handle(), "DELETE FROM login_failures WHERE last < ? AND held_until <= ?")
+        .Bind(1, now - forgetAfter)
+        .Bind(2, now)
+        .Step();
+    CQXStatement count(m_db.Handle(),
+                       "INSERT INTO login_failures (run, failures, last) VALUES (?1, 1, ?2) "
+                       "ON CONFLICT (run) DO UPDATE SET failures = CASE WHEN ?2 - last > ?3 "
+                       "THEN 1 ELSE failures + 1 END, last = ?2 RETURNING failures");
+    count.Bind(1, key).Bind(2, now).Bind(3, forgetAfter).Step();
+    return static_cast<int>(count.Integer(0));
+}
+
+void CQXSqliteStorage::HoldBack(const std::string& key, std::int64_t until) {
+    auto lock = m_db.Lock();
+    CQXStatement(m_db.Handle(),
+                 "UPDATE login_failures SET held_until = max(held_until, ?) WHERE run = ?")
+        .Bind(1, until)
+        .Bind(2, key)
+        .Step();
+}
+
+std::int64_t CQXSqliteStorage::HeldUntil(const std::string& key, const std::string& other) {
+    auto lock = m_db.Lock();
+    CQXStatement select(m_db.Handle(), "SELECT coalesce(max(held_until), 0) FROM login_failures "
+                                       "WHERE run IN (?, ?)");
+    select.Bind(1, key).Bind(2, other).Step();
+    return select.Integer(0);
+}
+
+void CQXSqliteStorage::ForgetFailures(const std::string& key) {
+    auto lock = m_db.Lock();
+    CQXStatement(m_db.Handle(), "DELETE FROM login_failures WHERE run = ?").Bind(1, key).Step();
 }

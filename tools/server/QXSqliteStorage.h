@@ -30,6 +30,11 @@ public:
     void AddUpdate(const SQXUpdateRecord& record) override;
     std::vector<SQXUpdateRecord> Updates() override;
 
+    int CountFailure(const std::string& key, std::int64_t now, std::int64_t forgetAfter) override;
+    void HoldBack(const std::string& key, std::int64_t until) override;
+    std::int64_t HeldUntil(const std::string& key, const std::string& other) override;
+    void ForgetFailures(const std::string& key) override;
+
 private:
     void Migrate();
 

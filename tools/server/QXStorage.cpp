@@ -3,10 +3,11 @@
 #include "QXPostgresStorage.h"
 #include "QXSqliteStorage.h"
 
-std::unique_ptr<IQXStorage> OpenStorage(const std::string& location) {
+std::unique_ptr<IQXStorage> OpenStorage(const std::string& location,
+                                        std::chrono::milliseconds timeout) {
     for (const char* scheme : {"postgresql://", "postgres://"}) {
         if (location.rfind(scheme, 0) == 0)
-            return std::make_unique<CQXPostgresStorage>(location);
+            return std::make_unique<CQXPostgresStorage>(location, timeout);
     }
     return std::make_unique<CQXSqliteStorage>(location);
 }

@@ -1,11 +1,15 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+// The longest a request waits for the database by default, at each step.
+constexpr std::chrono::milliseconds kQXDatabaseTimeout{5000};
 
 // Thrown for a database that cannot be opened or reached, or a statement that fails.
 class CQXDatabaseError : public std::runtime_error {
@@ -88,12 +92,26 @@ public:
     virtual void AddUpdate(const SQXUpdateRecord& record) = 0;
     // Oldest first.
     virtual std::vector<SQXUpdateRecord> Updates() = 0;
+
+    // The login back-off's runs of wrong passwords, by key, shared by every server on the
+    // storage. Counts a failure at now and returns the run's failures, this one included; a
+    // run whose last failure is more than forgetAfter seconds before now starts again. Runs
+    // forgotten by now and no longer held back are dropped.
+    virtual int CountFailure(const std::string& key, std::int64_t now,
+                             std::int64_t forgetAfter) = 0;
+    // Holds the key's run back until `until` (a later hold stands).
+    virtual void HoldBack(const std::string& key, std::int64_t until) = 0;
+    // The later hold of the two keys' runs; 0 when neither has one.
+    virtual std::int64_t HeldUntil(const std::string& key, const std::string& other) = 0;
+    virtual void ForgetFailures(const std::string& key) = 0;
 };
 
 // Opens the storage a --db value names: "postgresql://..." or "postgres://..." (a libpq
 // connection URI) for PostgreSQL, anything else as the path of a SQLite file. The schema is
-// brought to the current version first. Throws CQXDatabaseError.
-std::unique_ptr<IQXStorage> OpenStorage(const std::string& location);
+// brought to the current version first. On PostgreSQL, timeout bounds every wait for the
+// database (a statement, a lock, a free connection). Throws CQXDatabaseError.
+std::unique_ptr<IQXStorage> OpenStorage(const std::string& location,
+                                        std::chrono::milliseconds timeout = kQXDatabaseTimeout);
 
 // The stored names of kinds and token states, the same on every engine.
 const char* UserKindName(EQXUserKind kind);

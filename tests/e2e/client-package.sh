@@ -51,6 +51,24 @@ url="$(head -n 1 "$work/server.url")"
 convert -size 506x388 xc:'#204080' "BMP3:$work/splash.bmp"
 openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj /CN=Acme-CA \
     -days 1 -keyout "$work/ca.key" -out "$work/ca.pem" 2>/dev/null
+echo "== mistakes in the site's details are refused, each with its reason"
+refused() { # reason arguments...
+    local reason="$1" said
+    shift
+    ! said="$(QX_BUILD="$build" "$repo/scripts/package-client" --target "$target" \
+        --out "$work/refused" "$@" 2>&1)" || fail "package-client took $*"
+    [[ $said == *"$reason"* ]] || fail "package-client said '$said' to $*"
+}
+refused "--name must" --name ../x --url "$url"
+refused "--name must" --name "x." --url "$url"
+refused "--url must be" --name x --url "ftp://127.0.0.1/qx/"
+refused "--url must end in '/'" --name x --url "${url%/}"
+refused "--url has no valid port" --name x --url "http://127.0.0.1:70000/qx/"
+refused "not an ECDSA P-256 public key" --name x --url "$url" --public-key "$work/ca.pem"
+refused "not a PEM file of certificates" --name x --url "$url" --ca-file "$work/splash.bmp"
+refused "is not a BMP file" --name x --url "$url" --splash "$work/ca.pem"
+[ ! -e "$work/refused" ] || fail "a refused run made $(ls -A "$work/refused")"
+
 QX_BUILD="$build" "$repo/scripts/package-client" --target "$target" --name "$name" --url "$url" \
     --public-key "$work/keys/public-key.txt" --ca-file "$work/ca.pem" --splash "$work/splash.bmp" \
     --out "$work/out" >/dev/null || fail "package-client failed"

@@ -10,7 +10,7 @@ data=${XDG_DATA_HOME:-$HOME/.local/share}
 prefix=$data/$name
 
 fail() {
-    echo "install.sh: $*" >&2
+    printf 'install.sh: %s\n' "$*" >&2
     exit 1
 }
 usage() {
@@ -44,7 +44,7 @@ for program in QXLauncher QXInstaller; do
     chmod 0755 "$prefix/$program.new"
     mv -f "$prefix/$program.new" "$prefix/$program"
 done
-for file in qxurl.net qxlauncher.bmp company-ca.pem; do
+for file in qxurl.net qxlauncher.png qxlauncher.bmp company-ca.pem; do
     [ ! -f "$here/$file" ] || cp "$here/$file" "$prefix/$file"
 done
 
@@ -59,6 +59,7 @@ Name=$name
 Comment=Brings $name up to date and starts it
 Exec="$prefix/QXLauncher"
 Path=$prefix
+Icon=$prefix/qxlauncher.png
 Terminal=false
 Categories=Office;
 ENTRY

@@ -121,7 +121,10 @@ else
         [ $# -eq 0 ] || folder=(--prefix "$1")
         "$work/unpacked/$name/install.sh" "${folder[@]}" >/dev/null 2>&1
     }
-    registered() { grep -qxF "Exec=\"$inst/QXLauncher\"" "$entry" && grep -qxF "Path=$inst" "$entry"; }
+    registered() {
+        grep -qxF "Exec=\"$inst/QXLauncher\"" "$entry" && grep -qxF "Path=$inst" "$entry" &&
+            grep -qxF "Icon=$inst/qxlauncher.png" "$entry" && [ -f "$inst/qxlauncher.png" ]
+    }
     first_start() {
         (cd "$inst" && QXLAUNCHER_UI=scripted timeout 120 ./QXLauncher -serverLogin demo \
             -serverPassword demo </dev/null >/dev/null 2>&1)

@@ -20,6 +20,7 @@
 #include "QXIniFile.h"
 #include "QXLdapDirectory.h"
 #include "QXRouter.h"
+#include "QXSiteCheck.h"
 
 namespace fs = std::filesystem;
 
@@ -171,6 +172,7 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
         throw CQXUsageError("--session-lifetime-seconds must be from 1 to " +
                             std::to_string(kMaxLifetime) + " (a year)");
 
+    CQXSiteCheck::RequireServable(root, std::cerr);
     const CQXIniFile site((root / "site.ini").string());
     CQXClock clock;
     const auto storage = OpenStorage(args.Get("db", (root / "qxserver.db").string()));

@@ -1,5 +1,6 @@
 #include "QXSiteCheck.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "QXIniRules.h"
@@ -65,21 +66,22 @@ void CQXSiteCheck::CheckApplication(const std::string& application) {
     CheckAssignments(folder);
     const CQXReleaseStore store(m_root);
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator(folder, error)) {
-        const std::string name = entry.path().filename().string();
+    std::vector<fs::path> entries;
+    for (const auto& entry : fs::directory_iterator(folder, error))
+        entries.push_back(entry);
+    std::sort(entries.begin(), entries.end());
+    for (const auto& entry : entries) {
+        const std::string name = entry.filename().string();
         if (QXStartsNoCase(name, kStagedPrefix)) {
-            m_problems.Warning(entry.path(), 0,
-                               "left by an interrupted publish, never served: remove it");
+            m_problems.Warning(entry, 0, "left by an interrupted publish, never served: remove it");
         } else if (store.HasVersion(application, name)) {
             ++m_versions;
             m_files += QXCheckRelease(
-                {entry.path(), folder / (name + kIni), entry.path(), folder / (name + kIni)},
-                m_problems);
+                {entry, folder / (name + kIni), entry, folder / (name + kIni)}, m_problems);
         } else if (name.size() > kIni.size() && name.compare(name.size() - 4, 4, kIni) == 0 &&
                    name != "application.ini" &&
                    !store.HasVersion(application, name.substr(0, name.size() - 4))) {
-            m_problems.Warning(entry.path(), 0,
-                               "settings of a version that has no folder: ignored");
+            m_problems.Warning(entry, 0, "settings of a version that has no folder: ignored");
         }
     }
 }

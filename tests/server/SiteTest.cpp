@@ -56,6 +56,10 @@ TEST_F(SiteTest, CheckNamesEachMistakeWithFileAndLine) {
         {"Demo/2.0/a\\b", "", "2.0/a\\b: the launcher refuses this name (separator"},
         {"Demo/.publish-3.0-x/f", "", ".publish-3.0-x: warning: left by an interrupted publish"},
         {"../site.ini", "[Site]\nDefaultApplication=Nope\n", "site.ini:2: DefaultApplication=Nope"},
+        {"Demo/application.ini", "[Application]\nVersion 2.0\n", ":2: warning: not a [section]"},
+        {"Demo/application.ini", "[Application]\nVersion=2.0\nversion=1.3\n",
+         ":3: warning: version again in [Application]: line 2 counts"},
+        {"Demo/5.0.ini", "[Version]\n", "5.0.ini: warning: settings of a version that has no"},
     };
     for (const auto& c : cases) {
         const fs::path file = Site() / "releases" / c.file;
@@ -161,6 +165,22 @@ TEST_F(SiteTest, PublishMovesTheReleaseInAtOnceAndACrashLeavesTheOldSite) {
     EXPECT_FALSE(fs::exists(Demo() / "4.0"));
     EXPECT_FALSE(fs::exists(Demo() / "4.0.ini"));
     EXPECT_EQ(StagedLeftovers(Demo()), 1u);
+
+    // Settings a publish stopped between its renames left are not taken for the new version's.
+    WriteBytes(Demo() / "4.0.ini", "[Version]\nPrimaryName=gone.exe\n");
+    const std::vector<std::string> bare = {"publish", "--root", Site().string(), "--app",
+                                           "Demo",    "--from", from.string(),   "--version"};
+    std::vector<std::string> orphan = bare;
+    orphan.push_back("4.0");
+    EXPECT_NE(Qx(orphan).out.find("4.0.ini: settings of a version that has no folder are there"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(Demo() / "4.0"));
+    std::vector<std::string> fresh = bare;
+    fresh.insert(fresh.end(), {"1.0", "--make-current"});
+    fresh[4] = "Fresh";
+    EXPECT_EQ(Qx(fresh).exitCode, 0);
+    EXPECT_EQ(ReadBytes(Site() / "releases/Fresh/application.ini"),
+              "[Application]\r\nVersion=1.0\r\n");
 }
 
 TEST_F(SiteTest, PreviewShowsWhatAPerUserSectionGives) {

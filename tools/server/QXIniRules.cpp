@@ -78,6 +78,9 @@ void CheckKeys(const std::filesystem::path& file, const SQXIniSection& section,
 
 void QXCheckIniLayout(const std::filesystem::path& file, const CQXIniLines& ini,
                       const QXSectionRules& rules, CQXSiteProblems& problems) {
+    std::error_code error;
+    if (!ini.Loaded() && std::filesystem::exists(file, error))
+        problems.Error(file, 0, "cannot be read");
     for (int line : ini.StrayLines())
         problems.Warning(file, line, "not a [section], a key=value pair nor a comment: ignored");
     for (const auto& key : ini.Loose())

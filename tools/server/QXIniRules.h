@@ -19,7 +19,8 @@ struct SQXKeyRule {
 // The rules of a section by its name, or null for a section no reader knows.
 using QXSectionRules = std::function<const std::vector<SQXKeyRule>*(const std::string& section)>;
 
-// Checks the layout of one settings file against what its reader knows: each value of a known
+// Checks the layout of one settings file against what its reader knows: a file that is there
+// must be readable; each value of a known
 // key must be of its kind (an error otherwise); unknown sections and keys, repeated ones, keys
 // before any section and lines that are no key=value pair are warnings, since readers skip
 // them.

@@ -8,8 +8,8 @@
 
 #include "QXChecksumCache.h"
 
-// Which version a user gets and which ones the user may choose.
-// version is empty when there is none to give.
+// Which version a user gets (empty when there is none to give) and which ones the user may
+// choose.
 struct SQXAssignment {
     std::string version;
     std::vector<std::string> versions;

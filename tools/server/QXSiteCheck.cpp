@@ -105,9 +105,13 @@ void CQXSiteCheck::CheckAssignments(const fs::path& folder) {
             continue;
         for (const char* name : {"Version", "Versions"}) {
             const SQXIniKey* key = QXFindKey(&section, name);
-            if (key == nullptr)
+            if (key == nullptr || key->value.empty())
                 continue;
-            for (const auto& version : CQXReleaseStore::SplitVersions(key->value))
+            // Version= names one folder, commas and all; Versions= a list.
+            const auto named = std::string(name) == "Version"
+                                   ? std::vector<std::string>{key->value}
+                                   : CQXReleaseStore::SplitVersions(key->value);
+            for (const auto& version : named)
                 if (!store.HasVersion(application, version))
                     m_problems.Error(file, key->line,
                                      std::string(name) + "=" + key->value + ": version " + version +

@@ -49,6 +49,22 @@ bool CQXAppServices::Allowed(const std::string& application, const std::string& 
                assignment.versions.end();
 }
 
+SQXReply CQXAppServices::RefuseVersion(const CQXForm& form, const std::string& application,
+                                       const std::string& version, const std::string& user) const {
+    SQXReply reply = Unknown(EQXRefusal::UnknownApplication, form);
+    if (!m_releases.HasApplication(application))
+        return reply;
+    const auto missing = m_releases.Assignment(application, user).missing;
+    for (const auto& named : missing) {
+        if (version.empty() || named == version) {
+            reply.error = "site: " + application + " names version " + named + " for " + user +
+                          ", but it has no folder releases/" + application + "/" + named + "/";
+            break;
+        }
+    }
+    return reply;
+}
+
 SQXReply CQXAppServices::ApplicationInfo(const CQXForm& form) {
     return WithSession(form, &CQXAppServices::DoApplicationInfo);
 }
@@ -79,7 +95,7 @@ SQXReply CQXAppServices::DoApplicationInfo(const CQXForm& form, const SQXSession
         return Unknown(EQXRefusal::UnknownApplication, form);
     const std::string version = m_releases.Assignment(application, session.user).version;
     if (version.empty())
-        return Unknown(EQXRefusal::UnknownApplication, form);
+        return RefuseVersion(form, application, version, session.user);
     const SQXVersionSettings s = m_releases.Settings(application, version);
     const std::int64_t daysLeft = m_users.DaysBeforePasswordChange(session.user);
     m_sessions.Remember(session, application, version);
@@ -134,7 +150,7 @@ SQXReply CQXAppServices::DoPrimary(const CQXForm& form, const SQXSession& sessio
     const std::string application = form.Get("applicationname");
     const std::string version = form.Get("versionname");
     if (!Allowed(application, version, session.user))
-        return Unknown(EQXRefusal::UnknownApplication, form);
+        return RefuseVersion(form, application, version, session.user);
     m_sessions.Remember(session, application, version);
     const SQXVersionSettings s = m_releases.Settings(application, version);
     CQXReplyTable table;
@@ -150,7 +166,7 @@ SQXReply CQXAppServices::DoChecksums(const CQXForm& form, const SQXSession& sess
     const std::string application = form.Get("application");
     const std::string version = form.Get("version");
     if (!Allowed(application, version, session.user))
-        return Unknown(EQXRefusal::UnknownApplication, form);
+        return RefuseVersion(form, application, version, session.user);
     m_sessions.Remember(session, application, version);
     CQXReplyTable table;
     table.AddColumn("FileName", CQXReplyTable::kText);
@@ -183,7 +199,7 @@ SQXReply CQXAppServices::DoFile(const CQXForm& form, const SQXSession& session) 
     const std::string application = form.Get("application");
     const std::string version = form.Get("version");
     if (!Allowed(application, version, session.user))
-        return Unknown(EQXRefusal::UnknownApplication, form);
+        return RefuseVersion(form, application, version, session.user);
     const auto file = m_releases.File(application, version, form.Get("filename"));
     if (!file)
         return Unknown(EQXRefusal::UnknownFile, form);

@@ -37,6 +37,10 @@ private:
     // True when the user may have this version of the application.
     bool Allowed(const std::string& application, const std::string& version,
                  const std::string& user) const;
+    // The 404 for a version the user may not have; when the site names it (empty: the one the
+    // user gets) and its folder is missing, the reply carries that reason for the error log.
+    SQXReply RefuseVersion(const CQXForm& form, const std::string& application,
+                           const std::string& version, const std::string& user) const;
 
     SQXReply DoApplicationInfo(const CQXForm& form, const SQXSession& session);
     SQXReply DoVersionList(const CQXForm& form, const SQXSession& session);

@@ -14,13 +14,6 @@ namespace {
 // The longest file name the file systems take.
 constexpr std::size_t kMaxName = 255;
 
-// A name the launcher may send for a folder: no separators, no climbing, nothing hidden, not
-// too long for a file name.
-bool IsPlainName(const std::string& name) {
-    return !name.empty() && name.size() <= kMaxName && name[0] != '.' &&
-           name.find_first_of("/\\") == std::string::npos && name.find('\0') == std::string::npos;
-}
-
 // True when folder is a directory that, links followed, lies inside parent: a symbolic link
 // may lead elsewhere within the site, never out of it.
 bool IsFolderWithin(const fs::path& folder, const fs::path& parent) {
@@ -65,7 +58,9 @@ bool VersionLess(const std::string& a, const std::string& b) {
     return a.size() - i < b.size() - j;
 }
 
-std::vector<std::string> SplitList(const std::string& text) {
+} // namespace
+
+std::vector<std::string> CQXReleaseStore::SplitVersions(const std::string& text) {
     std::vector<std::string> items;
     std::stringstream stream(text);
     std::string item;
@@ -78,12 +73,21 @@ std::vector<std::string> SplitList(const std::string& text) {
     return items;
 }
 
+// A name the launcher may send for a folder: no separators, no climbing, nothing hidden (the
+// folders a publish stages), not too long for a file name.
+bool CQXReleaseStore::IsPlainName(const std::string& name) {
+    return !name.empty() && name.size() <= kMaxName && name[0] != '.' &&
+           name.find_first_of("/\\") == std::string::npos && name.find('\0') == std::string::npos;
+}
+
+namespace {
+
 std::vector<std::string> SubFolders(const fs::path& folder) {
     std::vector<std::string> names;
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(folder, error)) {
         const std::string name = entry.path().filename().string();
-        if (IsPlainName(name) && IsFolderWithin(entry.path(), folder))
+        if (CQXReleaseStore::IsPlainName(name) && IsFolderWithin(entry.path(), folder))
             names.push_back(name);
     }
     return names;
@@ -137,14 +141,18 @@ SQXAssignment CQXReleaseStore::Assignment(const std::string& application,
     SQXAssignment assignment;
     std::string choosable =
         settings.Get(userSection, "Versions", settings.Get("Application", "Versions"));
-    for (const auto& version : choosable.empty() ? present : SplitList(choosable)) {
-        if (std::find(present.begin(), present.end(), version) != present.end())
-            assignment.versions.push_back(version);
+    for (const auto& version : choosable.empty() ? present : SplitVersions(choosable)) {
+        const bool there = std::find(present.begin(), present.end(), version) != present.end();
+        (there ? assignment.versions : assignment.missing).push_back(version);
     }
     assignment.version =
         settings.Get(userSection, "Version", settings.Get("Application", "Version"));
-    if (!HasVersion(application, assignment.version))
+    if (assignment.version.empty())
         assignment.version = present.empty() ? std::string() : present.back();
+    else if (!HasVersion(application, assignment.version)) {
+        assignment.missing.push_back(assignment.version);
+        assignment.version.clear();
+    }
     return assignment;
 }
 
@@ -218,14 +226,20 @@ std::vector<SQXFileRow> CQXReleaseStore::Files(const std::string& application,
 std::optional<fs::path> CQXReleaseStore::File(const std::string& application,
                                               const std::string& version,
                                               const std::string& relative) const {
-    if (!HasVersion(application, version) || relative.empty() ||
-        relative.find('\0') != std::string::npos)
+    if (!HasVersion(application, version))
+        return std::nullopt;
+    return FileWithin(ApplicationFolder(application) / version, relative);
+}
+
+std::optional<fs::path> CQXReleaseStore::FileWithin(const fs::path& versionFolder,
+                                                    const std::string& relative) {
+    if (relative.empty() || relative.find('\0') != std::string::npos)
         return std::nullopt;
     const fs::path rel = fs::path(relative).lexically_normal();
     if (rel.is_absolute() || rel.empty() || *rel.begin() == "..")
         return std::nullopt;
     std::error_code error;
-    const fs::path folder = fs::canonical(ApplicationFolder(application) / version, error);
+    const fs::path folder = fs::canonical(versionFolder, error);
     if (error)
         return std::nullopt;
     const fs::path file = fs::weakly_canonical(folder / rel, error);

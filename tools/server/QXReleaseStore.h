@@ -8,10 +8,13 @@
 
 #include "QXChecksumCache.h"
 
-// Which version a user gets and which ones the user may choose.
+// Which version a user gets (empty when there is none to give) and which ones the user may
+// choose.
 struct SQXAssignment {
     std::string version;
     std::vector<std::string> versions;
+    // Versions the settings name that have no folder: the server gives none of them.
+    std::vector<std::string> missing;
 };
 
 // The per-version settings that the files alone cannot tell.
@@ -59,6 +62,8 @@ public:
     bool HasApplication(const std::string& application) const;
     // The application of site.ini's DefaultApplication, else the first one; empty when none.
     std::string DefaultApplication() const;
+    // A Version= whose folder is missing gives no version (never another one) and, like a
+    // missing one of Versions=, is named in missing.
     SQXAssignment Assignment(const std::string& application, const std::string& user) const;
     bool HasVersion(const std::string& application, const std::string& version) const;
     SQXVersionSettings Settings(const std::string& application, const std::string& version) const;
@@ -70,6 +75,15 @@ public:
     std::optional<std::filesystem::path> File(const std::string& application,
                                               const std::string& version,
                                               const std::string& relative) const;
+
+    // The regular file "path/name" below folder, links followed but never out of it; nothing
+    // for a name that climbs out or is not a file.
+    static std::optional<std::filesystem::path> FileWithin(const std::filesystem::path& folder,
+                                                           const std::string& relative);
+    // A name the launcher may send for an application or version folder.
+    static bool IsPlainName(const std::string& name);
+    // The versions of a "Versions=" value, in its order.
+    static std::vector<std::string> SplitVersions(const std::string& text);
 
     // Lists each file's SHA-256 too from now on.
     void ComputeSha256() { m_checksums.ComputeSha256(); }

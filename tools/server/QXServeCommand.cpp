@@ -21,6 +21,7 @@
 #include "QXLdapDirectory.h"
 #include "QXRouter.h"
 #include "QXWireText.h"
+#include "QXSiteCheck.h"
 
 namespace fs = std::filesystem;
 
@@ -198,6 +199,7 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
         QXSetSiteCodePage(static_cast<unsigned>(codePage));
     }
 
+    CQXSiteCheck::RequireServable(root, std::cerr);
     const CQXIniFile site((root / "site.ini").string());
     CQXClock clock;
     const long long dbTimeout = args.GetNumber(

@@ -4,6 +4,7 @@
 #include "QXArguments.h"
 #include "QXReplySigner.h"
 #include "QXServeCommand.h"
+#include "QXSiteCommand.h"
 #include "QXUserCommand.h"
 
 namespace {
@@ -19,6 +20,10 @@ const char* const kUsage =
     "                 [--ldap-url URL (--ldap-user-dn TEMPLATE | --ldap-search-base DN\n"
     "                  --ldap-search-filter FILTER) [--ldap-bind-dn DN\n"
     "                  --ldap-bind-password-file FILE] [--ldap-group-base DN]]\n"
+    "  qxserver check --root DIR\n"
+    "  qxserver publish --root DIR --app APP --version V --from DIR [--manifest FILE]\n"
+    "                 [--make-current]\n"
+    "  qxserver preview --root DIR --user NAME [--app APP]\n"
     "  qxserver keygen --out DIR\n"
     "  qxserver user add NAME [--password P] [--token [--new-pin | --next-passcode CODE]]\n"
     "                 [--sso] [--expired] (--db FILE | --root DIR)\n"
@@ -41,6 +46,13 @@ int main(int argc, char** argv) {
     try {
         if (words[0] == "serve")
             return CQXServeCommand().Run(rest);
+        CQXSiteCommand site(std::cout);
+        if (words[0] == "check")
+            return site.RunCheck(rest);
+        if (words[0] == "publish")
+            return site.RunPublish(rest);
+        if (words[0] == "preview")
+            return site.RunPreview(rest);
         if (words[0] == "keygen") {
             const CQXArguments args(rest, {}, {"out"});
             if (!args.Has("out"))

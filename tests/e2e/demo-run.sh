@@ -90,17 +90,17 @@ find_question() {
 # seconds. Unattended, nobody answers a window that was not foreseen: the launcher is ended at
 # the deadline and the run fails naming the windows it still showed.
 wait_for_launcher() {
-    local tick=0 names window
+    local tick=0 names name window
     while kill -0 "$launcher_pid" 2>/dev/null; do
         if [ "$attended" = 0 ] && [ $((SECONDS - launched_at)) -ge "$timeout_seconds" ]; then
             shot 9-timed-out
             names=
-            for window in $(xdotool search --onlyvisible --name '.*' 2>/dev/null); do
-                names+="\"$(xdotool getwindowname "$window" 2>/dev/null)\" "
+            for window in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
+                name=$(xdotool getwindowname "$window" 2>/dev/null) && names+=" \"$name\""
             done
             kill "$launcher_pid" 2>/dev/null || true
-            fail "timed out: the launcher still ran ${timeout_seconds} s after its start" \
-                "(windows still shown, none answered: ${names:-none})"
+            fail "timed out: the launcher still ran ${timeout_seconds} s after its start;" \
+                "windows still shown:${names:- none} (screenshot $out/9-timed-out.png)"
         fi
         tick=$((tick + 1))
         [ "$tick" -gt 40 ] || shot "4-progress-$(printf %02d "$tick")"

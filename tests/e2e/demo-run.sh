@@ -14,6 +14,8 @@
 # update runs as usual. QX_DEMO_SIGNING=wrong-key: the launcher holds another key, refuses the
 # server's replies, installs nothing and starts version 1.0.
 set -euo pipefail
+# Named from where the caller stands.
+[ -z "${QX_BUILD:-}" ] || QX_BUILD=$(realpath -m "$QX_BUILD")
 cd "$(dirname "$0")/../.."
 target="$1"
 out="$(realpath -m "$2")"
@@ -24,8 +26,8 @@ case "$signing" in
 *) echo "demo-run: QX_DEMO_SIGNING is signed or wrong-key" >&2 && exit 2 ;;
 esac
 
-build=$(realpath -m "${QX_BUILD:-build/linux}")
-export QX_BUILD="$build"
+export QX_BUILD="${QX_BUILD:-$PWD/build/linux}"
+build=$QX_BUILD
 case "$target" in
 linux) launcher=$build/src/QXLauncher ;;
 windows) launcher=build/windows/src/QXLauncher.exe ;;

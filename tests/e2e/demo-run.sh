@@ -6,7 +6,7 @@
 #   tests/e2e/demo-run.sh linux|windows OUTDIR
 # With a desktop display (DISPLAY set and QX_DEMO_OWN_DISPLAY unset) the user types and closes
 # qxflux; otherwise the script starts Xvfb, types for the user and saves screenshots of each step
-# in OUTDIR; a launcher still running QX_DEMO_TIMEOUT seconds (default 180) after its start then
+# in OUTDIR; a launcher still running QX_DEMO_TIMEOUT seconds (default 240) after its start then
 # fails the run with the windows it still shows. The Linux build QX_BUILD (default build/linux)
 # gives the server for both targets and the Linux programs; the Windows ones come from
 # build/windows.
@@ -34,7 +34,7 @@ windows) launcher=build/windows/src/QXLauncher.exe ;;
 *) echo "demo-run: target is linux or windows" >&2 && exit 2 ;;
 esac
 server="$build/tools/server/qxserver"
-timeout_seconds=${QX_DEMO_TIMEOUT:-180}
+timeout_seconds=${QX_DEMO_TIMEOUT:-240}
 
 rm -rf "$out"
 mkdir -p "$out"

@@ -65,7 +65,7 @@ printf '[Config]\r\nURL=%s\r\nSecurityIgnoreUnknownCertificate=Yes\r\n' "$url" \
 echo "warn 6" >"$out/answers"
 export QXFLUX_REPORT=$out/qxflux-report.txt
 (cd "$out/install" && QXLAUNCHER_UI=scripted QXLAUNCHER_UI_SCRIPT="$out/answers" \
-    ASAN_OPTIONS=detect_leaks=0 exec ./QXLauncher -serverLogin demo -serverPassword demo \
+    exec ./QXLauncher -serverLogin demo -serverPassword demo \
     </dev/null >"$out/launcher.out" 2>&1) &
 launcher=$!
 for _ in $(seq 600); do

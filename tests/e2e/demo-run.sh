@@ -6,11 +6,16 @@
 #   tests/e2e/demo-run.sh linux|windows OUTDIR
 # With a desktop display (DISPLAY set and QX_DEMO_OWN_DISPLAY unset) the user types and closes
 # qxflux; otherwise the script starts Xvfb, types for the user and saves screenshots of each step
-# in OUTDIR. The Linux build's qxserver serves both targets; build the linux preset first.
+# in OUTDIR; a launcher still running QX_DEMO_TIMEOUT seconds (default 240) after its start then
+# fails the run with the windows it still shows. The Linux build QX_BUILD (default build/linux)
+# gives the server for both targets and the Linux programs; the Windows ones come from
+# build/windows.
 # QX_DEMO_SIGNING=signed: the server signs its lists and the launcher holds its public key, the
 # update runs as usual. QX_DEMO_SIGNING=wrong-key: the launcher holds another key, refuses the
 # server's replies, installs nothing and starts version 1.0.
 set -euo pipefail
+# Named from where the caller stands.
+[ -z "${QX_BUILD:-}" ] || QX_BUILD=$(realpath -m "$QX_BUILD")
 cd "$(dirname "$0")/../.."
 target="$1"
 out="$(realpath -m "$2")"
@@ -21,12 +26,15 @@ case "$signing" in
 *) echo "demo-run: QX_DEMO_SIGNING is signed or wrong-key" >&2 && exit 2 ;;
 esac
 
+export QX_BUILD="${QX_BUILD:-$PWD/build/linux}"
+build=$QX_BUILD
 case "$target" in
-linux) launcher=build/linux/src/QXLauncher exe= ;;
-windows) launcher=build/windows/src/QXLauncher.exe exe=.exe ;;
+linux) launcher=$build/src/QXLauncher ;;
+windows) launcher=build/windows/src/QXLauncher.exe ;;
 *) echo "demo-run: target is linux or windows" >&2 && exit 2 ;;
 esac
-server="$repo/build/linux/tools/server/qxserver"
+server="$build/tools/server/qxserver"
+timeout_seconds=${QX_DEMO_TIMEOUT:-240}
 
 rm -rf "$out"
 mkdir -p "$out"
@@ -78,6 +86,28 @@ find_question() {
             "$(xdotool getwindowgeometry --shell "$window" | tr '\n' ' ')" >&2
     done
     return 1
+}
+
+# Waits for the launcher to end, with a screenshot of the progress every quarter second for ten
+# seconds. Unattended, nobody answers a window that was not foreseen: the launcher is ended at
+# the deadline and the run fails naming the windows it still showed.
+wait_for_launcher() {
+    local tick=0 names name window
+    while kill -0 "$launcher_pid" 2>/dev/null; do
+        if [ "$attended" = 0 ] && [ $((SECONDS - launched_at)) -ge "$timeout_seconds" ]; then
+            shot 9-timed-out
+            names=
+            for window in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
+                name=$(xdotool getwindowname "$window" 2>/dev/null) && names+=" \"$name\""
+            done
+            kill "$launcher_pid" 2>/dev/null || true
+            fail "timed out: the launcher still ran ${timeout_seconds} s after its start;" \
+                "windows still shown:${names:- none} (screenshot $out/9-timed-out.png)"
+        fi
+        tick=$((tick + 1))
+        [ "$tick" -gt 40 ] || shot "4-progress-$(printf %02d "$tick")"
+        sleep 0.25
+    done
 }
 
 # --- The server and its site: a qxserver of the run's own, or the running cluster of
@@ -139,6 +169,7 @@ else
 fi
 launcher_pid=$!
 pids+=("$launcher_pid")
+launched_at=$SECONDS
 
 # --- The user logs in.
 if [ "$attended" = 1 ]; then
@@ -147,7 +178,8 @@ else
     dialog=$(timeout 60 xdotool search --sync --onlyvisible --name '^Launcher$' | head -n 1) ||
         fail "no login dialog appeared"
     shot 1-login
-    xdotool windowfocus --sync "$dialog" type --delay 30 demo
+    timeout 30 xdotool windowfocus --sync "$dialog" type --delay 30 demo ||
+        fail "timed out typing into the login dialog"
     xdotool key Tab type --delay 30 demo
     shot 2-login-typed
     xdotool key Return
@@ -155,14 +187,11 @@ else
         # The site's version 2.0 is forced in some days: the launcher asks, and the user agrees.
         question=$(find_question "$dialog") || fail "no update question appeared"
         shot 3-update-question
-        xdotool windowfocus --sync "$question" key shift+Tab Return
+        timeout 30 xdotool windowfocus --sync "$question" key shift+Tab Return ||
+            fail "timed out answering the update question"
     fi
-    for i in $(seq -w 1 40); do
-        kill -0 "$launcher_pid" 2>/dev/null || break
-        shot "4-progress-$i"
-        sleep 0.25
-    done
 fi
+wait_for_launcher
 
 status=0
 wait "$launcher_pid" || status=$?

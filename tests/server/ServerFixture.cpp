@@ -1,6 +1,7 @@
 #include "server/ServerFixture.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -61,6 +62,9 @@ httplib::Result ServerFixture::Post(const std::string& service, const std::strin
 httplib::Result ServerFixture::PostTo(const ServerProcess& server, const std::string& service,
                                       const std::string& body) {
     httplib::Client client(server.Host(), server.Port());
+    // A loaded machine may take longer than the library's five seconds to answer; the tests of
+    // the server's own deadlines use connections of their own.
+    client.set_read_timeout(std::chrono::seconds(60));
     auto result =
         client.Post(("/qx/" + service).c_str(), body, "application/x-www-form-urlencoded");
     EXPECT_TRUE(result) << service << ": " << httplib::to_string(result.error());

@@ -4,8 +4,11 @@
 #include <cstdlib>
 #include <functional>
 #include <stdexcept>
+#include <thread>
 
+#include "platform/DurableFiles.h"
 #include "platform/System.h"
+#include "update/QXLInstallJournal.h"
 
 namespace fs = std::filesystem;
 
@@ -113,6 +116,17 @@ qxplat::Process InstallationTree::Start(const std::vector<std::wstring>& argumen
 
 int InstallationTree::Run(const std::wstring& argument, const std::string& fault) const {
     return Start(argument, fault).WaitForExit(std::chrono::minutes(2)).value_or(-1);
+}
+
+int InstallationTree::RunToCrash(const std::string& fault) const {
+    const int code = Run(L"", fault);
+    const std::wstring lock = CQXLInstallJournal::LockPath(DstText());
+    for (int wait = 0; wait < 600; ++wait) {
+        if (qxplat::TryLockFile(lock))
+            return code;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return -1;
 }
 
 InstallationTree::Snapshot InstallationTree::Take() const {

@@ -50,6 +50,10 @@ public:
                           const std::string& fault) const;
     // Starts it and waits for its exit code (-1 when it did not end within two minutes).
     int Run(const std::wstring& argument = L"", const std::string& fault = "") const;
+    // Runs it until it ends abruptly at fault; its exit code once the installation's lock is
+    // free again (-1 when it is still held a minute later). Windows may let go of a dead
+    // process's files a moment after the process has ended.
+    int RunToCrash(const std::string& fault) const;
 
     Snapshot Take() const;
     // A file's bytes as a snapshot holds them: short texts whole, programs by size and hash.

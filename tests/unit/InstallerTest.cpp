@@ -255,7 +255,7 @@ TEST_F(InstallerTest, ACrashWhilePuttingFilesBackLeavesTheOldTree) {
     WriteUpdate("exit 3");
     for (const char* fault : {"undo", "undo#4", "undo#9"}) {
         SCOPED_TRACE(fault);
-        ASSERT_EQ(m_tree.Run(L"", fault), 86) << m_tree.LastRunLog();
+        ASSERT_EQ(m_tree.RunToCrash(fault), 86) << m_tree.LastRunLog();
         TestLog log;
         EXPECT_TRUE(RecoverInstallation(m_tree.DstText(), log.Log())) << log.Text();
         EXPECT_EQ(m_tree.Take(), m_old);
@@ -279,7 +279,7 @@ TEST_F(InstallerTest, ACrashAfterAnyStepLeavesTheOldOrTheNewTree) {
     for (const auto& [fault, committed] : faults) {
         SCOPED_TRACE(fault);
         ASSERT_EQ(m_tree.Take(), m_old);
-        ASSERT_EQ(m_tree.Run(L"", fault), 86) << m_tree.LastRunLog();
+        ASSERT_EQ(m_tree.RunToCrash(fault), 86) << m_tree.LastRunLog();
         // Half of the rounds are settled by the launcher, half by the next installer run.
         if (++round % 2 == 0 || committed) {
             TestLog log;
@@ -300,7 +300,7 @@ TEST_F(InstallerTest, ACrashAfterAnyStepLeavesTheOldOrTheNewTree) {
 // The launcher settles a left journal as it starts, before it looks at the installed files.
 TEST_F(InstallerTest, TheLauncherStartFinishesAnInstallationKilledAfterItsCommit) {
     WriteUpdate();
-    ASSERT_EQ(m_tree.Run(L"", "commit"), 86) << m_tree.Log();
+    ASSERT_EQ(m_tree.RunToCrash("commit"), 86) << m_tree.Log();
     TempDir logs;
     CQXLProcess launcher(nullptr, kQXEnglishBase, L"", logs.Path().wstring(),
                          m_tree.DstText() + L"QXLauncher.exe");

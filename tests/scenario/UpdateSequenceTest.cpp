@@ -435,3 +435,17 @@ TEST_F(UpdateSequenceTest, SelfUpdateHandsTheSessionOverAndEndsQuietly) {
     EXPECT_TRUE(PrimaryStarts().empty());
     EXPECT_TRUE(Boxes().empty());
 }
+
+// Copies arrive without run bits on Linux: the installer fetched for the launcher's own update
+// must start all the same, as the server lists it as a program.
+TEST_F(UpdateSequenceTest, SelfUpdateStartsTheInstallerItFetched) {
+    Release(FakeProgramName("QXLauncher"), "new launcher");
+    PlaceFakeProgram(m_server.ReleaseFolder(m_application, "1.0"), "QXInstaller");
+    // The installed one as an earlier download left it.
+    WriteBytes(m_dir.Path() / FakeProgramName("QXInstaller"), "old installer");
+    fs::permissions(m_dir.Path() / FakeProgramName("QXInstaller"), static_cast<fs::perms>(0644));
+    fs::remove(m_dir.Path() / "QXInstaller-verdict.txt");
+    RunUpdate("DaysBeforeForceUpdateValue=0\r\n");
+    ASSERT_TRUE(WaitForFakeArguments(m_dir.Path(), "QXInstaller"));
+    EXPECT_EQ(InstallerStarts(), "-SID:" + Session() + ",demo\n");
+}

@@ -103,6 +103,46 @@ TEST_F(FileSetTest, IsUpToDateComparesSizeThenEveryBlockOfTheChecksum) {
     EXPECT_TRUE(m_log.Contains("Do download : file does not exist : "));
 }
 
+TEST_F(FileSetTest, ProgramsAreWhatTheListSaysOrWhatTheirFirstBytesShow) {
+    const struct {
+        int listed;
+        std::string head;
+        bool program;
+    } cases[] = {
+        {-1, "\177ELF", true}, {-1, "#!/b", true},    {-1, "#!", true},
+        {-1, "\177EL", false}, {-1, "MZ\x90", false}, {-1, " #!", false},
+        {-1, "", false},       {1, "text", true},     {0, "\177ELF", false},
+    };
+    for (const auto& c : cases) {
+        CQXLFile file(m_log.Log());
+        file.SetExecutable(c.listed);
+        EXPECT_EQ(file.IsProgram(c.head), c.program) << c.listed << " " << c.head;
+    }
+}
+
+// A program that an older download left without its run bits is current, so never fetched
+// again: the check gives it the run bits.
+TEST_F(FileSetTest, ACurrentProgramWithoutItsRunBitsGetsThem) {
+    namespace fs = std::filesystem;
+    const struct {
+        const char* name;
+        std::string bytes;
+        unsigned mode;
+    } cases[] = {{"tool", "#!/bin/sh\n", 0750u}, {"notes.txt", "notes\n", 0640u}};
+    for (const auto& c : cases) {
+        Install(c.name, c.bytes);
+        fs::permissions(m_dir.Path() / c.name, static_cast<fs::perms>(0640));
+        CQXLFile file(m_log.Log());
+        file.SetFile(fs::path(c.name).wstring(), ChecksumOf(c.bytes),
+                     static_cast<std::int32_t>(c.bytes.size()), ModeDelta, 0, 0, L"");
+        EXPECT_EQ(file.IsUpToDate(m_set.InstallationDirectory()), 1);
+        const auto mode = fs::status(m_dir.Path() / c.name).permissions() & fs::perms::mask;
+        if (qxplat::kPathSeparator == L'/') { // Windows files have no run bits
+            EXPECT_EQ(static_cast<unsigned>(mode), c.mode) << c.name;
+        }
+    }
+}
+
 TEST_F(FileSetTest, MarkHandledSucceedsOnce) {
     CQXLFile file(m_log.Log());
     EXPECT_EQ(file.MarkHandled(), 1);

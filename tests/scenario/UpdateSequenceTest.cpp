@@ -449,3 +449,17 @@ TEST_F(UpdateSequenceTest, SelfUpdateStartsTheInstallerItFetched) {
     ASSERT_TRUE(WaitForFakeArguments(m_dir.Path(), "QXInstaller"));
     EXPECT_EQ(InstallerStarts(), "-SID:" + Session() + ",demo\n");
 }
+
+// The real installer puts a new program of the launch list in place; the launcher then starts
+// it (its copy must be able to run).
+TEST_F(UpdateSequenceTest, ANewLaunchListProgramRunsAfterTheInstallation) {
+    const fs::path build = fs::path(qxplat::ModulePath()).parent_path().parent_path();
+    fs::copy_file(build / "tools" / "installer" / FakeProgramName("QXInstaller"),
+                  m_dir.Path() / FakeProgramName("QXInstaller"),
+                  fs::copy_options::overwrite_existing);
+    PlaceFakeProgram(m_server.ReleaseFolder(m_application, "1.0"), "tool");
+    RunUpdate("DaysBeforeForceUpdateValue=0\r\n[File " + FakeProgramName("tool") +
+              "]\r\nLaunch=TRUE\r\n");
+    ASSERT_TRUE(WaitForFakeArguments(m_dir.Path(), "tool")) << m_log;
+    EXPECT_EQ(ReadBytes(m_dir.Path() / "data.bin"), "new data");
+}

@@ -70,6 +70,8 @@ int CQXLProcess::RunSequence() {
         ShowBox(Text(kTextAlreadyRunning), kQXMbOk | kQXMbIconExclamation | kQXMbSystemModal);
         return Finish(FinishAbort, 0);
     }
+    for (const std::wstring& url : m_fileList.GetUrlParser().RefusedUrls())
+        m_log.LogError(L"URL refused in qxurl.net : port above 65535 : %s", url);
     if (m_fileList.GetUrlParser().GetServerList().GetCount() == 0) {
         m_log.LogInfo(L"END : no URL parameter in qxurl.net");
         m_exitCode = 1;

@@ -67,9 +67,10 @@ using KnownServers = std::unordered_map<std::wstring, QXUrlServerPtr>;
 
 // "URL" first (optional), then URL1, URL2 ... up to the first absent or empty one. A download
 // server that the request list already names is that same object, so that its reachability
-// and place are seen by both lists.
+// and place are seen by both lists. A URL whose port no connection can reach joins neither
+// list: it goes to refused, and the keys after it are still read.
 void ReadServers(const SectionValues& values, CQXUrlServerList& list, KnownServers& known,
-                 bool isRequestList) {
+                 bool isRequestList, std::vector<std::wstring>& refused) {
     std::wstring value = Value(values, L"URL");
     for (int n = 1;; ++n) {
         if (!value.empty()) {
@@ -82,7 +83,10 @@ void ReadServers(const SectionValues& values, CQXUrlServerList& list, KnownServe
                 if (isRequestList)
                     known.emplace(std::move(lowered), server);
             }
-            list.AddServer(std::move(server));
+            if (server->HasPortInRange())
+                list.AddServer(std::move(server));
+            else
+                refused.push_back(value);
         }
         value = Value(values, QXFormat(L"URL%d", n));
         if (value.empty())
@@ -137,8 +141,8 @@ void CQXUrlParser::Load() {
                                                             value.value_or(std::wstring()));
                             });
     KnownServers known;
-    ReadServers(values[kConfig], m_serverList, known, true);
-    ReadServers(values[kDownload], m_downloadServerList, known, false);
+    ReadServers(values[kConfig], m_serverList, known, true, m_refusedUrls);
+    ReadServers(values[kDownload], m_downloadServerList, known, false, m_refusedUrls);
 
     const SectionValues& config = values[kConfig];
     const SectionValues& launcher = values[kLauncher];

@@ -46,6 +46,9 @@ public:
     CQXUrlServerList& GetDownloadServerList();
     // True without a [FileDownload] server, else whether one of them is reachable.
     bool HasReachableDownloadServer() const;
+    // The server URLs of either section that name a port above 65535, in file order: they
+    // are in neither list.
+    const std::vector<std::wstring>& RefusedUrls() const { return m_refusedUrls; }
 
     // Certificate leniency for HTTPS requests: kQXIgnoreCertificateNameAndDate and
     // kQXIgnoreUnknownAuthority when SecurityIgnoreUnknownCertificate is on, else 0.
@@ -62,6 +65,7 @@ private:
     std::wstring m_filePath;
     CQXUrlServerList m_serverList;
     CQXUrlServerList m_downloadServerList;
+    std::vector<std::wstring> m_refusedUrls;
     bool m_sso = false;
     bool m_ignoreUnknownCertificate = false;
     bool m_forceUpdate = false;

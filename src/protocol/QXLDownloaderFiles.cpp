@@ -134,6 +134,7 @@ struct CQXLDownloader::FileAttempt {
     unsigned long lastError = 0;
     // The SHA-256 the copy must have, when the list is signed.
     std::optional<qxplat::Sha256Digest> sha256;
+    std::string head; // the first bytes received, which tell a program
 };
 
 bool CQXLDownloader::CreateDownloadDirectory(const std::wstring& installationDirectory,
@@ -227,7 +228,8 @@ bool CQXLDownloader::DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* mon
                 *server, server->GetPath() + service,
                 body,    withFileValue,
                 target,  installer ? m_installationDirectory + file.FileName() : target,
-                0,       digest};
+                0,       digest,
+                {}};
             done = DownloadAttempt(file, monitor, attempt);
         }
         if (done) {
@@ -364,8 +366,15 @@ bool CQXLDownloader::ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& f
     }
     if (sha256 && !MatchesDigest(file, std::move(*sha256), *attempt.sha256))
         return false;
+    if (file.IsProgram(attempt.head) && !qxplat::MakeExecutable(attempt.writePath)) {
+        attempt.lastError = qxplat::LastError();
+        m_log.LogError(L"Unable to make %s executable : %d", attempt.writePath,
+                       static_cast<long long>(attempt.lastError));
+        return false;
+    }
     if (attempt.finalPath == attempt.writePath)
         return true;
+    qxplat::KeepReplacedMode(attempt.finalPath, attempt.writePath);
     std::error_code moveError;
     fs::rename(QXFsPath(attempt.writePath), QXFsPath(attempt.finalPath), moveError);
     if (!moveError)
@@ -415,6 +424,8 @@ bool CQXLDownloader::WriteBody(qxplat::HttpRequest& request, const CQXLFile& fil
             checksum.Update(block.data(), filled);
         if (sha256 != nullptr)
             sha256->Update(block.data(), filled);
+        if (size == 0)
+            attempt.head.assign(block.data(), std::min<std::size_t>(filled, 4));
         size += filled;
         // A reply longer than the listed file is not the file: stop before it fills the disk.
         if (attempt.checkCopy && size > static_cast<std::uint64_t>(file.FileSize())) {

@@ -16,4 +16,7 @@ struct CQXLFileRow {
     std::wstring FilePath;
     // The file's SHA-256 in hex, sent by sites that sign their lists; empty otherwise.
     std::wstring FileSha256;
+    // 1 when the server's copy may run as a program, 0 when not, -1 from a server that does
+    // not say.
+    int FileExecutable = -1;
 };

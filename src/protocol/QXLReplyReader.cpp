@@ -38,7 +38,7 @@ const QXColumnName kFileColumns[] = {
     {L"FileChecksum", TypeFileChecksum}, {L"FileMode", TypeFileMode},
     {L"IsActiveX", TypeIsActiveX},       {L"HasToBeLaunched", TypeHasToBeLaunched},
     {L"Parameters", TypeParameters},     {L"FilePath", TypeFilePath},
-    {L"FileSha256", TypeFileSha256},
+    {L"FileSha256", TypeFileSha256},     {L"FileExecutable", TypeFileExecutable},
 };
 
 // Gives every header column its type; false when the header names none.
@@ -178,6 +178,9 @@ void StoreFileValue(CQXLFileRow& row, int type, const std::wstring& value) {
         break;
     case TypeFileSha256:
         row.FileSha256 = QXReplyText(value);
+        break;
+    case TypeFileExecutable:
+        row.FileExecutable = QXReplyFlag(value);
         break;
     default:
         break;

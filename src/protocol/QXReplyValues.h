@@ -34,6 +34,7 @@ enum eType : int {
     TypeDaysBeforeChangePasswordWarning = 24,
     TypeWarningForceUpdate = 25,
     TypeFileSha256 = 26,
+    TypeFileExecutable = 27,
 };
 
 // A column name and the type it stands for.

@@ -26,6 +26,10 @@ public:
     // 80, 443 for a secure URL without a port, or the leading digits of the port text (0
     // when there are none).
     int GetPort() const { return m_port; }
+    // False when the URL names a port above 65535: no connection can reach it, and cutting it
+    // to 16 bits would reach another port.
+    bool HasPortInRange() const { return m_port <= kMaxPort; }
+    static constexpr int kMaxPort = 65535;
     const std::wstring& GetPath() const { return m_path; }
 
     // 1 until a failover moves away from the server, 1 again after a success through it.

@@ -67,10 +67,29 @@ int CQXLFile::IsUpToDate(const std::wstring& directory) {
     }
     if (checksum.value == m_fileChecksum) {
         m_log.LogProduction(L"No download : checksum is the same");
+        KeepRunnable(path, file.get());
         return 1;
     }
     m_log.LogProduction(L"Do download : checksum is different from %u", checksum.value);
     return 0;
+}
+
+bool CQXLFile::IsProgram(std::string_view head) const {
+    if (m_executable >= 0)
+        return m_executable == 1;
+    return head.substr(0, 4) == "\177ELF" || head.substr(0, 2) == "#!";
+}
+
+// A current copy that an earlier download left without its run bits gets them now: it is
+// never downloaded again.
+void CQXLFile::KeepRunnable(const std::wstring& path, std::FILE* file) {
+    char head[4] = {};
+    std::size_t length = 0;
+    if (m_executable < 0 && std::fseek(file, 0, SEEK_SET) == 0)
+        length = std::fread(head, 1, sizeof head, file);
+    if (IsProgram(std::string_view(head, length)) && !qxplat::MakeExecutable(path))
+        m_log.LogWarning(L"Unable to make %s executable : %d", path,
+                         static_cast<long long>(qxplat::LastError()));
 }
 
 int CQXLFile::TestExists(const std::wstring& directory, bool deleteFlag) {

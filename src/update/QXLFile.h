@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "config/QXLLog.h"
 
@@ -60,11 +62,18 @@ public:
     // The SHA-256 (hex) a signed list gives; empty when the list gives none.
     const std::wstring& Sha256() const { return m_sha256; }
     void SetSha256(const std::wstring& sha256) { m_sha256 = sha256; }
+    // Whether the copy must be able to run as a program: as the list says, or, from a list
+    // that does not say, when its first bytes are those of a program (head: at least the
+    // first four bytes of the file, or all of a shorter one).
+    bool IsProgram(std::string_view head) const;
+    void SetExecutable(int executable) { m_executable = executable; }
 
     // FilePath followed by FileName: the name relative to the installation directory.
     std::wstring RelativeName() const { return m_filePath + m_fileName; }
 
 private:
+    void KeepRunnable(const std::wstring& path, std::FILE* file);
+
     std::wstring m_fileName;
     std::wstring m_filePath;
     std::wstring m_serverPath;
@@ -77,4 +86,5 @@ private:
     int m_handled = 0;
     std::wstring m_parameters;
     std::wstring m_sha256;
+    int m_executable = -1; // 1, 0, or -1 when the list does not say
 };

@@ -48,6 +48,7 @@ void CQXLFileSet::AddRow(const CQXLFileRow& row, const std::wstring& releaseNote
     file->SetFile(row.FileName, row.FileChecksum, row.FileSize, row.FileMode, row.IsActiveX,
                   row.HasToBeLaunched, row.FilePath);
     file->SetSha256(row.FileSha256);
+    file->SetExecutable(row.FileExecutable);
 
     if (QXEqualsNoCase(row.FileName, releaseNoteName)) {
         m_releaseNoteFile = std::make_unique<CQXLFile>(m_log);

@@ -139,9 +139,7 @@ bool CQXLInstallJournal::ApplyEntry(const Entry& entry, const Checkpoint& checkp
     }
     case Change::Replace: {
         // The new copy keeps the permissions of the file it replaces (a program stays one).
-        std::error_code error;
-        fs::permissions(QXFsPath(m_source + entry.name),
-                        fs::status(QXFsPath(target), error).permissions(), error);
+        qxplat::KeepReplacedMode(target, m_source + entry.name);
         if (!MakeParentFolders(m_destination, backup) || !qxplat::RenameDurably(target, backup))
             return false;
         checkpoint(L"backup");

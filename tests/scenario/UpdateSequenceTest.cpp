@@ -438,3 +438,27 @@ TEST_F(UpdateSequenceTest, SelfUpdateHandsTheSessionOverAndEndsQuietly) {
     EXPECT_TRUE(PrimaryStarts().empty());
     EXPECT_TRUE(Boxes().empty());
 }
+
+// Linux copies arrive without run bits: the installer fetched for the launcher's own update,
+// replacing one an older download left without them, and a new program of the launch list put
+// in place by the real installer must both start.
+TEST_F(UpdateSequenceTest, SelfUpdateStartsTheInstallerItFetched) {
+    Release(FakeProgramName("QXLauncher"), "new launcher");
+    PlaceFakeProgram(m_server.ReleaseFolder(m_application, "1.0"), "QXInstaller");
+    WriteBytes(m_dir.Path() / FakeProgramName("QXInstaller"), "old installer");
+    fs::permissions(m_dir.Path() / FakeProgramName("QXInstaller"), static_cast<fs::perms>(0644));
+    fs::remove(m_dir.Path() / "QXInstaller-verdict.txt");
+    RunUpdate("DaysBeforeForceUpdateValue=0\r\n");
+    ASSERT_TRUE(WaitForFakeArguments(m_dir.Path(), "QXInstaller"));
+}
+
+TEST_F(UpdateSequenceTest, ANewLaunchListProgramRunsAfterTheInstallation) {
+    fs::copy_file(fs::path(qxplat::ModulePath()).parent_path().parent_path() / "tools" /
+                      "installer" / FakeProgramName("QXInstaller"),
+                  m_dir.Path() / FakeProgramName("QXInstaller"),
+                  fs::copy_options::overwrite_existing);
+    PlaceFakeProgram(m_server.ReleaseFolder(m_application, "1.0"), "tool");
+    RunUpdate("DaysBeforeForceUpdateValue=0\r\n[File " + FakeProgramName("tool") +
+              "]\r\nLaunch=TRUE\r\n");
+    ASSERT_TRUE(WaitForFakeArguments(m_dir.Path(), "tool"));
+}

@@ -77,18 +77,22 @@ TEST_F(AppServicesTest, VersionListAndPrimaryFollowWhatTheUserMayChoose) {
 }
 
 TEST_F(AppServicesTest, ChecksumListsEveryFileWithItsFolderAndManifestSettings) {
+    // A run bit of any class marks the file executable.
+    std::filesystem::permissions(Site() / "releases/Demo/2.0/bin/setup-fonts.cmd",
+                                 std::filesystem::perms::others_exec,
+                                 std::filesystem::perm_options::add);
     const auto result = Call("GetAppChecksum", "&application=Demo&version=2.0&lang=en");
     EXPECT_EQ(result->status, 200);
     EXPECT_EQ(result->body,
               "COLONNES=FileName|S;FilePath|S;FileSize|I;FileChecksum|I;FileMode|S;IsActiveX|B;"
-              "HasToBeLaunched|B;Parameters|S;\r\n"
+              "HasToBeLaunched|B;Parameters|S;FileExecutable|B;\r\n"
               "TBLDATBEGIN_99\r\n"
-              "ReleaseNote.txt\t--\t54\t789740935\tdelta\tFALSE\tFALSE\t\r\n"
-              "chart.dll\tbin/plugins\t13\t1399248505\tdelta\tTRUE\tFALSE\t\r\n"
-              "setup-fonts.cmd\tbin\t23\t4119857128\tupdate\tFALSE\tFALSE\t/quiet\r\n"
-              "guide.txt\tdocs\t23\t20873799\tdelta\tFALSE\tFALSE\t\r\n"
-              "qxflux.exe\t--\t11\t3227199358\tdelta\tFALSE\tFALSE\t\r\n"
-              "old-plugin.dll\tbin\t0\t0\tdelete\tFALSE\tFALSE\t\r\n"
+              "ReleaseNote.txt\t--\t54\t789740935\tdelta\tFALSE\tFALSE\t\tFALSE\r\n"
+              "chart.dll\tbin/plugins\t13\t1399248505\tdelta\tTRUE\tFALSE\t\tFALSE\r\n"
+              "setup-fonts.cmd\tbin\t23\t4119857128\tupdate\tFALSE\tFALSE\t/quiet\tTRUE\r\n"
+              "guide.txt\tdocs\t23\t20873799\tdelta\tFALSE\tFALSE\t\tFALSE\r\n"
+              "qxflux.exe\t--\t11\t3227199358\tdelta\tFALSE\tFALSE\t\tFALSE\r\n"
+              "old-plugin.dll\tbin\t0\t0\tdelete\tFALSE\tFALSE\t\tFALSE\r\n"
               "TBLDATEND_99\r\n");
 }
 
@@ -100,16 +104,16 @@ TEST_F(AppServicesTest, ChecksumFollowsAFileThatChanges) {
         const auto start = body.find("qxflux.exe\t");
         return body.substr(start, body.find("\r\n", start) - start);
     };
-    EXPECT_EQ(row(), "qxflux.exe\t--\t11\t3227199358\tdelta\tFALSE\tFALSE\t");
+    EXPECT_EQ(row(), "qxflux.exe\t--\t11\t3227199358\tdelta\tFALSE\tFALSE\t\tFALSE");
     // Same size, other bytes, a later time stamp.
     const auto before = std::filesystem::last_write_time(file);
     WriteBytes(file, "abc56789012");
     std::filesystem::last_write_time(file, before + std::chrono::seconds(5));
     const std::string changed = row();
-    EXPECT_NE(changed, "qxflux.exe\t--\t11\t3227199358\tdelta\tFALSE\tFALSE\t");
+    EXPECT_NE(changed, "qxflux.exe\t--\t11\t3227199358\tdelta\tFALSE\tFALSE\t\tFALSE");
     EXPECT_EQ(changed.rfind("qxflux.exe\t--\t11\t", 0), 0u) << changed;
     WriteBytes(file, "abc");
-    EXPECT_EQ(row(), "qxflux.exe\t--\t3\t1677554\tdelta\tFALSE\tFALSE\t");
+    EXPECT_EQ(row(), "qxflux.exe\t--\t3\t1677554\tdelta\tFALSE\tFALSE\t\tFALSE");
 }
 
 TEST_F(AppServicesTest, FileBodyIsTheFileAndNothingOutsideTheVersionIsServed) {

@@ -90,10 +90,11 @@ TEST_F(SigningTest, SigningServerSignsWhatDecidesTheInstallAndListsEachFilesSha2
     EXPECT_GE(Now() + 3600 + 5, expires);
 
     // Each row ends with its file's SHA-256; a deletion has that of no bytes.
-    EXPECT_NE(list->body.find("Parameters|S;FileSha256|S;\r\n"), std::string::npos);
+    EXPECT_NE(list->body.find("Parameters|S;FileExecutable|B;FileSha256|S;\r\n"),
+              std::string::npos);
     EXPECT_NE(list->body.find("guide.txt\tdocs\t23\t20873799\tdelta\tFALSE\tFALSE\t\t"),
               std::string::npos);
-    EXPECT_NE(list->body.find("old-plugin.dll\tbin\t0\t0\tdelete\tFALSE\tFALSE\t\t"
+    EXPECT_NE(list->body.find("old-plugin.dll\tbin\t0\t0\tdelete\tFALSE\tFALSE\t\tFALSE\t"
                               "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"),
               std::string::npos);
 

@@ -103,6 +103,32 @@ TEST_F(FileSetTest, IsUpToDateComparesSizeThenEveryBlockOfTheChecksum) {
     EXPECT_TRUE(m_log.Contains("Do download : file does not exist : "));
 }
 
+// Listed as a program or not, or, unlisted, by its first bytes; a current program that an older
+// download left without its run bits gets them at the check (it is never fetched again).
+TEST_F(FileSetTest, ProgramsAreWhatTheListSaysOrWhatTheirFirstBytesShow) {
+    const struct {
+        int listed;
+        std::string head;
+        bool program;
+    } cases[] = {{-1, "\177ELF", true}, {-1, "#!/b", true},   {-1, "\177EL", false},
+                 {-1, " #!", false},    {-1, "", false},      {1, "text", true},
+                 {0, "\177ELF", false}, {-1, "MZ\x90", false}};
+    for (const auto& c : cases) {
+        Install("f", c.head);
+        std::filesystem::permissions(m_dir.Path() / "f", static_cast<std::filesystem::perms>(0640));
+        CQXLFile file(m_log.Log());
+        file.SetFile(L"f", ChecksumOf(c.head), static_cast<std::int32_t>(c.head.size()), 1, 0, 0,
+                     L"");
+        file.SetExecutable(c.listed);
+        EXPECT_EQ(file.IsProgram(c.head), c.program) << c.listed << " " << c.head;
+        EXPECT_EQ(file.IsUpToDate(m_set.InstallationDirectory()), 1);
+        const bool runs = c.program && qxplat::kPathSeparator == L'/'; // no run bits on Windows
+        EXPECT_EQ(std::filesystem::status(m_dir.Path() / "f").permissions() ==
+                      static_cast<std::filesystem::perms>(0750),
+                  runs);
+    }
+}
+
 TEST_F(FileSetTest, MarkHandledSucceedsOnce) {
     CQXLFile file(m_log.Log());
     EXPECT_EQ(file.MarkHandled(), 1);

@@ -207,6 +207,30 @@ TEST_F(InstallerTest, RefusesUnsafeNamesWithoutTouchingAnything) {
         << m_tree.Log();
 }
 
+// Windows file names ignore letter case, Linux ones do not: there they are two files.
+TEST_F(InstallerTest, NamesThatDifferOnlyInCaseAreTwoFilesOnLinuxOnly) {
+    InstallationTree::Put(m_tree.Tmp(), "data.txt", "lower");
+    InstallationTree::Put(m_tree.Tmp(), "DATA.txt", "upper");
+    m_tree.WriteInstructions("[Move]\r\nFile1 = data.txt\r\nFile2 = DATA.txt\r\n");
+    const bool windows = InstallationTree::OnWindows();
+    EXPECT_EQ(m_tree.Run(), windows ? 1 : 0) << m_tree.Log();
+    EXPECT_EQ(m_tree.Take().size(), m_old.size() + (windows ? 0 : 2));
+}
+
+// A replacing copy takes the replaced file's mode and keeps the run bits it came with.
+TEST_F(InstallerTest, AReplacingCopyKeepsTheReplacedModeAndItsOwnRunBits) {
+    if (InstallationTree::OnWindows())
+        GTEST_SKIP() << "Windows files have no run bits";
+    const auto mode = [](const fs::path& path, unsigned bits) {
+        fs::permissions(path, static_cast<fs::perms>(bits));
+    };
+    mode(m_tree.Dst() / "app.exe", 0640); // a program that lost its run bits
+    mode(m_tree.Tmp() / "app.exe", 0755); // the copy the launcher made runnable
+    m_tree.WriteInstructions("[Move]\r\nFile1 = app.exe\r\n");
+    EXPECT_EQ(m_tree.Run(), 0) << m_tree.Log();
+    EXPECT_EQ(fs::status(m_tree.Dst() / "app.exe").permissions(), static_cast<fs::perms>(0750));
+}
+
 // A file that cannot be replaced (in use on Windows, immutable on Linux) stops the
 // installation after other files were already moved: those go back too.
 TEST_F(InstallerTest, AFileThatCannotBeReplacedPutsBackTheFilesMovedBeforeIt) {

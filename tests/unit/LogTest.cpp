@@ -76,6 +76,18 @@ TEST_F(LogTest, WithoutSettingsWritesNothingAndLeavesTheDefaultsInTheFile) {
     }
 }
 
+// A UTF-16 settings file cut to an odd length must not grow at every start.
+TEST_F(LogTest, AnOddLengthUtf16SettingsFileStopsChangingAfterOneStart) {
+    Settings(std::string("\xFF\xFE[\0S\0]\0\r\0\n\0x", 13));
+    std::vector<std::uintmax_t> sizes;
+    for (int start = 0; start < 3; ++start) {
+        CQXLLog log(m_dir.Path().wstring(), &FixedClock);
+        sizes.push_back(std::filesystem::file_size(m_dir.Path() / "QXLauncher.ini"));
+    }
+    EXPECT_EQ(sizes, std::vector<std::uintmax_t>(3, sizes[0]));
+    EXPECT_EQ(Setting(L"production"), 1);
+}
+
 TEST_F(LogTest, ActivateLogAloneWritesEveryLevelButDebug) {
     Settings("[LOG]\r\nactivateLog=1\r\n");
     CQXLLog log(m_dir.Path().wstring(), &FixedClock);

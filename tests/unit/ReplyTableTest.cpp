@@ -212,9 +212,10 @@ TEST(ReplyReader, PrimaryApplicationNeedsAColumnAndEveryValue) {
 TEST(ReplyReader, FileRowsResetPerRowAndDropAnIncompleteLastRow) {
     TestLog log;
     const std::wstring body =
-        Table(L"filename|S;FileSize|N;FileChecksum|N;FileMode|S;IsActiveX|B;Extra|S;FilePath|S",
-              L"a.exe\t10\t4294950529\tdelta\tTRUE\tz\tbin\r\n"
-              L"b.dll\tx\t7\t delete\tfalse\tz\t\r\n"
+        Table(L"filename|S;FileSize|N;FileChecksum|N;FileMode|S;IsActiveX|B;Extra|S;FilePath|S;"
+              L"FileExecutable|B",
+              L"a.exe\t10\t4294950529\tdelta\tTRUE\tz\tbin\tTRUE\r\n"
+              L"b.dll\tx\t7\t delete\tfalse\tz\t\tFALSE\r\n"
               L"c.dll\t5\t1\tcreate\t");
     const std::vector<CQXLFileRow> rows = QXLReplyReader::ReadFileRows(body, log.Log());
     ASSERT_EQ(rows.size(), 2u);
@@ -224,6 +225,8 @@ TEST(ReplyReader, FileRowsResetPerRowAndDropAnIncompleteLastRow) {
     EXPECT_EQ(rows[0].FileMode, 1);
     EXPECT_EQ(rows[0].IsActiveX, 1);
     EXPECT_EQ(rows[0].FilePath, L"bin");
+    EXPECT_EQ(rows[0].FileExecutable, 1);
+    EXPECT_EQ(rows[1].FileExecutable, 0);
     EXPECT_EQ(rows[1].FileName, L"b.dll");
     EXPECT_EQ(rows[1].FileSize, 0);
     EXPECT_EQ(rows[1].FileMode, 0);

@@ -49,6 +49,14 @@ TEST(UrlParserTest, ReadsNumberedServerKeysUpToTheFirstGap) {
     EXPECT_EQ(plainOnly->GetServerList().GetCurrentServer()->GetPort(), 8443);
 }
 
+TEST(UrlParserTest, RefusesPortsAboveTheSixteenBitRange) {
+    Installation ports("[Config]\r\nURL1=http://h:0/\r\nURL2=http://h:65535/\r\n"
+                       "URL3=http://h:65536/\r\nURL4=http://h:77777/\r\nURL5=http://h:x/\r\n");
+    EXPECT_EQ(Urls(ports->GetServerList()),
+              (Texts{L"http://h:0/", L"http://h:65535/", L"http://h:x/"}));
+    EXPECT_EQ(ports->RefusedUrls(), (Texts{L"http://h:65536/", L"http://h:77777/"}));
+}
+
 TEST(UrlParserTest, DownloadServersShareTheRequestListsObjects) {
     Installation both("[Config]\r\nURL1=http://one/\r\nURL2=http://Two/qx/\r\n"
                       "[FileDownload]\r\nURL1=HTTP://two/QX/\r\nURL2=http://files/\r\n");

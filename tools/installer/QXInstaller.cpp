@@ -1,6 +1,5 @@
 #include "QXInstaller.h"
 
-#include <cwctype>
 #include <filesystem>
 #include <set>
 
@@ -8,6 +7,7 @@
 #include "app/QXCommandLine.h"
 #include "base/QXText.h"
 #include "platform/DurableFiles.h"
+#include "platform/Files.h"
 #include "platform/Process.h"
 #include "platform/System.h"
 #include "update/QXLSafeName.h"
@@ -35,12 +35,8 @@ bool Exists(const std::wstring& path) {
     return fs::exists(fs::symlink_status(QXFsPath(path), ignored));
 }
 
-// Names compare without regard to case, as Windows does: one file must not be listed twice.
-std::wstring Key(std::wstring name) {
-    for (wchar_t& c : name)
-        c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
-    return name;
-}
+// Names compare as the file system tells files apart: one file must not be listed twice.
+std::wstring Key(const std::wstring& name) { return qxplat::FileNameKey(name); }
 
 // The same folder when written the same way, "." and ".." segments resolved, letter case
 // aside (the launcher writes the folder it was started from, as the installer sees its own).

@@ -177,6 +177,7 @@ SQXReply CQXAppServices::DoChecksums(const CQXForm& form, const SQXSession& sess
     table.AddColumn("IsActiveX", CQXReplyTable::kFlag);
     table.AddColumn("HasToBeLaunched", CQXReplyTable::kFlag);
     table.AddColumn("Parameters", CQXReplyTable::kText);
+    table.AddColumn("FileExecutable", CQXReplyTable::kFlag);
     if (m_listSha256)
         table.AddColumn("FileSha256", CQXReplyTable::kText);
     for (const auto& file : m_releases.Files(application, version)) {
@@ -189,6 +190,7 @@ SQXReply CQXAppServices::DoChecksums(const CQXForm& form, const SQXSession& sess
         table.AddFlag(file.activeX);
         table.AddFlag(file.launch);
         table.AddValue(file.parameters);
+        table.AddFlag(file.executable);
         if (m_listSha256)
             table.AddValue(file.sha256.empty() ? std::string(kEmptySha256) : file.sha256);
     }

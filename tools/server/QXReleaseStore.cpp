@@ -204,6 +204,11 @@ std::vector<SQXFileRow> CQXReleaseStore::Files(const std::string& application,
         row.size = entry.size;
         row.checksum = entry.checksum;
         row.sha256 = entry.sha256;
+        std::error_code ignored;
+        row.executable =
+            (fs::status(file, ignored).permissions() &
+             (fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec)) !=
+            fs::perms::none;
         ApplyFileSettings(manifest, relative.generic_string(), row);
         listed.insert(relative.generic_string());
         rows.push_back(row);

@@ -45,6 +45,8 @@ struct SQXFileRow {
     bool activeX = false;
     bool launch = false;
     std::string parameters;
+    // The release file has a run bit: Linux launchers give their copy the run bits.
+    bool executable = false;
 };
 
 // The releases under <root>/releases: <application>/<version>/ holds a version's files,

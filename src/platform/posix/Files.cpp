@@ -47,4 +47,35 @@ FilePtr OpenShared(const std::wstring& path, const char* mode) {
 
 bool MakeDirectory(const std::wstring& path) { return mkdir(ToNarrow(path).c_str(), 0777) == 0; }
 
+std::wstring FileNameKey(const std::wstring& name) { return name; }
+
+namespace {
+
+constexpr mode_t kPermissionBits = 07777;
+
+// The run bits of the classes that may read under mode.
+mode_t RunBitsOfReaders(mode_t mode) { return (mode & 0444) >> 2; }
+
+} // namespace
+
+bool MakeExecutable(const std::wstring& path) {
+    const std::string name = ToNarrow(path);
+    struct stat info;
+    if (stat(name.c_str(), &info) != 0)
+        return false;
+    const mode_t mode = info.st_mode & kPermissionBits;
+    const mode_t wanted = mode | RunBitsOfReaders(mode);
+    return wanted == mode || chmod(name.c_str(), wanted) == 0;
+}
+
+void KeepReplacedMode(const std::wstring& replaced, const std::wstring& copy) {
+    const std::string copyName = ToNarrow(copy);
+    struct stat old;
+    struct stat fresh;
+    if (stat(ToNarrow(replaced).c_str(), &old) != 0 || stat(copyName.c_str(), &fresh) != 0)
+        return;
+    const mode_t mode = old.st_mode & kPermissionBits;
+    chmod(copyName.c_str(), mode | (fresh.st_mode & RunBitsOfReaders(mode)));
+}
+
 } // namespace qxplat

@@ -15,6 +15,11 @@ bool CQXIniDocument::Load(const std::wstring& path) {
     const FileEncoding detected = DetectEncoding(bytes);
     m_encoding = detected.encoding;
     m_mark = bytes.substr(0, detected.markLength);
+    // A UTF-16 file of an odd length: its stray last byte reads as a character of its own and
+    // is written back as that whole character, so that lines added after it stay aligned
+    // instead of reading, at the next start, as part of that last line.
+    if (m_encoding == Encoding::Utf16 && (bytes.size() - detected.markLength) % 2 != 0)
+        bytes.push_back('\0');
     m_newLine = Encode(L"\r\n", m_encoding);
     std::string_view rest(bytes);
     rest.remove_prefix(detected.markLength);

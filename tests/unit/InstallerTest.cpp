@@ -8,6 +8,7 @@
 #include "support/InstallationTree.h"
 #include "support/TempDir.h"
 #include "support/TestLog.h"
+#include "update/QXLFileList.h"
 #include "update/QXLInstallJournal.h"
 
 // The real installer binary on real folders: each section, failures that must put everything
@@ -326,6 +327,21 @@ TEST_F(InstallerTest, SendsItsVerdictToTheLauncherThatStartedIt) {
         EXPECT_EQ(message, verdict);
         EXPECT_EQ(installer.WaitForExit(60s), verdict.size() == 4 ? 0 : 1);
     }
+    EXPECT_EQ(m_tree.Take(), NewTree());
+}
+
+// The installer connects as it starts: an installation that outlasts the launcher's wait for
+// the connection still ends with its verdict.
+TEST_F(InstallerTest, TheLauncherGetsTheVerdictOfAnInstallationLongerThanItsConnectWait) {
+    WriteUpdate("sleep 8000");
+    TestLog log;
+    CQXLFileList list(log.Log(), kQXEnglishBase);
+    list.SetInstallationDirectory(m_tree.DstText());
+    list.SetInstallerConnectTimeoutForTests(4s);
+    int selfUpdate = 0;
+    EXPECT_EQ(list.RunInstaller(selfUpdate), 1) << log.Text() << m_tree.Log();
+    ASSERT_TRUE(list.LastStarted());
+    EXPECT_EQ(list.LastStarted()->WaitForExit(60s), 0);
     EXPECT_EQ(m_tree.Take(), NewTree());
 }
 

@@ -191,8 +191,8 @@ TEST_F(InstallerTest, RefusesUnsafeNamesWithoutTouchingAnything) {
              "[Move]\r\nFile1 = app.exe\r\nFile2 = _QXLBackup\\app.exe\r\n",
              "[Move]\r\nFile1 = app.exe\r\nFile2 = APP.EXE\r\n",
              "[Move]\r\nFile1 = app.exe\r\n[Update]\r\nFile1 = ..\\setup.exe\r\n",
-             // Cut short: two of the three entries are missing.
-             "NbFile = 3\r\n[Move]\r\nFile1 = app.exe\r\n"}) {
+             // Cut short: two of the three entries are missing, or cut before NbFile.
+             "NbFile = 3\r\n[Move]\r\nFile1 = app.exe\r\n", ""}) {
         SCOPED_TRACE(section);
         m_tree.WriteInstructions(section);
         EXPECT_EQ(m_tree.Run(), 1);
@@ -201,6 +201,7 @@ TEST_F(InstallerTest, RefusesUnsafeNamesWithoutTouchingAnything) {
         EXPECT_TRUE(fs::is_empty(outside.Path()));
         EXPECT_TRUE(NoTransactionLeft());
     }
+    EXPECT_NE(m_tree.Log().find("Instruction file incomplete: no NbFile"), std::string::npos);
     EXPECT_NE(m_tree.Log().find("Unsafe name in Move: "), std::string::npos);
     EXPECT_NE(
         m_tree.Log().find("Unsafe name in Delete: " + Native("../keep.txt") + " (dot segment)"),
@@ -393,13 +394,37 @@ TEST_F(InstallerTest, ALeftJournalThatPointsOutsideIsNotFollowed) {
         InstallationTree::Put(m_tree.Dst(), "_QXLBackup/qxinstaller.journal",
                               "QXLJOURNAL 1\n" + entry + "\n");
         TestLog log;
-        EXPECT_FALSE(RecoverInstallation(m_tree.DstText(), log.Log()));
-        EXPECT_TRUE(log.Contains("cannot be read")) << log.Text();
+        EXPECT_TRUE(RecoverInstallation(m_tree.DstText(), log.Log())) << log.Text();
+        EXPECT_TRUE(log.Contains("cannot be read whole")) << log.Text();
         EXPECT_EQ(m_tree.Run(), 1);
         EXPECT_EQ(ReadBytes(outside.Path() / "victim.txt"), "victim");
-        fs::remove_all(m_tree.Dst() / "_QXLBackup");
+        EXPECT_TRUE(fs::exists(m_tree.Dst() / "_QXLBackup.damaged" / "qxinstaller.journal"));
+        fs::remove_all(m_tree.Dst() / "_QXLBackup.damaged");
         EXPECT_EQ(m_tree.Take(), m_old);
     }
-    EXPECT_NE(m_tree.Log().find("An earlier installation could not be rolled back"),
-              std::string::npos);
+}
+
+// A damaged journal is undone as far as it can be read and set aside; one that names a file
+// the update does not is not followed there. Either way the next update goes on.
+TEST_F(InstallerTest, ADamagedJournalIsUndoneAsFarAsItGoesThenSetAside) {
+    WriteUpdate();
+    const std::string instructions = ReadBytes(m_tree.Tmp() / "qxinstaller.txt");
+    const fs::path journal = m_tree.Dst() / "_QXLBackup" / "qxinstaller.journal";
+    for (const std::string& damage : {std::string("Z \xff\n"), std::string("X keep.txt\n")}) {
+        SCOPED_TRACE(damage);
+        ASSERT_EQ(m_tree.Run(L"", "move#3"), 86) << m_tree.LastRunLog();
+        InstallationTree::Put(m_tree.Dst(), "_QXLBackup/keep.txt", "planted");
+        WriteBytes(journal, ReadBytes(journal) + damage);
+        TestLog log;
+        EXPECT_TRUE(RecoverInstallation(m_tree.DstText(), log.Log())) << log.Text();
+        EXPECT_TRUE(log.Contains("set aside in ")) << log.Text();
+        EXPECT_EQ(ReadBytes(m_tree.Dst() / "_QXLBackup.damaged" / "keep.txt"), "planted");
+        fs::remove_all(m_tree.Dst() / "_QXLBackup.damaged");
+        EXPECT_EQ(m_tree.Take(), m_old);
+        EXPECT_EQ(m_tree.Run(), 0) << m_tree.LastRunLog();
+        EXPECT_EQ(m_tree.Take(), NewTree());
+        fs::create_directories(m_tree.Tmp());
+        WriteBytes(m_tree.Tmp() / "qxinstaller.txt", instructions);
+        Reset();
+    }
 }

@@ -172,6 +172,10 @@ std::wstring CQXInstaller::Check(const CQXInstallerInstructions& instructions) c
     for (const SQXInstallerEntry& entry : instructions.install)
         if (!InstallCommand(instructions.destination + entry.name))
             return QXFormat(L"Install is not supported on this system: %s", entry.name);
+    // The launcher always writes NbFile: a file without it was cut short, however whole the
+    // rest looks.
+    if (instructions.fileCount < 0)
+        return L"Instruction file incomplete: no NbFile";
     return {};
 }
 

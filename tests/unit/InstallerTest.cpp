@@ -209,6 +209,29 @@ TEST_F(InstallerTest, RefusesUnsafeNamesWithoutTouchingAnything) {
         << m_tree.Log();
 }
 
+// A folder of the installation that is a link to elsewhere is not followed.
+TEST_F(InstallerTest, RefusesToFollowALinkOutOfTheInstallation) {
+    TempDir outside;
+    InstallationTree::Put(outside.Path(), "victim.dll", "victim");
+    std::error_code error;
+    fs::create_directory_symlink(outside.Path(), m_tree.Dst() / "linked", error);
+    if (error)
+        GTEST_SKIP() << "no folder links here: " << error.message();
+    InstallationTree::Put(m_tree.Tmp(), "linked/victim.dll", "new");
+    for (const char* section : {"[Move]\r\nFile1 = linked\\victim.dll\r\n",
+                                "[Delete]\r\nFile1 = linked\\victim.dll\r\n"}) {
+        SCOPED_TRACE(section);
+        m_tree.WriteInstructions(std::string("NbFile = 1\r\n") + section);
+        EXPECT_EQ(m_tree.Run(), 1);
+        EXPECT_EQ(ReadBytes(outside.Path() / "victim.dll"), "victim");
+        EXPECT_TRUE(NoTransactionLeft());
+    }
+    EXPECT_NE(m_tree.Log().find("leads out of the installation through a link: " +
+                                Native("linked/victim.dll")),
+              std::string::npos)
+        << m_tree.Log();
+}
+
 // A file that cannot be replaced (in use on Windows, immutable on Linux) stops the
 // installation after other files were already moved: those go back too.
 TEST_F(InstallerTest, AFileThatCannotBeReplacedPutsBackTheFilesMovedBeforeIt) {

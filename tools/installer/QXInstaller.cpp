@@ -1,5 +1,6 @@
 #include "QXInstaller.h"
 
+#include <algorithm>
 #include <cwctype>
 #include <filesystem>
 #include <set>
@@ -59,6 +60,18 @@ const wchar_t* UnsafeReason(const std::wstring& name) {
     if (CQXLInstallJournal::IsReservedName(name))
         return L"reserved name";
     return nullptr;
+}
+
+// True when the folders above name, links (symbolic ones, junctions) followed, lie outside
+// destination: a Move, Delete or program there would act outside the installation.
+bool LeavesInstallation(const std::wstring& destination, const std::wstring& name) {
+    std::error_code error;
+    const fs::path root = fs::weakly_canonical(QXFsPath(destination + L"."), error);
+    const fs::path folder = fs::weakly_canonical(QXFsPath(destination + name).parent_path(), error);
+    if (error)
+        return true;
+    return std::mismatch(root.begin(), root.end(), folder.begin(), folder.end()).first !=
+           root.end();
 }
 
 // The program and the outcome of one run: its exit code, or nullopt when it could not be
@@ -146,6 +159,11 @@ std::wstring CQXInstaller::Check(const CQXInstallerInstructions& instructions) c
         for (const SQXInstallerEntry& entry : section.entries)
             if (const wchar_t* reason = UnsafeReason(entry.name))
                 return QXFormat(L"Unsafe name in %s: %s (%s)", section.name, entry.name, reason);
+    for (const NamedSection& section : sections)
+        for (const SQXInstallerEntry& entry : section.entries)
+            if (LeavesInstallation(instructions.destination, entry.name))
+                return QXFormat(L"%s leads out of the installation through a link: %s",
+                                section.name, entry.name);
     std::set<std::wstring> targets;
     for (const NamedSection& section : {sections[0], sections[1]}) {
         for (const SQXInstallerEntry& entry : section.entries) {

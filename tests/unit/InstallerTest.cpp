@@ -164,13 +164,14 @@ TEST_F(InstallerTest, AFailedStepPutsEveryFileBack) {
     EXPECT_EQ(m_tree.Take(), m_old);
     EXPECT_NE(m_tree.Log().find("Extract is not supported: bundle.zip"), std::string::npos);
 
-    m_tree.WriteInstructions("[Move]\r\nFile1 = app.exe\r\nFile2 = runtime.msi\r\n"
+    m_tree.WriteInstructions("NbFile = 3\r\n[Move]\r\nFile1 = app.exe\r\nFile2 = runtime.msi\r\n"
                              "[Install]\r\nFile1 = runtime.msi\r\n");
     EXPECT_EQ(m_tree.Run(), 1);
     EXPECT_EQ(m_tree.Take(), m_old);
 
     if (InstallationTree::OnWindows()) {
-        m_tree.WriteInstructions("[Move]\r\nFile1 = app.exe\r\n[Register]\r\nFile1 = app.exe\r\n");
+        m_tree.WriteInstructions(
+            "NbFile = 2\r\n[Move]\r\nFile1 = app.exe\r\n[Register]\r\nFile1 = app.exe\r\n");
         EXPECT_EQ(m_tree.Run(), 1);
         EXPECT_EQ(m_tree.Take(), m_old);
         EXPECT_NE(m_tree.Log().find("Register failed: app.exe"), std::string::npos);

@@ -9,7 +9,8 @@
 
 // The installer pipe: one message-mode exchange of at most 1024 bytes from the installer to
 // the launcher. Windows: the named pipe \\.\pipe\qxinstallerpipe. Linux: a SOCK_SEQPACKET
-// UNIX socket "qxinstallerpipe" in the user's runtime directory (its folder mode 0700).
+// UNIX socket "qxinstallerpipe" in the folder qxlauncher of the user's runtime directory, or
+// .qxlauncher in the home folder without one (mode 0700, this user's own).
 namespace qxplat {
 
 constexpr std::size_t kInstallerMessageMax = 1024;

@@ -218,15 +218,9 @@ TEST_F(InstallerTest, RefusesToFollowALinkOutOfTheInstallation) {
     fs::create_directory_symlink(outside.Path(), m_tree.Dst() / "linked", error);
     if (error)
         GTEST_SKIP() << "no folder links here: " << error.message();
-    InstallationTree::Put(m_tree.Tmp(), "linked/victim.dll", "new");
-    for (const char* section : {"[Move]\r\nFile1 = linked\\victim.dll\r\n",
-                                "[Delete]\r\nFile1 = linked\\victim.dll\r\n"}) {
-        SCOPED_TRACE(section);
-        m_tree.WriteInstructions(std::string("NbFile = 1\r\n") + section);
-        EXPECT_EQ(m_tree.Run(), 1);
-        EXPECT_EQ(ReadBytes(outside.Path() / "victim.dll"), "victim");
-        EXPECT_TRUE(NoTransactionLeft());
-    }
+    m_tree.WriteInstructions("NbFile = 1\r\n[Delete]\r\nFile1 = linked\\victim.dll\r\n");
+    EXPECT_EQ(m_tree.Run(), 1);
+    EXPECT_EQ(ReadBytes(outside.Path() / "victim.dll"), "victim");
     EXPECT_NE(m_tree.Log().find("leads out of the installation through a link: " +
                                 Native("linked/victim.dll")),
               std::string::npos)

@@ -426,7 +426,6 @@ TEST_F(InstallerTest, ALeftJournalThatPointsOutsideIsNotFollowed) {
 // the update does not is not followed there. Either way the next update goes on.
 TEST_F(InstallerTest, ADamagedJournalIsUndoneAsFarAsItGoesThenSetAside) {
     WriteUpdate();
-    const std::string instructions = ReadBytes(m_tree.Tmp() / "qxinstaller.txt");
     const fs::path journal = m_tree.Dst() / "_QXLBackup" / "qxinstaller.journal";
     for (const std::string& damage : {std::string("Z \xff\n"), std::string("X keep.txt\n")}) {
         SCOPED_TRACE(damage);
@@ -439,10 +438,7 @@ TEST_F(InstallerTest, ADamagedJournalIsUndoneAsFarAsItGoesThenSetAside) {
         EXPECT_EQ(ReadBytes(m_tree.Dst() / "_QXLBackup.damaged" / "keep.txt"), "planted");
         fs::remove_all(m_tree.Dst() / "_QXLBackup.damaged");
         EXPECT_EQ(m_tree.Take(), m_old);
-        EXPECT_EQ(m_tree.Run(), 0) << m_tree.LastRunLog();
-        EXPECT_EQ(m_tree.Take(), NewTree());
-        fs::create_directories(m_tree.Tmp());
-        WriteBytes(m_tree.Tmp() / "qxinstaller.txt", instructions);
-        Reset();
     }
+    EXPECT_EQ(m_tree.Run(), 0) << m_tree.LastRunLog();
+    EXPECT_EQ(m_tree.Take(), NewTree());
 }

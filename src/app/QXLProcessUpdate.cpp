@@ -68,9 +68,13 @@ int CQXLProcess::UpdateFiles() {
         return Finish(FinishStart, 0);
     }
     // Without its instructions (or its entry for the next logon) the installer would apply
-    // nothing, or an earlier run's list: that update has failed before it began.
-    if (m_fileList.WriteInstallerFiles() == 0)
-        return EndFailedInstallation();
+    // nothing, or an earlier run's list. Nothing installed has changed yet: the update ends as
+    // a failed download does, and the installed version starts.
+    if (m_fileList.WriteInstallerFiles() == 0) {
+        m_log.LogError(L"END : failed to update : the installer's instructions cannot be written");
+        ShowBox(Text(kTextDownloadError) + L" (3)", kErrorBox);
+        return Finish(FinishStart, 0);
+    }
     if (m_fileList.GetFileSet().RebootNeeded() != 0)
         return RestartToCompleteUpdate();
     return InstallUpdate();

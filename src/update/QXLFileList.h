@@ -164,9 +164,13 @@ public:
     // Starts the installer: "-SID:" for a self-update (selfUpdate becomes 1, result of the
     // start), otherwise "-QXL" and its verdict on the installer pipe. 1 on success.
     int RunInstaller(int& selfUpdate);
-    // For tests only: how long the installer may take to connect to the pipe.
+    // For tests only: how long the installer may take to connect to the pipe, and how long
+    // another update may hold the pipe before this one gives up.
     void SetInstallerConnectTimeoutForTests(std::chrono::milliseconds timeout) {
         m_installerConnectTimeout = timeout;
+    }
+    void SetInstallerPipeWaitForTests(std::chrono::milliseconds wait) {
+        m_installerPipeWait = wait;
     }
 
     CQXLApplicationInfo& ApplicationInfo() { return m_applicationInfo; }
@@ -186,7 +190,9 @@ private:
     int DownloadEntry(CQXLFile& file, CQXLDownloadMonitor& monitor,
                       const std::wstring& downloading);
     void AddUpdateEntry(const CQXLFile& file);
-    // Steps of RunInstaller: waits for the started installer's verdict on pipe.
+    // Steps of RunInstaller: creates the pipe, waiting while another update holds it;
+    // waits for the started installer's verdict on pipe.
+    std::optional<qxplat::InstallerPipeServer> CreateInstallerPipe();
     int ReadInstallerVerdict(qxplat::InstallerPipeServer& pipe);
 
     CQXLLog& m_log;
@@ -214,4 +220,5 @@ private:
     std::optional<qxplat::Process> m_lastStarted;
     IQXLProgressWindow* m_progressWindow = nullptr;
     std::chrono::milliseconds m_installerConnectTimeout{60000};
+    std::chrono::milliseconds m_installerPipeWait{std::chrono::minutes(10)};
 };

@@ -1,9 +1,11 @@
 #include <algorithm>
 #include <chrono>
 
+#include "base/QXClock.h"
 #include "platform/InstallerPipe.h"
 #include "platform/System.h"
 #include "platform/Text.h"
+#include "ui/QXLanguage.h"
 #include "update/QXLFileList.h"
 
 namespace {
@@ -14,6 +16,8 @@ using std::chrono::milliseconds;
 constexpr wchar_t kInstaller[] = L"QXInstaller.exe";
 constexpr wchar_t kSelfUpdateArguments[] = L"-SID:$SESSIONID$,$USERNAME$";
 constexpr wchar_t kInstallArguments[] = L"-QXL";
+constexpr unsigned kTextAnotherUpdate = 58;
+constexpr milliseconds kBusyPipePoll{250};
 
 // Full success is STX followed by "END"; anything after it is the installer's own.
 constexpr char kSuccessVerdict[] = "\002END";
@@ -42,10 +46,10 @@ int CQXLFileList::RunInstaller(int& selfUpdate) {
     }
     // The pipe exists before the installer starts, so that nobody else can take its name
     // and the installer finds it at once.
-    std::optional<qxplat::InstallerPipeServer> pipe = qxplat::InstallerPipeServer::Create();
+    std::optional<qxplat::InstallerPipeServer> pipe = CreateInstallerPipe();
     if (!pipe) {
-        m_log.LogError(L"Unable to create the installer pipe : %d",
-                       static_cast<long long>(qxplat::LastError()));
+        m_log.LogError(L"Unable to create the installer pipe : %d %s",
+                       static_cast<long long>(qxplat::LastError()), qxplat::InstallerPipeProblem());
         return 0;
     }
     if (LaunchProcess(kInstaller, std::wstring(kInstallArguments)) == 0 || !m_lastStarted)
@@ -53,22 +57,46 @@ int CQXLFileList::RunInstaller(int& selfUpdate) {
     return ReadInstallerVerdict(*pipe);
 }
 
+// The pipe has one name per user: another launcher that is installing holds it until its
+// installer has answered. This update waits its turn, a bounded time.
+std::optional<qxplat::InstallerPipeServer> CQXLFileList::CreateInstallerPipe() {
+    const Clock::time_point end = Clock::now() + m_installerPipeWait;
+    bool told = false;
+    for (;;) {
+        auto pipe = qxplat::InstallerPipeServer::Create();
+        if (pipe || !qxplat::InstallerPipeServer::IsBusy(qxplat::LastError()) ||
+            Clock::now() >= end)
+            return pipe;
+        if (!told) {
+            m_log.LogProduction(L"Another update holds the installer pipe, waiting for it");
+            if (m_progressWindow != nullptr)
+                m_progressWindow->SetStatusText(QXLoadText(m_languageBase, kTextAnotherUpdate));
+            told = true;
+        }
+        QXLSystemClock().Sleep(kBusyPipePoll);
+    }
+}
+
 int CQXLFileList::ReadInstallerVerdict(qxplat::InstallerPipeServer& pipe) {
     const qxplat::Process& installer = *m_lastStarted;
     // Another program that connects first is turned away; the installer keeps what is left
     // of its time.
     const Clock::time_point end = Clock::now() + m_installerConnectTimeout;
-    for (;;) {
+    // A flood of other programs is told in one line and a count, not a line each.
+    long long refused = 0;
+    qxplat::InstallerPipeServer::Wait wait;
+    do {
         const auto left =
             std::max(std::chrono::duration_cast<milliseconds>(end - Clock::now()), milliseconds(0));
-        const qxplat::InstallerPipeServer::Wait wait = pipe.WaitForClient(installer, left);
-        if (wait == qxplat::InstallerPipeServer::Wait::Connected)
-            break;
-        if (wait != qxplat::InstallerPipeServer::Wait::Refused)
-            return 0;
-        m_log.LogError(L"Refused a connection to the installer pipe : process %u is not %s",
-                       pipe.LastClientId(), std::wstring(kInstaller));
-    }
+        wait = pipe.WaitForClient(installer, left);
+        if (wait == qxplat::InstallerPipeServer::Wait::Refused && ++refused == 1)
+            m_log.LogError(L"Refused a connection to the installer pipe : process %u is not %s",
+                           pipe.LastClientId(), std::wstring(kInstaller));
+    } while (wait == qxplat::InstallerPipeServer::Wait::Refused);
+    if (refused > 1)
+        m_log.LogError(L"Refused %d connections to the installer pipe in all", refused);
+    if (wait != qxplat::InstallerPipeServer::Wait::Connected)
+        return 0;
     std::string message;
     if (!pipe.ReadMessage(installer, message))
         return 0;

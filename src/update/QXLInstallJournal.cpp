@@ -1,10 +1,13 @@
 #include "update/QXLInstallJournal.h"
 
+#include <cwctype>
 #include <filesystem>
+#include <set>
 
 #include "base/QXText.h"
 #include "platform/DurableFiles.h"
 #include "platform/Files.h"
+#include "platform/Profile.h"
 #include "platform/System.h"
 #include "update/QXLSafeName.h"
 
@@ -15,6 +18,8 @@ namespace {
 constexpr char kHeader[] = "QXLJOURNAL 1";
 constexpr char kCommitted[] = "COMMITTED";
 constexpr wchar_t kBackupFolderName[] = L"_QXLBackup";
+constexpr wchar_t kDamagedFolderName[] = L"_QXLBackup.damaged";
+constexpr wchar_t kInstructionFileName[] = L"qxinstaller.txt";
 constexpr wchar_t kTempFolderName[] = L"_QXLTmp";
 constexpr wchar_t kJournalName[] = L"qxinstaller.journal";
 constexpr wchar_t kLockName[] = L"qxinstaller.lock";
@@ -67,6 +72,46 @@ bool RemoveTree(const std::wstring& folder) {
 
 std::wstring LastErrorText() { return QXFormat(L"error %d", qxplat::LastError()); }
 
+std::wstring NameKey(const std::wstring& name) {
+    std::wstring key = name;
+    for (wchar_t& c : key)
+        c = c == L'/' || c == L'\\' ? qxplat::kPathSeparator
+                                    : static_cast<wchar_t>(std::towlower(c));
+    return key;
+}
+
+// What the update in the temp folder may touch, by NameKey: the files its instruction file
+// moves or deletes and the folders above the moved ones. Empty without an instruction file.
+std::set<std::wstring> UpdateSet(const std::wstring& destination) {
+    std::set<std::wstring> names;
+    qxplat::ReadIniSections(
+        CQXLInstallJournal::TempFolder(destination) + kInstructionFileName, {L"Move", L"Delete"},
+        [&names](std::size_t section, const std::wstring& key,
+                 const std::optional<std::wstring>& value) {
+            if (!value || NameKey(key).rfind(L"file", 0) != 0)
+                return;
+            const std::wstring name = NameKey(*value);
+            names.insert(name);
+            for (std::size_t cut = name.find(qxplat::kPathSeparator);
+                 section == 0 && cut != std::wstring::npos;
+                 cut = name.find(qxplat::kPathSeparator, cut + 1))
+                names.insert(name.substr(0, cut));
+        },
+        4096);
+    return names;
+}
+
+// Keeps a journal that cannot be trusted, with the backups beside it, for a person to look
+// at, out of the way of the next installation.
+void SetAside(const std::wstring& destination, CQXLLog& log) {
+    const std::wstring backups = CQXLInstallJournal::BackupFolder(destination);
+    const std::wstring damaged = destination + kDamagedFolderName;
+    std::error_code error;
+    RemoveTree(damaged);
+    fs::rename(QXFsPath(backups.substr(0, backups.size() - 1)), QXFsPath(damaged), error);
+    log.LogError(L"Installation journal set aside in %s", damaged);
+}
+
 } // namespace
 
 CQXLInstallJournal::CQXLInstallJournal(const std::wstring& destination)
@@ -91,7 +136,7 @@ std::wstring CQXLInstallJournal::LockPath(const std::wstring& destination) {
 bool CQXLInstallJournal::IsReservedName(const std::wstring& name) {
     const std::wstring first = name.substr(0, name.find_first_of(L"\\/"));
     return QXEqualsNoCase(first, kBackupFolderName) || QXEqualsNoCase(first, kTempFolderName) ||
-           QXEqualsNoCase(name, kLockName);
+           QXEqualsNoCase(first, kDamagedFolderName) || QXEqualsNoCase(name, kLockName);
 }
 
 void CQXLInstallJournal::Add(Change change, const std::wstring& name) {
@@ -228,6 +273,15 @@ bool CQXLInstallJournal::UndoEntry(const Entry& entry, CQXLLog& log) {
 }
 
 bool CQXLInstallJournal::RollBack(CQXLLog& log, const Checkpoint& checkpoint) {
+    if (!Undo(log, checkpoint))
+        return false;
+    std::error_code error;
+    fs::remove(QXFsPath(JournalPath(m_destination)), error);
+    RemoveTree(BackupFolder(m_destination));
+    return true;
+}
+
+bool CQXLInstallJournal::Undo(CQXLLog& log, const Checkpoint& checkpoint) {
     bool restored = true;
     for (auto entry = m_entries.rbegin(); entry != m_entries.rend(); ++entry) {
         if (!UndoEntry(*entry, log)) {
@@ -237,12 +291,7 @@ bool CQXLInstallJournal::RollBack(CQXLLog& log, const Checkpoint& checkpoint) {
         }
         checkpoint(L"undo");
     }
-    if (!restored)
-        return false;
-    std::error_code error;
-    fs::remove(QXFsPath(JournalPath(m_destination)), error);
-    RemoveTree(BackupFolder(m_destination));
-    return true;
+    return restored;
 }
 
 std::optional<CQXLInstallJournal> CQXLInstallJournal::Load(const std::wstring& destination,
@@ -253,19 +302,21 @@ std::optional<CQXLInstallJournal> CQXLInstallJournal::Load(const std::wstring& d
     CQXLInstallJournal journal(destination);
     std::size_t start = 0;
     bool valid = bytes.compare(0, sizeof kHeader, std::string(kHeader) + "\n") == 0;
+    bool committed = false;
     for (std::size_t end; valid && (end = bytes.find('\n', start)) != std::string::npos;
          start = end + 1) {
         const std::string line = bytes.substr(start, end - start);
         if (start == 0)
             continue;
         if (line == kCommitted) {
-            journal.m_committed = true;
+            committed = true;
             continue;
         }
         const std::wstring value = line.size() > 2 ? QXFromUtf8(line.substr(2)) : std::wstring();
-        valid = line.size() > 2 && line[1] == ' ' && !journal.m_committed;
+        valid = line.size() > 2 && line[1] == ' ' && !committed;
         // A journal is only ever written by the installer, but its names are checked again
-        // as the instruction file's were: nothing outside the two directories is touched.
+        // as the instruction file's were: nothing outside the two directories is touched,
+        // and nothing that the update in the temp folder does not name.
         valid = valid && QXLUnsafeFilePathReason(value) == nullptr && !IsReservedName(value);
         bool known = false;
         for (const ChangeCode& code : kCodes)
@@ -275,11 +326,27 @@ std::optional<CQXLInstallJournal> CQXLInstallJournal::Load(const std::wstring& d
             }
         valid = known;
     }
-    if (!valid || start != bytes.size()) {
-        log.LogError(L"Installation journal %s cannot be read", JournalPath(destination));
-        return std::nullopt;
-    }
+    // A damaged journal is never finished: what it still names is undone.
+    journal.m_damaged = !valid || start != bytes.size();
+    journal.m_committed = committed && !journal.m_damaged;
+    if (!journal.m_committed)
+        journal.KeepUpdateEntries(UpdateSet(destination), log);
+    if (journal.m_damaged)
+        log.LogError(L"Installation journal %s cannot be read whole", JournalPath(destination));
     return journal;
+}
+
+// A rollback undoes only what the update in the temp folder names (a committed journal is
+// finished, which touches no named file): the entries from the first other one on are left.
+void CQXLInstallJournal::KeepUpdateEntries(const std::set<std::wstring>& update, CQXLLog& log) {
+    for (auto entry = m_entries.begin(); entry != m_entries.end(); ++entry) {
+        if (update.count(NameKey(entry->name)) != 0)
+            continue;
+        log.LogError(L"Installation journal entry %s is not part of the update", entry->name);
+        m_entries.erase(entry, m_entries.end());
+        m_damaged = true;
+        return;
+    }
 }
 
 bool RecoverInstallationLocked(const std::wstring& destinationDirectory, CQXLLog& log) {
@@ -290,6 +357,13 @@ bool RecoverInstallationLocked(const std::wstring& destinationDirectory, CQXLLog
     auto journal = CQXLInstallJournal::Load(destinationDirectory, log);
     if (!journal)
         return false;
+    if (journal->IsDamaged()) {
+        log.LogWarning(L"Rolling back what can be read of the journal left in %s",
+                       destinationDirectory);
+        const bool restored = journal->Undo(log, [](const wchar_t*) {});
+        SetAside(destinationDirectory, log);
+        return restored;
+    }
     if (journal->IsCommitted()) {
         log.LogWarning(L"Finishing the installation that an earlier run left in %s",
                        destinationDirectory);

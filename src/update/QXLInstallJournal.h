@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,9 @@ public:
     const std::vector<Entry>& Entries() const { return m_entries; }
     const std::wstring& Source() const { return m_source; }
     bool IsCommitted() const { return m_committed; }
+    // Loaded from a journal with a line that cannot be read or names what the update in the
+    // temp folder does not: only the entries before that line are known.
+    bool IsDamaged() const { return m_damaged; }
 
     // Removes what an earlier, settled installation left, then writes the journal and forces
     // it to the disk. False, with an error line: nothing has been changed and nothing may be.
@@ -61,8 +65,8 @@ public:
     // stays for the next attempt.
     bool RollBack(CQXLLog& log, const Checkpoint& checkpoint);
 
-    // The journal left in destination, or nullopt when there is none or it cannot be read
-    // (error line; a journal that cannot be read is left alone).
+    // The journal left in destination, or nullopt when there is none. One that cannot be read
+    // whole comes damaged (error line), never committed.
     static std::optional<CQXLInstallJournal> Load(const std::wstring& destination, CQXLLog& log);
 
     // The folder where the launcher puts the new files: destination + "_QXLTmp" + separator.
@@ -77,17 +81,24 @@ private:
     std::string Serialise() const;
     bool ApplyEntry(const Entry& entry, const Checkpoint& checkpoint);
     bool UndoEntry(const Entry& entry, CQXLLog& log);
+    // Undoes every change, newest first; false when a file could not be put back.
+    bool Undo(CQXLLog& log, const Checkpoint& checkpoint);
+    // Drops the entries from the first whose name is not in update (by NameKey) on: damaged.
+    void KeepUpdateEntries(const std::set<std::wstring>& update, CQXLLog& log);
+    friend bool RecoverInstallationLocked(const std::wstring&, CQXLLog&);
 
     std::wstring m_destination;
     std::wstring m_source;
     std::vector<Entry> m_entries;
     bool m_committed = false;
+    bool m_damaged = false;
 };
 
 // Finishes or rolls back what a killed installation left in destinationDirectory (with its
 // trailing separator), so that it is wholly old or wholly new; the launcher calls it at its
-// start. Leaves everything alone while an installer is at work there. False when a journal
-// was found and could not be settled.
+// start. A damaged journal is rolled back as far as it can be read, then set aside with its
+// backups in _QXLBackup.damaged (error line), so that later updates go on. Leaves everything alone
+// while an installer is at work there. False when a journal was found and could not be settled.
 bool RecoverInstallation(const std::wstring& destinationDirectory, CQXLLog& log);
 
 // The same for a caller that already holds the installation's lock (TryLockFile on LockPath).

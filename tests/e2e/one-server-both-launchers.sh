@@ -4,14 +4,11 @@
 #     docs/café.txt to the same name on both;
 #   - ユーザー / パスワード logs in from a Japanese launcher of each target;
 #   - a wrong password there shows the server's Japanese refusal on both as the same text;
-<<<<<<< HEAD
 #   - alice of the company directory (scripts/ldap) logs in from each target, and a wrong
 #     directory password shows the usual refusal.
-=======
 #   - a password a+b%c#d logs in from both, read raw by the server;
 #   - a Polish user logs in from both in a Polish locale (code page 1250) against a second
 #     qxserver started with --code-page 1250.
->>>>>>> wire
 # Usage: one-server-both-launchers.sh QXLauncher QXInstaller QXLauncher.exe QXInstaller.exe \
 #            qxserver qx_win32_driver.exe LOCALE-DIR      (WINEPREFIX set by the caller)
 # The Japanese and Polish locales that Wine takes its code page from are made once in
@@ -27,11 +24,8 @@ polish_pid=
 . "$here/../support/win32/wine-display.sh"
 cleanup() {
     [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
-<<<<<<< HEAD
     "$here/../../scripts/ldap" stop "$work/ldap"
-=======
     [ -n "$polish_pid" ] && kill "$polish_pid" 2>/dev/null
->>>>>>> wire
     display_stop
     rm -rf "$work"
 }
@@ -65,17 +59,8 @@ printf '[Application]\nVersion=1.0\n[User ユーザー]\nVersion=0.9\nVersions=0
 db="$work/qxserver.db"
 "$server" user add 'josé' --password 'café' --db "$db" >/dev/null
 "$server" user add 'ユーザー' --password 'パスワード' --db "$db" >/dev/null
-<<<<<<< HEAD
 export LDAPNOINIT=1
 ldap_url="$("$here/../../scripts/ldap" start "$work/ldap" | tail -n 1)"
-"$server" serve --root "$site" --db "$db" --listen 127.0.0.1:0 --base-path /qx/ \
-    --ldap-url "$ldap_url" --ldap-user-dn 'uid=%s,ou=people,dc=example,dc=test' \
-    </dev/null >"$work/server.url" 2>"$work/server.log" &
-server_pid=$!
-for _ in $(seq 100); do [ -s "$work/server.url" ] && break; sleep 0.05; done
-url="$(head -n 1 "$work/server.url")"
-[ -n "$url" ] || fail "qxserver did not start"
-=======
 "$server" user add 'plus' --password 'a+b%c#d' --db "$db" >/dev/null
 "$server" user add 'Zażółć' --password 'gęślą jaźń' --db "$db" >/dev/null
 
@@ -87,11 +72,11 @@ serve() { # name [options...]: starts a server, sets its url and pid
     served_url="$(head -n 1 "$work/$1.url")"
     [ -n "$served_url" ] || fail "qxserver $1 did not start"
 }
-serve server
+serve server --ldap-url "$ldap_url" \
+    --ldap-user-dn 'uid=%s,ou=people,dc=example,dc=test'
 server_pid=$served_pid url=$served_url
 serve polish --code-page 1250
 polish_pid=$served_pid polish_url=$served_url
->>>>>>> wire
 
 display_start "$work"
 wine_display_start
@@ -172,7 +157,6 @@ grep -qxF "text=$refusal" <<<"$shown" || fail "Windows showed: $shown"
 drive click 105 2 >/dev/null || fail "no login dialog after the refusal"
 end_windows
 
-<<<<<<< HEAD
 echo "== alice of the directory from a launcher of each target; a wrong directory password"
 linux="$(run_linux linux-alice C.UTF-8 -serverLogin alice -serverPassword alice-pw)"
 start_windows windows-alice C.UTF-8 -serverLogin alice -serverPassword alice-pw
@@ -182,7 +166,7 @@ updated "$windows_dir"
 linux="$(run_linux linux-alice-refused C.UTF-8 -serverLogin alice -serverPassword bob-pw)"
 grep -qxF "box Wrong user name or password. (1)" "$linux/boxes.txt" ||
     fail "Linux showed: $(cat "$linux/boxes.txt")"
-=======
+
 echo "== a+b%c#d, read raw by the server, from an English launcher of each target"
 linux="$(run_linux linux-raw C.UTF-8 -serverLogin plus -serverPassword 'a+b%c#d')"
 start_windows windows-raw C.UTF-8 -serverLogin plus -serverPassword 'a+b%c#d'
@@ -200,7 +184,6 @@ logged_in "$windows_dir"
 # Decoded from 1250: the server holds the name as UTF-8 (ż is \xc5\xbc).
 [ "$(grep 'P3Login" 200 .*user=Za\\xc5\\xbc' "$work/polish.log" | grep -vc refused)" = 2 ] ||
     fail "the server on 1250 did not log Zażółć in twice"
->>>>>>> wire
 
 grep -q 'user=jos\\xc3\\xa9' "$work/server.log" || fail "the server did not log josé"
 echo "passed"

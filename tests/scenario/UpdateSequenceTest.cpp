@@ -415,17 +415,17 @@ TEST_F(UpdateSequenceTest, FailedInstallationIsReportedAndTheSessionClosed) {
     EXPECT_TRUE(Requested("Logout", 1));
     EXPECT_TRUE(PrimaryStarts().empty());
 
-    // An instruction file that cannot be written: the installer is never started.
+    // An instruction file that cannot be written: nothing has changed, so the update ends
+    // as a failed download does and the installed version starts.
     fs::remove(m_dir.Path() / "QXInstaller-args.txt");
     fs::remove(m_dir.Path() / "_QXLTmp" / "qxinstaller.txt");
     fs::create_directories(m_dir.Path() / "_QXLTmp" / "qxinstaller.txt");
     RunUpdate("DaysBeforeForceUpdateValue=0\r\n");
     EXPECT_TRUE(Logged("Unable to write batch file"));
-    EXPECT_EQ(BoxTexts(),
-              std::vector<std::wstring>{L"The installation has failed, please restart it. (5)"});
+    EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Download Error : impossible to update. (3)"});
     EXPECT_TRUE(InstallerStarts().empty());
-    EXPECT_TRUE(Requested("Logout", 1));
-    EXPECT_TRUE(PrimaryStarts().empty());
+    EXPECT_TRUE(Requested("Logout", 0));
+    EXPECT_FALSE(PrimaryStarts().empty());
 }
 
 TEST_F(UpdateSequenceTest, SelfUpdateHandsTheSessionOverAndEndsQuietly) {

@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <future>
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "platform/System.h"
 #include "support/FakeProgram.h"
 #include "support/Installation.h"
+#include "ui/QXLProgressWindow.h"
 
 namespace fs = std::filesystem;
 
@@ -18,6 +20,25 @@ namespace {
 class NoPause : public IQXLClock {
 public:
     void Sleep(std::chrono::milliseconds) override {}
+};
+
+// A progress window that keeps its status texts and, once told to wait, lets the pipe that
+// holder holds go when release says so.
+struct StatusOnly : IQXLProgressWindow {
+    void SetStatusText(const std::wstring& text) override {
+        texts.push_back(text);
+        if (release)
+            holder.reset();
+    }
+    void SetRange(int, int) override {}
+    void SetPosition(int) override {}
+    void Show() override {}
+    void Hide() override {}
+    void Close() override {}
+
+    std::vector<std::wstring> texts;
+    std::optional<qxplat::InstallerPipeServer> holder;
+    bool release = false;
 };
 
 // The installer hand-off with the stand-in installer, which answers as its script says.
@@ -101,15 +122,51 @@ TEST_F(InstallerHandOffTest, InstallerThatEndsWithoutAVerdictFailsWithoutWaiting
     EXPECT_EQ(LastError().rfind("Unable to launch ", 0), 0u) << LastError();
 }
 
-TEST_F(InstallerHandOffTest, PipeThatCannotBeCreatedFailsBeforeTheInstallerStarts) {
+// Another update holds the pipe: this one waits for it, then installs, or after a bounded
+// time fails as before without starting its installer.
+TEST_F(InstallerHandOffTest, WaitsWhileAnotherUpdateHoldsThePipe) {
     PlaceFakeInstaller(Folder(), FakeVerdictScript(0, "\x02"
                                                       "END"));
-    const auto holder = qxplat::InstallerPipeServer::Create();
-    ASSERT_TRUE(holder.has_value());
-    int selfUpdate = 0;
-    EXPECT_EQ(Run(selfUpdate), 0);
+    StatusOnly status;
+    m_install.List().SetProgressWindow(&status);
+    for (const bool released : {true, false}) {
+        SCOPED_TRACE(released);
+        status.holder = qxplat::InstallerPipeServer::Create();
+        ASSERT_TRUE(status.holder.has_value());
+        status.release = released;
+        m_install.List().SetInstallerPipeWaitForTests(released ? std::chrono::seconds(60)
+                                                               : std::chrono::milliseconds(500));
+        int selfUpdate = 0;
+        EXPECT_EQ(Run(selfUpdate), released ? 1 : 0);
+        EXPECT_EQ(status.texts, std::vector<std::wstring>{
+                                    L"Another update is in progress, waiting for it to end ..."});
+        EXPECT_TRUE(m_install.Log().Contains("Another update holds the installer pipe"));
+        status.texts.clear();
+        if (released)
+            WaitForInstallerToEnd();
+    }
     EXPECT_EQ(LastError().rfind("Unable to create the installer pipe : ", 0), 0u) << LastError();
-    EXPECT_TRUE(FakeArguments(Folder(), "QXInstaller").empty());
+    EXPECT_EQ(FakeArguments(Folder(), "QXInstaller"), "-QXL\n");
+}
+
+TEST_F(InstallerHandOffTest, TwoUpdatesAtOnceBothSucceed) {
+    Installation other({L"http://127.0.0.1:1/"});
+    other.List().SetClock(&m_noPause);
+    for (Installation* install : {&m_install, &other}) {
+        PlaceFakeInstaller(install->List().GetInstallationDirectory(),
+                           FakeVerdictScript(1000, "\x02"
+                                                   "END"));
+        install->List().SetInstallerConnectTimeoutForTests(std::chrono::seconds(20));
+    }
+    auto second = std::async(std::launch::async, [&other] {
+        int selfUpdate = 0;
+        return other.List().RunInstaller(selfUpdate);
+    });
+    int selfUpdate = 0;
+    EXPECT_EQ(Run(selfUpdate), 1) << m_install.Log().Text();
+    EXPECT_EQ(second.get(), 1) << other.Log().Text();
+    WaitForInstallerToEnd();
+    EXPECT_TRUE(other.List().LastStarted()->WaitForExit(std::chrono::seconds(30)).has_value());
 }
 
 TEST_F(InstallerHandOffTest, InstallerThatNeverConnectsEndsAtTheTimeOut) {
@@ -124,19 +181,23 @@ TEST_F(InstallerHandOffTest, InstallerThatNeverConnectsEndsAtTheTimeOut) {
 TEST_F(InstallerHandOffTest, AnotherProgramThatConnectsFirstIsTurnedAway) {
     // The installer answers late, after the other program has tried with a success verdict.
     PlaceFakeInstaller(Folder(), FakeVerdictScript(3000, "disk full"));
+    // A flood of them: one line and a count.
     auto impostor = std::async(std::launch::async, [] {
-        return qxplat::SendInstallerVerdict("\x02"
-                                            "END",
-                                            std::chrono::seconds(15));
+        for (int i = 0; i < 20; ++i)
+            qxplat::SendInstallerVerdict("\x02"
+                                         "END",
+                                         std::chrono::milliseconds(500));
     });
     int selfUpdate = 0;
     EXPECT_EQ(Run(selfUpdate), 0);
     impostor.wait();
     const std::vector<std::string> errors = ErrorLines(m_install.Log());
-    ASSERT_EQ(errors.size(), 2u) << (errors.empty() ? std::string() : errors[0]);
+    ASSERT_EQ(errors.size(), 3u) << (errors.empty() ? std::string() : errors[0]);
     EXPECT_EQ(errors[0].rfind("Refused a connection to the installer pipe : process ", 0), 0u)
         << errors[0];
-    EXPECT_EQ(errors[1], "QXInstaller failed to install all files : disk full");
+    EXPECT_EQ(errors[1].rfind("Refused ", 0), 0u) << errors[1];
+    EXPECT_NE(errors[1].find(" connections to the installer pipe in all"), std::string::npos);
+    EXPECT_EQ(errors[2], "QXInstaller failed to install all files : disk full");
 }
 
 TEST_F(InstallerHandOffTest, SelfUpdateHandsTheSessionToTheInstallerAndReturnsAtOnce) {

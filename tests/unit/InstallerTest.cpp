@@ -8,6 +8,7 @@
 #include "support/InstallationTree.h"
 #include "support/TempDir.h"
 #include "support/TestLog.h"
+#include "update/QXLFileList.h"
 #include "update/QXLInstallJournal.h"
 
 // The real installer binary on real folders: each section, failures that must put everything
@@ -163,13 +164,14 @@ TEST_F(InstallerTest, AFailedStepPutsEveryFileBack) {
     EXPECT_EQ(m_tree.Take(), m_old);
     EXPECT_NE(m_tree.Log().find("Extract is not supported: bundle.zip"), std::string::npos);
 
-    m_tree.WriteInstructions("[Move]\r\nFile1 = app.exe\r\nFile2 = runtime.msi\r\n"
+    m_tree.WriteInstructions("NbFile = 3\r\n[Move]\r\nFile1 = app.exe\r\nFile2 = runtime.msi\r\n"
                              "[Install]\r\nFile1 = runtime.msi\r\n");
     EXPECT_EQ(m_tree.Run(), 1);
     EXPECT_EQ(m_tree.Take(), m_old);
 
     if (InstallationTree::OnWindows()) {
-        m_tree.WriteInstructions("[Move]\r\nFile1 = app.exe\r\n[Register]\r\nFile1 = app.exe\r\n");
+        m_tree.WriteInstructions(
+            "NbFile = 2\r\n[Move]\r\nFile1 = app.exe\r\n[Register]\r\nFile1 = app.exe\r\n");
         EXPECT_EQ(m_tree.Run(), 1);
         EXPECT_EQ(m_tree.Take(), m_old);
         EXPECT_NE(m_tree.Log().find("Register failed: app.exe"), std::string::npos);
@@ -190,8 +192,8 @@ TEST_F(InstallerTest, RefusesUnsafeNamesWithoutTouchingAnything) {
              "[Move]\r\nFile1 = app.exe\r\nFile2 = _QXLBackup\\app.exe\r\n",
              "[Move]\r\nFile1 = app.exe\r\nFile2 = APP.EXE\r\n",
              "[Move]\r\nFile1 = app.exe\r\n[Update]\r\nFile1 = ..\\setup.exe\r\n",
-             // Cut short: two of the three entries are missing.
-             "NbFile = 3\r\n[Move]\r\nFile1 = app.exe\r\n"}) {
+             // Cut short: two of the three entries are missing, or cut before NbFile.
+             "NbFile = 3\r\n[Move]\r\nFile1 = app.exe\r\n", ""}) {
         SCOPED_TRACE(section);
         m_tree.WriteInstructions(section);
         EXPECT_EQ(m_tree.Run(), 1);
@@ -200,6 +202,7 @@ TEST_F(InstallerTest, RefusesUnsafeNamesWithoutTouchingAnything) {
         EXPECT_TRUE(fs::is_empty(outside.Path()));
         EXPECT_TRUE(NoTransactionLeft());
     }
+    EXPECT_NE(m_tree.Log().find("Instruction file incomplete: no NbFile"), std::string::npos);
     EXPECT_NE(m_tree.Log().find("Unsafe name in Move: "), std::string::npos);
     EXPECT_NE(
         m_tree.Log().find("Unsafe name in Delete: " + Native("../keep.txt") + " (dot segment)"),
@@ -211,7 +214,7 @@ TEST_F(InstallerTest, RefusesUnsafeNamesWithoutTouchingAnything) {
 TEST_F(InstallerTest, NamesThatDifferOnlyInCaseAreTwoFilesOnLinuxOnly) {
     InstallationTree::Put(m_tree.Tmp(), "data.txt", "lower");
     InstallationTree::Put(m_tree.Tmp(), "DATA.txt", "upper");
-    m_tree.WriteInstructions("[Move]\r\nFile1 = data.txt\r\nFile2 = DATA.txt\r\n");
+    m_tree.WriteInstructions("NbFile = 2\r\n[Move]\r\nFile1 = data.txt\r\nFile2 = DATA.txt\r\n");
     const bool windows = InstallationTree::OnWindows();
     EXPECT_EQ(m_tree.Run(), windows ? 1 : 0) << m_tree.Log();
     EXPECT_EQ(m_tree.Take().size(), m_old.size() + (windows ? 0 : 2));
@@ -226,9 +229,26 @@ TEST_F(InstallerTest, AReplacingCopyKeepsTheReplacedModeAndItsOwnRunBits) {
     };
     mode(m_tree.Dst() / "app.exe", 0640); // a program that lost its run bits
     mode(m_tree.Tmp() / "app.exe", 0755); // the copy the launcher made runnable
-    m_tree.WriteInstructions("[Move]\r\nFile1 = app.exe\r\n");
+    m_tree.WriteInstructions("NbFile = 1\r\n[Move]\r\nFile1 = app.exe\r\n");
     EXPECT_EQ(m_tree.Run(), 0) << m_tree.Log();
     EXPECT_EQ(fs::status(m_tree.Dst() / "app.exe").permissions(), static_cast<fs::perms>(0750));
+}
+
+// A folder of the installation that is a link to elsewhere is not followed.
+TEST_F(InstallerTest, RefusesToFollowALinkOutOfTheInstallation) {
+    TempDir outside;
+    InstallationTree::Put(outside.Path(), "victim.dll", "victim");
+    std::error_code error;
+    fs::create_directory_symlink(outside.Path(), m_tree.Dst() / "linked", error);
+    if (error)
+        GTEST_SKIP() << "no folder links here: " << error.message();
+    m_tree.WriteInstructions("NbFile = 1\r\n[Delete]\r\nFile1 = linked\\victim.dll\r\n");
+    EXPECT_EQ(m_tree.Run(), 1);
+    EXPECT_EQ(ReadBytes(outside.Path() / "victim.dll"), "victim");
+    EXPECT_NE(m_tree.Log().find("leads out of the installation through a link: " +
+                                Native("linked/victim.dll")),
+              std::string::npos)
+        << m_tree.Log();
 }
 
 // A file that cannot be replaced (in use on Windows, immutable on Linux) stops the
@@ -353,6 +373,21 @@ TEST_F(InstallerTest, SendsItsVerdictToTheLauncherThatStartedIt) {
     EXPECT_EQ(m_tree.Take(), NewTree());
 }
 
+// The installer connects as it starts: an installation that outlasts the launcher's wait for
+// the connection still ends with its verdict.
+TEST_F(InstallerTest, TheLauncherGetsTheVerdictOfAnInstallationLongerThanItsConnectWait) {
+    WriteUpdate("sleep 8000");
+    TestLog log;
+    CQXLFileList list(log.Log(), kQXEnglishBase);
+    list.SetInstallationDirectory(m_tree.DstText());
+    list.SetInstallerConnectTimeoutForTests(4s);
+    int selfUpdate = 0;
+    EXPECT_EQ(list.RunInstaller(selfUpdate), 1) << log.Text() << m_tree.Log();
+    ASSERT_TRUE(list.LastStarted());
+    EXPECT_EQ(list.LastStarted()->WaitForExit(60s), 0);
+    EXPECT_EQ(m_tree.Take(), NewTree());
+}
+
 // The self-update: only the launcher and the installer itself are new. The launcher that
 // started the installer is still running at first; the new one gets the session.
 TEST_F(InstallerTest, AfterASelfUpdateWaitsForTheLauncherAndStartsItAgain) {
@@ -401,13 +436,33 @@ TEST_F(InstallerTest, ALeftJournalThatPointsOutsideIsNotFollowed) {
         InstallationTree::Put(m_tree.Dst(), "_QXLBackup/qxinstaller.journal",
                               "QXLJOURNAL 1\n" + entry + "\n");
         TestLog log;
-        EXPECT_FALSE(RecoverInstallation(m_tree.DstText(), log.Log()));
-        EXPECT_TRUE(log.Contains("cannot be read")) << log.Text();
+        EXPECT_TRUE(RecoverInstallation(m_tree.DstText(), log.Log())) << log.Text();
+        EXPECT_TRUE(log.Contains("cannot be read whole")) << log.Text();
         EXPECT_EQ(m_tree.Run(), 1);
         EXPECT_EQ(ReadBytes(outside.Path() / "victim.txt"), "victim");
-        fs::remove_all(m_tree.Dst() / "_QXLBackup");
+        EXPECT_TRUE(fs::exists(m_tree.Dst() / "_QXLBackup.damaged" / "qxinstaller.journal"));
+        fs::remove_all(m_tree.Dst() / "_QXLBackup.damaged");
         EXPECT_EQ(m_tree.Take(), m_old);
     }
-    EXPECT_NE(m_tree.Log().find("An earlier installation could not be rolled back"),
-              std::string::npos);
+}
+
+// A damaged journal is undone as far as it can be read and set aside; one that names a file
+// the update does not is not followed there. Either way the next update goes on.
+TEST_F(InstallerTest, ADamagedJournalIsUndoneAsFarAsItGoesThenSetAside) {
+    WriteUpdate();
+    const fs::path journal = m_tree.Dst() / "_QXLBackup" / "qxinstaller.journal";
+    for (const std::string& damage : {std::string("Z \xff\n"), std::string("X keep.txt\n")}) {
+        SCOPED_TRACE(damage);
+        ASSERT_EQ(m_tree.Run(L"", "move#3"), 86) << m_tree.LastRunLog();
+        InstallationTree::Put(m_tree.Dst(), "_QXLBackup/keep.txt", "planted");
+        WriteBytes(journal, ReadBytes(journal) + damage);
+        TestLog log;
+        EXPECT_TRUE(RecoverInstallation(m_tree.DstText(), log.Log())) << log.Text();
+        EXPECT_TRUE(log.Contains("set aside in ")) << log.Text();
+        EXPECT_EQ(ReadBytes(m_tree.Dst() / "_QXLBackup.damaged" / "keep.txt"), "planted");
+        fs::remove_all(m_tree.Dst() / "_QXLBackup.damaged");
+        EXPECT_EQ(m_tree.Take(), m_old);
+    }
+    EXPECT_EQ(m_tree.Run(), 0) << m_tree.LastRunLog();
+    EXPECT_EQ(m_tree.Take(), NewTree());
 }

@@ -12,8 +12,8 @@ TEST(TextTable, ProgramTableMatchesTheCompiledTableForEveryId) {
         ASSERT_TRUE(loaded.has_value()) << e->id;
         EXPECT_EQ(*loaded, std::wstring(e->text)) << e->id;
     }
-    EXPECT_EQ(count, 3u * 68u);
-    EXPECT_FALSE(qxplat::LoadText(58).has_value());
+    EXPECT_EQ(count, 3u * 69u);
+    EXPECT_FALSE(qxplat::LoadText(59).has_value());
     EXPECT_FALSE(qxplat::LoadText(10000).has_value());
 }
 
@@ -48,7 +48,7 @@ TEST(TextTable, KeepsAccentsHalfWidthKatakanaAndLineBreaks) {
         L"QXFlux.exe is already started.\nPlease close it before restarting the application.");
     EXPECT_EQ(QXLoadText(kQXJapaneseBase, 32), L"New passcode :");
     EXPECT_EQ(QXLoadText(kQXEnglishBase, 147), L"Unable to login: environment variable not found.");
-    EXPECT_EQ(QXLoadText(kQXEnglishBase, 58), L"");
+    EXPECT_EQ(QXLoadText(kQXEnglishBase, 59), L"");
 }
 
 TEST(Language, ChoosesTheBlockByPrimaryLanguageOnly) {

@@ -1,5 +1,6 @@
 #include "QXInstaller.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 
@@ -55,6 +56,18 @@ const wchar_t* UnsafeReason(const std::wstring& name) {
     if (CQXLInstallJournal::IsReservedName(name))
         return L"reserved name";
     return nullptr;
+}
+
+// True when the folders above name, links (symbolic ones, junctions) followed, lie outside
+// destination: a Move, Delete or program there would act outside the installation.
+bool LeavesInstallation(const std::wstring& destination, const std::wstring& name) {
+    std::error_code error;
+    const fs::path root = fs::weakly_canonical(QXFsPath(destination + L"."), error);
+    const fs::path folder = fs::weakly_canonical(QXFsPath(destination + name).parent_path(), error);
+    if (error)
+        return true;
+    return std::mismatch(root.begin(), root.end(), folder.begin(), folder.end()).first !=
+           root.end();
 }
 
 // The program and the outcome of one run: its exit code, or nullopt when it could not be
@@ -142,6 +155,11 @@ std::wstring CQXInstaller::Check(const CQXInstallerInstructions& instructions) c
         for (const SQXInstallerEntry& entry : section.entries)
             if (const wchar_t* reason = UnsafeReason(entry.name))
                 return QXFormat(L"Unsafe name in %s: %s (%s)", section.name, entry.name, reason);
+    for (const NamedSection& section : sections)
+        for (const SQXInstallerEntry& entry : section.entries)
+            if (LeavesInstallation(instructions.destination, entry.name))
+                return QXFormat(L"%s leads out of the installation through a link: %s",
+                                section.name, entry.name);
     std::set<std::wstring> targets;
     for (const NamedSection& section : {sections[0], sections[1]}) {
         for (const SQXInstallerEntry& entry : section.entries) {
@@ -168,6 +186,10 @@ std::wstring CQXInstaller::Check(const CQXInstallerInstructions& instructions) c
     for (const SQXInstallerEntry& entry : instructions.install)
         if (!InstallCommand(instructions.destination + entry.name))
             return QXFormat(L"Install is not supported on this system: %s", entry.name);
+    // The launcher always writes NbFile: a file without it was cut short, however whole the
+    // rest looks.
+    if (instructions.fileCount < 0)
+        return L"Instruction file incomplete: no NbFile";
     return {};
 }
 

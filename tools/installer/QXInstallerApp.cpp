@@ -18,7 +18,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto kVerdictTimeout = 60000ms;
+constexpr auto kConnectTimeout = 60000ms;
 constexpr auto kLauncherExitWait = 3min;
 constexpr auto kLauncherExitPoll = 250ms;
 constexpr char kSuccessVerdict[] = "\x02"
@@ -121,15 +121,22 @@ int RunInstallerApp(const std::vector<std::wstring>& arguments) {
     if (session)
         WaitForLauncherExit(LauncherPath(program), log);
 
+    // Connected before the work begins: the launcher waits for the connection a bounded time
+    // and then for the verdict as long as this run lasts.
+    std::optional<qxplat::InstallerPipeClient> launcher;
+    if (verdict && !(launcher = qxplat::InstallerPipeClient::Connect(kConnectTimeout)))
+        log.LogError(L"Unable to connect to the launcher : %d %s", qxplat::LastError(),
+                     qxplat::InstallerPipeProblem());
+
     FaultPoint fault;
     CQXInstaller installer(log, [&fault](const wchar_t* step) { fault(step); });
     const std::wstring failure = installer.Install(directory);
     if (!failure.empty())
         log.LogError(L"Installation failed : %s", failure);
 
-    if (verdict) {
+    if (launcher) {
         const std::string message = failure.empty() ? kSuccessVerdict : qxplat::ToNarrow(failure);
-        if (!qxplat::SendInstallerVerdict(message, kVerdictTimeout))
+        if (!launcher->Send(message))
             log.LogError(L"Unable to send the verdict to the launcher : %d", qxplat::LastError());
     }
     if (session)

@@ -1,9 +1,11 @@
 #include "platform/InstallerPipe.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -19,6 +21,12 @@ namespace {
 
 constexpr char kSocketName[] = "qxinstallerpipe";
 constexpr int kRetryPauseMs = 50;
+
+std::string ToOctal(unsigned mode) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%o", mode);
+    return text;
+}
 
 class UniqueFd {
 public:
@@ -45,28 +53,69 @@ private:
     int m_fd;
 };
 
+thread_local std::wstring t_problem;
+
+// Records why folder cannot serve, with errno for LastError(); false.
+bool Refuse(const std::string& folder, const std::string& why, int error) {
+    t_problem = FromNarrow(folder + " " + why);
+    errno = error;
+    return false;
+}
+
 // A folder only this user may enter: created 0700, or an existing one that is a real folder
 // of this user with exactly that mode (anything else could let another user in).
 bool PrivateFolder(const std::string& folder) {
     if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
-        return false;
+        return Refuse(folder, "cannot be created", errno);
     struct stat info;
     if (lstat(folder.c_str(), &info) != 0)
-        return false;
-    if (!S_ISDIR(info.st_mode) || info.st_uid != geteuid() || (info.st_mode & 0777) != 0700) {
-        errno = EPERM;
-        return false;
-    }
+        return Refuse(folder, "cannot be read", errno);
+    if (!S_ISDIR(info.st_mode))
+        return Refuse(folder, "is not a folder", EPERM);
+    if (info.st_uid != geteuid())
+        return Refuse(folder, "belongs to user " + std::to_string(info.st_uid), EPERM);
+    if ((info.st_mode & 0777) != 0700)
+        return Refuse(folder, "lets other users in (mode 0" + ToOctal(info.st_mode & 0777) + ")",
+                      EPERM);
     return true;
 }
 
-// The folder of the socket: $XDG_RUNTIME_DIR/qxlauncher, or /tmp/qxlauncher-<uid> without a
-// runtime directory. Empty when it cannot be made private.
+// This user's home, from the account rather than the environment, when nobody else may
+// write in it: a folder made there cannot have been made first by another user.
+std::string PrivateHome() {
+    const passwd* account = getpwuid(geteuid());
+    struct stat info;
+    if (account == nullptr || account->pw_dir == nullptr || account->pw_dir[0] != '/') {
+        Refuse("the home folder of user " + std::to_string(geteuid()), "is unknown", ENOENT);
+        return {};
+    }
+    const std::string home = account->pw_dir;
+    if (stat(home.c_str(), &info) != 0) {
+        Refuse(home, "cannot be read", errno);
+        return {};
+    }
+    if (info.st_uid != geteuid() || (info.st_mode & 022) != 0) {
+        Refuse(home, "may be written by other users", EPERM);
+        return {};
+    }
+    return home;
+}
+
+// The folder of the socket: $XDG_RUNTIME_DIR/qxlauncher, or ~/.qxlauncher without a runtime
+// directory (a shared folder such as /tmp would let another user take the name first).
+// Empty, with the reason, when it cannot be made private.
 std::string SocketFolder() {
+    t_problem.clear();
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const std::string folder = runtime != nullptr && runtime[0] == '/'
-                                   ? std::string(runtime) + "/qxlauncher"
-                                   : "/tmp/qxlauncher-" + std::to_string(geteuid());
+    std::string folder;
+    if (runtime != nullptr && runtime[0] == '/') {
+        folder = std::string(runtime) + "/qxlauncher";
+    } else {
+        const std::string home = PrivateHome();
+        if (home.empty())
+            return {};
+        folder = home + "/.qxlauncher";
+    }
     return PrivateFolder(folder) ? folder : std::string();
 }
 
@@ -217,27 +266,46 @@ bool InstallerPipeServer::ReadMessage(const Process& installer, std::string& mes
 
 unsigned long InstallerPipeServer::LastClientId() const { return m_handle->clientId; }
 
-bool SendInstallerVerdict(const std::string& message, std::chrono::milliseconds timeout) {
+bool InstallerPipeServer::IsBusy(long error) { return error == EADDRINUSE; }
+
+std::wstring InstallerPipeProblem() { return t_problem; }
+
+struct InstallerPipeClient::Handle {
+    UniqueFd socket;
+};
+
+InstallerPipeClient::InstallerPipeClient(std::unique_ptr<Handle> handle)
+    : m_handle(std::move(handle)) {}
+InstallerPipeClient::InstallerPipeClient(InstallerPipeClient&&) noexcept = default;
+InstallerPipeClient& InstallerPipeClient::operator=(InstallerPipeClient&&) noexcept = default;
+InstallerPipeClient::~InstallerPipeClient() = default;
+
+std::optional<InstallerPipeClient> InstallerPipeClient::Connect(std::chrono::milliseconds timeout) {
     const std::string folder = SocketFolder();
     sockaddr_un address;
     if (folder.empty() || !SocketAddress(folder + "/" + kSocketName, address))
-        return false;
+        return std::nullopt;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    UniqueFd fd;
+    auto handle = std::make_unique<Handle>();
     for (;;) {
-        fd.Reset(socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
-        if (fd.Get() < 0)
-            return false;
-        if (connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
-            break;
+        handle->socket.Reset(socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
+        if (handle->socket.Get() < 0)
+            return std::nullopt;
+        if (connect(handle->socket.Get(), reinterpret_cast<const sockaddr*>(&address),
+                    sizeof address) == 0)
+            return InstallerPipeClient(std::move(handle));
         // Not there yet, or its one-place queue is full: try again until the time is up.
         if ((errno != ENOENT && errno != ECONNREFUSED && errno != EAGAIN) ||
             std::chrono::steady_clock::now() >= deadline)
-            return false;
+            return std::nullopt;
         usleep(kRetryPauseMs * 1000);
     }
+}
+
+bool InstallerPipeClient::Send(const std::string& message) {
     const std::size_t size = std::min(message.size(), kInstallerMessageMax);
-    return send(fd.Get(), message.data(), size, MSG_NOSIGNAL) == static_cast<ssize_t>(size);
+    return send(m_handle->socket.Get(), message.data(), size, MSG_NOSIGNAL) ==
+           static_cast<ssize_t>(size);
 }
 
 } // namespace qxplat

@@ -188,7 +188,24 @@ bool InstallerPipeServer::ReadMessage(const Process& installer, std::string& mes
 
 unsigned long InstallerPipeServer::LastClientId() const { return m_handle->clientId; }
 
-bool SendInstallerVerdict(const std::string& message, std::chrono::milliseconds timeout) {
+// A name that another server holds: FILE_FLAG_FIRST_PIPE_INSTANCE is refused.
+bool InstallerPipeServer::IsBusy(long error) {
+    return error == ERROR_ACCESS_DENIED || error == ERROR_PIPE_BUSY;
+}
+
+std::wstring InstallerPipeProblem() { return {}; }
+
+struct InstallerPipeClient::Handle {
+    UniqueHandle pipe;
+};
+
+InstallerPipeClient::InstallerPipeClient(std::unique_ptr<Handle> handle)
+    : m_handle(std::move(handle)) {}
+InstallerPipeClient::InstallerPipeClient(InstallerPipeClient&&) noexcept = default;
+InstallerPipeClient& InstallerPipeClient::operator=(InstallerPipeClient&&) noexcept = default;
+InstallerPipeClient::~InstallerPipeClient() = default;
+
+std::optional<InstallerPipeClient> InstallerPipeClient::Connect(std::chrono::milliseconds timeout) {
     const ULONGLONG deadline = GetTickCount64() + Milliseconds(timeout);
     HANDLE pipe = INVALID_HANDLE_VALUE;
     for (;;) {
@@ -199,20 +216,26 @@ bool SendInstallerVerdict(const std::string& message, std::chrono::milliseconds 
         const DWORD error = GetLastError();
         const ULONGLONG now = GetTickCount64();
         if ((error != ERROR_PIPE_BUSY && error != ERROR_FILE_NOT_FOUND) || now >= deadline)
-            return false;
+            return std::nullopt;
         // A busy pipe can be waited for; one that does not exist yet only polled for.
         const DWORD left = static_cast<DWORD>(deadline - now);
         if (error != ERROR_PIPE_BUSY || !WaitNamedPipeW(kPipeName, left))
             Sleep(left < kRetryPause ? left : kRetryPause);
     }
-    const UniqueHandle owner(pipe);
+    auto handle = std::make_unique<Handle>();
+    handle->pipe.reset(pipe);
     DWORD mode = PIPE_READMODE_MESSAGE;
     if (!SetNamedPipeHandleState(pipe, &mode, nullptr, nullptr))
-        return false;
+        return std::nullopt;
+    return InstallerPipeClient(std::move(handle));
+}
+
+bool InstallerPipeClient::Send(const std::string& message) {
     const DWORD size = static_cast<DWORD>(
         message.size() < kInstallerMessageMax ? message.size() : kInstallerMessageMax);
     DWORD written = 0;
-    return WriteFile(pipe, message.data(), size, &written, nullptr) && written == size;
+    return WriteFile(m_handle->pipe.get(), message.data(), size, &written, nullptr) &&
+           written == size;
 }
 
 } // namespace qxplat

@@ -1,5 +1,6 @@
 #include <cstdlib>
 #include <cstring>
+#include <pwd.h>
 #include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -10,10 +11,10 @@
 
 bool ConnectWithoutWriting(std::chrono::milliseconds timeout) {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const std::string path =
-        (runtime != nullptr && runtime[0] == '/' ? std::string(runtime) + "/qxlauncher"
-                                                 : "/tmp/qxlauncher-" + std::to_string(geteuid())) +
-        "/qxinstallerpipe";
+    const std::string path = (runtime != nullptr && runtime[0] == '/'
+                                  ? std::string(runtime) + "/qxlauncher"
+                                  : std::string(getpwuid(geteuid())->pw_dir) + "/.qxlauncher") +
+                             "/qxinstallerpipe";
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);

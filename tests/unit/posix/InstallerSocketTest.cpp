@@ -3,16 +3,19 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <optional>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include "platform/InstallerPipe.h"
+#include "platform/Text.h"
 #include "support/TempDir.h"
 
 // Where the Linux end of the installer pipe lives: a folder only this user may enter, in the
-// runtime directory or, without one, in /tmp; a socket file a killed launcher left is replaced.
+// runtime directory or, without one, in the home folder; a socket file a killed launcher left is
+// replaced.
 namespace {
 
 class InstallerSocketTest : public ::testing::Test {
@@ -66,6 +69,8 @@ TEST_F(InstallerSocketTest, ReplacesAStaleSocketButNotAServerThatIsAlive) {
 TEST_F(InstallerSocketTest, UsesOnlyAFolderOfThisUserThatNobodyElseMayEnter) {
     ASSERT_EQ(mkdir(Folder().c_str(), 0755), 0);
     EXPECT_FALSE(qxplat::InstallerPipeServer::Create());
+    EXPECT_EQ(qxplat::ToNarrow(qxplat::InstallerPipeProblem()),
+              Folder().string() + " lets other users in (mode 0755)");
     EXPECT_FALSE(qxplat::SendInstallerVerdict("\x02"
                                               "END",
                                               std::chrono::milliseconds(0)));
@@ -74,15 +79,17 @@ TEST_F(InstallerSocketTest, UsesOnlyAFolderOfThisUserThatNobodyElseMayEnter) {
     EXPECT_FALSE(qxplat::InstallerPipeServer::Create());
     ASSERT_EQ(unlink(Folder().c_str()), 0);
 
-    // Without a runtime directory: a folder of this user's own in /tmp.
+    // Without a runtime directory: a folder in this user's home, never one in /tmp that
+    // another user may have made first.
     unsetenv("XDG_RUNTIME_DIR");
-    const std::filesystem::path fallback = "/tmp/qxlauncher-" + std::to_string(geteuid());
+    const std::filesystem::path fallback =
+        std::string(getpwuid(geteuid())->pw_dir) + "/.qxlauncher";
     const bool existed = std::filesystem::exists(fallback);
     {
         auto server = qxplat::InstallerPipeServer::Create();
         if (!server && errno == EADDRINUSE)
             GTEST_SKIP() << "a launcher of this user is waiting for its installer";
-        ASSERT_TRUE(server);
+        ASSERT_TRUE(server) << qxplat::ToNarrow(qxplat::InstallerPipeProblem());
         EXPECT_EQ(ModeOf(fallback), 0700u);
         EXPECT_TRUE(std::filesystem::exists(fallback / "qxinstallerpipe"));
     }

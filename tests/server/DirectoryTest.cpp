@@ -105,12 +105,12 @@ TEST_F(DirectoryTest, NamesThatWouldRewriteTheDnOrTheFilterAreRefused) {
     // Without escaping, the filter would find alice for the first three.
     const std::vector<std::string> names = {
         "al*",     "alice)(uid=*", "*)(uid=alice", "*", "alice,ou=people,dc=example,dc=test",
-        "alice%5C"};
+        "alice\\"};
     for (const bool bySearch : {false, true}) {
         StartWithDirectory(bySearch);
         for (const auto& name : names)
             EXPECT_EQ(Post("P3Login", LoginBody(name, "alice-pw"))->body, kWrong) << name;
-        EXPECT_EQ(Post("P3Login", LoginBody("alice%00", "alice-pw"))->status, 400);
+        EXPECT_EQ(Post("P3Login", LoginBody(std::string("alice\0", 6), "alice-pw"))->status, 400);
         EXPECT_EQ(SignOnAs("al*", "password=&lang=en")->body, kNotForSso);
         Login("alice", "alice-pw");
     }

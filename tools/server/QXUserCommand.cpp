@@ -17,8 +17,8 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::set<std::string> kSwitches = {"token", "new-pin", "sso", "expired"};
-const std::set<std::string> kValued = {"db", "root", "password", "next-passcode",
-                                       "password-age-days"};
+const std::set<std::string> kValued = {
+    "db", "root", "password", "next-passcode", "password-age-days", "group"};
 constexpr std::int64_t kSecondsPerDay = 86400;
 
 // When the password was set: now, or --password-age-days days ago (whole days, not negative).
@@ -30,14 +30,6 @@ std::int64_t PasswordChangedAt(const CQXArguments& args, const CQXClock& clock) 
         days.size() > 6)
         throw CQXUsageError("--password-age-days takes a number of days");
     return clock.Now() - std::stoll(days) * kSecondsPerDay;
-}
-
-std::string DatabasePath(const CQXArguments& args) {
-    if (args.Has("db"))
-        return args.Get("db");
-    if (args.Has("root"))
-        return (fs::path(args.Get("root")) / "qxserver.db").string();
-    throw CQXUsageError("give --db FILE or --root DIR");
 }
 
 std::string UtcTime(std::int64_t seconds) {
@@ -73,6 +65,14 @@ const char* StateText(EQXTokenState state) {
 
 } // namespace
 
+std::string CQXUserCommand::DatabasePath(const CQXArguments& args) {
+    if (args.Has("db"))
+        return args.Get("db");
+    if (args.Has("root"))
+        return (fs::path(args.Get("root")) / "qxserver.db").string();
+    throw CQXUsageError("give --db FILE or --root DIR");
+}
+
 std::string CQXUserCommand::Secret(const std::string& given, const char* what) {
     if (!given.empty())
         return given;
@@ -89,9 +89,12 @@ int CQXUserCommand::RunUser(const std::vector<std::string>& words) {
     const CQXArguments args(words, kSwitches, kValued);
     const auto& positional = args.Positional();
     if (positional.empty())
-        throw CQXUsageError("user needs add, passwd, del or list");
+        throw CQXUsageError("user needs add, passwd, groups, del or list");
     const std::string& action = positional[0];
-    if ((action == "list") != (positional.size() == 1) || positional.size() > 2)
+    if (action == "groups") {
+        if (positional.size() != 3)
+            throw CQXUsageError("user groups takes a user name and a list G1,G2 (\"\" for none)");
+    } else if ((action == "list") != (positional.size() == 1) || positional.size() > 2)
         throw CQXUsageError("user " + action + " takes " + (action == "list" ? "no" : "one") +
                             " user name");
     CQXClock clock;
@@ -102,7 +105,7 @@ int CQXUserCommand::RunUser(const std::vector<std::string>& words) {
             m_out << user.name << '\t' << KindText(user.kind) << '\t' << StateText(user.tokenState)
                   << '\t'
                   << (user.passwordChanged == 0 ? "must-change" : UtcTime(user.passwordChanged))
-                  << '\n';
+                  << '\t' << (user.groups.empty() ? "-" : JoinGroups(user.groups)) << '\n';
         }
         return 0;
     }
@@ -125,6 +128,7 @@ int CQXUserCommand::RunUser(const std::vector<std::string>& words) {
         if (user.tokenState != EQXTokenState::None && user.kind != EQXUserKind::Token)
             throw CQXUsageError("--new-pin and --next-passcode are for --token users");
         user.passwordChanged = args.Has("expired") ? 0 : PasswordChangedAt(args, clock);
+        user.groups = SplitGroups(JoinGroups(args.GetAll("group")));
         // Single sign-on users never log in with a password (P3Login refuses them); their
         // stored secret is random.
         const std::string secret = user.kind == EQXUserKind::Sso
@@ -142,6 +146,8 @@ int CQXUserCommand::RunUser(const std::vector<std::string>& words) {
             users.SetPassword(name, Secret(args.Get("password"), "password"), args.Has("expired"));
     else if (action == "del")
         done = users.Remove(name);
+    else if (action == "groups")
+        done = storage->SetUserGroups(name, SplitGroups(positional[2]));
     else
         throw CQXUsageError("unknown user action " + action);
     if (!done) {
@@ -158,7 +164,10 @@ int CQXUserCommand::RunReports(const std::vector<std::string>& words) {
     CQXSessionStore sessions(*storage, clock, 1);
     for (const auto& record : sessions.Updates()) {
         m_out << UtcTime(record.time) << '\t' << record.user << '\t' << record.application << '\t'
-              << record.version << '\n';
+              << record.version;
+        if (record.failed)
+            m_out << "\tfailed\t" << record.stage << '\t' << record.reason;
+        m_out << '\n';
     }
     return 0;
 }

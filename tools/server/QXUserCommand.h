@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+class CQXArguments;
+
 // "qxserver user add|passwd|del|list" and "qxserver reports": the administration commands,
 // run against the same database as the server (which may be running).
 class CQXUserCommand {
@@ -14,6 +16,9 @@ public:
     int RunUser(const std::vector<std::string>& words);
     // words: the arguments after "reports".
     int RunReports(const std::vector<std::string>& words);
+
+    // The database of --db, else the one in the --root site; CQXUsageError without either.
+    static std::string DatabasePath(const CQXArguments& args);
 
 private:
     std::string Secret(const std::string& given, const char* what);

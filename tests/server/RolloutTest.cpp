@@ -64,6 +64,9 @@ TEST_F(RolloutTest, GroupRolloutReachesPilotsAndHaltsItselfOnFailures) {
     EXPECT_NE(status.find("install: disk full"), std::string::npos) << status;
     EXPECT_NE(Admin({"reports"}).out.find("\tp3\tDemo\t2.0\tfailed\tinstall\tdisk full\n"),
               std::string::npos);
+    const std::string summary = Admin({"reports", "--app", "Demo", "--days", "1"}).out;
+    EXPECT_NE(summary.find("\t1\t2\nlatest failures:\n"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("\tp3\t1.0 -> 2.0\tinstall\tdisk full\n"), std::string::npos);
 
     EXPECT_EQ(Run({"resume"}), 0);
     EXPECT_EQ(VersionOf("p4"), "2.0");

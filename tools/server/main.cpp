@@ -32,7 +32,7 @@ const char* const kUsage =
     "  qxserver user passwd NAME [--password P] [--expired] (--db FILE | --root DIR)\n"
     "  qxserver user del NAME (--db FILE | --root DIR)\n"
     "  qxserver user list (--db FILE | --root DIR)\n"
-    "  qxserver reports (--db FILE | --root DIR)\n"
+    "  qxserver reports [--app APP [--days N]] (--db FILE | --root DIR)\n"
     "  qxserver rollout start --root DIR --app APP --version V [--group G]... [--percent N]\n"
     "                 [--halt-on-failures PCT --min-reports K] [--db FILE]\n"
     "  qxserver rollout set --app APP --percent N (--db FILE | --root DIR)\n"

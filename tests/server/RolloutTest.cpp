@@ -134,12 +134,25 @@ TEST_F(RolloutTest, BadRolloutsAndReportsAreRefused) {
         int status;
     } reports[] = {
         {"&application=Demo&toversion=2.0&stage=unpack", 400},
-        {"&application=Demo&toversion=2.0&stage=install&duration=soon", 400},
         {"&application=Demo&stage=install", 400},
         {"&application=Nope&toversion=2.0&stage=install", 404},
         {"&application=Demo&toversion=2.0&stage=signature", 200},
     };
     for (const auto& r : reports)
         EXPECT_EQ(Failed("demo", r.fields)->status, r.status) << r.fields;
+    // Kept with a bad duration (logged) and a long reason cut at a character's start.
+    std::string reason = "x";
+    for (int i = 0; i < 260; ++i)
+        reason += '\xE9'; // two bytes each once read from code page 1252
+    EXPECT_EQ(Failed("demo", "&application=Demo&toversion=2.0&stage=download&duration=soon"
+                             "&lang=en&reason=" +
+                                 reason)
+                  ->status,
+              200);
+    std::string kept = "x";
+    for (int i = 0; i < 249; ++i)
+        kept += "\u00e9";
+    EXPECT_NE(Admin({"reports"}).out.find("\tdownload\t" + kept + "\n"), std::string::npos);
+    EXPECT_NE(ReadBytes(ErrorLog()).find("error: report: duration "), std::string::npos);
     EXPECT_EQ(Post("AppUpdateFailed", "sessionid=none&application=Demo")->status, 403);
 }

@@ -30,32 +30,40 @@ bool IsStage(const std::string& stage) {
     return false;
 }
 
-// The text with its control characters as blanks: reports are listed one per line.
-std::string OneLine(std::string text) {
+// The reason as kept: control characters as blanks (reports are listed one per line), cut to
+// kMaxReason bytes at a character's start (the text is UTF-8 here).
+std::string ReasonOf(std::string text) {
+    if (text.size() > kMaxReason) {
+        std::size_t cut = kMaxReason;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+            --cut;
+        text.resize(cut);
+    }
     for (char& c : text)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
             c = ' ';
     return text;
 }
 
-// The optional "duration" (whole seconds): false when it is there but not a number.
-bool ReadDuration(const CQXForm& form, std::int64_t& duration) {
-    if (!form.Has("duration"))
-        return true;
+// The optional "duration" in whole seconds; -1 when absent or not a number (the report is
+// kept all the same, the bad value named in the error log).
+std::int64_t DurationOf(const CQXForm& form, std::string& error) {
     const std::string text = form.Get("duration");
+    if (text.empty() && !form.Has("duration"))
+        return -1;
     if (text.empty() || text.size() > 9 ||
-        text.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    duration = std::stoll(text);
-    return true;
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        error = "report: duration \"" + text.substr(0, 20) + "\" is not a number of seconds";
+        return -1;
+    }
+    return std::stoll(text);
 }
 
 // The answer to a stored report; a rollout the report halted goes to the error log.
-SQXReply Recorded(const std::string& halted) {
+SQXReply Recorded(const std::string& halted, const std::string& error) {
     SQXReply reply;
     reply.body = "Code=0\n";
-    if (!halted.empty())
-        reply.error = "rollout halted: " + halted;
+    reply.error = halted.empty() ? error : "rollout halted: " + halted;
     return reply;
 }
 
@@ -280,9 +288,9 @@ SQXReply CQXAppServices::DoUpdateDone(const CQXForm& form, const SQXSession& ses
     record.user = session.user;
     record.application = session.application;
     record.version = session.version;
-    if (!ReadDuration(form, record.duration))
-        return CQXRefusal::Make(400, EQXRefusal::MissingParameter, form.Get("lang"));
-    return Recorded(m_rollouts.Record(record));
+    std::string error;
+    record.duration = DurationOf(form, error);
+    return Recorded(m_rollouts.Record(record), error);
 }
 
 SQXReply CQXAppServices::DoUpdateFailed(const CQXForm& form, const SQXSession& session) {
@@ -293,10 +301,12 @@ SQXReply CQXAppServices::DoUpdateFailed(const CQXForm& form, const SQXSession& s
     record.failed = true;
     record.fromVersion = form.Get("fromversion");
     record.stage = form.Get("stage");
-    record.reason = OneLine(form.Get("reason").substr(0, kMaxReason));
+    record.reason = ReasonOf(form.Get("reason"));
     if (!m_releases.HasApplication(record.application))
         return Unknown(EQXRefusal::UnknownApplication, form);
-    if (record.version.empty() || !IsStage(record.stage) || !ReadDuration(form, record.duration))
+    if (record.version.empty() || !IsStage(record.stage))
         return CQXRefusal::Make(400, EQXRefusal::MissingParameter, form.Get("lang"));
-    return Recorded(m_rollouts.Record(record));
+    std::string error;
+    record.duration = DurationOf(form, error);
+    return Recorded(m_rollouts.Record(record), error);
 }

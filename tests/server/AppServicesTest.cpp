@@ -33,12 +33,12 @@ TEST_F(AppServicesTest, ApplicationInfoIsOneRowOfTheVersionTheUserGets) {
         "COLONNES=Update|B;Version|S;ForceUpdate|B;ForceReboot|B;ApplicationName|S;"
         "ApplicationLabel|S;DaysBeforeForceUpdateValue|I;ReleaseNoteName|S;UpdateOnExit|B;"
         "StartBureauByDefault|B;ZipEnable|B;DaysBeforeForceChangePasswordValue|I;"
-        "DaysBeforeChangePasswordWarning|I;WarningForceUpdate|B;\r\n";
+        "DaysBeforeChangePasswordWarning|I;WarningForceUpdate|B;UpdateReports|B;\r\n";
     const auto named = Call("GetAppInf", "&application=Demo&lang=en");
     EXPECT_EQ(named->status, 200);
     EXPECT_EQ(named->body, columns + "TBLDATBEGIN_99\r\n"
                                      "TRUE\t2.0\tFALSE\tFALSE\tDemo\tQX Demo\t7\tReleaseNote.txt\t"
-                                     "FALSE\tFALSE\tFALSE\t90\t14\tFALSE\r\n"
+                                     "FALSE\tFALSE\tFALSE\t90\t14\tFALSE\tTRUE\r\n"
                                      "TBLDATEND_99\r\n");
     // Without an application name the site's default one answers.
     EXPECT_EQ(Call("GetAppInf", "")->body, named->body);
@@ -47,11 +47,11 @@ TEST_F(AppServicesTest, ApplicationInfoIsOneRowOfTheVersionTheUserGets) {
     EXPECT_EQ(Post("GetAppInf", legacy)->body,
               columns + "TBLDATBEGIN_99\r\n"
                         "TRUE\t1.0\tFALSE\tFALSE\tDemo\tQX Demo\t0\tReleaseNote.txt\t"
-                        "FALSE\tFALSE\tFALSE\t90\t14\tFALSE\r\n"
+                        "FALSE\tFALSE\tFALSE\t90\t14\tFALSE\tTRUE\r\n"
                         "TBLDATEND_99\r\n");
     Start({"--insecure-sso"});
     const std::string sso = "sessionid=" + SessionCookie(Post("P3SSO", "password=&user=sso"));
-    EXPECT_NE(Post("GetAppInf", sso)->body.find("\t-1\t-1\tFALSE\r\n"), std::string::npos);
+    EXPECT_NE(Post("GetAppInf", sso)->body.find("\t-1\t-1\tFALSE\tTRUE\r\n"), std::string::npos);
 
     const auto unknown = Call("GetAppInf", "&application=Nope&lang=en");
     EXPECT_EQ(unknown->status, 404);

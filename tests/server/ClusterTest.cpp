@@ -21,6 +21,19 @@ protected:
     std::unique_ptr<ServerProcess> m_second;
 };
 
+TEST_F(ClusterTest, ARolloutHaltedThroughOneServerIsHaltedOnTheOther) {
+    ASSERT_EQ(Admin({"rollout", "start", "--root", Site().string(), "--app", "Demo", "--version",
+                     "1.0", "--percent", "100", "--halt-on-failures", "100", "--min-reports", "1"})
+                  .exitCode,
+              0);
+    const std::string session = "sessionid=" + Login("demo", "demo");
+    EXPECT_NE(Second("GetAppInf", session)->body.find("\t1.0\t"), std::string::npos);
+    ASSERT_EQ(
+        Post("AppUpdateFailed", session + "&application=Demo&toversion=1.0&stage=verify")->status,
+        200);
+    EXPECT_NE(Second("GetAppInf", session)->body.find("\t2.0\t"), std::string::npos);
+}
+
 TEST_F(ClusterTest, ASessionOpenedOnOneServerIsServedAndEndedByTheOther) {
     const std::string session = "sessionid=" + Login("demo", "demo");
     EXPECT_EQ(Second("ExtendSession", session)->status, 200);

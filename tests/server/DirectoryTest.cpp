@@ -74,16 +74,22 @@ protected:
 
 TEST_F(DirectoryTest, DirectoryUsersLogInAndSignOnBesideLocalOnesWithTheirGroups) {
     ASSERT_EQ(Admin({"user", "add", "bob", "--password", "local-pw"}).exitCode, 0);
+    // A rollout to a group of the directory reaches alice through the groups of her login.
+    ASSERT_EQ(Admin({"rollout", "start", "--root", Site().string(), "--app", "Demo", "--version",
+                     "1.0", "--group", "Staff"})
+                  .exitCode,
+              0);
     for (const bool bySearch : {false, true}) {
         StartWithDirectory(bySearch);
         const std::string alice = Login("alice", "alice-pw");
-        EXPECT_EQ(Post("GetAppInf", "sessionid=" + alice)->status, 200);
+        EXPECT_NE(Post("GetAppInf", "sessionid=" + alice)->body.find("\t1.0\t"), std::string::npos);
         EXPECT_EQ(Post("P3Login", LoginBody("alice", "bob-pw"))->body, kWrong);
         EXPECT_EQ(Post("P3Login", LoginBody("alice", ""))->body, kWrong);
         EXPECT_EQ(Post("P3Login", LoginBody("carol", "carol-pw"))->body, kWrong);
         // The store first: its bob is not the directory's.
         EXPECT_EQ(Post("P3Login", LoginBody("bob", "bob-pw"))->body, kWrong);
-        Login("bob", "local-pw");
+        EXPECT_NE(Post("GetAppInf", "sessionid=" + Login("bob", "local-pw"))->body.find("\t2.0\t"),
+                  std::string::npos);
         Login("demo", "demo");
         const auto vouched = SignOnAs("alice", "password=&user=alice&lang=en");
         EXPECT_EQ(SessionCookie(vouched).size(), 32u) << vouched->body;

@@ -138,8 +138,8 @@ TEST_F(LoginTest, ApplicationInfoCountsTheDaysLeftBeforeThePasswordMustChange) {
         const auto row = body.find("TBLDATBEGIN_99\r\n");
         const auto end = body.find("\r\n", row + 16);
         const std::string values = body.substr(row + 16, end - row - 16);
-        // The two integers before the last column, WarningForceUpdate.
-        const auto last = values.rfind('\t');
+        // The two integers before the last two columns, WarningForceUpdate and UpdateReports.
+        const auto last = values.rfind('\t', values.rfind('\t') - 1);
         const auto warning = values.rfind('\t', last - 1);
         const auto days = values.rfind('\t', warning - 1);
         return values.substr(days + 1, last - days - 1);

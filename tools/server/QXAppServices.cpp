@@ -20,11 +20,59 @@ SQXReply Unknown(EQXRefusal code, const CQXForm& form) {
     return CQXRefusal::Make(404, code, form.Get("lang"));
 }
 
+// The longest failure reason kept: one error line, not a log.
+constexpr std::size_t kMaxReason = 500;
+
+bool IsStage(const std::string& stage) {
+    for (const char* known : {"download", "verify", "signature", "install", "restart"})
+        if (stage == known)
+            return true;
+    return false;
+}
+
+// The reason as kept: control characters as blanks (reports are listed one per line), cut to
+// kMaxReason bytes at a character's start (the text is UTF-8 here).
+std::string ReasonOf(std::string text) {
+    if (text.size() > kMaxReason) {
+        std::size_t cut = kMaxReason;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+            --cut;
+        text.resize(cut);
+    }
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = ' ';
+    return text;
+}
+
+// The optional "duration" in whole seconds; -1 when absent or not a number (the report is
+// kept all the same, the bad value named in the error log).
+std::int64_t DurationOf(const CQXForm& form, std::string& error) {
+    const std::string text = form.Get("duration");
+    if (text.empty() && !form.Has("duration"))
+        return -1;
+    if (text.empty() || text.size() > 9 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        error = "report: duration \"" + text.substr(0, 20) + "\" is not a number of seconds";
+        return -1;
+    }
+    return std::stoll(text);
+}
+
+// The answer to a stored report; a rollout the report halted goes to the error log.
+SQXReply Recorded(const std::string& halted, const std::string& error) {
+    SQXReply reply;
+    reply.body = "Code=0\n";
+    reply.error = halted.empty() ? error : "rollout halted: " + halted;
+    return reply;
+}
+
 } // namespace
 
 CQXAppServices::CQXAppServices(CQXReleaseStore& releases, CQXUserStore& users,
-                               CQXSessionStore& sessions, std::int64_t passwordWarningDays)
-    : m_releases(releases), m_users(users), m_sessions(sessions),
+                               CQXSessionStore& sessions, CQXRollouts& rollouts,
+                               std::int64_t passwordWarningDays)
+    : m_releases(releases), m_users(users), m_sessions(sessions), m_rollouts(rollouts),
       m_warningDays(passwordWarningDays) {}
 
 SQXReply CQXAppServices::WithSession(const CQXForm& form, Body body) {
@@ -39,14 +87,25 @@ SQXReply CQXAppServices::WithSession(const CQXForm& form, Body body) {
     return reply;
 }
 
+std::string CQXAppServices::GivenVersion(const std::string& application,
+                                         const std::string& user) const {
+    const SQXAssignment assignment = m_releases.Assignment(application, user);
+    if (assignment.personal)
+        return assignment.version;
+    const std::string staged = m_rollouts.VersionFor(application, user);
+    return m_releases.HasVersion(application, staged) ? staged : assignment.version;
+}
+
 bool CQXAppServices::Allowed(const std::string& application, const std::string& version,
                              const std::string& user) const {
     if (!m_releases.HasVersion(application, version))
         return false;
     const SQXAssignment assignment = m_releases.Assignment(application, user);
+    // The storage is asked only for a version the site alone does not give.
     return version == assignment.version ||
            std::find(assignment.versions.begin(), assignment.versions.end(), version) !=
-               assignment.versions.end();
+               assignment.versions.end() ||
+           (!assignment.personal && m_rollouts.VersionFor(application, user) == version);
 }
 
 SQXReply CQXAppServices::RefuseVersion(const CQXForm& form, const std::string& application,
@@ -86,6 +145,9 @@ SQXReply CQXAppServices::ZippedFiles(const CQXForm& form) {
 SQXReply CQXAppServices::UpdateDone(const CQXForm& form) {
     return WithSession(form, &CQXAppServices::DoUpdateDone);
 }
+SQXReply CQXAppServices::UpdateFailed(const CQXForm& form) {
+    return WithSession(form, &CQXAppServices::DoUpdateFailed);
+}
 
 SQXReply CQXAppServices::DoApplicationInfo(const CQXForm& form, const SQXSession& session) {
     std::string application = form.Get("application");
@@ -93,7 +155,7 @@ SQXReply CQXAppServices::DoApplicationInfo(const CQXForm& form, const SQXSession
         application = m_releases.DefaultApplication();
     if (!m_releases.HasApplication(application))
         return Unknown(EQXRefusal::UnknownApplication, form);
-    const std::string version = m_releases.Assignment(application, session.user).version;
+    const std::string version = GivenVersion(application, session.user);
     if (version.empty())
         return RefuseVersion(form, application, version, session.user);
     const SQXVersionSettings s = m_releases.Settings(application, version);
@@ -115,6 +177,8 @@ SQXReply CQXAppServices::DoApplicationInfo(const CQXForm& form, const SQXSession
     table.AddColumn("DaysBeforeForceChangePasswordValue", CQXReplyTable::kInteger);
     table.AddColumn("DaysBeforeChangePasswordWarning", CQXReplyTable::kInteger);
     table.AddColumn("WarningForceUpdate", CQXReplyTable::kFlag);
+    // Launchers that know AppUpdateFailed (and a duration on AppUpdateDone) send them only here.
+    table.AddColumn("UpdateReports", CQXReplyTable::kFlag);
     table.AddRow();
     table.AddFlag(s.update);
     table.AddValue(version);
@@ -130,6 +194,7 @@ SQXReply CQXAppServices::DoApplicationInfo(const CQXForm& form, const SQXSession
     table.AddValue(daysLeft);
     table.AddValue(daysLeft < 0 ? -1 : m_warningDays);
     table.AddFlag(s.warningForceUpdate);
+    table.AddFlag(true);
     return Table(table);
 }
 
@@ -219,8 +284,29 @@ SQXReply CQXAppServices::DoZippedFiles(const CQXForm& form, const SQXSession&) {
 SQXReply CQXAppServices::DoUpdateDone(const CQXForm& form, const SQXSession& session) {
     if (session.application.empty())
         return Unknown(EQXRefusal::UnknownApplication, form);
-    m_sessions.RecordUpdate(session);
-    SQXReply reply;
-    reply.body = "Code=0\n";
-    return reply;
+    SQXUpdateRecord record;
+    record.user = session.user;
+    record.application = session.application;
+    record.version = session.version;
+    std::string error;
+    record.duration = DurationOf(form, error);
+    return Recorded(m_rollouts.Record(record), error);
+}
+
+SQXReply CQXAppServices::DoUpdateFailed(const CQXForm& form, const SQXSession& session) {
+    SQXUpdateRecord record;
+    record.user = session.user;
+    record.application = form.Get("application");
+    record.version = form.Get("toversion");
+    record.failed = true;
+    record.fromVersion = form.Get("fromversion");
+    record.stage = form.Get("stage");
+    record.reason = ReasonOf(form.Get("reason"));
+    if (!m_releases.HasApplication(record.application))
+        return Unknown(EQXRefusal::UnknownApplication, form);
+    if (record.version.empty() || !IsStage(record.stage))
+        return CQXRefusal::Make(400, EQXRefusal::MissingParameter, form.Get("lang"));
+    std::string error;
+    record.duration = DurationOf(form, error);
+    return Recorded(m_rollouts.Record(record), error);
 }

@@ -5,16 +5,18 @@
 #include "QXForm.h"
 #include "QXReleaseStore.h"
 #include "QXReply.h"
+#include "QXRollouts.h"
 #include "QXSessionStore.h"
 #include "QXUserStore.h"
 
 // The information and file services. Each needs a live session (403 otherwise) and answers
 // with a reply table, a file, or a refusal: 404 for an application, version or file the user
-// cannot have.
+// cannot have. A running rollout gives its audience its version, unless the user's own section
+// names one.
 class CQXAppServices {
 public:
     CQXAppServices(CQXReleaseStore& releases, CQXUserStore& users, CQXSessionStore& sessions,
-                   std::int64_t passwordWarningDays);
+                   CQXRollouts& rollouts, std::int64_t passwordWarningDays);
 
     SQXReply ApplicationInfo(const CQXForm& form);
     SQXReply VersionList(const CQXForm& form);
@@ -23,6 +25,7 @@ public:
     SQXReply File(const CQXForm& form);
     SQXReply ZippedFiles(const CQXForm& form);
     SQXReply UpdateDone(const CQXForm& form);
+    SQXReply UpdateFailed(const CQXForm& form);
 
     // A signing site: file lists gain the FileSha256 column from now on.
     void ListSha256() {
@@ -34,6 +37,8 @@ private:
     // The service body, run once the session is known.
     using Body = SQXReply (CQXAppServices::*)(const CQXForm&, const SQXSession&);
     SQXReply WithSession(const CQXForm& form, Body body);
+    // The version the user gets: the assignment's, or a running rollout's for its audience.
+    std::string GivenVersion(const std::string& application, const std::string& user) const;
     // True when the user may have this version of the application.
     bool Allowed(const std::string& application, const std::string& version,
                  const std::string& user) const;
@@ -49,10 +54,12 @@ private:
     SQXReply DoFile(const CQXForm& form, const SQXSession& session);
     SQXReply DoZippedFiles(const CQXForm& form, const SQXSession& session);
     SQXReply DoUpdateDone(const CQXForm& form, const SQXSession& session);
+    SQXReply DoUpdateFailed(const CQXForm& form, const SQXSession& session);
 
     CQXReleaseStore& m_releases;
     CQXUserStore& m_users;
     CQXSessionStore& m_sessions;
+    CQXRollouts& m_rollouts;
     std::int64_t m_warningDays;
     bool m_listSha256 = false;
 };

@@ -30,7 +30,7 @@ EQXRefusal RefusalFor(EQXLoginVerdict verdict) {
 
 CQXLoginServices::CQXLoginServices(CQXUserStore& users, CQXSessionStore& sessions,
                                    IQXStorage& storage, const CQXClock& clock)
-    : m_users(users), m_sessions(sessions), m_throttle(storage, clock) {}
+    : m_users(users), m_sessions(sessions), m_throttle(storage, clock), m_groups(storage) {}
 
 SQXReply CQXLoginServices::Opened(const std::string& user, const std::string& lang) {
     SQXReply reply = Done();
@@ -84,7 +84,7 @@ EQXLoginVerdict CQXLoginServices::Check(const std::string& user, const std::stri
 SQXReply CQXLoginServices::OpenedFromDirectory(const std::string& user,
                                                const SQXDirectoryUser& found,
                                                const std::string& lang) {
-    m_groups.Set(user, found.groups);
+    m_groups.SetFromDirectory(user, found.groups);
     SQXReply reply = Opened(user, lang);
     for (const auto& group : found.groups)
         reply.groups += (reply.groups.empty() ? "" : ",") + group;

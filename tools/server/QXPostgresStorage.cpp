@@ -43,8 +43,7 @@ CREATE TABLE updates (
     R"(
 CREATE INDEX sessions_user ON sessions (lower("user"));
 CREATE INDEX sessions_expires ON sessions (expires);
-)",
-    "ALTER TABLE sessions ADD COLUMN lang TEXT NOT NULL DEFAULT '';",
+)", "ALTER TABLE sessions ADD COLUMN lang TEXT NOT NULL DEFAULT '';",
     R"(
 CREATE TABLE login_failures (
     run TEXT PRIMARY KEY,
@@ -54,11 +53,33 @@ CREATE TABLE login_failures (
 );
 CREATE INDEX login_failures_last ON login_failures (last);
 )",
+    R"(
+ALTER TABLE users ADD COLUMN group_list TEXT NOT NULL DEFAULT '';
+CREATE TABLE directory_groups (user_key TEXT PRIMARY KEY, group_list TEXT NOT NULL);
+ALTER TABLE updates ADD COLUMN outcome TEXT NOT NULL DEFAULT 'done',
+    ADD COLUMN from_version TEXT NOT NULL DEFAULT '',
+    ADD COLUMN stage TEXT NOT NULL DEFAULT '',
+    ADD COLUMN reason TEXT NOT NULL DEFAULT '',
+    ADD COLUMN duration BIGINT NOT NULL DEFAULT -1;
+CREATE INDEX updates_version ON updates (application, version, time);
+CREATE TABLE rollouts (
+    application TEXT PRIMARY KEY,
+    version TEXT NOT NULL,
+    group_list TEXT NOT NULL,
+    percent INTEGER NOT NULL,
+    state TEXT NOT NULL,
+    halt_percent INTEGER NOT NULL,
+    min_reports INTEGER NOT NULL,
+    started BIGINT NOT NULL,
+    reason TEXT NOT NULL
+);
+)",
 };
 
-SQXUserInfo InfoOf(const CQXPgResult& result, int row) {
+// The columns name, kind, token_state, password_changed, then group_list at groupColumn.
+SQXUserInfo InfoOf(const CQXPgResult& result, int row, int groupColumn) {
     return {result.Text(row, 0), UserKindOf(result.Text(row, 1)), TokenStateOf(result.Text(row, 2)),
-            result.Integer(row, 3)};
+            result.Integer(row, 3), SplitGroups(result.Text(row, groupColumn))};
 }
 
 } // namespace
@@ -87,26 +108,27 @@ void CQXPostgresStorage::Migrate() {
 
 bool CQXPostgresStorage::AddUser(const SQXUserRecord& user) {
     return m_pool
-               .Run("INSERT INTO users (name, kind, salt, hash, iterations, password_changed, "
-                    "token_state, next_salt, next_hash) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, "
-                    "$9) ON CONFLICT DO NOTHING",
-                    {P::Text(user.info.name), P::Text(UserKindName(user.info.kind)),
-                     P::Bytes(user.salt), P::Bytes(user.hash), P::Number(user.iterations),
-                     P::Number(user.info.passwordChanged),
-                     P::Text(TokenStateName(user.info.tokenState)), P::Bytes(user.nextSalt),
-                     P::Bytes(user.nextHash)})
+               .Run(
+                   "INSERT INTO users (name, kind, salt, hash, iterations, password_changed, "
+                   "token_state, next_salt, next_hash, group_list) VALUES ($1, $2, $3, $4, $5, $6, "
+                   "$7, $8, $9, $10) ON CONFLICT DO NOTHING",
+                   {P::Text(user.info.name), P::Text(UserKindName(user.info.kind)),
+                    P::Bytes(user.salt), P::Bytes(user.hash), P::Number(user.iterations),
+                    P::Number(user.info.passwordChanged),
+                    P::Text(TokenStateName(user.info.tokenState)), P::Bytes(user.nextSalt),
+                    P::Bytes(user.nextHash), P::Text(JoinGroups(user.info.groups))})
                .Changed() == 1;
 }
 
 std::optional<SQXUserRecord> CQXPostgresStorage::FindUser(const std::string& name) {
     const CQXPgResult result =
         m_pool.Run("SELECT name, kind, token_state, password_changed, salt, hash, iterations, "
-                   "next_salt, next_hash FROM users WHERE lower(name) = lower($1)",
+                   "next_salt, next_hash, group_list FROM users WHERE lower(name) = lower($1)",
                    {P::Text(name)});
     if (result.Rows() == 0)
         return std::nullopt;
     SQXUserRecord user;
-    user.info = InfoOf(result, 0);
+    user.info = InfoOf(result, 0, 9);
     user.salt = result.Text(0, 4);
     user.hash = result.Text(0, 5);
     user.iterations = static_cast<int>(result.Integer(0, 6));
@@ -116,11 +138,12 @@ std::optional<SQXUserRecord> CQXPostgresStorage::FindUser(const std::string& nam
 }
 
 std::vector<SQXUserInfo> CQXPostgresStorage::ListUsers() {
-    const CQXPgResult result = m_pool.Run("SELECT name, kind, token_state, password_changed "
-                                          "FROM users ORDER BY lower(name) COLLATE \"C\"");
+    const CQXPgResult result =
+        m_pool.Run("SELECT name, kind, token_state, password_changed, "
+                   "group_list FROM users ORDER BY lower(name) COLLATE \"C\"");
     std::vector<SQXUserInfo> users;
     for (int row = 0; row < result.Rows(); ++row)
-        users.push_back(InfoOf(result, row));
+        users.push_back(InfoOf(result, row, 4));
     return users;
 }
 
@@ -191,21 +214,93 @@ bool CQXPostgresStorage::CloseSession(const std::string& id, std::int64_t now) {
                .Changed() == 1;
 }
 
-void CQXPostgresStorage::AddUpdate(const SQXUpdateRecord& record) {
-    m_pool.Run("INSERT INTO updates (\"user\", application, version, time) "
-               "VALUES ($1, $2, $3, $4)",
-               {P::Text(record.user), P::Text(record.application), P::Text(record.version),
-                P::Number(record.time)});
+void CQXPostgresStorage::AddUpdate(const SQXUpdateRecord& r) {
+    m_pool.Run("INSERT INTO updates (\"user\", application, version, time, outcome, "
+               "from_version, stage, reason, duration) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9)",
+               {P::Text(r.user), P::Text(r.application), P::Text(r.version), P::Number(r.time),
+                P::Text(r.failed ? "failed" : "done"), P::Text(r.fromVersion), P::Text(r.stage),
+                P::Text(r.reason), P::Number(r.duration)});
 }
 
 std::vector<SQXUpdateRecord> CQXPostgresStorage::Updates() {
     const CQXPgResult result =
-        m_pool.Run("SELECT time, \"user\", application, version FROM updates ORDER BY time, id");
+        m_pool.Run("SELECT time, \"user\", application, version, outcome, from_version, stage, "
+                   "reason, duration FROM updates ORDER BY time, id");
     std::vector<SQXUpdateRecord> records;
     for (int row = 0; row < result.Rows(); ++row)
         records.push_back({result.Integer(row, 0), result.Text(row, 1), result.Text(row, 2),
-                           result.Text(row, 3)});
+                           result.Text(row, 3), result.Text(row, 4) == "failed",
+                           result.Text(row, 5), result.Text(row, 6), result.Text(row, 7),
+                           result.Integer(row, 8)});
     return records;
+}
+
+SQXReportCounts CQXPostgresStorage::CountReports(const std::string& application,
+                                                 const std::string& version, std::int64_t since) {
+    const CQXPgResult result =
+        m_pool.Run("SELECT count(*) FILTER (WHERE outcome = 'done'), "
+                   "count(*) FILTER (WHERE outcome = 'failed') FROM updates "
+                   "WHERE application = $1 AND version = $2 AND time >= $3",
+                   {P::Text(application), P::Text(version), P::Number(since)});
+    return {result.Integer(0, 0), result.Integer(0, 1)};
+}
+
+bool CQXPostgresStorage::SetUserGroups(const std::string& name,
+                                       const std::vector<std::string>& groups) {
+    return m_pool
+               .Run("UPDATE users SET group_list = $2 WHERE lower(name) = lower($1)",
+                    {P::Text(name), P::Text(JoinGroups(groups))})
+               .Changed() == 1;
+}
+
+void CQXPostgresStorage::SetDirectoryGroups(const std::string& name,
+                                            const std::vector<std::string>& groups) {
+    m_pool.Run("INSERT INTO directory_groups (user_key, group_list) VALUES ($1, $2) "
+               "ON CONFLICT (user_key) DO UPDATE SET group_list = $2",
+               {P::Text(UserKey(name)), P::Text(JoinGroups(groups))});
+}
+
+std::vector<std::string> CQXPostgresStorage::DirectoryGroups(const std::string& name) {
+    const CQXPgResult result = m_pool.Run(
+        "SELECT group_list FROM directory_groups WHERE user_key = $1", {P::Text(UserKey(name))});
+    return result.Rows() == 0 ? std::vector<std::string>() : SplitGroups(result.Text(0, 0));
+}
+
+void CQXPostgresStorage::PutRollout(const SQXRollout& r) {
+    m_pool.Run("INSERT INTO rollouts (application, version, group_list, percent, state, "
+               "halt_percent, min_reports, started, reason) VALUES ($1, $2, $3, $4, $5, $6, $7, "
+               "$8, $9) ON CONFLICT (application) DO UPDATE SET version = $2, group_list = $3, "
+               "percent = $4, state = $5, halt_percent = $6, min_reports = $7, started = $8, "
+               "reason = $9",
+               {P::Text(r.application), P::Text(r.version), P::Text(JoinGroups(r.groups)),
+                P::Number(r.percent), P::Text(r.state), P::Number(r.haltPercent),
+                P::Number(r.minReports), P::Number(r.started), P::Text(r.reason)});
+}
+
+std::optional<SQXRollout> CQXPostgresStorage::FindRollout(const std::string& application) {
+    const CQXPgResult result =
+        m_pool.Run("SELECT version, group_list, percent, state, halt_percent, min_reports, "
+                   "started, reason FROM rollouts WHERE application = $1",
+                   {P::Text(application)});
+    if (result.Rows() == 0)
+        return std::nullopt;
+    return SQXRollout{application,
+                      result.Text(0, 0),
+                      SplitGroups(result.Text(0, 1)),
+                      static_cast<int>(result.Integer(0, 2)),
+                      result.Text(0, 3),
+                      static_cast<int>(result.Integer(0, 4)),
+                      static_cast<int>(result.Integer(0, 5)),
+                      result.Integer(0, 6),
+                      result.Text(0, 7)};
+}
+
+bool CQXPostgresStorage::HaltRollout(const std::string& application, const std::string& reason) {
+    return m_pool
+               .Run("UPDATE rollouts SET state = 'halted', reason = $2 "
+                    "WHERE application = $1 AND state = 'running'",
+                    {P::Text(application), P::Text(reason)})
+               .Changed() == 1;
 }
 
 int CQXPostgresStorage::CountFailure(const std::string& key, std::int64_t now,

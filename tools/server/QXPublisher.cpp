@@ -125,7 +125,8 @@ int CQXPublisher::Run() {
     Sync(m_folder);
     m_out << "published " << p.application << " " << p.version << " as " << target.string() << "\n";
     if (p.makeCurrent)
-        MakeCurrent();
+        m_out << SetCurrentVersion(m_folder, p.version).string() << ": Version=" << p.version
+              << "\n";
     return 0;
 }
 
@@ -140,15 +141,15 @@ bool CQXPublisher::CheckStaged(const fs::path& staged) const {
     return false;
 }
 
-void CQXPublisher::MakeCurrent() const {
-    const fs::path settings = m_folder / "application.ini";
+fs::path CQXPublisher::SetCurrentVersion(const fs::path& folder, const std::string& version) {
+    const fs::path settings = folder / "application.ini";
     CQXIniDocument document;
     document.Load(settings.wstring());
-    document.Set(L"Application", L"Version", qxplat::FromNarrow(m_publication.version));
-    std::string temporary = (m_folder / ".publish-application.ini-XXXXXX").string();
+    document.Set(L"Application", L"Version", qxplat::FromNarrow(version));
+    std::string temporary = (folder / ".publish-application.ini-XXXXXX").string();
     const int fd = mkstemp(temporary.data());
     if (fd < 0)
-        throw Failure("cannot write", m_folder);
+        throw Failure("cannot write", folder);
     close(fd);
     fs::permissions(temporary,
                     fs::exists(settings) ? fs::status(settings).permissions() : fs::perms(0644));
@@ -160,6 +161,6 @@ void CQXPublisher::MakeCurrent() const {
     Sync(temporary);
     if (std::rename(temporary.c_str(), settings.c_str()) != 0)
         throw Failure("cannot move into place", settings);
-    Sync(m_folder);
-    m_out << settings.string() << ": Version=" << m_publication.version << "\n";
+    Sync(folder);
+    return settings;
 }

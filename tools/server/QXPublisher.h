@@ -27,11 +27,15 @@ public:
     // Returns 0 when published, 1 when refused (the reasons on out). Throws std::runtime_error
     // for a failing file operation, after removing what it staged.
     int Run();
+    // Sets [Application] Version= of the application folder's application.ini to version,
+    // through a temporary file and a rename; returns the file's path. Throws
+    // std::runtime_error when it cannot be written.
+    static std::filesystem::path SetCurrentVersion(const std::filesystem::path& folder,
+                                                   const std::string& version);
 
 private:
     // Checks the staged copy; false (with its problems on out) when it has errors.
     bool CheckStaged(const std::filesystem::path& staged) const;
-    void MakeCurrent() const;
 
     SQXPublication m_publication;
     std::filesystem::path m_folder; // the application's folder

@@ -145,6 +145,7 @@ SQXAssignment CQXReleaseStore::Assignment(const std::string& application,
         const bool there = std::find(present.begin(), present.end(), version) != present.end();
         (there ? assignment.versions : assignment.missing).push_back(version);
     }
+    assignment.personal = !settings.Get(userSection, "Version").empty();
     assignment.version =
         settings.Get(userSection, "Version", settings.Get("Application", "Version"));
     if (assignment.version.empty())

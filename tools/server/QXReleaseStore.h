@@ -15,6 +15,8 @@ struct SQXAssignment {
     std::vector<std::string> versions;
     // Versions the settings name that have no folder: the server gives none of them.
     std::vector<std::string> missing;
+    // The user's own section names the version (which a rollout then leaves alone).
+    bool personal = false;
 };
 
 // The per-version settings that the files alone cannot tell.

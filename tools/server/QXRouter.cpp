@@ -109,6 +109,7 @@ CQXRouter::CQXRouter(const Options& options, CQXLoginServices& login, CQXAppServ
         {"GetAppFile", [&apps](F f, A) { return apps.File(f); }},
         {"GetAppZippedFiles", [&apps](F f, A) { return apps.ZippedFiles(f); }},
         {"AppUpdateDone", [&apps](F f, A) { return apps.UpdateDone(f); }},
+        {"AppUpdateFailed", [&apps](F f, A) { return apps.UpdateFailed(f); }},
     };
 }
 

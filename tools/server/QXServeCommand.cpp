@@ -20,8 +20,8 @@
 #include "QXIniFile.h"
 #include "QXLdapDirectory.h"
 #include "QXRouter.h"
-#include "QXWireText.h"
 #include "QXSiteCheck.h"
+#include "QXWireText.h"
 
 namespace fs = std::filesystem;
 
@@ -217,7 +217,9 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     const auto directory = MakeDirectory(args);
     if (directory)
         login.UseDirectory(*directory);
-    CQXAppServices apps(releases, users, sessions, site.GetInteger("Passwords", "WarningDays", 14));
+    CQXRollouts rollouts(*storage, clock);
+    CQXAppServices apps(releases, users, sessions, rollouts,
+                        site.GetInteger("Passwords", "WarningDays", 14));
     std::unique_ptr<CQXReplySigner> signer;
     if (args.Has("signing-key")) {
         signer = std::make_unique<CQXReplySigner>(args.Get("signing-key"));

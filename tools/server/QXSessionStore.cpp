@@ -37,8 +37,4 @@ bool CQXSessionStore::Close(const std::string& id) {
     return m_storage.CloseSession(id, m_clock.Now());
 }
 
-void CQXSessionStore::RecordUpdate(const SQXSession& session) {
-    m_storage.AddUpdate({m_clock.Now(), session.user, session.application, session.version});
-}
-
 std::vector<SQXUpdateRecord> CQXSessionStore::Updates() { return m_storage.Updates(); }

@@ -24,8 +24,6 @@ public:
                   const std::string& version);
     // Ends the session; false when it was not live.
     bool Close(const std::string& id);
-    // Records a finished update of the session's user.
-    void RecordUpdate(const SQXSession& session);
     // Every recorded update, oldest first.
     std::vector<SQXUpdateRecord> Updates();
 

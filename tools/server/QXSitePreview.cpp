@@ -85,7 +85,9 @@ int CQXSitePreview::Run(const std::string& user, const std::string& application)
     CQXUserStore users(*storage, clock, site.GetInteger("Passwords", "MaxAgeDays", 90));
     CQXSessionStore sessions(*storage, clock, 1800);
     CQXReleaseStore releases(m_root);
-    CQXAppServices apps(releases, users, sessions, site.GetInteger("Passwords", "WarningDays", 14));
+    CQXRollouts rollouts(*storage, clock);
+    CQXAppServices apps(releases, users, sessions, rollouts,
+                        site.GetInteger("Passwords", "WarningDays", 14));
     const std::string session = "sessionid=" + sessions.Open(user, kLang) + "&lang=" + kLang;
 
     const std::string app = application.empty() ? releases.DefaultApplication() : application;

@@ -36,8 +36,7 @@ CREATE TABLE IF NOT EXISTS updates (
     R"(
 CREATE INDEX IF NOT EXISTS sessions_user ON sessions (user);
 CREATE INDEX IF NOT EXISTS sessions_expires ON sessions (expires);
-)",
-    "ALTER TABLE sessions ADD COLUMN lang TEXT NOT NULL DEFAULT '';",
+)", "ALTER TABLE sessions ADD COLUMN lang TEXT NOT NULL DEFAULT '';",
     R"(
 CREATE TABLE login_failures (
     run TEXT PRIMARY KEY,
@@ -46,6 +45,27 @@ CREATE TABLE login_failures (
     held_until INTEGER NOT NULL DEFAULT 0
 );
 CREATE INDEX login_failures_last ON login_failures (last);
+)",
+    R"(
+ALTER TABLE users ADD COLUMN group_list TEXT NOT NULL DEFAULT '';
+CREATE TABLE directory_groups (user_key TEXT PRIMARY KEY, group_list TEXT NOT NULL);
+ALTER TABLE updates ADD COLUMN outcome TEXT NOT NULL DEFAULT 'done';
+ALTER TABLE updates ADD COLUMN from_version TEXT NOT NULL DEFAULT '';
+ALTER TABLE updates ADD COLUMN stage TEXT NOT NULL DEFAULT '';
+ALTER TABLE updates ADD COLUMN reason TEXT NOT NULL DEFAULT '';
+ALTER TABLE updates ADD COLUMN duration INTEGER NOT NULL DEFAULT -1;
+CREATE INDEX updates_version ON updates (application, version, time);
+CREATE TABLE rollouts (
+    application TEXT PRIMARY KEY,
+    version TEXT NOT NULL,
+    group_list TEXT NOT NULL,
+    percent INTEGER NOT NULL,
+    state TEXT NOT NULL,
+    halt_percent INTEGER NOT NULL,
+    min_reports INTEGER NOT NULL,
+    started INTEGER NOT NULL,
+    reason TEXT NOT NULL
+);
 )",
 };
 
@@ -97,13 +117,14 @@ bool CQXSqliteStorage::AddUser(const SQXUserRecord& user) {
     auto lock = m_db.Lock();
     CQXStatement insert(m_db.Handle(),
                         "INSERT OR IGNORE INTO users (name, kind, salt, hash, iterations, "
-                        "password_changed, token_state, next_salt, next_hash) "
-                        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                        "password_changed, token_state, next_salt, next_hash, group_list) "
+                        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     insert.Bind(1, user.info.name).Bind(2, std::string(UserKindName(user.info.kind)));
     insert.BindBlob(3, user.salt).BindBlob(4, user.hash).Bind(5, std::int64_t{user.iterations});
     insert.Bind(6, user.info.passwordChanged)
         .Bind(7, std::string(TokenStateName(user.info.tokenState)));
     insert.BindBlob(8, user.nextSalt).BindBlob(9, user.nextHash);
+    insert.Bind(10, JoinGroups(user.info.groups));
     insert.Step();
     return insert.Changes() == 1;
 }
@@ -112,13 +133,13 @@ std::optional<SQXUserRecord> CQXSqliteStorage::FindUser(const std::string& name)
     auto lock = m_db.Lock();
     CQXStatement select(m_db.Handle(),
                         "SELECT name, kind, token_state, password_changed, salt, hash, "
-                        "iterations, next_salt, next_hash FROM users WHERE name = ?");
+                        "iterations, next_salt, next_hash, group_list FROM users WHERE name = ?");
     select.Bind(1, name);
     if (!select.Step())
         return std::nullopt;
     SQXUserRecord user;
     user.info = {select.Text(0), UserKindOf(select.Text(1)), TokenStateOf(select.Text(2)),
-                 select.Integer(3)};
+                 select.Integer(3), SplitGroups(select.Text(9))};
     user.salt = select.Text(4);
     user.hash = select.Text(5);
     user.iterations = static_cast<int>(select.Integer(6));
@@ -129,12 +150,12 @@ std::optional<SQXUserRecord> CQXSqliteStorage::FindUser(const std::string& name)
 
 std::vector<SQXUserInfo> CQXSqliteStorage::ListUsers() {
     auto lock = m_db.Lock();
-    CQXStatement select(m_db.Handle(), "SELECT name, kind, token_state, password_changed "
-                                       "FROM users ORDER BY name COLLATE NOCASE");
+    CQXStatement select(m_db.Handle(), "SELECT name, kind, token_state, password_changed, "
+                                       "group_list FROM users ORDER BY name COLLATE NOCASE");
     std::vector<SQXUserInfo> users;
     while (select.Step())
         users.push_back({select.Text(0), UserKindOf(select.Text(1)), TokenStateOf(select.Text(2)),
-                         select.Integer(3)});
+                         select.Integer(3), SplitGroups(select.Text(4))});
     return users;
 }
 
@@ -236,23 +257,101 @@ bool CQXSqliteStorage::CloseSession(const std::string& id, std::int64_t now) {
 
 void CQXSqliteStorage::AddUpdate(const SQXUpdateRecord& record) {
     auto lock = m_db.Lock();
-    CQXStatement(m_db.Handle(),
-                 "INSERT INTO updates (user, application, version, time) VALUES (?, ?, ?, ?)")
-        .Bind(1, record.user)
-        .Bind(2, record.application)
-        .Bind(3, record.version)
-        .Bind(4, record.time)
-        .Step();
+    CQXStatement insert(
+        m_db.Handle(), "INSERT INTO updates (user, application, version, time, outcome, "
+                       "from_version, stage, reason, duration) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    insert.Bind(1, record.user).Bind(2, record.application).Bind(3, record.version);
+    insert.Bind(4, record.time).Bind(5, std::string(record.failed ? "failed" : "done"));
+    insert.Bind(6, record.fromVersion).Bind(7, record.stage).Bind(8, record.reason);
+    insert.Bind(9, record.duration).Step();
 }
 
 std::vector<SQXUpdateRecord> CQXSqliteStorage::Updates() {
     auto lock = m_db.Lock();
-    CQXStatement select(m_db.Handle(), "SELECT time, user, application, version FROM updates "
-                                       "ORDER BY time, rowid");
+    CQXStatement select(m_db.Handle(),
+                        "SELECT time, user, application, version, outcome, from_version, stage, "
+                        "reason, duration FROM updates ORDER BY time, rowid");
     std::vector<SQXUpdateRecord> records;
     while (select.Step())
-        records.push_back({select.Integer(0), select.Text(1), select.Text(2), select.Text(3)});
+        records.push_back({select.Integer(0), select.Text(1), select.Text(2), select.Text(3),
+                           select.Text(4) == "failed", select.Text(5), select.Text(6),
+                           select.Text(7), select.Integer(8)});
     return records;
+}
+
+SQXReportCounts CQXSqliteStorage::CountReports(const std::string& application,
+                                               const std::string& version, std::int64_t since) {
+    auto lock = m_db.Lock();
+    CQXStatement select(m_db.Handle(), "SELECT count(*) FILTER (WHERE outcome = 'done'), "
+                                       "count(*) FILTER (WHERE outcome = 'failed') FROM updates "
+                                       "WHERE application = ? AND version = ? AND time >= ?");
+    select.Bind(1, application).Bind(2, version).Bind(3, since).Step();
+    return {select.Integer(0), select.Integer(1)};
+}
+
+bool CQXSqliteStorage::SetUserGroups(const std::string& name,
+                                     const std::vector<std::string>& groups) {
+    auto lock = m_db.Lock();
+    CQXStatement update(m_db.Handle(), "UPDATE users SET group_list = ? WHERE name = ?");
+    update.Bind(1, JoinGroups(groups)).Bind(2, name).Step();
+    return update.Changes() == 1;
+}
+
+void CQXSqliteStorage::SetDirectoryGroups(const std::string& name,
+                                          const std::vector<std::string>& groups) {
+    auto lock = m_db.Lock();
+    CQXStatement(m_db.Handle(), "INSERT INTO directory_groups (user_key, group_list) VALUES "
+                                "(?1, ?2) ON CONFLICT (user_key) DO UPDATE SET group_list = ?2")
+        .Bind(1, UserKey(name))
+        .Bind(2, JoinGroups(groups))
+        .Step();
+}
+
+std::vector<std::string> CQXSqliteStorage::DirectoryGroups(const std::string& name) {
+    auto lock = m_db.Lock();
+    CQXStatement select(m_db.Handle(),
+                        "SELECT group_list FROM directory_groups WHERE user_key = ?");
+    select.Bind(1, UserKey(name));
+    return select.Step() ? SplitGroups(select.Text(0)) : std::vector<std::string>();
+}
+
+void CQXSqliteStorage::PutRollout(const SQXRollout& r) {
+    auto lock = m_db.Lock();
+    CQXStatement insert(m_db.Handle(),
+                        "INSERT OR REPLACE INTO rollouts (application, version, group_list, "
+                        "percent, state, halt_percent, min_reports, started, reason) "
+                        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    insert.Bind(1, r.application).Bind(2, r.version).Bind(3, JoinGroups(r.groups));
+    insert.Bind(4, std::int64_t{r.percent}).Bind(5, r.state);
+    insert.Bind(6, std::int64_t{r.haltPercent}).Bind(7, std::int64_t{r.minReports});
+    insert.Bind(8, r.started).Bind(9, r.reason).Step();
+}
+
+std::optional<SQXRollout> CQXSqliteStorage::FindRollout(const std::string& application) {
+    auto lock = m_db.Lock();
+    CQXStatement select(m_db.Handle(),
+                        "SELECT version, group_list, percent, state, halt_percent, min_reports, "
+                        "started, reason FROM rollouts WHERE application = ?");
+    select.Bind(1, application);
+    if (!select.Step())
+        return std::nullopt;
+    return SQXRollout{application,
+                      select.Text(0),
+                      SplitGroups(select.Text(1)),
+                      static_cast<int>(select.Integer(2)),
+                      select.Text(3),
+                      static_cast<int>(select.Integer(4)),
+                      static_cast<int>(select.Integer(5)),
+                      select.Integer(6),
+                      select.Text(7)};
+}
+
+bool CQXSqliteStorage::HaltRollout(const std::string& application, const std::string& reason) {
+    auto lock = m_db.Lock();
+    CQXStatement update(m_db.Handle(), "UPDATE rollouts SET state = 'halted', reason = ? "
+                                       "WHERE application = ? AND state = 'running'");
+    update.Bind(1, reason).Bind(2, application).Step();
+    return update.Changes() == 1;
 }
 
 int CQXSqliteStorage::CountFailure(const std::string& key, std::int64_t now,

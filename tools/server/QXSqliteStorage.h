@@ -18,6 +18,10 @@ public:
                        int iterations, std::int64_t changedAt) override;
     void SetPasswordChanged(const std::string& name, std::int64_t changedAt) override;
     void SetTokenState(const std::string& name, EQXTokenState state) override;
+    bool SetUserGroups(const std::string& name, const std::vector<std::string>& groups) override;
+    void SetDirectoryGroups(const std::string& name,
+                            const std::vector<std::string>& groups) override;
+    std::vector<std::string> DirectoryGroups(const std::string& name) override;
 
     void OpenSession(const SQXSession& session, std::int64_t expires, std::int64_t now) override;
     std::optional<std::pair<SQXSession, std::int64_t>> FindSession(const std::string& id,
@@ -29,6 +33,12 @@ public:
 
     void AddUpdate(const SQXUpdateRecord& record) override;
     std::vector<SQXUpdateRecord> Updates() override;
+    SQXReportCounts CountReports(const std::string& application, const std::string& version,
+                                 std::int64_t since) override;
+
+    void PutRollout(const SQXRollout& rollout) override;
+    std::optional<SQXRollout> FindRollout(const std::string& application) override;
+    bool HaltRollout(const std::string& application, const std::string& reason) override;
 
     int CountFailure(const std::string& key, std::int64_t now, std::int64_t forgetAfter) override;
     void HoldBack(const std::string& key, std::int64_t until) override;

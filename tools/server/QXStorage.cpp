@@ -1,6 +1,7 @@
 #include "QXStorage.h"
 
 #include "QXPostgresStorage.h"
+#include "QXReleaseStore.h"
 #include "QXSqliteStorage.h"
 
 std::unique_ptr<IQXStorage> OpenStorage(const std::string& location,
@@ -44,4 +45,24 @@ EQXTokenState TokenStateOf(const std::string& name) {
     if (name == "newpin")
         return EQXTokenState::NewPin;
     return name == "nextpasscode" ? EQXTokenState::NextPasscode : EQXTokenState::None;
+}
+
+std::string JoinGroups(const std::vector<std::string>& groups) {
+    std::string text;
+    for (const auto& given : groups)
+        for (const auto& group : SplitGroups(given))
+            text += (text.empty() ? "" : ",") + group;
+    return text;
+}
+
+std::vector<std::string> SplitGroups(const std::string& text) {
+    return CQXReleaseStore::SplitVersions(text);
+}
+
+std::string UserKey(const std::string& name) {
+    std::string key = name;
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return key;
 }

@@ -29,6 +29,8 @@ struct SQXUserInfo {
     EQXTokenState tokenState = EQXTokenState::None;
     // Seconds since the epoch; 0 when the password must be changed at the next login.
     std::int64_t passwordChanged = 0;
+    // The groups given to the user on this server (not the directory's).
+    std::vector<std::string> groups;
 };
 
 // A user as stored: the public part and the derived secrets (the passcode a NextPasscode
@@ -49,12 +51,44 @@ struct SQXSession {
     std::string lang;
 };
 
-// One finished update, as AppUpdateDone recorded it.
+// One update report: a finished one as AppUpdateDone recorded it, or a failed one from
+// AppUpdateFailed (version is the one it went to).
 struct SQXUpdateRecord {
     std::int64_t time = 0;
     std::string user;
     std::string application;
     std::string version;
+    bool failed = false;
+    std::string fromVersion;
+    // download, verify, signature, install or restart; empty for a finished update.
+    std::string stage;
+    std::string reason;
+    // Seconds the update took; -1 when the launcher did not tell.
+    std::int64_t duration = -1;
+};
+
+// The reports of one version: finished and failed updates.
+struct SQXReportCounts {
+    std::int64_t done = 0;
+    std::int64_t failed = 0;
+};
+
+// A staged release of one application: its audience (members of groups, or users whose bucket
+// is below percent) gets version instead of the application's own.
+struct SQXRollout {
+    std::string application;
+    std::string version;
+    std::vector<std::string> groups;
+    int percent = 0;
+    // "running", "halted" or "finished".
+    std::string state;
+    // Halts by itself when failures reach haltPercent % of at least minReports reports of
+    // version since started; never when haltPercent is 0.
+    int haltPercent = 0;
+    int minReports = 0;
+    std::int64_t started = 0;
+    // Why it halted; empty when it did not halt or an administrator halted it.
+    std::string reason;
 };
 
 // Where users, sessions and update reports are kept: one SQLite file for a single server, or
@@ -77,6 +111,12 @@ public:
                                const std::string& hash, int iterations, std::int64_t changedAt) = 0;
     virtual void SetPasswordChanged(const std::string& name, std::int64_t changedAt) = 0;
     virtual void SetTokenState(const std::string& name, EQXTokenState state) = 0;
+    // Replaces the user's stored groups; false when there is no such user.
+    virtual bool SetUserGroups(const std::string& name, const std::vector<std::string>& groups) = 0;
+    // The groups a directory gave the user at their last login (empty when none did).
+    virtual void SetDirectoryGroups(const std::string& name,
+                                    const std::vector<std::string>& groups) = 0;
+    virtual std::vector<std::string> DirectoryGroups(const std::string& name) = 0;
 
     // Stores a new session and purges those expired by now.
     virtual void OpenSession(const SQXSession& session, std::int64_t expires, std::int64_t now) = 0;
@@ -92,6 +132,16 @@ public:
     virtual void AddUpdate(const SQXUpdateRecord& record) = 0;
     // Oldest first.
     virtual std::vector<SQXUpdateRecord> Updates() = 0;
+    // The reports of the application's version made at since or later.
+    virtual SQXReportCounts CountReports(const std::string& application, const std::string& version,
+                                         std::int64_t since) = 0;
+
+    // Stores the application's rollout, replacing any earlier one.
+    virtual void PutRollout(const SQXRollout& rollout) = 0;
+    virtual std::optional<SQXRollout> FindRollout(const std::string& application) = 0;
+    // Halts the application's running rollout for reason; false when none was running (so
+    // that of servers halting it at once, one alone reports it).
+    virtual bool HaltRollout(const std::string& application, const std::string& reason) = 0;
 
     // The login back-off's runs of wrong passwords, by key, shared by every server on the
     // storage. Counts a failure at now and returns the run's failures, this one included; a
@@ -118,3 +168,9 @@ const char* UserKindName(EQXUserKind kind);
 EQXUserKind UserKindOf(const std::string& name);
 const char* TokenStateName(EQXTokenState state);
 EQXTokenState TokenStateOf(const std::string& name);
+// Groups as stored: one comma-separated text; blanks around names and empty names dropped
+// (an item of JoinGroups may itself hold several, comma-separated).
+std::string JoinGroups(const std::vector<std::string>& groups);
+std::vector<std::string> SplitGroups(const std::string& text);
+// The key under which a user's directory groups are kept: the name in ASCII lower case.
+std::string UserKey(const std::string& name);

@@ -1,6 +1,5 @@
 #include "QXUserCommand.h"
 
-#include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <string_view>
@@ -8,6 +7,7 @@
 #include "QXArguments.h"
 #include "QXClock.h"
 #include "QXPasswordHash.h"
+#include "QXReportSummary.h"
 #include "QXSessionStore.h"
 #include "QXStorage.h"
 #include "QXUserStore.h"
@@ -17,9 +17,13 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::set<std::string> kSwitches = {"token", "new-pin", "sso", "expired"};
-const std::set<std::string> kValued = {"db", "root", "password", "next-passcode",
-                                       "password-age-days"};
+const std::set<std::string> kValued = {
+    "db", "root", "password", "next-passcode", "password-age-days", "group"};
 constexpr std::int64_t kSecondsPerDay = 86400;
+// reports --app: the days shown by default and at most, and the failures listed.
+constexpr long long kSummaryDays = 7;
+constexpr long long kMaxSummaryDays = 3650;
+constexpr std::size_t kLatestFailures = 10;
 
 // When the password was set: now, or --password-age-days days ago (whole days, not negative).
 std::int64_t PasswordChangedAt(const CQXArguments& args, const CQXClock& clock) {
@@ -30,23 +34,6 @@ std::int64_t PasswordChangedAt(const CQXArguments& args, const CQXClock& clock) 
         days.size() > 6)
         throw CQXUsageError("--password-age-days takes a number of days");
     return clock.Now() - std::stoll(days) * kSecondsPerDay;
-}
-
-std::string DatabasePath(const CQXArguments& args) {
-    if (args.Has("db"))
-        return args.Get("db");
-    if (args.Has("root"))
-        return (fs::path(args.Get("root")) / "qxserver.db").string();
-    throw CQXUsageError("give --db FILE or --root DIR");
-}
-
-std::string UtcTime(std::int64_t seconds) {
-    const std::time_t time = static_cast<std::time_t>(seconds);
-    std::tm tm{};
-    gmtime_r(&time, &tm);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return text;
 }
 
 const char* KindText(EQXUserKind kind) {
@@ -73,6 +60,14 @@ const char* StateText(EQXTokenState state) {
 
 } // namespace
 
+std::string CQXUserCommand::DatabasePath(const CQXArguments& args) {
+    if (args.Has("db"))
+        return args.Get("db");
+    if (args.Has("root"))
+        return (fs::path(args.Get("root")) / "qxserver.db").string();
+    throw CQXUsageError("give --db FILE or --root DIR");
+}
+
 std::string CQXUserCommand::Secret(const std::string& given, const char* what) {
     if (!given.empty())
         return given;
@@ -89,9 +84,12 @@ int CQXUserCommand::RunUser(const std::vector<std::string>& words) {
     const CQXArguments args(words, kSwitches, kValued);
     const auto& positional = args.Positional();
     if (positional.empty())
-        throw CQXUsageError("user needs add, passwd, del or list");
+        throw CQXUsageError("user needs add, passwd, groups, del or list");
     const std::string& action = positional[0];
-    if ((action == "list") != (positional.size() == 1) || positional.size() > 2)
+    if (action == "groups") {
+        if (positional.size() != 3)
+            throw CQXUsageError("user groups takes a user name and a list G1,G2 (\"\" for none)");
+    } else if ((action == "list") != (positional.size() == 1) || positional.size() > 2)
         throw CQXUsageError("user " + action + " takes " + (action == "list" ? "no" : "one") +
                             " user name");
     CQXClock clock;
@@ -101,8 +99,9 @@ int CQXUserCommand::RunUser(const std::vector<std::string>& words) {
         for (const auto& user : users.List()) {
             m_out << user.name << '\t' << KindText(user.kind) << '\t' << StateText(user.tokenState)
                   << '\t'
-                  << (user.passwordChanged == 0 ? "must-change" : UtcTime(user.passwordChanged))
-                  << '\n';
+                  << (user.passwordChanged == 0 ? "must-change"
+                                                : CQXReportSummary::UtcTime(user.passwordChanged))
+                  << '\t' << (user.groups.empty() ? "-" : JoinGroups(user.groups)) << '\n';
         }
         return 0;
     }
@@ -125,6 +124,7 @@ int CQXUserCommand::RunUser(const std::vector<std::string>& words) {
         if (user.tokenState != EQXTokenState::None && user.kind != EQXUserKind::Token)
             throw CQXUsageError("--new-pin and --next-passcode are for --token users");
         user.passwordChanged = args.Has("expired") ? 0 : PasswordChangedAt(args, clock);
+        user.groups = SplitGroups(JoinGroups(args.GetAll("group")));
         // Single sign-on users never log in with a password (P3Login refuses them); their
         // stored secret is random.
         const std::string secret = user.kind == EQXUserKind::Sso
@@ -142,6 +142,8 @@ int CQXUserCommand::RunUser(const std::vector<std::string>& words) {
             users.SetPassword(name, Secret(args.Get("password"), "password"), args.Has("expired"));
     else if (action == "del")
         done = users.Remove(name);
+    else if (action == "groups")
+        done = storage->SetUserGroups(name, SplitGroups(positional[2]));
     else
         throw CQXUsageError("unknown user action " + action);
     if (!done) {
@@ -152,13 +154,39 @@ int CQXUserCommand::RunUser(const std::vector<std::string>& words) {
 }
 
 int CQXUserCommand::RunReports(const std::vector<std::string>& words) {
-    const CQXArguments args(words, {}, {"db", "root"});
+    const CQXArguments args(words, {}, {"db", "root", "app", "days"});
     CQXClock clock;
     const auto storage = OpenStorage(DatabasePath(args));
     CQXSessionStore sessions(*storage, clock, 1);
+    if (args.Has("app"))
+        return Summarize(args, sessions.Updates(), clock.Now());
+    if (args.Has("days"))
+        throw CQXUsageError("--days goes with --app");
     for (const auto& record : sessions.Updates()) {
-        m_out << UtcTime(record.time) << '\t' << record.user << '\t' << record.application << '\t'
-              << record.version << '\n';
+        m_out << CQXReportSummary::UtcTime(record.time) << '\t' << record.user << '\t'
+              << record.application << '\t' << record.version;
+        if (record.failed)
+            m_out << "\tfailed\t" << record.stage << '\t' << record.reason;
+        m_out << '\n';
     }
+    return 0;
+}
+
+int CQXUserCommand::Summarize(const CQXArguments& args, const std::vector<SQXUpdateRecord>& records,
+                              std::int64_t now) {
+    const long long days = args.GetNumber("days", kSummaryDays);
+    if (days < 1 || days > kMaxSummaryDays)
+        throw CQXUsageError("--days takes a number of days from 1 to " +
+                            std::to_string(kMaxSummaryDays));
+    // Whole days: the first one counted from its midnight (UTC).
+    const std::int64_t since = (now / kSecondsPerDay - (days - 1)) * kSecondsPerDay;
+    const CQXReportSummary summary(records, args.Get("app"), since, kLatestFailures);
+    m_out << "day\tsucceeded\tfailed\n";
+    for (const auto& day : summary.Days())
+        m_out << day.day << '\t' << day.done << '\t' << day.failed << '\n';
+    m_out << "latest failures:\n";
+    for (const auto& r : summary.LatestFailures())
+        m_out << CQXReportSummary::UtcTime(r.time) << '\t' << r.user << '\t' << r.fromVersion
+              << " -> " << r.version << '\t' << r.stage << '\t' << r.reason << '\n';
     return 0;
 }

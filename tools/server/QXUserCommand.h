@@ -4,6 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "QXStorage.h"
+
+class CQXArguments;
+
 // "qxserver user add|passwd|del|list" and "qxserver reports": the administration commands,
 // run against the same database as the server (which may be running).
 class CQXUserCommand {
@@ -12,11 +16,17 @@ public:
 
     // words: the arguments after "user". Returns the exit code.
     int RunUser(const std::vector<std::string>& words);
-    // words: the arguments after "reports".
+    // words: the arguments after "reports": every report, or with --app a summary.
     int RunReports(const std::vector<std::string>& words);
+
+    // The database of --db, else the one in the --root site; CQXUsageError without either.
+    static std::string DatabasePath(const CQXArguments& args);
 
 private:
     std::string Secret(const std::string& given, const char* what);
+    // reports --app APP [--days N]: updates per day and the latest failures.
+    int Summarize(const CQXArguments& args, const std::vector<SQXUpdateRecord>& records,
+                  std::int64_t now);
 
     std::istream& m_in;
     std::ostream& m_out;

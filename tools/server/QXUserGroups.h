@@ -1,25 +1,23 @@
 #pragma once
 
-#include <map>
-#include <mutex>
 #include <string>
-#include <strings.h>
 #include <vector>
 
-// The groups each directory user belonged to at their last login, by name (case ignored), for
-// whatever picks versions by group. Kept in this server's memory; every login refreshes them.
+#include "QXStorage.h"
+
+// The groups a user belongs to, for whatever picks versions by group: those given on this
+// server (qxserver user add --group, user groups) and, for a directory user, those the
+// directory gave at their last login, together. Both are kept in the storage, so every server
+// sharing it answers alike.
 class CQXUserGroups {
 public:
-    void Set(const std::string& user, const std::vector<std::string>& groups);
-    // Empty for a user who never logged in through the directory.
+    explicit CQXUserGroups(IQXStorage& storage) : m_storage(storage) {}
+
+    // Stores the groups the directory gave the user at this login.
+    void SetFromDirectory(const std::string& user, const std::vector<std::string>& groups);
+    // The stored groups, then the directory's that are not among them (case ignored).
     std::vector<std::string> Get(const std::string& user) const;
 
 private:
-    struct CaseLess {
-        bool operator()(const std::string& a, const std::string& b) const {
-            return strcasecmp(a.c_str(), b.c_str()) < 0;
-        }
-    };
-    mutable std::mutex m_mutex;
-    std::map<std::string, std::vector<std::string>, CaseLess> m_groups;
+    IQXStorage& m_storage;
 };

@@ -3,6 +3,7 @@
 
 #include "QXArguments.h"
 #include "QXReplySigner.h"
+#include "QXRolloutCommand.h"
 #include "QXServeCommand.h"
 #include "QXSiteCommand.h"
 #include "QXUserCommand.h"
@@ -26,11 +27,17 @@ const char* const kUsage =
     "  qxserver preview --root DIR --user NAME [--app APP]\n"
     "  qxserver keygen --out DIR\n"
     "  qxserver user add NAME [--password P] [--token [--new-pin | --next-passcode CODE]]\n"
-    "                 [--sso] [--expired] (--db FILE | --root DIR)\n"
+    "                 [--sso] [--expired] [--group G]... (--db FILE | --root DIR)\n"
+    "  qxserver user groups NAME G1,G2 (--db FILE | --root DIR)\n"
     "  qxserver user passwd NAME [--password P] [--expired] (--db FILE | --root DIR)\n"
     "  qxserver user del NAME (--db FILE | --root DIR)\n"
     "  qxserver user list (--db FILE | --root DIR)\n"
-    "  qxserver reports (--db FILE | --root DIR)\n"
+    "  qxserver reports [--app APP [--days N]] (--db FILE | --root DIR)\n"
+    "  qxserver rollout start --root DIR --app APP --version V [--group G]... [--percent N]\n"
+    "                 [--halt-on-failures PCT --min-reports K] [--db FILE]\n"
+    "  qxserver rollout set --app APP --percent N (--db FILE | --root DIR)\n"
+    "  qxserver rollout halt|resume|status --app APP (--db FILE | --root DIR)\n"
+    "  qxserver rollout finish --root DIR --app APP [--db FILE]\n"
     "--db takes a SQLite file or a PostgreSQL URI (postgresql://...).\n"
     "Without --password the password is read as one line from standard input.\n";
 
@@ -61,6 +68,8 @@ int main(int argc, char** argv) {
             std::cout << args.Get("out") << "/public-key.txt\n";
             return 0;
         }
+        if (words[0] == "rollout")
+            return CQXRolloutCommand(std::cout, std::cerr).Run(rest);
         CQXUserCommand command(std::cin, std::cout);
         if (words[0] == "user")
             return command.RunUser(rest);

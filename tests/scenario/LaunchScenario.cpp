@@ -194,6 +194,8 @@ void PrepareApplications(const QxServer& server) {
                  "UpdateOnExit=TRUE\n");
 }
 
+namespace {
+
 std::size_t CountRequests(const QxServer& server, std::size_t from, const std::string& service,
                           const std::string& user) {
     const std::string mark = "\"POST /_sequence_mark\"";
@@ -206,6 +208,19 @@ std::size_t CountRequests(const QxServer& server, std::size_t from, const std::s
     if (!user.empty())
         parts.push_back("user=" + user);
     return server.CountLogLines(from, parts);
+}
+
+} // namespace
+
+testing::AssertionResult Served(const QxServer& server, std::size_t from,
+                                const std::string& service, std::size_t expected,
+                                const std::string& user) {
+    std::size_t count = 0;
+    WaitUntil([&] { return (count = CountRequests(server, from, service, user)) >= expected; });
+    if (count == expected)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << (service.empty() ? "requests" : service) << " served "
+                                       << count << " times, not " << expected;
 }
 
 std::string EnglishText(unsigned id) { return Narrow(QXLoadText(kQXEnglishBase, id)); }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <deque>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -99,12 +100,14 @@ class QxServer;
 // - SeqLater: version 1.0 without files, updated on exit.
 void PrepareApplications(const QxServer& server);
 
-// The requests of service (for user, when given; every request for an empty service) in the
-// server's access log from line from on.
-// The server writes a line after its reply has gone, so the count waits until a request of its
-// own has been logged.
-std::size_t CountRequests(const QxServer& server, std::size_t from, const std::string& service,
-                          const std::string& user = "");
+// Whether the server's access log, from line from on, holds exactly expected requests of
+// service (for user, when given; every request for an empty service). The server writes a line
+// after its reply has gone, on the thread of that request's connection, so the line of a
+// request the launcher already has its answer for may still be on its way: the check waits for
+// expected lines (half a minute at most) and then counts behind a request of its own.
+testing::AssertionResult Served(const QxServer& server, std::size_t from,
+                                const std::string& service, std::size_t expected,
+                                const std::string& user = "");
 
 // The text of string table entry id in English, as the 8-bit text the tests compare.
 std::string EnglishText(unsigned id);

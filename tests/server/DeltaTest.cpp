@@ -1,0 +1,115 @@
+#include <fstream>
+#include <map>
+#include <openssl/sha.h>
+#include <random>
+#include <zstd.h>
+
+#include "protocol/QXLReplySignature.h"
+#include "server/ServerFixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string RandomBytes(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(random());
+    return bytes;
+}
+
+std::string Sha256Hex(const std::string& bytes) {
+    unsigned char digest[SHA256_DIGEST_LENGTH];
+    SHA256(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), digest);
+    return QXLToHex(digest, sizeof digest);
+}
+
+// The frame decoded, against base when it is not empty; empty when it does not decode.
+std::string Decode(const std::string& frame, const std::string& base) {
+    ZSTD_DCtx* context = ZSTD_createDCtx();
+    if (!base.empty())
+        ZSTD_DCtx_refPrefix(context, base.data(), base.size());
+    std::string out(1 << 20, '\0');
+    const std::size_t size =
+        ZSTD_decompressDCtx(context, out.data(), out.size(), frame.data(), frame.size());
+    ZSTD_freeDCtx(context);
+    return ZSTD_isError(size) ? std::string() : out.substr(0, size);
+}
+
+} // namespace
+
+class DeltaTest : public ServerFixture {
+protected:
+    // The named file's row of the 2.0 list, by column name.
+    std::map<std::string, std::string> Row(const std::string& session, const std::string& name) {
+        const std::string body =
+            Post("GetAppChecksum", session + "&application=Demo&version=2.0")->body;
+        std::vector<std::string> columns, values;
+        std::size_t at = body.find('=') + 1, end = body.find("\r\n");
+        for (std::size_t bar; (bar = body.find('|', at)) < end; at = body.find(';', bar) + 1)
+            columns.push_back(body.substr(at, bar - at));
+        at = body.find("\r\n" + name + "\t") + 2;
+        end = body.find("\r\n", at);
+        for (std::size_t tab; at <= end; at = tab + 1) {
+            tab = std::min(body.find('\t', at), end);
+            values.push_back(body.substr(at, tab - at));
+        }
+        std::map<std::string, std::string> row;
+        for (std::size_t i = 0; i < columns.size() && i < values.size(); ++i)
+            row[columns[i]] = values[i];
+        return row;
+    }
+};
+
+TEST_F(DeltaTest, ListsPatchesFromTheEarlierFileAndPackedCopiesAndServesThem) {
+    const std::string base = RandomBytes(300000, 1);
+    std::string next = base;
+    next.replace(1000, 2000, RandomBytes(2000, 2)); // a changed block
+    next.insert(150000, RandomBytes(500, 3));       // and an insertion that shifts the rest
+    const std::string text(40000, 'q');
+    WriteBytes(Site() / "releases/Demo/1.0/bin/data.bin", base);
+    WriteBytes(Site() / "releases/Demo/2.0/bin/data.bin", next);
+    WriteBytes(Site() / "releases/Demo/2.0/docs/big.txt", text);
+    std::ofstream(Site() / "site.ini", std::ios::app) << "\n[Updates]\nDeltas=yes\n";
+    Start();
+    const std::string session = "sessionid=" + Login("demo", "demo");
+    const std::string file = session + "&application=Demo&version=2.0&filename=";
+
+    auto data = Row(session, "data.bin");
+    EXPECT_EQ(data["DeltaBaseSize"], "300000");
+    const std::string patch = Post("GetAppFileDelta", file +
+                                                          "bin/data.bin&basesize=300000"
+                                                          "&basechecksum=" +
+                                                          data["DeltaBaseChecksum"])
+                                  ->body;
+    EXPECT_LT(patch.size(), 4000u);
+    EXPECT_EQ(data["DeltaSize"], std::to_string(patch.size()));
+    EXPECT_EQ(data["DeltaSha256"], Sha256Hex(patch));
+    EXPECT_EQ(Decode(patch, base), next);
+    EXPECT_EQ(Decode(patch, RandomBytes(300000, 4)), "") << "the content checksum holds";
+    EXPECT_EQ(data["PackedSize"], "0") << "random bytes do not compress";
+    // Made once, kept beside the release, never a half-written frame left.
+    EXPECT_TRUE(fs::exists(Site() / "releases/Demo/.deltas/2.0/bin/data.bin.from-1.0.zst"));
+    for (const auto& entry : fs::recursive_directory_iterator(Site() / "releases/Demo/.deltas"))
+        EXPECT_EQ(entry.path().string().find(".part-"), std::string::npos) << entry.path();
+
+    auto big = Row(session, "big.txt");
+    EXPECT_EQ(big["DeltaSize"], "0") << "no earlier release has the file";
+    const std::string packed = Post("GetAppFileDelta", file + "docs/big.txt")->body;
+    EXPECT_EQ(big["PackedSha256"], Sha256Hex(packed));
+    EXPECT_EQ(Decode(packed, ""), text);
+
+    // Another base, an unknown file, or a server of a site without deltas: no frame.
+    for (const std::string& asked :
+         {file + "bin/data.bin&basesize=300000&basechecksum=1", file + "bin/nope&basesize=1"})
+        EXPECT_EQ(Post("GetAppFileDelta", asked)->status, 404) << asked;
+    fs::copy_file(QX_SITE_DIR "/site.ini", Site() / "site.ini",
+                  fs::copy_options::overwrite_existing);
+    Start();
+    const std::string plain = "sessionid=" + Login("demo", "demo");
+    EXPECT_EQ(Row(plain, "data.bin").count("DeltaSize"), 0u);
+    EXPECT_EQ(Post("GetAppFileDelta", plain + "&application=Demo&version=2.0&filename=docs/big.txt")
+                  ->status,
+              404);
+}

@@ -1,0 +1,28 @@
+#include "QXFrameColumns.h"
+
+namespace {
+
+void AddFrame(CQXReplyTable& table, const std::optional<SQXFrame>& frame) {
+    table.AddValue(static_cast<long long>(frame ? frame->size : 0));
+    table.AddValue(static_cast<long long>(frame ? frame->checksum : 0));
+    table.AddValue(frame ? frame->sha256 : std::string());
+}
+
+} // namespace
+
+void QXAddFrameColumns(CQXReplyTable& table) {
+    for (const char* name : {"DeltaBaseSize", "DeltaBaseChecksum", "DeltaSize", "DeltaChecksum"})
+        table.AddColumn(name, CQXReplyTable::kInteger);
+    table.AddColumn("DeltaSha256", CQXReplyTable::kText);
+    table.AddColumn("PackedSize", CQXReplyTable::kInteger);
+    table.AddColumn("PackedChecksum", CQXReplyTable::kInteger);
+    table.AddColumn("PackedSha256", CQXReplyTable::kText);
+}
+
+void QXAddFrameValues(CQXReplyTable& table, const std::optional<SQXDelta>& delta,
+                      const std::optional<SQXFrame>& packed) {
+    table.AddValue(static_cast<long long>(delta ? delta->baseSize : 0));
+    table.AddValue(static_cast<long long>(delta ? delta->baseChecksum : 0));
+    AddFrame(table, delta ? std::optional<SQXFrame>(delta->patch) : std::nullopt);
+    AddFrame(table, packed);
+}

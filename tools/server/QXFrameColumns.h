@@ -1,0 +1,14 @@
+#pragma once
+
+#include <optional>
+
+#include "QXDeltaStore.h"
+#include "QXReplyTable.h"
+
+// The file list's columns that announce a file's zstd frames: the patch (with the size and
+// checksum of the base it applies to) and the packed copy, each with its size, 32-bit checksum
+// and SHA-256. Launchers drop columns they do not know; a signed list signs them with the rest.
+// A file without a frame has 0 and empty values there.
+void QXAddFrameColumns(CQXReplyTable& table);
+void QXAddFrameValues(CQXReplyTable& table, const std::optional<SQXDelta>& delta,
+                      const std::optional<SQXFrame>& packed);

@@ -181,7 +181,8 @@ bool CQXLDownloader::GetAppZippedFiles(const CQXLFile& archive, CQXLDownloadMoni
 }
 
 bool CQXLDownloader::DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* monitor,
-                                  const std::wstring& service, bool withFileValue) {
+                                  const std::wstring& service, bool withFileValue,
+                                  const SQXLFrameRequest* frame) {
     if (m_configuration == nullptr)
         return false;
     const wchar_t* unsafe = QXLUnsafeFileNameReason(file.FileName());
@@ -207,7 +208,9 @@ bool CQXLDownloader::DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* mon
         .Add(L"application", m_applicationName)
         .Add(L"version", m_versionName);
     if (withFileValue)
-        body.Add(L"filename", ServerFileName(file));
+        body.Add(L"filename", frame != nullptr ? frame->serverName : ServerFileName(file));
+    if (frame != nullptr && !frame->baseSize.empty())
+        body.Add(L"basesize", frame->baseSize).Add(L"basechecksum", frame->baseChecksum);
     body.Add(L"lang", QXLanguageCode(m_languageBase));
     if (!IsWhole(service, body))
         return false;

@@ -21,6 +21,7 @@
 #include "ui/QXLanguage.h"
 #include "update/QXLBatchGenerator.h"
 #include "update/QXLFileSet.h"
+#include "update/QXLFrameFetch.h"
 
 namespace qxplat {
 class InstallerPipeServer;
@@ -214,6 +215,8 @@ private:
     CQXLPrimaryApplication m_primaryApplication;
     CQXLFileSet m_fileSet{m_log};
     CQXLBatchGenerator m_batchGenerator{m_log};
+    // Patches and packed copies that the file list offers instead of whole files.
+    CQXLFrameFetch m_frames{m_log, m_downloader};
 
     // --- Programs and update ------------------------------------------------------------------
     IQXLClock* m_clock = nullptr;

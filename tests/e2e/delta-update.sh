@@ -5,6 +5,7 @@
 #   patch       the launcher asks for the patch (the access log shows it) and rebuilds the file
 #   corrupt     the patch on the server is damaged: it no longer is what the list announced
 #   other-base  the server's patch was made from another file: the decoder refuses it
+#   signed      the patch made again, on a site that signs its lists (the patch's SHA-256 too)
 #   no-deltas   a site without deltas: whole files, as before
 # Every case must end with catalog.dat exactly 2.0's. Windows runs under Wine on an Xvfb of its
 # own.
@@ -38,10 +39,11 @@ bash "$site/seed-users" "$server" "$site/qxserver.db" >/dev/null
 wanted="$site/releases/Demo/2.0/bin/catalog.dat"
 patch="$site/releases/Demo/.deltas/2.0/bin/catalog.dat.from-1.0.zst"
 
-serve() {
+public_key=
+serve() { # [options]
     [ -z "$server_pid" ] || { kill "$server_pid"; wait "$server_pid" 2>/dev/null || true; }
     rm -f "$work/server.url"
-    "$server" serve --root "$site" --listen 127.0.0.1:0 --base-path /qx/ </dev/null \
+    "$server" serve --root "$site" --listen 127.0.0.1:0 --base-path /qx/ "$@" </dev/null \
         >"$work/server.url" 2>>"$work/server.log" &
     server_pid=$!
     for _ in $(seq 100); do [ -s "$work/server.url" ] && break; sleep 0.05; done
@@ -64,6 +66,8 @@ update() { # case: an installation of 1.0 updated by the launcher
     cp -r "$site/releases/Demo/1.0" "$dir"
     cp "$launcher" "$repo/examples/install/QXLauncher.ini" "$dir/"
     printf '[Config]\r\nURL=%s\r\n' "$url" >"$dir/qxurl.net"
+    [ -z "$public_key" ] ||
+        printf '[QXLauncher]\r\nUpdatePublicKey=%s\r\n' "$public_key" >>"$dir/qxurl.net"
     if [ "$target" = windows ]; then
         (cd "$dir" && timeout 120 wine ./QXLauncher.exe -serverLogin demo -serverPassword demo \
             </dev/null >/dev/null 2>&1) || fail "$1: the launcher ended with $?"
@@ -87,8 +91,15 @@ other_base() { # the patch remade from another file (2.0's with a few bytes chan
     printf 'other base' | dd of="$work/other" bs=1 seek=300000 conv=notrunc status=none
     zstd -q -f --patch-from="$work/other" "$wanted" -o "$patch"
 }
+signed() {
+    rm "$patch"
+    "$server" keygen --out "$work/keys" >/dev/null
+    public_key=$(cat "$work/keys/public-key.txt")
+    serve --signing-key "$work/keys/signing-key.pem"
+}
 no_deltas() {
     sed -i '/^\[Updates\]/,$d' "$site/site.ini"
+    public_key=
     serve
 }
 
@@ -97,6 +108,7 @@ cases=(
     "patch|:|catalog.dat rebuilt from a patch of|1"
     "corrupt|corrupt|catalog.dat : whole download, the frame did not arrive|1"
     "other-base|other_base|catalog.dat : whole download, zstd: |1"
+    "signed|signed|catalog.dat rebuilt from a patch of|1"
     "no-deltas|no_deltas|catalog.dat downloaded|0"
 )
 serve

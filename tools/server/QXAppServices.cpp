@@ -251,6 +251,7 @@ SQXReply CQXAppServices::DoChecksums(const CQXForm& form, const SQXSession& sess
         table.AddColumn("FileSha256", CQXReplyTable::kText);
     if (m_deltas != nullptr)
         QXAddFrameColumns(table);
+    std::string error;
     for (const auto& file : m_releases.Files(application, version)) {
         table.AddRow();
         table.AddValue(file.name);
@@ -265,10 +266,11 @@ SQXReply CQXAppServices::DoChecksums(const CQXForm& form, const SQXSession& sess
         if (m_listSha256)
             table.AddValue(file.sha256.empty() ? std::string(kEmptySha256) : file.sha256);
         if (m_deltas != nullptr)
-            QXAddFrameValues(table, m_deltas->Delta(application, version, file),
-                             m_deltas->Packed(application, version, file));
+            QXAddFrameValues(table, *m_deltas, application, version, file, error);
     }
-    return Table(table);
+    SQXReply reply = Table(table);
+    reply.error = error;
+    return reply;
 }
 
 SQXReply CQXAppServices::DoFile(const CQXForm& form, const SQXSession& session) {

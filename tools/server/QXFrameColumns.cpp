@@ -1,5 +1,7 @@
 #include "QXFrameColumns.h"
 
+#include <exception>
+
 namespace {
 
 void AddFrame(CQXReplyTable& table, const std::optional<SQXFrame>& frame) {
@@ -19,8 +21,16 @@ void QXAddFrameColumns(CQXReplyTable& table) {
     table.AddColumn("PackedSha256", CQXReplyTable::kText);
 }
 
-void QXAddFrameValues(CQXReplyTable& table, const std::optional<SQXDelta>& delta,
-                      const std::optional<SQXFrame>& packed) {
+void QXAddFrameValues(CQXReplyTable& table, CQXDeltaStore& deltas, const std::string& application,
+                      const std::string& version, const SQXFileRow& row, std::string& error) {
+    std::optional<SQXDelta> delta;
+    std::optional<SQXFrame> packed;
+    try {
+        delta = deltas.Delta(application, version, row);
+        packed = deltas.Packed(application, version, row);
+    } catch (const std::exception& e) {
+        error = std::string("deltas: ") + e.what();
+    }
     table.AddValue(static_cast<long long>(delta ? delta->baseSize : 0));
     table.AddValue(static_cast<long long>(delta ? delta->baseChecksum : 0));
     AddFrame(table, delta ? std::optional<SQXFrame>(delta->patch) : std::nullopt);

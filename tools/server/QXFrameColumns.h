@@ -10,5 +10,7 @@
 // and SHA-256. Launchers drop columns they do not know; a signed list signs them with the rest.
 // A file without a frame has 0 and empty values there.
 void QXAddFrameColumns(CQXReplyTable& table);
-void QXAddFrameValues(CQXReplyTable& table, const std::optional<SQXDelta>& delta,
-                      const std::optional<SQXFrame>& packed);
+// The values of row's frames from deltas. A frame that cannot be made is not announced; why
+// goes to error (for the error log), and the list is served all the same.
+void QXAddFrameValues(CQXReplyTable& table, CQXDeltaStore& deltas, const std::string& application,
+                      const std::string& version, const SQXFileRow& row, std::string& error);

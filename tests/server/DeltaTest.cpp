@@ -1,9 +1,10 @@
 #include <fstream>
-#include <map>
 #include <openssl/sha.h>
 #include <random>
 #include <zstd.h>
 
+#include "platform/Text.h"
+#include "protocol/QXLFrameOffers.h"
 #include "protocol/QXLReplySignature.h"
 #include "server/ServerFixture.h"
 
@@ -19,10 +20,10 @@ std::string RandomBytes(std::size_t size, unsigned seed) {
     return bytes;
 }
 
-std::string Sha256Hex(const std::string& bytes) {
+std::wstring Sha256Hex(const std::string& bytes) {
     unsigned char digest[SHA256_DIGEST_LENGTH];
     SHA256(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), digest);
-    return QXLToHex(digest, sizeof digest);
+    return qxplat::FromNarrow(QXLToHex(digest, sizeof digest));
 }
 
 // The frame decoded, against base when it is not empty; empty when it does not decode.
@@ -41,24 +42,10 @@ std::string Decode(const std::string& frame, const std::string& base) {
 
 class DeltaTest : public ServerFixture {
 protected:
-    // The named file's row of the 2.0 list, by column name.
-    std::map<std::string, std::string> Row(const std::string& session, const std::string& name) {
-        const std::string body =
-            Post("GetAppChecksum", session + "&application=Demo&version=2.0")->body;
-        std::vector<std::string> columns, values;
-        std::size_t at = body.find('=') + 1, end = body.find("\r\n");
-        for (std::size_t bar; (bar = body.find('|', at)) < end; at = body.find(';', bar) + 1)
-            columns.push_back(body.substr(at, bar - at));
-        at = body.find("\r\n" + name + "\t") + 2;
-        end = body.find("\r\n", at);
-        for (std::size_t tab; at <= end; at = tab + 1) {
-            tab = std::min(body.find('\t', at), end);
-            values.push_back(body.substr(at, tab - at));
-        }
-        std::map<std::string, std::string> row;
-        for (std::size_t i = 0; i < columns.size() && i < values.size(); ++i)
-            row[columns[i]] = values[i];
-        return row;
+    // The frames the 2.0 list offers, read as launchers read them.
+    std::map<std::wstring, SQXLFrameOffer> Offers(const std::string& session) {
+        return QXLReadFrameOffers(qxplat::FromNarrow(
+            Post("GetAppChecksum", session + "&application=Demo&version=2.0")->body));
     }
 };
 
@@ -76,28 +63,28 @@ TEST_F(DeltaTest, ListsPatchesFromTheEarlierFileAndPackedCopiesAndServesThem) {
     const std::string session = "sessionid=" + Login("demo", "demo");
     const std::string file = session + "&application=Demo&version=2.0&filename=";
 
-    auto data = Row(session, "data.bin");
-    EXPECT_EQ(data["DeltaBaseSize"], "300000");
-    const std::string patch = Post("GetAppFileDelta", file +
-                                                          "bin/data.bin&basesize=300000"
-                                                          "&basechecksum=" +
-                                                          data["DeltaBaseChecksum"])
-                                  ->body;
+    auto offers = Offers(session);
+    const SQXLFrameOffer data = offers[L"bin/data.bin"];
+    EXPECT_EQ(data.baseSize, 300000);
+    const std::string patch =
+        Post("GetAppFileDelta", file + "bin/data.bin&basesize=300000&basechecksum=" +
+                                    std::to_string(data.baseChecksum))
+            ->body;
     EXPECT_LT(patch.size(), 4000u);
-    EXPECT_EQ(data["DeltaSize"], std::to_string(patch.size()));
-    EXPECT_EQ(data["DeltaSha256"], Sha256Hex(patch));
+    EXPECT_EQ(data.patch.size, static_cast<std::int32_t>(patch.size()));
+    EXPECT_EQ(data.patch.sha256, Sha256Hex(patch));
     EXPECT_EQ(Decode(patch, base), next);
     EXPECT_EQ(Decode(patch, RandomBytes(300000, 4)), "") << "the content checksum holds";
-    EXPECT_EQ(data["PackedSize"], "0") << "random bytes do not compress";
+    EXPECT_EQ(data.packed.size, 0) << "random bytes do not compress";
     // Made once, kept beside the release, never a half-written frame left.
     EXPECT_TRUE(fs::exists(Site() / "releases/Demo/.deltas/2.0/bin/data.bin.from-1.0.zst"));
     for (const auto& entry : fs::recursive_directory_iterator(Site() / "releases/Demo/.deltas"))
         EXPECT_EQ(entry.path().string().find(".part-"), std::string::npos) << entry.path();
 
-    auto big = Row(session, "big.txt");
-    EXPECT_EQ(big["DeltaSize"], "0") << "no earlier release has the file";
+    const SQXLFrameOffer big = offers[L"docs/big.txt"];
+    EXPECT_EQ(big.patch.size, 0) << "no earlier release has the file";
     const std::string packed = Post("GetAppFileDelta", file + "docs/big.txt")->body;
-    EXPECT_EQ(big["PackedSha256"], Sha256Hex(packed));
+    EXPECT_EQ(big.packed.sha256, Sha256Hex(packed));
     EXPECT_EQ(Decode(packed, ""), text);
 
     // Another base, an unknown file, or a server of a site without deltas: no frame.
@@ -108,7 +95,7 @@ TEST_F(DeltaTest, ListsPatchesFromTheEarlierFileAndPackedCopiesAndServesThem) {
                   fs::copy_options::overwrite_existing);
     Start();
     const std::string plain = "sessionid=" + Login("demo", "demo");
-    EXPECT_EQ(Row(plain, "data.bin").count("DeltaSize"), 0u);
+    EXPECT_TRUE(Offers(plain).empty());
     EXPECT_EQ(Post("GetAppFileDelta", plain + "&application=Demo&version=2.0&filename=docs/big.txt")
                   ->status,
               404);

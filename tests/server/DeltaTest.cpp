@@ -91,6 +91,12 @@ TEST_F(DeltaTest, ListsPatchesFromTheEarlierFileAndPackedCopiesAndServesThem) {
     for (const std::string& asked :
          {file + "bin/data.bin&basesize=300000&basechecksum=1", file + "bin/nope&basesize=1"})
         EXPECT_EQ(Post("GetAppFileDelta", asked)->status, 404) << asked;
+    // A frame that cannot be made (its folder is a file) is left out and named in the error log.
+    fs::remove_all(Site() / "releases/Demo/.deltas");
+    WriteBytes(Site() / "releases/Demo/.deltas", "");
+    EXPECT_TRUE(Offers(session).empty());
+    EXPECT_NE(ReadBytes(ErrorLog()).find("error: deltas: "), std::string::npos);
+
     fs::copy_file(QX_SITE_DIR "/site.ini", Site() / "site.ini",
                   fs::copy_options::overwrite_existing);
     Start();

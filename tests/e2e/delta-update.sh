@@ -57,8 +57,10 @@ if [ "$target" = windows ]; then
     display_start "$work"
     wine_display_start
     launcher="$repo/build/windows/src/QXLauncher.exe"
+    run=(timeout 120 wine ./QXLauncher.exe)
 else
     launcher="$build/src/QXLauncher"
+    run=(env QXLAUNCHER_UI=scripted XDG_RUNTIME_DIR="$work/runtime" timeout 120 ./QXLauncher)
 fi
 
 update() { # case: an installation of 1.0 updated by the launcher
@@ -68,16 +70,12 @@ update() { # case: an installation of 1.0 updated by the launcher
     printf '[Config]\r\nURL=%s\r\n' "$url" >"$dir/qxurl.net"
     [ -z "$public_key" ] ||
         printf '[QXLauncher]\r\nUpdatePublicKey=%s\r\n' "$public_key" >>"$dir/qxurl.net"
+    (cd "$dir" && "${run[@]}" -serverLogin demo -serverPassword demo </dev/null >/dev/null 2>&1) ||
+        fail "$1: the launcher ended with $?"
+    # Under Wine, the qxflux it started would make the next launcher stop at once.
     if [ "$target" = windows ]; then
-        (cd "$dir" && timeout 120 wine ./QXLauncher.exe -serverLogin demo -serverPassword demo \
-            </dev/null >/dev/null 2>&1) || fail "$1: the launcher ended with $?"
-        # The qxflux it started would make the next launcher stop at once.
         wineserver -k </dev/null >/dev/null 2>&1 || true
         wine_display_start
-    else
-        (cd "$dir" && QXLAUNCHER_UI=scripted XDG_RUNTIME_DIR="$work/runtime" timeout 120 \
-            ./QXLauncher -serverLogin demo -serverPassword demo </dev/null >/dev/null 2>&1) ||
-            fail "$1: the launcher ended with $?"
     fi
 }
 

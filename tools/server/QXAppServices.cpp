@@ -1,6 +1,7 @@
 #include "QXAppServices.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "QXFrameColumns.h"
 #include "QXRefusal.h"
@@ -20,6 +21,9 @@ constexpr char kEmptySha256[] = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934
 SQXReply Unknown(EQXRefusal code, const CQXForm& form) {
     return CQXRefusal::Make(404, code, form.Get("lang"));
 }
+
+// How long one file list may spend making frames before it is sent without the rest.
+constexpr std::chrono::seconds kFrameMakingTime{5};
 
 // The longest failure reason kept: one error line, not a log.
 constexpr std::size_t kMaxReason = 500;
@@ -252,6 +256,7 @@ SQXReply CQXAppServices::DoChecksums(const CQXForm& form, const SQXSession& sess
     if (m_deltas != nullptr)
         QXAddFrameColumns(table);
     std::string error;
+    const auto makeUntil = std::chrono::steady_clock::now() + kFrameMakingTime;
     for (const auto& file : m_releases.Files(application, version)) {
         table.AddRow();
         table.AddValue(file.name);
@@ -266,7 +271,7 @@ SQXReply CQXAppServices::DoChecksums(const CQXForm& form, const SQXSession& sess
         if (m_listSha256)
             table.AddValue(file.sha256.empty() ? std::string(kEmptySha256) : file.sha256);
         if (m_deltas != nullptr)
-            QXAddFrameValues(table, *m_deltas, application, version, file, error);
+            QXAddFrameValues(table, *m_deltas, application, version, file, makeUntil, error);
     }
     SQXReply reply = Table(table);
     reply.error = error;

@@ -27,19 +27,23 @@ fs::path CQXDeltaStore::CacheFolder(const std::string& application,
 }
 
 template <typename Make>
-SQXFrame CQXDeltaStore::Frame(const fs::path& path, const fs::path& source, const fs::path& base,
-                              Make make) {
+std::optional<SQXFrame> CQXDeltaStore::Frame(const fs::path& path, const fs::path& source,
+                                             const fs::path& base, bool mayMake, Make make) {
     std::error_code missing;
     const auto made = fs::last_write_time(path, missing);
     if (missing || made < fs::last_write_time(source) ||
-        (!base.empty() && made < fs::last_write_time(base)))
+        (!base.empty() && made < fs::last_write_time(base))) {
+        if (!mayMake)
+            return std::nullopt;
         make();
+    }
     const CQXChecksumCache::Entry entry = m_frames.Get(path);
-    return {path, entry.size, entry.checksum, entry.sha256};
+    return SQXFrame{path, entry.size, entry.checksum, entry.sha256};
 }
 
 std::optional<SQXDelta> CQXDeltaStore::Delta(const std::string& application,
-                                             const std::string& version, const SQXFileRow& row) {
+                                             const std::string& version, const SQXFileRow& row,
+                                             bool mayMake) {
     const std::string relative = RelativeName(row);
     const auto file = m_releases.File(application, version, relative);
     if (!file || !Usable(row.size))
@@ -57,25 +61,25 @@ std::optional<SQXDelta> CQXDeltaStore::Delta(const std::string& application,
             return std::nullopt;
         const fs::path path =
             CacheFolder(application, version) / (relative + ".from-" + *it + ".zst");
-        SQXDelta delta{entry.size, entry.checksum, Frame(path, *file, *base, [&] {
-                           QXZstdFrames::MakePatch(*base, *file, path);
-                       })};
-        if (delta.patch.size >= row.size)
+        const auto patch = Frame(path, *file, *base, mayMake,
+                                 [&] { QXZstdFrames::MakePatch(*base, *file, path); });
+        if (!patch || patch->size >= row.size)
             return std::nullopt;
-        return delta;
+        return SQXDelta{entry.size, entry.checksum, *patch};
     }
     return std::nullopt;
 }
 
 std::optional<SQXFrame> CQXDeltaStore::Packed(const std::string& application,
-                                              const std::string& version, const SQXFileRow& row) {
+                                              const std::string& version, const SQXFileRow& row,
+                                              bool mayMake) {
     const std::string relative = RelativeName(row);
     const auto file = m_releases.File(application, version, relative);
     if (!file || !Usable(row.size))
         return std::nullopt;
     const fs::path path = CacheFolder(application, version) / (relative + ".zst");
-    SQXFrame frame = Frame(path, *file, {}, [&] { QXZstdFrames::Pack(*file, path); });
-    if (frame.size * 10 > row.size * 9)
+    auto frame = Frame(path, *file, {}, mayMake, [&] { QXZstdFrames::Pack(*file, path); });
+    if (frame && frame->size * 10 > row.size * 9)
         return std::nullopt;
     return frame;
 }

@@ -33,22 +33,24 @@ public:
     CQXDeltaStore(const std::filesystem::path& root, CQXReleaseStore& releases);
 
     // The patch for row (a file of the version) from the latest earlier version whose file of
-    // the same path differs; nothing when there is none, a file is empty or too large, or
-    // the patch would not be smaller than the file. Throws std::runtime_error when a frame
-    // cannot be made.
+    // the same path differs; nothing when there is none, a file is empty or too large, the
+    // patch would not be smaller than the file, or it is not made yet and mayMake is false.
+    // Throws std::runtime_error when a frame cannot be made.
     std::optional<SQXDelta> Delta(const std::string& application, const std::string& version,
-                                  const SQXFileRow& row);
-    // The file compressed on its own, when that saves at least a tenth. Throws as Delta.
+                                  const SQXFileRow& row, bool mayMake = true);
+    // The file compressed on its own, when that saves at least a tenth. As Delta otherwise.
     std::optional<SQXFrame> Packed(const std::string& application, const std::string& version,
-                                   const SQXFileRow& row);
+                                   const SQXFileRow& row, bool mayMake = true);
     // Makes every frame of the version's files; returns how many patches it has.
     std::size_t Prepare(const std::string& application, const std::string& version);
 
 private:
-    // The frame at path made by make when missing or older than a source; its checksums.
+    // The frame at path, made by make when missing or older than a source (nothing then
+    // unless mayMake); its checksums.
     template <typename Make>
-    SQXFrame Frame(const std::filesystem::path& path, const std::filesystem::path& source,
-                   const std::filesystem::path& base, Make make);
+    std::optional<SQXFrame> Frame(const std::filesystem::path& path,
+                                  const std::filesystem::path& source,
+                                  const std::filesystem::path& base, bool mayMake, Make make);
     std::filesystem::path CacheFolder(const std::string& application,
                                       const std::string& version) const;
 

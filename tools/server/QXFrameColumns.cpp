@@ -22,12 +22,14 @@ void QXAddFrameColumns(CQXReplyTable& table) {
 }
 
 void QXAddFrameValues(CQXReplyTable& table, CQXDeltaStore& deltas, const std::string& application,
-                      const std::string& version, const SQXFileRow& row, std::string& error) {
+                      const std::string& version, const SQXFileRow& row,
+                      std::chrono::steady_clock::time_point makeUntil, std::string& error) {
     std::optional<SQXDelta> delta;
     std::optional<SQXFrame> packed;
     try {
-        delta = deltas.Delta(application, version, row);
-        packed = deltas.Packed(application, version, row);
+        const bool mayMake = std::chrono::steady_clock::now() < makeUntil;
+        delta = deltas.Delta(application, version, row, mayMake);
+        packed = deltas.Packed(application, version, row, mayMake);
     } catch (const std::exception& e) {
         error = std::string("deltas: ") + e.what();
     }

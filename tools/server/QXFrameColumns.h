@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
+#include <string>
 
 #include "QXDeltaStore.h"
 #include "QXReplyTable.h"
@@ -10,7 +12,10 @@
 // and SHA-256. Launchers drop columns they do not know; a signed list signs them with the rest.
 // A file without a frame has 0 and empty values there.
 void QXAddFrameColumns(CQXReplyTable& table);
-// The values of row's frames from deltas. A frame that cannot be made is not announced; why
-// goes to error (for the error log), and the list is served all the same.
+// The values of row's frames from deltas, made if need be until makeUntil: the launcher waits
+// for the list, so frames still missing then are left to later lists (publish makes them all).
+// A frame that cannot be made is not announced; why goes to error (for the error log), and the
+// list is served all the same.
 void QXAddFrameValues(CQXReplyTable& table, CQXDeltaStore& deltas, const std::string& application,
-                      const std::string& version, const SQXFileRow& row, std::string& error);
+                      const std::string& version, const SQXFileRow& row,
+                      std::chrono::steady_clock::time_point makeUntil, std::string& error);

@@ -15,8 +15,7 @@ target="$1" build="$(realpath "$2")" server="$(realpath "$3")" work="$(realpath 
 repo="$(cd "$(dirname "$0")/../.." && pwd)"
 
 rm -rf "$work"
-mkdir -p "$work/runtime"
-chmod 700 "$work/runtime"
+mkdir -p -m 700 "$work/runtime"
 server_pid=
 cleanup() {
     [ -z "$server_pid" ] || kill "$server_pid" 2>/dev/null || true
@@ -112,7 +111,6 @@ cases=(
 serve
 for row in "${cases[@]}"; do
     IFS='|' read -r name prepare line requests <<<"$row"
-    echo "== $name"
     $prepare
     before=$(wc -l <"$work/server.log")
     update "$name"

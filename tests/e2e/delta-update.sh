@@ -59,7 +59,8 @@ if [ "$target" = windows ]; then
     run=(timeout 120 wine ./QXLauncher.exe)
 else
     launcher="$build/src/QXLauncher"
-    run=(env QXLAUNCHER_UI=scripted XDG_RUNTIME_DIR="$work/runtime" timeout 120 ./QXLauncher)
+    # No display: the qxflux each update starts ends at once instead of blocking the next one.
+    run=(env -u DISPLAY QXLAUNCHER_UI=scripted XDG_RUNTIME_DIR="$work/runtime" timeout 120 ./QXLauncher)
 fi
 
 update() { # case: an installation of 1.0 updated by the launcher

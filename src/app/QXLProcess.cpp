@@ -6,6 +6,7 @@
 #include "app/QXLBuildInfo.h"
 #include "config/QXConfigDump.h"
 #include "platform/Files.h"
+#include "platform/LanguageTexts.h"
 #include "platform/System.h"
 #include "platform/Text.h"
 #include "update/QXLInstallJournal.h"

@@ -5,16 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "app/QXLFileList.h"
 #include "app/QXLServices.h"
-#include "config/QXLLog.h"
-#include "protocol/QXLDownloadMonitor.h"
+#include "base/QXLanguage.h"
+#include "log/QXLLog.h"
 #include "ui/QXLAceNewPinDlg.h"
 #include "ui/QXLAceNextPasscodeDlg.h"
 #include "ui/QXLAuthenDlg.h"
 #include "ui/QXLChangePwdDlg.h"
 #include "ui/QXLSelectVersionDlg.h"
-#include "ui/QXLanguage.h"
-#include "update/QXLFileList.h"
+#include "update/QXLDownloadMonitor.h"
 
 class IQXLProgressWindow;
 

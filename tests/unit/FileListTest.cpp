@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "app/QXLFileList.h"
 #include "platform/System.h"
 #include "support/TestLog.h"
 #include "update/QXChecksum.h"
-#include "update/QXLFileList.h"
 
 namespace {
 

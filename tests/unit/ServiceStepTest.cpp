@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/LanguageTexts.h"
 #include "support/HttpPeers.h"
 #include "support/Installation.h"
 #include "support/QxServer.h"

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "QXInstallerSystem.h"
-#include "app/QXCommandLine.h"
+#include "base/QXCommandLine.h"
 #include "base/QXText.h"
 #include "platform/DurableFiles.h"
 #include "platform/Files.h"

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/QXLLoginOutcome.h"
 #include "base/QXClock.h"
 #include "base/QXLanguage.h"
 #include "base/QXProgramCommandLine.h"
@@ -73,20 +74,20 @@ public:
     void SetUserInterface(IQXLUserInterface* userInterface);
 
     // Logs user in (previousPasscode: the RSA ACE passcode a new PIN or passcode replaces) and
-    // keeps the user name. 0 when logged in, else ShowServerError's code for the reply; -9999
-    // without a request when a value cannot travel unaltered (CredentialsFitTheWire).
-    int LoginStep(const std::wstring& user, const std::wstring& password,
-                  const std::optional<std::wstring>& previousPasscode);
-    // Changes the password. 0 when done and the server opened a new session, else (a refusal,
-    // no answer, or the same session id again) ShowServerError's code for the reply; -9999
-    // without a request as for LoginStep.
-    int ChangePasswordStep(const std::wstring& user, const std::wstring& oldPassword,
-                           const std::wstring& newPassword);
+    // keeps the user name. Logged in, or the refusal ShowServerError read from the reply;
+    // NotSent without a request when a value cannot travel unaltered (CredentialsFitTheWire).
+    SQXLLoginOutcome LoginStep(const std::wstring& user, const std::wstring& password,
+                               const std::optional<std::wstring>& previousPasscode);
+    // Changes the password. Logged in when done and the server opened a new session, else (a
+    // refusal, no answer, or the same session id again) the refusal ShowServerError read from
+    // the reply; NotSent without a request as for LoginStep.
+    SQXLLoginOutcome ChangePasswordStep(const std::wstring& user, const std::wstring& oldPassword,
+                                        const std::wstring& newPassword);
     // Reads a refusal reply ("Code=" and "Description=" lines) and tells the user: the
     // description (cut after 1,000 characters with "...") with " (1)", or the unknown-error
-    // text with " (2)" when there is no code or it is out of an int's range (then -9999).
+    // text with " (2)" when there is no code or it is out of an int's range (then nullopt).
     // -1207 (password expired) shows nothing. Returns the code.
-    int ShowServerError(const std::wstring& body);
+    std::optional<int> ShowServerError(const std::wstring& body);
 
     // The information services, each read into its record when the request succeeded. Each
     // returns the request's result. GetApplicationInfo then applies the configuration's

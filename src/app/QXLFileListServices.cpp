@@ -1,3 +1,4 @@
+#include <optional>
 #include <string_view>
 
 #include "app/QXLFileList.h"
@@ -6,7 +7,6 @@
 
 namespace {
 
-constexpr int kUnknownServerError = -9999;
 constexpr int kPasswordExpired = -1207;
 constexpr unsigned kTextUnknownError = 6;
 constexpr unsigned kTextCredentialNotSendable = 57;
@@ -82,30 +82,31 @@ bool CQXLFileList::CredentialsFitTheWire(std::initializer_list<std::wstring_view
     return true;
 }
 
-int CQXLFileList::LoginStep(const std::wstring& user, const std::wstring& password,
-                            const std::optional<std::wstring>& previousPasscode) {
+SQXLLoginOutcome CQXLFileList::LoginStep(const std::wstring& user, const std::wstring& password,
+                                         const std::optional<std::wstring>& previousPasscode) {
     if (!CredentialsFitTheWire({user, password, previousPasscode.value_or(std::wstring())}))
-        return kUnknownServerError;
+        return SQXLLoginOutcome::NotSent();
     SetSessionUserName(user);
     m_downloader.SetConfiguration(&m_urlParser);
     if (m_downloader.Login(user, password, previousPasscode))
-        return 0;
-    return ShowServerError(m_downloader.GetResponseBody());
+        return SQXLLoginOutcome::LoggedIn();
+    return SQXLLoginOutcome::FromRefusal(ShowServerError(m_downloader.GetResponseBody()));
 }
 
-int CQXLFileList::ChangePasswordStep(const std::wstring& user, const std::wstring& oldPassword,
-                                     const std::wstring& newPassword) {
+SQXLLoginOutcome CQXLFileList::ChangePasswordStep(const std::wstring& user,
+                                                  const std::wstring& oldPassword,
+                                                  const std::wstring& newPassword) {
     if (!CredentialsFitTheWire({user, oldPassword, newPassword}))
-        return kUnknownServerError;
+        return SQXLLoginOutcome::NotSent();
     const std::wstring previousSession = m_downloader.GetSessionId();
     m_downloader.SetConfiguration(&m_urlParser);
     if (m_downloader.ChangePassword(user, oldPassword, newPassword) &&
         m_downloader.GetSessionId() != previousSession)
-        return 0;
-    return ShowServerError(m_downloader.GetResponseBody());
+        return SQXLLoginOutcome::LoggedIn();
+    return SQXLLoginOutcome::FromRefusal(ShowServerError(m_downloader.GetResponseBody()));
 }
 
-int CQXLFileList::ShowServerError(const std::wstring& body) {
+std::optional<int> CQXLFileList::ShowServerError(const std::wstring& body) {
     const int code = RefusalCode(body);
     const std::wstring caption = QXLoadText(m_languageBase, kQXTextCaption);
     const unsigned flags = kQXMbIconHand | kQXMbSystemModal;
@@ -121,7 +122,7 @@ int CQXLFileList::ShowServerError(const std::wstring& body) {
         else
             m_log.LogError(L"Unknown error : %s... (%u characters)",
                            std::wstring_view(body).substr(0, kShownTextLength), body.size());
-        return kUnknownServerError;
+        return std::nullopt;
     }
     if (code == kPasswordExpired)
         return code;

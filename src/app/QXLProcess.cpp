@@ -78,7 +78,7 @@ int CQXLProcess::RunSequence() {
         m_exitCode = 1;
         return Finish(FinishOffline, 0);
     }
-    if (!ParseCommandLine() && LoginUser() == 0)
+    if (!ParseCommandLine() && !LoginUser())
         return Finish(FinishAbort, 0);
     return RunServerSteps();
 }

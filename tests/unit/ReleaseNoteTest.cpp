@@ -15,7 +15,8 @@ class ReleaseNoteTest : public ::testing::Test {
 protected:
     // The demo user's file list, read from the server as the update sequence reads it.
     void ReadDemoFileList(Installation& install) {
-        ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
+        ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt).result,
+                  QXLLogin::LoggedIn);
         ASSERT_TRUE(install.List().GetApplicationInfo());
         ASSERT_TRUE(install.List().GetPrimaryApplication());
         ASSERT_TRUE(install.List().GetFileList());

@@ -7,6 +7,7 @@
 #include "QXClock.h"
 #include "QXPublisher.h"
 #include "QXReleaseStore.h"
+#include "QXRollouts.h"
 #include "QXUserCommand.h"
 
 namespace fs = std::filesystem;
@@ -85,22 +86,7 @@ int CQXRolloutCommand::Start(const CQXArguments& args, IQXStorage& storage) {
 
 int CQXRolloutCommand::Change(const std::string& action, const CQXArguments& args,
                               SQXRollout rollout, IQXStorage& storage) {
-    const std::string was = rollout.state;
-    if (was == "finished")
-        return Refuse("the rollout of " + rollout.version + " is finished");
-    if (action == "set") {
-        if (!args.Has("percent"))
-            throw CQXUsageError("rollout set needs --percent N");
-        rollout.percent = ReadNumber(args, "percent", 0, 100, 0);
-    } else if (action == "halt" && was == "running") {
-        rollout.state = "halted";
-        rollout.reason = "halted by an administrator";
-    } else if (action == "resume" && was == "halted") {
-        // Failures before the halt are not held against the resumed rollout.
-        rollout.state = "running";
-        rollout.reason.clear();
-        rollout.started = CQXClock().Now();
-    } else if (action == "finish") {
+    if (action == "finish" && rollout.state != "finished") {
         const fs::path folder = fs::path(Required(args, "root")) / "releases" / rollout.application;
         if (!CQXReleaseStore(Required(args, "root"))
                  .HasVersion(rollout.application, rollout.version))
@@ -108,8 +94,13 @@ int CQXRolloutCommand::Change(const std::string& action, const CQXArguments& arg
         m_out << CQXPublisher::SetCurrentVersion(folder, rollout.version).string()
               << ": Version=" << rollout.version << '\n';
         rollout.state = "finished";
-    } else if (action == "halt" || action == "resume") {
-        return Refuse("the rollout of " + rollout.version + " is " + was);
+    } else if (action == "set" || action == "halt" || action == "resume" || action == "finish") {
+        if (action == "set" && !args.Has("percent"))
+            throw CQXUsageError("rollout set needs --percent N");
+        const std::string refused = CQXRollouts::Steer(
+            rollout, action, ReadNumber(args, "percent", 0, 100, 0), CQXClock().Now());
+        if (!refused.empty())
+            return Refuse(refused);
     } else {
         throw CQXUsageError("unknown rollout action " + action);
     }

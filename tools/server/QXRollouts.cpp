@@ -67,3 +67,26 @@ std::string CQXRollouts::HaltReason(const SQXRollout& rollout, const SQXReportCo
            " %, the limit is " + std::to_string(rollout.haltPercent) + " % of at least " +
            std::to_string(rollout.minReports) + ")";
 }
+
+std::string CQXRollouts::Steer(SQXRollout& rollout, const std::string& action, int percent,
+                               std::int64_t now) {
+    const std::string was = rollout.state;
+    if (was == "finished")
+        return "the rollout of " + rollout.version + " is finished";
+    if (action == "set") {
+        if (percent < 0 || percent > 100)
+            return "the percentage must be a whole number from 0 to 100";
+        rollout.percent = percent;
+    } else if (action == "halt" && was == "running") {
+        rollout.state = "halted";
+        rollout.reason = "halted by an administrator";
+    } else if (action == "resume" && was == "halted") {
+        // Failures before the halt are not held against the resumed rollout.
+        rollout.state = "running";
+        rollout.reason.clear();
+        rollout.started = now;
+    } else {
+        return "the rollout of " + rollout.version + " is " + was;
+    }
+    return std::string();
+}

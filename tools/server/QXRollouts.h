@@ -28,6 +28,12 @@ public:
     // The user's bucket (0 to 99) for the application: the same on every server and run, and
     // independent between applications.
     static int Bucket(const std::string& user, const std::string& application);
+    // An administrator's halt, resume or set (to percent) of the rollout at now: empty when
+    // done, else why it is refused (a finished rollout, a halt of one not running, a resume
+    // of one not halted, a percentage outside 0 to 100). A resumed rollout counts reports
+    // afresh from now.
+    static std::string Steer(SQXRollout& rollout, const std::string& action, int percent,
+                             std::int64_t now);
     // The halt's reason when counts reach the rollout's threshold; empty otherwise.
     static std::string HaltReason(const SQXRollout& rollout, const SQXReportCounts& counts);
 

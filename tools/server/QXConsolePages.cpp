@@ -129,7 +129,7 @@ std::string CQXConsolePages::Rollout(const SQXRollout& r,
     if (!r.reason.empty())
         facts.push_back({"Why it halted", "<span id=\"reason-" + H::Escape(r.application) + "\">" +
                                               H::Escape(r.reason) + "</span>"});
-    std::string html = "<h2>" + H::Escape(r.application) + "</h2>" + H::Table({"", ""}, facts);
+    std::string html = "<h2>" + H::Escape(r.application) + "</h2>" + H::Table({}, facts);
     const CQXHtml::Fields app = {{"app", r.application}};
     if (r.state == "running")
         html += H::Form(root + "rollouts/halt", csrf, app, "", "Halt");

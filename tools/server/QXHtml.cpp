@@ -41,10 +41,13 @@ std::string CQXHtml::Table(const std::vector<std::string>& headers,
                            const std::vector<std::vector<std::string>>& rows,
                            const std::string& chart) {
     std::string html = chart.empty() ? "<table>" : "<table data-chart=\"" + Escape(chart) + "\">";
-    html += "<thead><tr>";
-    for (const auto& header : headers)
-        html += "<th>" + Escape(header) + "</th>";
-    html += "</tr></thead><tbody>";
+    if (!headers.empty()) {
+        html += "<thead><tr>";
+        for (const auto& header : headers)
+            html += "<th>" + Escape(header) + "</th>";
+        html += "</tr></thead>";
+    }
+    html += "<tbody>";
     for (const auto& row : rows) {
         html += "<tr>";
         for (const auto& cell : row)

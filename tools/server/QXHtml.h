@@ -13,9 +13,9 @@ public:
 
     // & < > " ' as entities: safe between tags and inside quoted attributes.
     static std::string Escape(const std::string& text);
-    // A table of header texts and rows of cells in html. chart, when not empty, asks the
-    // page's script to draw the table ("bars" or "lines"; the first column is the x axis,
-    // the others are series).
+    // A table of header texts (no header row when none) and rows of cells in html. chart, when not
+    // empty, asks the page's script to draw the table ("bars" or "lines"; the first column is the x
+    // axis, the others are series).
     static std::string Table(const std::vector<std::string>& headers,
                              const std::vector<std::vector<std::string>>& rows,
                              const std::string& chart = std::string());

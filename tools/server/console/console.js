@@ -33,7 +33,7 @@
     box.className = "chart";
     table.parentNode.insertBefore(box, table);
     new uPlot({
-      width: 720, height: 220,
+      width: 720, height: 220, legend: { live: false },
       scales: {
         x: { time: false, range: function () { return [-0.5, labels.length - 0.5]; } },
         y: { range: function (u, min, max) { return [0, Math.max(1, max) * 1.15]; } },

@@ -110,8 +110,9 @@ try:
     # The pilots' launchers: one update succeeds, two fail; the third report halts the rollout.
     update("ana", "2.0")
     update("ben", "2.0", "QXInstaller: cannot replace qxflux: file in use")
-    page("rollouts")
+    page("rollouts")  # the failure has arrived; one failure of two does not halt yet
     assert driver.find_element(By.ID, "state-Demo").text == "running"
+    assert "1 succeeded, 1 failed" in driver.find_element(By.TAG_NAME, "main").text
     update("chloe", "2.0", "QXInstaller: cannot replace qxflux: file in use")
     update("dev", "1.0", report=False)  # the next pilot stays on 1.0
     page("rollouts")

@@ -1,3 +1,5 @@
+#include "QXRollouts.h"
+#include "QXStorage.h"
 #include "server/ServerFixture.h"
 #include "support/TempDir.h"
 
@@ -177,4 +179,19 @@ TEST_F(ConsoleTest, StoredTextsShowAsTextAndEndingASessionEndsIt) {
     EXPECT_NE(ended->body.find("Ended a session of eve."), std::string::npos);
     EXPECT_EQ(Post("ExtendSession", "sessionid=" + launcher)->status, 403);
     EXPECT_NE(Admin({"audit"}).out.find("\troot\tend session\teve "), std::string::npos);
+}
+
+TEST_F(ConsoleTest, AChangeLosesToAHaltOnFailuresThatCameFirst) {
+    const auto storage = OpenStorage(Database());
+    SQXRollout read = *storage->FindRollout("Demo");
+    // Between the administrator's read and write, a failure report halts the rollout.
+    ASSERT_TRUE(storage->HaltRollout("Demo", "2 of 2 reports failed"));
+    ASSERT_EQ(CQXRollouts::Steer(read, "set", 50, read.started), "");
+    EXPECT_FALSE(storage->ReplaceRollout(read, "running", read.started));
+    EXPECT_EQ(storage->FindRollout("Demo")->state, "halted");
+    EXPECT_EQ(storage->FindRollout("Demo")->percent, 0);
+    SQXRollout halted = *storage->FindRollout("Demo");
+    ASSERT_EQ(CQXRollouts::Steer(halted, "set", 50, halted.started), "");
+    EXPECT_TRUE(storage->ReplaceRollout(halted, "halted", halted.started));
+    EXPECT_EQ(storage->FindRollout("Demo")->percent, 50);
 }

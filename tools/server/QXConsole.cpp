@@ -183,12 +183,15 @@ CQXConsole::SOutcome CQXConsole::SteerRollout(const std::string& action,
     auto rollout = m_storage.FindRollout(application);
     if (!rollout)
         return {"There is no rollout of " + application + ".", true};
+    const SQXRollout read = *rollout;
     const int percent = PercentOf(request.get_param_value("percent"));
     const std::string refused =
         CQXRollouts::Steer(*rollout, action == "percent" ? "set" : action, percent, m_clock.Now());
     if (!refused.empty())
         return {"Refused: " + refused + ".", true};
-    m_storage.PutRollout(*rollout);
+    // A halt on failures that came in meanwhile must stand.
+    if (!m_storage.ReplaceRollout(*rollout, read.state, read.started))
+        return {"Refused: the rollout changed meanwhile; look again.", true};
     std::string detail = application + " " + rollout->version;
     if (action == "percent")
         detail += " to " + std::to_string(percent) + " %";

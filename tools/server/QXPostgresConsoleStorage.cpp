@@ -20,6 +20,19 @@ CQXPostgresStorage::ListSessions(std::int64_t now) {
     return sessions;
 }
 
+bool CQXPostgresStorage::ReplaceRollout(const SQXRollout& r, const std::string& state,
+                                        std::int64_t started) {
+    return m_pool
+               .Run("UPDATE rollouts SET version = $2, group_list = $3, percent = $4, state = $5, "
+                    "halt_percent = $6, min_reports = $7, started = $8, reason = $9 "
+                    "WHERE application = $1 AND state = $10 AND started = $11",
+                    {P::Text(r.application), P::Text(r.version), P::Text(JoinGroups(r.groups)),
+                     P::Number(r.percent), P::Text(r.state), P::Number(r.haltPercent),
+                     P::Number(r.minReports), P::Number(r.started), P::Text(r.reason),
+                     P::Text(state), P::Number(started)})
+               .Changed() == 1;
+}
+
 std::vector<SQXRollout> CQXPostgresStorage::ListRollouts() {
     const CQXPgResult result =
         m_pool.Run("SELECT application FROM rollouts ORDER BY application COLLATE \"C\"");

@@ -86,6 +86,7 @@ int CQXRolloutCommand::Start(const CQXArguments& args, IQXStorage& storage) {
 
 int CQXRolloutCommand::Change(const std::string& action, const CQXArguments& args,
                               SQXRollout rollout, IQXStorage& storage) {
+    const SQXRollout read = rollout;
     if (action == "finish" && rollout.state != "finished") {
         const fs::path folder = fs::path(Required(args, "root")) / "releases" / rollout.application;
         if (!CQXReleaseStore(Required(args, "root"))
@@ -94,6 +95,7 @@ int CQXRolloutCommand::Change(const std::string& action, const CQXArguments& arg
         m_out << CQXPublisher::SetCurrentVersion(folder, rollout.version).string()
               << ": Version=" << rollout.version << '\n';
         rollout.state = "finished";
+        storage.PutRollout(rollout);
     } else if (action == "set" || action == "halt" || action == "resume" || action == "finish") {
         if (action == "set" && !args.Has("percent"))
             throw CQXUsageError("rollout set needs --percent N");
@@ -101,10 +103,12 @@ int CQXRolloutCommand::Change(const std::string& action, const CQXArguments& arg
             rollout, action, ReadNumber(args, "percent", 0, 100, 0), CQXClock().Now());
         if (!refused.empty())
             return Refuse(refused);
+        // A halt on failures that came in meanwhile must stand.
+        if (!storage.ReplaceRollout(rollout, read.state, read.started))
+            return Refuse("the rollout changed meanwhile; look at its status again");
     } else {
         throw CQXUsageError("unknown rollout action " + action);
     }
-    storage.PutRollout(rollout);
     Status(rollout, storage);
     return 0;
 }

@@ -17,6 +17,20 @@ std::vector<std::pair<SQXSession, std::int64_t>> CQXSqliteStorage::ListSessions(
     return sessions;
 }
 
+bool CQXSqliteStorage::ReplaceRollout(const SQXRollout& r, const std::string& state,
+                                      std::int64_t started) {
+    auto lock = m_db.Lock();
+    CQXStatement update(m_db.Handle(), "UPDATE rollouts SET version = ?, group_list = ?, "
+                                       "percent = ?, state = ?, halt_percent = ?, min_reports = ?, "
+                                       "started = ?, reason = ? WHERE application = ? AND "
+                                       "state = ? AND started = ?");
+    update.Bind(1, r.version).Bind(2, JoinGroups(r.groups)).Bind(3, std::int64_t{r.percent});
+    update.Bind(4, r.state).Bind(5, std::int64_t{r.haltPercent});
+    update.Bind(6, std::int64_t{r.minReports}).Bind(7, r.started).Bind(8, r.reason);
+    update.Bind(9, r.application).Bind(10, state).Bind(11, started).Step();
+    return update.Changes() == 1;
+}
+
 std::vector<SQXRollout> CQXSqliteStorage::ListRollouts() {
     std::vector<std::string> applications;
     {

@@ -41,6 +41,8 @@ public:
     bool HaltRollout(const std::string& application, const std::string& reason) override;
 
     std::vector<std::pair<SQXSession, std::int64_t>> ListSessions(std::int64_t now) override;
+    bool ReplaceRollout(const SQXRollout& rollout, const std::string& state,
+                        std::int64_t started) override;
     std::vector<SQXRollout> ListRollouts() override;
     bool AddAdmin(const SQXAdminRecord& admin) override;
     std::optional<SQXAdminRecord> FindAdmin(const std::string& name) override;

@@ -169,6 +169,11 @@ public:
     // Halts the application's running rollout for reason; false when none was running (so
     // that of servers halting it at once, one alone reports it).
     virtual bool HaltRollout(const std::string& application, const std::string& reason) = 0;
+    // Stores a change to the application's rollout made from what was read while it was in
+    // state since started; false, storing nothing, when another change (a halt on failures)
+    // came first.
+    virtual bool ReplaceRollout(const SQXRollout& rollout, const std::string& state,
+                                std::int64_t started) = 0;
     // Every application's rollout, by application.
     virtual std::vector<SQXRollout> ListRollouts() = 0;
 

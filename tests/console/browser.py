@@ -1,13 +1,13 @@
 #!/usr/bin/python3
-"""browser.py URL QXSERVER SITE SHOTS: the console scenario in headless Chromium (see browser.sh)."""
-import shutil, subprocess, sys, tempfile, urllib.request
+"""browser.py URL SHOTS: the console scenario in headless Chromium (see browser.sh)."""
+import shutil, sys, tempfile, urllib.request
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support import expected_conditions as EC
 from selenium.webdriver.support.ui import WebDriverWait
 
-base, qxserver, site, shots = sys.argv[1:5]
+base, shots = sys.argv[1], sys.argv[2]
 DAY = 86400
 
 
@@ -50,8 +50,6 @@ for day, users in enumerate([["emma", "finn", "ana"], ["gus", "ben", "chloe"], [
             update(user, "1.0", "connection reset by peer", source="0.9", stage="download")
         update(user, "1.0")
     advance(DAY)
-subprocess.run([qxserver, "rollout", "start", "--root", site, "--app", "Demo", "--version", "2.0",
-                "--group", "pilots", "--halt-on-failures", "50", "--min-reports", "3"], check=True)
 
 profile = tempfile.mkdtemp(prefix="chromium-profile-")
 opts = webdriver.ChromeOptions()
@@ -103,7 +101,9 @@ try:
     wait.until(EC.url_contains("/admin/fleet"))
     page("fleet")
 
-    page("rollouts", chart=False)  # no report of 2.0 yet
+    page("rollouts", chart=False)  # no rollout yet
+    assert submit("rollouts/start", version="2.0", groups="pilots", halt="50", min="3") == \
+        "Done: rollout start of Demo 2.0 to groups pilots and 0 %."
     assert driver.find_element(By.ID, "state-Demo").text == "running"
     assert submit("rollouts/percent", percent="10").startswith("Done: rollout percent of Demo 2.0")
 

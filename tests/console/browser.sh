@@ -1,7 +1,7 @@
 #!/bin/bash
 # The admin console in a real browser: a site whose users run Demo 1.0, qxserver on 127.0.0.1,
-# and headless Chromium driven by Selenium (browser.py), which logs in, watches a rollout of
-# 2.0 to the pilots halt itself on the failures launchers report, and saves each page.
+# and headless Chromium driven by Selenium (browser.py), which logs in, starts a rollout of 2.0
+# to the pilots, watches it halt itself on the failures launchers report, and saves each page.
 # browser.sh QXSERVER SITE WORK_DIR [SCREENSHOT_DIR]; exits 77 (skipped) without Chromium.
 set -euo pipefail
 qxserver=$1 site_source=$2 work=$3 shots=${4:-$3/screenshots}
@@ -31,9 +31,9 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 url=$(head -n 1 "$work/url")
-/usr/bin/python3 "$(dirname "$0")/browser.py" "$url" "$qxserver" "$site" "$shots"
+/usr/bin/python3 "$(dirname "$0")/browser.py" "$url" "$shots"
 audit=$("$qxserver" audit --root "$site")
 echo "$audit"
-for action in "admin add" login "rollout percent" "end session"; do
+for action in "admin add" login "rollout start" "rollout percent" "end session"; do
     grep -q "	$action	" <<<"$audit" || { echo "the audit lacks $action"; exit 1; }
 done

@@ -114,13 +114,15 @@ TEST_F(ConsoleTest, NoPageOrChangeWithoutAnAdminSessionAndItsToken) {
         {"POST", "rollouts/percent", EWho::Forged, EToken::Right, 403},
         {"POST", "users/end-session", EWho::Launcher, EToken::Right, 403},
         {"POST", "rollouts/halt", EWho::Admin, EToken::None, 403},
+        {"POST", "rollouts/start", EWho::Admin, EToken::Wrong, 403},
         {"POST", "rollouts/percent", EWho::Admin, EToken::Wrong, 403},
         {"POST", "users/end-session", EWho::Admin, EToken::Other, 403},
         {"POST", "logout", EWho::Admin, EToken::Wrong, 403},
         {"GET", "rollouts/halt", EWho::Admin, EToken::Right, 404}, // changes are POSTs only
     };
     for (const auto& c : cases) {
-        const std::string form = "app=Demo&percent=50&session=x" + tokenOf(c.token);
+        const std::string form =
+            "app=Demo&version=2.0&start-percent=50&percent=50&session=x" + tokenOf(c.token);
         const bool get = std::string(c.method) == "GET";
         const auto reply = Send(c.method,
                                 get && c.token != EToken::None ? std::string(c.path) + "?" + form

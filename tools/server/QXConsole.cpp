@@ -48,10 +48,13 @@ bool SameToken(const std::string& given, const std::string& expected) {
            CRYPTO_memcmp(given.data(), expected.data(), given.size()) == 0;
 }
 
-// A percentage of the form: 0 to 100, else -1 (which the rollout refuses).
-int PercentOf(const std::string& text) {
-    if (text.empty() || text.size() > 3 ||
-        text.find_first_not_of("0123456789") != std::string::npos)
+// A whole number of a form from 0 to high; fallback when empty, -1 when not such a number
+// (which the checks then refuse).
+int NumberOf(const std::string& text, int high, int fallback) {
+    if (text.empty())
+        return fallback;
+    if (text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoi(text) > high)
         return -1;
     return std::stoi(text);
 }
@@ -82,9 +85,10 @@ bool ChartsBundled() {
 
 CQXConsole::CQXConsole(const std::string& basePath, bool secure, const CQXRouter& router,
                        CQXAdminStore& admins, CQXLoginThrottle& throttle, CQXConsolePages& pages,
-                       IQXStorage& storage, const CQXClock& clock)
+                       IQXStorage& storage, const CQXReleaseStore& releases, const CQXClock& clock)
     : m_base(basePath), m_root(basePath + "admin/"), m_secure(secure), m_router(router),
-      m_admins(admins), m_throttle(throttle), m_pages(pages), m_storage(storage), m_clock(clock) {}
+      m_admins(admins), m_throttle(throttle), m_pages(pages), m_storage(storage),
+      m_releases(releases), m_clock(clock) {}
 
 void CQXConsole::Attach(httplib::Server& server) {
     const std::string pattern = RegexQuote(m_base) + "admin(?:/(.*))?";
@@ -167,6 +171,8 @@ void CQXConsole::LogIn(const httplib::Request& request, httplib::Response& respo
 
 void CQXConsole::Change(const std::string& path, const SQXAdminSession& session,
                         const httplib::Request& request, httplib::Response& response) {
+    if (path == "rollouts/start")
+        return (void)Show("rollouts", session, request, StartRollout(session, request), response);
     for (const char* action : {"halt", "resume", "percent"})
         if (path == std::string("rollouts/") + action)
             return (void)Show("rollouts", session, request, SteerRollout(action, session, request),
@@ -174,6 +180,32 @@ void CQXConsole::Change(const std::string& path, const SQXAdminSession& session,
     if (path == "users/end-session")
         return (void)Show("users", session, request, EndSession(session, request), response);
     Html(response, 404, "<!doctype html><p>Not found</p>");
+}
+
+CQXConsole::SOutcome CQXConsole::StartRollout(const SQXAdminSession& session,
+                                              const httplib::Request& request) {
+    SQXRollout r;
+    r.application = request.get_param_value("app");
+    r.version = request.get_param_value("version");
+    r.groups = SplitGroups(request.get_param_value("groups"));
+    r.percent = NumberOf(request.get_param_value("start-percent"), 100, 0);
+    r.haltPercent = NumberOf(request.get_param_value("halt"), 100, 0);
+    r.minReports = NumberOf(request.get_param_value("min"), 100000, 0);
+    if (r.percent < 0 || r.haltPercent < 0 || r.minReports < 0)
+        return {"Refused: percentages are whole numbers from 0 to 100, reports at most 100000.",
+                true};
+    const auto refusal = CQXRollouts::CheckStart(r, m_releases.HasVersion(r.application, r.version),
+                                                 m_storage.FindRollout(r.application));
+    if (!refusal.reason.empty())
+        return {"Refused: " + refusal.reason + ".", true};
+    r.state = "running";
+    r.started = m_clock.Now();
+    m_storage.PutRollout(r);
+    const std::string detail = r.application + " " + r.version + " to groups " +
+                               (r.groups.empty() ? "-" : JoinGroups(r.groups)) + " and " +
+                               std::to_string(r.percent) + " %";
+    m_admins.Audit(session.admin, "rollout start", detail);
+    return {"Done: rollout start of " + detail + ".", false};
 }
 
 CQXConsole::SOutcome CQXConsole::SteerRollout(const std::string& action,
@@ -184,7 +216,7 @@ CQXConsole::SOutcome CQXConsole::SteerRollout(const std::string& action,
     if (!rollout)
         return {"There is no rollout of " + application + ".", true};
     const SQXRollout read = *rollout;
-    const int percent = PercentOf(request.get_param_value("percent"));
+    const int percent = NumberOf(request.get_param_value("percent"), 100, -1);
     const std::string refused =
         CQXRollouts::Steer(*rollout, action == "percent" ? "set" : action, percent, m_clock.Now());
     if (!refused.empty())

@@ -19,7 +19,7 @@ public:
     // login back-off) and whether a request came through the trusted front.
     CQXConsole(const std::string& basePath, bool secure, const CQXRouter& router,
                CQXAdminStore& admins, CQXLoginThrottle& throttle, CQXConsolePages& pages,
-               IQXStorage& storage, const CQXClock& clock);
+               IQXStorage& storage, const CQXReleaseStore& releases, const CQXClock& clock);
 
     // Installs the console's GET and POST handlers; call before the router's Attach, whose
     // POST handler takes every path.
@@ -39,6 +39,7 @@ private:
     // Carries out the change at path and answers with the page it was made from.
     void Change(const std::string& path, const SQXAdminSession& session,
                 const httplib::Request& request, httplib::Response& response);
+    SOutcome StartRollout(const SQXAdminSession& session, const httplib::Request& request);
     SOutcome SteerRollout(const std::string& action, const SQXAdminSession& session,
                           const httplib::Request& request);
     SOutcome EndSession(const SQXAdminSession& session, const httplib::Request& request);
@@ -61,5 +62,6 @@ private:
     CQXLoginThrottle& m_throttle;
     CQXConsolePages& m_pages;
     IQXStorage& m_storage;
+    const CQXReleaseStore& m_releases;
     const CQXClock& m_clock;
 };

@@ -79,14 +79,21 @@ std::string CQXConsolePages::Fleet() {
 }
 
 std::string CQXConsolePages::Rollouts(const std::string& root, const std::string& csrf) {
-    const auto rollouts = m_storage.ListRollouts();
-    if (rollouts.empty())
-        return "<p>No rollout has been started (<code>qxserver rollout start</code>).</p>";
     const auto records = m_storage.Updates();
     std::string html;
-    for (const auto& rollout : rollouts)
+    for (const auto& rollout : m_storage.ListRollouts())
         html += Rollout(rollout, records, root, csrf);
-    return html;
+    if (html.empty())
+        html = "<p>No rollout has been started.</p>";
+    return html + "<h2>Start a rollout</h2>" +
+           H::Form(root + "rollouts/start", csrf, {},
+                   H::Select("Application", "app", m_releases.Applications()) +
+                       H::Input("Version", "version", "") +
+                       H::Input("Groups (G1,G2)", "groups", "") +
+                       H::Input("Percentage of users", "start-percent", "0", "number") + "<br>" +
+                       H::Input("Halt at failures (%)", "halt", "", "number") +
+                       H::Input("of at least (reports)", "min", "", "number"),
+                   "Start rollout");
 }
 
 std::string CQXConsolePages::Rollout(const SQXRollout& r,

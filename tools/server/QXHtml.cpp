@@ -72,8 +72,8 @@ std::string CQXHtml::Form(const std::string& action, const std::string& csrf, co
 std::string CQXHtml::Input(const std::string& label, const std::string& name,
                            const std::string& value, const std::string& type) {
     return "<label>" + Escape(label) + " <input type=\"" + Escape(type) + "\" name=\"" +
-           Escape(name) + "\" id=\"" + Escape(name) + "\" value=\"" + Escape(value) + "\"" +
-           (type == "number" ? " min=\"0\" max=\"100\"" : "") + "></label> ";
+           Escape(name) + "\" id=\"" + Escape(name) + "\" value=\"" + Escape(value) +
+           "\"></label> ";
 }
 
 std::string CQXHtml::Page(const std::string& base, const std::string& path,
@@ -99,4 +99,13 @@ std::string CQXHtml::Page(const std::string& base, const std::string& path,
                 Form(root + "logout", csrf, {}, "", "Log out") + "</span>";
     }
     return page + "</header><main><h1>" + Escape(title) + "</h1>" + html + "</main></body></html>";
+}
+
+std::string CQXHtml::Select(const std::string& label, const std::string& name,
+                            const std::vector<std::string>& options) {
+    std::string html = "<label>" + Escape(label) + " <select name=\"" + Escape(name) + "\" id=\"" +
+                       Escape(name) + "\">";
+    for (const auto& option : options)
+        html += "<option>" + Escape(option) + "</option>";
+    return html + "</select></label> ";
 }

@@ -27,6 +27,9 @@ public:
     // A labelled text or number input.
     static std::string Input(const std::string& label, const std::string& name,
                              const std::string& value, const std::string& type = "text");
+    // A labelled choice of the options (the first chosen).
+    static std::string Select(const std::string& label, const std::string& name,
+                              const std::vector<std::string>& options);
     // A whole page: head (styles, and the chart library when charts), the navigation with the
     // page at path marked, the administrator with a logout form (when admin is not empty),
     // the title and html.

@@ -66,17 +66,14 @@ int CQXRolloutCommand::Start(const CQXArguments& args, IQXStorage& storage) {
     r.percent = ReadNumber(args, "percent", 0, 100, 0);
     r.haltPercent = ReadNumber(args, "halt-on-failures", 1, 100, 0);
     r.minReports = ReadNumber(args, "min-reports", 1, 100000, 0);
-    if ((r.haltPercent == 0) != (r.minReports == 0))
-        throw CQXUsageError("--halt-on-failures and --min-reports go together");
-    if (r.groups.empty() && r.percent == 0)
-        throw CQXUsageError("rollout start needs an audience: --group G or --percent N");
     const CQXReleaseStore releases(Required(args, "root"));
-    if (!releases.HasVersion(r.application, r.version))
-        return Refuse(r.application + " has no version " + r.version + " (no folder releases/" +
-                      r.application + "/" + r.version + "/)");
-    const auto running = storage.FindRollout(r.application);
-    if (running && running->state == "running")
-        return Refuse("the rollout of " + running->version + " runs; halt or finish it first");
+    const auto refusal = CQXRollouts::CheckStart(r, releases.HasVersion(r.application, r.version),
+                                                 storage.FindRollout(r.application));
+    if (refusal.malformed)
+        throw CQXUsageError(refusal.reason + " (--group, --percent, --halt-on-failures with "
+                                             "--min-reports)");
+    if (!refusal.reason.empty())
+        return Refuse(refusal.reason);
     r.state = "running";
     r.started = CQXClock().Now();
     storage.PutRollout(r);

@@ -90,3 +90,18 @@ std::string CQXRollouts::Steer(SQXRollout& rollout, const std::string& action, i
     }
     return std::string();
 }
+
+CQXRollouts::SStartRefusal CQXRollouts::CheckStart(const SQXRollout& r, bool versionExists,
+                                                   const std::optional<SQXRollout>& current) {
+    if ((r.haltPercent == 0) != (r.minReports == 0))
+        return {"a failure threshold and its minimum of reports go together", true};
+    if (r.groups.empty() && r.percent == 0)
+        return {"a rollout needs an audience: a group or a percentage", true};
+    if (!versionExists)
+        return {r.application + " has no version " + r.version + " (no folder releases/" +
+                    r.application + "/" + r.version + "/)",
+                false};
+    if (current && current->state == "running")
+        return {"the rollout of " + current->version + " runs; halt or finish it first", false};
+    return {};
+}

@@ -235,7 +235,7 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     CQXLoginThrottle consoleThrottle(*storage, clock);
     CQXConsolePages pages(*storage, releases, clock);
     CQXConsole console(options.basePath, options.secure, router, admins, consoleThrottle, pages,
-                       *storage, clock);
+                       *storage, releases, clock);
 
     // Blocked before any thread starts, so that only the waiting thread receives them.
     sigset_t signals;

@@ -79,7 +79,8 @@ public:
 
 private:
     std::string Serialise() const;
-    bool ApplyEntry(const Entry& entry, const Checkpoint& checkpoint);
+    bool MoveOut(const Entry& entry, const Checkpoint& checkpoint);
+    bool MoveIn(const Entry& entry, const Checkpoint& checkpoint);
     bool UndoEntry(const Entry& entry, CQXLLog& log);
     // Undoes every change, newest first; false when a file could not be put back.
     bool Undo(CQXLLog& log, const Checkpoint& checkpoint);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "config/QXLLog.h"
+#include "log/QXLLog.h"
 
 // The record of one installation into a destination directory, so that the installation is
 // always wholly old or wholly new. It lists every change before the first one is made and is

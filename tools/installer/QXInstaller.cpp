@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "QXInstallerSystem.h"
-#include "app/QXCommandLine.h"
+#include "base/QXCommandLine.h"
 #include "base/QXText.h"
 #include "platform/DurableFiles.h"
 #include "platform/Files.h"

@@ -14,6 +14,7 @@
 #include "protocol/QXLReplySignature.h"
 #include "update/QXChecksum.h"
 #include "update/QXLFile.h"
+#include "update/QXLFileFetcher.h"
 #include "update/QXLFileSet.h"
 #include "update/QXLFrameDecoder.h"
 
@@ -38,8 +39,8 @@ void Remove(const std::wstring& path) {
 
 } // namespace
 
-CQXLFrameFetch::CQXLFrameFetch(CQXLLog& log, CQXLDownloader& downloader)
-    : m_log(log), m_downloader(downloader) {}
+CQXLFrameFetch::CQXLFrameFetch(CQXLLog& log, CQXLFileFetcher& fetcher, CQXLDownloader& downloader)
+    : m_log(log), m_fetcher(fetcher), m_downloader(downloader) {}
 
 bool CQXLFrameFetch::Fetch(const CQXLFile& file, CQXLDownloadMonitor* monitor) {
     if (m_offers.empty() || QXLIsInstallerFile(file.FileName()))
@@ -69,7 +70,7 @@ bool CQXLFrameFetch::Fetch(const CQXLFile& file, CQXLDownloadMonitor* monitor) {
 bool CQXLFrameFetch::ReadBase(const CQXLFile& file, const SQXLFrameOffer& offer,
                               std::string& base) {
     const std::wstring path =
-        m_downloader.GetInstallationDirectory() + file.FilePath() + file.FileName();
+        m_fetcher.GetInstallationDirectory() + file.FilePath() + file.FileName();
     const qxplat::FilePtr in = qxplat::OpenShared(path, "rb");
     if (!in || qxplat::OpenFileLength(in.get()) != offer.baseSize)
         return false;
@@ -87,7 +88,7 @@ std::wstring CQXLFrameFetch::Apply(const CQXLFile& file, const SQXLFrame& frame,
     const auto frameSha256 = Digest(frame.sha256);
     if (!frameSha256)
         return L"the list gives no SHA-256 for the frame";
-    SQXLFrameTarget target{m_downloader.GetDownloadDirectory() + file.FilePath() + file.FileName(),
+    SQXLFrameTarget target{m_fetcher.GetDownloadDirectory() + file.FilePath() + file.FileName(),
                            file.FileSize(), file.FileChecksum(), std::nullopt};
     CQXUrlParser* configuration = m_downloader.GetConfiguration();
     if (configuration != nullptr && configuration->VerifiesSignatures() &&
@@ -104,10 +105,10 @@ std::wstring CQXLFrameFetch::Apply(const CQXLFile& file, const SQXLFrame& frame,
         request.baseSize = std::to_wstring(patchOf->baseSize);
         request.baseChecksum = std::to_wstring(patchOf->baseChecksum);
     }
-    if (!m_downloader.DownloadFile(part, monitor, L"GetAppFileDelta", true, &request))
+    if (!m_fetcher.DownloadFile(part, monitor, L"GetAppFileDelta", true, &request))
         return L"the frame did not arrive";
     const std::wstring framePath =
-        m_downloader.GetDownloadDirectory() + file.FilePath() + part.FileName();
+        m_fetcher.GetDownloadDirectory() + file.FilePath() + part.FileName();
     std::string head;
     std::wstring failure = CQXLFrameDecoder::Decode(framePath, *frameSha256, base, target, head);
     Remove(framePath);

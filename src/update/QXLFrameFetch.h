@@ -3,12 +3,13 @@
 #include <map>
 #include <string>
 
-#include "config/QXLLog.h"
+#include "log/QXLLog.h"
 #include "protocol/QXLFrameOffers.h"
 
 class CQXLDownloadMonitor;
 class CQXLDownloader;
 class CQXLFile;
+class CQXLFileFetcher;
 
 // Fetches a listed file through a zstd frame that the list offers instead of whole: a patch
 // when the installed copy is exactly the patch's base, else the file packed on its own. The
@@ -16,7 +17,9 @@ class CQXLFile;
 // download, with one log line saying why.
 class CQXLFrameFetch {
 public:
-    CQXLFrameFetch(CQXLLog& log, CQXLDownloader& downloader);
+    // fetcher fetches the frames into its download directory; downloader tells whether the
+    // list is signed. Both outlive this object.
+    CQXLFrameFetch(CQXLLog& log, CQXLFileFetcher& fetcher, CQXLDownloader& downloader);
 
     // The offers of the current file list (QXLReadFrameOffers).
     void SetOffers(std::map<std::wstring, SQXLFrameOffer> offers) { m_offers = std::move(offers); }
@@ -33,6 +36,7 @@ private:
                        const std::string& base, CQXLDownloadMonitor* monitor);
 
     CQXLLog& m_log;
+    CQXLFileFetcher& m_fetcher;
     CQXLDownloader& m_downloader;
     std::map<std::wstring, SQXLFrameOffer> m_offers;
 };

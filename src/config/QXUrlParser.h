@@ -39,6 +39,9 @@ public:
     // of them, and every file must match its SHA-256.
     const std::vector<std::wstring>& UpdatePublicKeys();
     bool VerifiesSignatures() { return !UpdatePublicKeys().empty(); }
+    // The path of the PEM bundle of authorities that HTTPS trusts besides the system's
+    // ([Config] SecurityCAFile: a name beside qxurl.net, or an absolute path); empty for none.
+    const std::wstring& SecurityCAFile() const { return m_securityCaFile; }
 
     // The [Config] servers, in file order.
     CQXUrlServerList& GetServerList() { return m_serverList; }
@@ -68,6 +71,7 @@ private:
     std::vector<std::wstring> m_refusedUrls;
     bool m_sso = false;
     bool m_ignoreUnknownCertificate = false;
+    std::wstring m_securityCaFile;
     bool m_forceUpdate = false;
     bool m_forceReboot = false;
     std::wstring m_applicationName;

@@ -13,6 +13,7 @@
 #include "platform/Crypto.h"
 #include "platform/HttpTransport.h"
 #include "platform/Text.h"
+#include "protocol/QXLFailureNote.h"
 #include "protocol/QXLFormBody.h"
 #include "protocol/QXLKeepAlive.h"
 #include "protocol/QXLReplySignature.h"
@@ -209,6 +210,8 @@ private:
 
     std::wstring m_responseBody;
     unsigned long m_lastError = 0;
+    // Why the last attempt failed, for its plain line.
+    CQXLFailureNote m_failure;
     // The request whose reply must carry a valid signature, and that reply's bytes.
     std::optional<SQXLSignedRequest> m_signedRequest;
     std::string m_responseBytes;

@@ -218,6 +218,7 @@ bool CQXLDownloader::DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* mon
     for (QXUrlServerPtr server = servers.GetCurrentServer(); server;
          server = servers.NextServer()) {
         bool done = false;
+        m_failure.Clear();
         if (file.FileSize() == 0) {
             done = (!digest || MatchesDigest(file, qxplat::Sha256(), *digest)) &&
                    CreateEmptyFile(file);
@@ -237,6 +238,7 @@ bool CQXLDownloader::DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* mon
             return true;
         }
         m_log.LogWarning(L"Failed to download from %s", server->GetUrl());
+        m_log.LogWarning(L"%s", m_failure.Line(*server, server->GetPath() + service));
     }
     return false;
 }
@@ -255,6 +257,7 @@ bool CQXLDownloader::CreateEmptyFile(const CQXLFile& file) {
 
 void CQXLDownloader::LogAttemptError(const wchar_t* failure, const FileAttempt& attempt,
                                      unsigned long error, int step) {
+    m_failure.Transport(error, std::wstring());
     const std::wstring format = std::wstring(L" ... ") + failure +
                                 L" %s[%s] \"http%s://%s:%i%s\" with last error %i on file %s, "
                                 L"line %i";
@@ -295,6 +298,7 @@ bool CQXLDownloader::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor* 
         return false;
     }
     request->SetTimeouts(m_downloadConnectMs, m_downloadReceiveMs);
+    request->TrustAuthorities(m_configuration->SecurityCAFile());
     request->SetMinimumRate(qxplat::kHttpMinimumBytesPerSecond, m_minimumRateWindowMs);
     if (!m_proxyUserName.empty())
         request->SetProxyUserName(m_proxyUserName);
@@ -304,6 +308,7 @@ bool CQXLDownloader::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor* 
     SQXLSendHooks hooks;
     hooks.sendFailed = [&](unsigned long code) {
         LogAttemptError(L"Failed HttpSendRequest", attempt, code, kStepSend);
+        m_failure.Transport(code, request->FailureDetail());
     };
     hooks.retryAsked = [&] {
         KeepRetryCredentials(
@@ -362,6 +367,7 @@ bool CQXLDownloader::ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& f
         m_log.LogError(L"Downloaded file %s differs from the list : %d bytes, checksum %u",
                        file.FileName(), static_cast<long long>(size),
                        static_cast<unsigned long>(checksum.Value()));
+        m_failure.Refused(L"the file differs from the list");
         return false;
     }
     if (sha256 && !MatchesDigest(file, std::move(*sha256), *attempt.sha256))
@@ -410,6 +416,7 @@ bool CQXLDownloader::WriteBody(qxplat::HttpRequest& request, const CQXLFile& fil
             attempt.lastError = error.code;
             m_log.LogError(L"Error while retrieving file %s : %d", file.FileName(),
                            static_cast<long long>(error.code));
+            m_failure.Transport(error.code, request.FailureDetail());
             return false;
         }
         if (filled == 0 && std::fflush(out) == 0)

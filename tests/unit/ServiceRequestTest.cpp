@@ -264,6 +264,32 @@ TEST_F(ServiceRequestTest, SelfSignedCertificatePassesOnlyWithTheLeniencySetting
     EXPECT_EQ(lenient.Ui().CertificateQuestions(), 0);
 }
 
+// By name, as Windows checks no IP address against the certificate. Each test runs in a process
+// of its own: WinINet remembers for the process what it once let through.
+std::wstring TlsByName(const QxServer& server) {
+    std::wstring url = server.TlsUrl();
+    return url.replace(url.find(L"127.0.0.1"), 9, L"localhost");
+}
+
+TEST_F(ServiceRequestTest, CompanyAuthorityFileIsTrustedBesideTheSystemStore) {
+    Installation install({TlsByName(server)},
+                         "SecurityCAFile=" + qxplat::ToNarrow(server.StateFile("cert.pem")) +
+                             "\r\n");
+    EXPECT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
+    EXPECT_TRUE(install.List().GetApplicationInfo());
+    EXPECT_EQ(install.Ui().CertificateQuestions(), 0);
+}
+
+TEST_F(ServiceRequestTest, AuthorityFileThatDoesNotVouchForTheServerTrustsNothing) {
+    for (const char* file : {"", "key.pem", "other-ca.pem", "other-ca.pem"}) {
+        const std::string key =
+            *file ? "SecurityCAFile=" + qxplat::ToNarrow(server.StateFile(file)) + "\r\n" : "";
+        Installation install({TlsByName(server)}, key);
+        EXPECT_NE(install.List().LoginStep(L"demo", L"demo", std::nullopt), 0) << file;
+        EXPECT_TRUE(install.Client().GetSessionId().empty()) << file;
+    }
+}
+
 TEST_F(ServiceRequestTest, CharacterCutByAReadBoundaryComesOutWhole) {
     // A Japanese refusal in code page 932, placed so that the 1024-byte reads cut its first
     // character; a Japanese launcher reads it so on every platform.

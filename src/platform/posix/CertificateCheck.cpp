@@ -4,6 +4,7 @@
 #include <ctime>
 #include <memory>
 #include <mutex>
+#include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 #include <set>
@@ -128,6 +129,13 @@ CURLcode InstallCertificateCheck(CURL*, void* sslContext, void* check) {
                            : X509_VERIFY_PARAM_set1_host(param, host.c_str(), host.size())) != 1)
         return CURLE_SSL_CERTPROBLEM;
     SSL_CTX_set_verify(context, SSL_CTX_get_verify_mode(context), &Verify);
+    if (connection->authorities) {
+        // Added to the store curl filled from the system's bundle: trusted besides it.
+        X509_STORE* store = SSL_CTX_get_cert_store(context);
+        for (const auto& authority : connection->authorities->certificates)
+            X509_STORE_add_cert(store, authority.get());
+        ERR_clear_error(); // a certificate already there is no failure of this request
+    }
     return CURLE_OK;
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <curl/curl.h>
+#include <memory>
 #include <string>
 
 #include "platform/HttpTransport.h"
+#include "platform/posix/AuthorityFile.h"
 
 // The TLS check of secure requests on Linux, hooked into the OpenSSL context curl builds for
 // each connection: certificates the user accepted pass for the rest of the process, and the
@@ -16,6 +18,8 @@ struct CertificateCheck {
     bool refused = false;    // the server's certificate failed, and is described below
     HttpCertificate shown;   // the refused certificate
     std::string fingerprint; // its SHA-256, raw bytes
+    // Trusted besides the system's authorities; none when null.
+    std::shared_ptr<const AuthoritySet> authorities;
 };
 
 // curl's CURLOPT_SSL_CTX_FUNCTION; check is the connection's CertificateCheck, which must

@@ -165,7 +165,11 @@ void CQXUrlParser::Load() {
     m_applicationName = Value(launcher, L"ApplicationName");
     m_chooseVersion = IsChooseVersionWord(Value(launcher, L"ChooseVersion"));
     m_loginVariable = Value(launcher, L"LoginVariable");
+    // A key put in another section still holds: verification must never end by a misplaced line.
     m_updatePublicKeys = PublicKeys(launcher);
+    for (const SectionValues* other : {&values[kConfig], &values[kDownload]})
+        if (m_updatePublicKeys.empty())
+            m_updatePublicKeys = PublicKeys(*other);
 }
 
 bool CQXUrlParser::SSO() {

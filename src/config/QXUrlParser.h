@@ -36,7 +36,8 @@ public:
     // The site's public keys ([QXLauncher] "UpdatePublicKey", then UpdatePublicKey2,
     // UpdatePublicKey3 ... up to the first absent one), each a base64 DER SubjectPublicKeyInfo
     // as written. Not empty: every reply that decides what is installed must be signed by one
-    // of them, and every file must match its SHA-256.
+    // of them, and every file must match its SHA-256. Without any in [QXLauncher], those put
+    // under [Config], else [FileDownload], by mistake.
     const std::vector<std::wstring>& UpdatePublicKeys();
     bool VerifiesSignatures() { return !UpdatePublicKeys().empty(); }
     // The path of the PEM bundle of authorities that HTTPS trusts besides the system's

@@ -182,6 +182,7 @@ bool CQXLDownloader::CheckSignature(qxplat::HttpRequest& request, const CQXUrlSe
     m_log.LogError(L"Signed reply refused : %s from %s : %s", QXFromUtf8(m_signedRequest->service),
                    server.GetUrl(), QXLSignatureVerdictText(verdict));
     m_failure.Refused(std::wstring(L"its signature : ") + QXLSignatureVerdictText(verdict));
+    m_signatureRefused = true;
     m_responseBody.clear();
     return false;
 }

@@ -69,6 +69,8 @@ public:
 
     // The text of the reply body of the last request; empty when no server answered it.
     const std::wstring& GetResponseBody() const { return m_responseBody; }
+    // True once a reply of this run was refused for its signature.
+    bool SignatureRefused() const { return m_signatureRefused; }
     // The system's error code right after the last send, also after a successful one.
     unsigned long GetLastErrorCode() const { return m_lastError; }
 
@@ -212,6 +214,7 @@ private:
     unsigned long m_lastError = 0;
     // Why the last attempt failed, for its plain line.
     CQXLFailureNote m_failure;
+    bool m_signatureRefused = false;
     // The request whose reply must carry a valid signature, and that reply's bytes.
     std::optional<SQXLSignedRequest> m_signedRequest;
     std::string m_responseBytes;

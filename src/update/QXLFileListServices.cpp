@@ -2,6 +2,7 @@
 
 #include "platform/Text.h"
 #include "update/QXLFileList.h"
+#include "update/QXLLastPrimary.h"
 
 namespace {
 
@@ -167,6 +168,10 @@ bool CQXLFileList::GetPrimaryApplication() {
     if (!m_downloader.GetAppPrimary())
         return false;
     ReadPrimaryApplication(m_downloader.GetResponseBody());
+    if (m_urlParser.VerifiesSignatures()) {
+        m_primaryVerified = true;
+        CQXLLastPrimary(GetInstallationDirectory()).Remember(m_primaryApplication);
+    }
     return true;
 }
 

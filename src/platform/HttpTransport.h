@@ -151,6 +151,9 @@ public:
     // such as why a certificate was refused); empty when it says nothing more than the code.
     std::wstring FailureDetail() const;
 
+    // The certificate the server presented to the last send that passed the checks (subject,
+    // issuer, dates, fingerprint); false when the request is not secure or none is known.
+    bool ServerCertificate(HttpCertificate& certificate) const;
     // The reply's status code as text, at most three characters ("200").
     bool StatusText(std::wstring& text, HttpError& error);
     // The value of the reply's header called name (ASCII, any letter case) once the send is

@@ -100,7 +100,8 @@ const wchar_t* CQXLFailureNote::Check(HttpFailureKind kind) {
     case HttpFailureKind::NotHttp:
         return L"check the scheme in qxurl.net: an HTTPS server needs an https:// URL";
     case HttpFailureKind::ConnectionLost:
-        return L"check the server's log, and any proxy or firewall between";
+        return L"check the scheme in qxurl.net (an HTTPS server needs an https:// URL), the "
+               L"server's log, and any proxy or firewall between";
     case HttpFailureKind::Proxy:
         return L"check the proxy settings (Internet settings, or https_proxy and http_proxy)";
     case HttpFailureKind::Stopped:

@@ -14,10 +14,11 @@ namespace qxplat {
 
 // One connection's check: what it is to verify and what it saw. Used on the sending thread.
 struct CertificateCheck {
-    std::string host;        // checked against the certificate's names unless empty
-    bool refused = false;    // the server's certificate failed, and is described below
-    HttpCertificate shown;   // the refused certificate
-    std::string fingerprint; // its SHA-256, raw bytes
+    std::string host;          // checked against the certificate's names unless empty
+    bool refused = false;      // the server's certificate failed, and is described below
+    HttpCertificate shown;     // the refused certificate
+    std::string fingerprint;   // its SHA-256, raw bytes
+    HttpCertificate presented; // the server's certificate, whatever the verdict
     // Trusted besides the system's authorities; none when null.
     std::shared_ptr<const AuthoritySet> authorities;
 };

@@ -334,6 +334,11 @@ HttpDialogAnswer HttpRequest::DialogStep(HttpPrompt* prompt, unsigned long lastE
     return HttpDialogAnswer::Retry;
 }
 
+bool HttpRequest::ServerCertificate(HttpCertificate& certificate) const {
+    certificate = m_impl->certificate.presented;
+    return !certificate.sha256.empty();
+}
+
 std::wstring HttpRequest::FailureDetail() const {
     // The time-out and the stop are decided here, not by curl, whose words would mislead.
     const CURLcode code = m_impl->result;

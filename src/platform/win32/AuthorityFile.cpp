@@ -5,6 +5,7 @@
 
 #include "platform/Authorities.h"
 #include "platform/AuthorityCache.h"
+#include "platform/Crypto.h"
 #include "platform/Files.h"
 
 namespace qxplat {
@@ -161,6 +162,68 @@ bool ServerLeadsToAuthority(HINTERNET connection, DWORD securityFlags, const Aut
     std::unique_ptr<const CERT_CHAIN_CONTEXT, decltype(&CertFreeCertificateChain)> held(
         context, &CertFreeCertificateChain);
     return ChainLeadsToAuthority(*context, set);
+}
+
+namespace {
+
+std::wstring NameText(const CERT_NAME_BLOB& name) {
+    wchar_t text[512] = {};
+    CertNameToStrW(kEncoding, const_cast<CERT_NAME_BLOB*>(&name), CERT_X500_NAME_STR, text,
+                   static_cast<DWORD>(sizeof text / sizeof text[0]));
+    return text;
+}
+
+std::wstring TimeText(const FILETIME& time) {
+    SYSTEMTIME parts{};
+    if (!FileTimeToSystemTime(&time, &parts))
+        return {};
+    const auto two = [](unsigned value) {
+        return std::wstring(1, static_cast<wchar_t>(L'0' + value / 10 % 10)) +
+               static_cast<wchar_t>(L'0' + value % 10);
+    };
+    const std::wstring text = std::to_wstring(parts.wYear) + L"-" + two(parts.wMonth) + L"-" +
+                              two(parts.wDay) + L" " + two(parts.wHour) + L":" +
+                              two(parts.wMinute) + L":" + two(parts.wSecond) + L" UTC";
+    return text;
+}
+
+std::wstring Fingerprint(PCCERT_CONTEXT certificate) {
+    static const wchar_t digits[] = L"0123456789ABCDEF";
+    Sha256 hash;
+    Sha256Digest digest{};
+    if (!hash.Update(certificate->pbCertEncoded, certificate->cbCertEncoded) ||
+        !hash.Finish(digest))
+        return {};
+    std::wstring text;
+    for (const unsigned char byte : digest) {
+        if (!text.empty())
+            text += L':';
+        text += digits[byte >> 4];
+        text += digits[byte & 15];
+    }
+    return text;
+}
+
+} // namespace
+
+bool DescribeServerCertificate(HINTERNET request, HttpCertificate& certificate) {
+    PCCERT_CHAIN_CONTEXT context = nullptr;
+    DWORD size = sizeof context;
+    if (!InternetQueryOptionW(request, INTERNET_OPTION_SERVER_CERT_CHAIN_CONTEXT, &context,
+                              &size) ||
+        context == nullptr)
+        return false;
+    std::unique_ptr<const CERT_CHAIN_CONTEXT, decltype(&CertFreeCertificateChain)> held(
+        context, &CertFreeCertificateChain);
+    if (context->cChain == 0 || context->rgpChain[0]->cElement == 0)
+        return false;
+    PCCERT_CONTEXT server = context->rgpChain[0]->rgpElement[0]->pCertContext;
+    certificate.subject = NameText(server->pCertInfo->Subject);
+    certificate.issuer = NameText(server->pCertInfo->Issuer);
+    certificate.notBefore = TimeText(server->pCertInfo->NotBefore);
+    certificate.notAfter = TimeText(server->pCertInfo->NotAfter);
+    certificate.sha256 = Fingerprint(server);
+    return !certificate.sha256.empty();
 }
 
 void MarkRefusedServer(const std::wstring& server) {

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/HttpTransport.h"
+
 // wincrypt.h needs the types of windows.h first.
 // clang-format off
 #include <windows.h>
@@ -34,6 +36,10 @@ std::shared_ptr<const AuthoritySet> LoadAuthorities(const std::wstring& path);
 // refused handshake, so an empty GET of "/" (no secret in it) fetches it, passing the unknown
 // authority and revocation and whatever else securityFlags skip; the name is checked there.
 bool ServerLeadsToAuthority(HINTERNET connection, DWORD securityFlags, const AuthoritySet& set);
+
+// The server certificate of request after a send that passed, as the user reads it; false
+// when WinINet tells none.
+bool DescribeServerCertificate(HINTERNET request, HttpCertificate& certificate);
 
 // WinINet lets later requests to a server pass the problems one request was let through, and
 // the fetch above is such a request: a server ("host:port") whose certificate the bundle did

@@ -375,6 +375,11 @@ HttpDialogAnswer HttpRequest::DialogStep(HttpPrompt* prompt, unsigned long lastE
     return HttpDialogAnswer::Done;
 }
 
+bool HttpRequest::ServerCertificate(HttpCertificate& certificate) const {
+    certificate = HttpCertificate();
+    return !m_impl->givenUp && DescribeServerCertificate(m_impl->Handle(), certificate);
+}
+
 // WinINet has no words beyond its codes.
 std::wstring HttpRequest::FailureDetail() const { return {}; }
 

@@ -157,16 +157,25 @@ void CQXLDoctor::CheckServer(const CQXUrlServer& server, const CQXUrlParser& par
     request->TrustAuthorities(parser.SecurityCAFile());
     CRefusingPrompt refusing;
     unsigned long lastError = 0;
-    if (!QXLSendWithDialogs(*request, std::string_view(), parser.GetSecurityCertificateFlags() != 0,
-                            &refusing, lastError)) {
+    const bool sent =
+        QXLSendWithDialogs(*request, std::string_view(), parser.GetSecurityCertificateFlags() != 0,
+                           &refusing, lastError);
+    qxplat::HttpCertificate certificate;
+    // Linux tells a refused certificate too; WinINet only one that passed.
+    if (secure && request->ServerCertificate(certificate)) {
+        const std::wstring text =
+            QXFormat(L"%s: certificate of %s, issued by %s, valid %s to %s, SHA-256 %s",
+                     server.GetUrl(), certificate.subject, certificate.issuer,
+                     certificate.notBefore, certificate.notAfter, certificate.sha256);
+        if (sent)
+            Good(text);
+        else
+            Note(text);
+    }
+    if (!sent) {
         failure.Transport(lastError, request->FailureDetail());
         return Problem(failure.Line(server, object));
     }
-    qxplat::HttpCertificate certificate;
-    if (secure && request->ServerCertificate(certificate))
-        Good(QXFormat(L"%s: certificate of %s, issued by %s, valid %s to %s, SHA-256 %s",
-                      server.GetUrl(), certificate.subject, certificate.issuer,
-                      certificate.notBefore, certificate.notAfter, certificate.sha256));
     std::wstring status;
     request->StatusText(status, error);
     if (status == L"404") {

@@ -10,12 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "config/QXLLog.h"
 #include "config/QXUrlParser.h"
+#include "log/QXLLog.h"
 #include "platform/System.h"
 #include "protocol/QXLDownloader.h"
 #include "update/QXChecksum.h"
 #include "update/QXLFile.h"
+#include "update/QXLFileFetcher.h"
 
 namespace fs = std::filesystem;
 
@@ -61,14 +62,15 @@ int main(int argc, char** argv) {
     downloader.SetApplicationName(L"Demo");
     downloader.SetVersionName(L"2.0");
     const std::wstring separator(1, qxplat::kPathSeparator);
-    downloader.CreateDownloadDirectory(work.wstring() + separator, L"_QXLTmp" + separator);
+    CQXLFileFetcher fetcher(downloader);
+    fetcher.CreateDownloadDirectory(work.wstring() + separator, L"_QXLTmp" + separator);
     const fs::path name = argv[3];
     CQXLFile file(log);
     file.SetFile(name.filename().wstring(), checksum, static_cast<std::int32_t>(size), 1, 0, 0,
                  name.has_parent_path() ? name.parent_path().wstring() : L"--");
 
     const auto start = std::chrono::steady_clock::now();
-    const bool done = downloader.GetAppFile(file, nullptr);
+    const bool done = fetcher.GetAppFile(file, nullptr);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     if (!done) {
         std::fprintf(stderr, "download failed: see %ls\n", log.GetLogFilePath().c_str());

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "config/QXLLog.h"
+#include "log/QXLLog.h"
 #include "protocol/QXLReplyReader.h"
 #include "protocol/TDParser.h"
 

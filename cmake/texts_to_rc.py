@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the Windows STRINGTABLE for the launcher's texts from src/ui/QXTexts.def.
+"""Writes the Windows STRINGTABLE for the launcher's texts from src/texts/QXTexts.def.
 
 windres reads string literals byte by byte, so every character outside ASCII is written as a
 \\x escape of its UTF-16 code unit; the C++ build reads the same .def file directly.

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include "app/QXCommandLine.h"
+#include "app/QXLFileList.h"
 #include "app/QXLSettingsCheck.h"
+#include "base/QXCommandLine.h"
 #include "base/QXFormat.h"
 #include "base/QXText.h"
 #include "platform/Authorities.h"
@@ -14,7 +15,6 @@
 #include "protocol/QXLFailureNote.h"
 #include "protocol/QXLSendLoop.h"
 #include "ui/QXLScriptedUserInterface.h"
-#include "update/QXLFileList.h"
 
 namespace {
 
@@ -187,9 +187,9 @@ void CQXLDoctor::CheckServer(const CQXUrlServer& server, const CQXUrlParser& par
 
 void CQXLDoctor::CheckLoginAndPlan(CQXLFileList& list, const std::wstring& user,
                                    const std::wstring& password) {
-    const int login = list.LoginStep(user, password, std::nullopt);
-    if (login != 0)
-        return Problem(QXFormat(L"login of %s refused or failed (code %d)", user, login));
+    const SQXLLoginOutcome login = list.LoginStep(user, password, std::nullopt);
+    if (!login.IsLoggedIn())
+        return Problem(QXFormat(L"login of %s refused or failed (code %d)", user, login.LogCode()));
     Good(L"logged in as " + user);
     if (!list.GetApplicationInfo())
         return Problem(L"GetAppInf failed: the application is started without an update");

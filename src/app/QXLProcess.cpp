@@ -6,6 +6,7 @@
 #include "app/QXLBuildInfo.h"
 #include "config/QXConfigDump.h"
 #include "platform/Files.h"
+#include "platform/LanguageTexts.h"
 #include "platform/System.h"
 #include "platform/Text.h"
 #include "update/QXLInstallJournal.h"
@@ -77,7 +78,7 @@ int CQXLProcess::RunSequence() {
         m_exitCode = 1;
         return Finish(FinishOffline, 0);
     }
-    if (!ParseCommandLine() && LoginUser() == 0)
+    if (!ParseCommandLine() && !LoginUser())
         return Finish(FinishAbort, 0);
     return RunServerSteps();
 }

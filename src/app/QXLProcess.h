@@ -5,16 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "app/QXLFileList.h"
 #include "app/QXLServices.h"
-#include "config/QXLLog.h"
-#include "protocol/QXLDownloadMonitor.h"
+#include "base/QXLanguage.h"
+#include "log/QXLLog.h"
 #include "ui/QXLAceNewPinDlg.h"
 #include "ui/QXLAceNextPasscodeDlg.h"
 #include "ui/QXLAuthenDlg.h"
 #include "ui/QXLChangePwdDlg.h"
 #include "ui/QXLSelectVersionDlg.h"
-#include "ui/QXLanguage.h"
-#include "update/QXLFileList.h"
+#include "update/QXLDownloadMonitor.h"
 
 class IQXLProgressWindow;
 
@@ -69,9 +69,9 @@ public:
     bool ParseCommandLine();
 
     // Opens a server session: by environment variable, command line or login dialog, with
-    // the password-expiry, new PIN and next passcode exchanges; at most two attempts. 1 when
-    // logged in, else 0 (the exit code becomes 1 after a network error).
-    int LoginUser();
+    // the password-expiry, new PIN and next passcode exchanges; at most two attempts. True
+    // when logged in (the exit code becomes 1 after a network error).
+    bool LoginUser();
 
     // The update sequence: decision, locked files, downloads, instruction file, restart or
     // installer, report, finish. 1 after a restart was requested, else the finish's result.
@@ -116,16 +116,21 @@ private:
     void ChooseVersion();
 
     // --- Login --------------------------------------------------------------------------------
-    // One login attempt: success tells whether it logged the user in; attempts is raised to
-    // the last one when nothing more may be tried.
-    void LoginAttempt(const std::wstring& loginVariable, short& attempts, bool& success);
-    // Sends the login with the environment variable's value as user; false when it is unset.
-    bool LoginWithVariable(const std::wstring& name, int& result);
-    // Reacts to a login request's result code: true when the user is logged in.
-    bool DispatchLoginResult(int result, short& attempts);
-    // The new PIN or next passcode exchange: the dialog, then the login sent again.
-    bool LoginWithToken(CQXLCredentialDlg& dialog, const std::wstring& token,
-                        const wchar_t* cancelLine, const wchar_t* errorFormat, short& attempts);
+    // What a login attempt leaves to do.
+    enum class LoginNext { Done, TryAgain, GiveUp };
+    // One login attempt: Done when it logged the user in, GiveUp when nothing more may be
+    // tried.
+    LoginNext LoginAttempt(const std::wstring& loginVariable);
+    // Sends the login with the environment variable's value as user; nullopt when it is unset.
+    std::optional<SQXLLoginOutcome> LoginWithVariable(const std::wstring& name);
+    // Reacts to a login request's outcome with the exchange it asks for.
+    LoginNext DispatchLoginResult(const SQXLLoginOutcome& outcome);
+    // The new PIN or next passcode exchange: the dialog, then the login sent again with the
+    // value token reads from the dialog once it has ended.
+    LoginNext LoginWithToken(CQXLCredentialDlg& dialog, const std::function<std::wstring()>& token,
+                             const wchar_t* cancelLine, const wchar_t* errorFormat);
+    // The error line of a failed login or password change: format with the outcome's code.
+    void LogLoginFailure(const wchar_t* format, const SQXLLoginOutcome& outcome);
 
     // --- Finish -------------------------------------------------------------------------------
     // Polls every interval until the primary application's window exists, or until the

@@ -1,8 +1,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/QXCommandLine.h"
 #include "app/QXLProcess.h"
+#include "base/QXCommandLine.h"
 #include "base/QXText.h"
 
 bool CQXLProcess::ParseCommandLine() {

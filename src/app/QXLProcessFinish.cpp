@@ -64,7 +64,7 @@ int CQXLProcess::WaitForDelayedUpdate() {
     m_log.LogProduction(L"Waiting for qxflux.exe to stop ...");
     WaitForPrimaryToStop();
     m_log.LogProduction(L"Process qxflux.exe has stopped, starting delayed update");
-    if (LoginUser() == 0 || !StartExtendSession()) {
+    if (!LoginUser() || !StartExtendSession()) {
         Finish(FinishAbort, 0);
         return 0;
     }

@@ -93,10 +93,10 @@ void CQXLProcess::WarnPasswordExpiry() {
         m_log.LogProduction(L"Change password cancelled by user");
         return;
     }
-    const int result = m_fileList.ChangePasswordStep(
+    const SQXLLoginOutcome changed = m_fileList.ChangePasswordStep(
         m_authenDlg.GetLogin(), m_authenDlg.GetPassword(), m_changePwdDlg.GetNewPassword());
-    if (result != 0) {
-        m_log.LogError(L"Change password error : %d", result);
+    if (!changed.IsLoggedIn()) {
+        LogLoginFailure(L"Change password error : %d", changed);
         return;
     }
     m_log.LogProduction(L"Change password done");

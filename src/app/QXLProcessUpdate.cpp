@@ -1,6 +1,7 @@
 #include <cmath>
 
 #include "app/QXLProcess.h"
+#include "app/QXLReleaseNote.h"
 #include "base/QXFormat.h"
 #include "ui/QXLProgressWindow.h"
 #include "ui/QXLUserInterface.h"
@@ -113,8 +114,9 @@ bool CQXLProcess::UserWantsUpdate() {
 }
 
 int CQXLProcess::ShowWarnUpdate(bool question, const std::wstring& text) {
+    CQXLReleaseNote note(m_fileList);
     CQXLWarnUpdateDlg dialog(question, text, m_languageBase, m_log);
-    dialog.SetFileList(&m_fileList);
+    dialog.SetReleaseNoteSource(&note);
     if (m_services.userInterface == nullptr)
         return 0;
     return m_services.userInterface->ShowWarnUpdateDialog(dialog);

@@ -2,11 +2,11 @@
 
 #include <thread>
 
-#include "app/QXCommandLine.h"
 #include "app/QXLProcess.h"
+#include "base/QXCommandLine.h"
 #include "base/QXEvent.h"
+#include "platform/LanguageTexts.h"
 #include "ui/QXLUserInterface.h"
-#include "ui/QXLanguage.h"
 
 int CQXLauncherApp::Run(const std::wstring& commandLine, IQXLUserInterface& userInterface) {
     return Run(commandLine, std::nullopt, userInterface);

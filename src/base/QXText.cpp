@@ -2,7 +2,7 @@
 
 #include <cwctype>
 
-#include "platform/Utf8.h"
+#include "base/Utf8.h"
 
 bool QXEqualsNoCase(std::wstring_view a, std::wstring_view b) {
     if (a.size() != b.size())

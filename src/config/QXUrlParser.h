@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "protocol/QXUrlServerList.h"
+#include "config/QXUrlServerList.h"
 
 // The request flags that let an HTTPS request pass a certificate with a wrong name or date,
 // and the security flag that lets it pass an unknown issuing authority.

@@ -8,8 +8,9 @@
 #include <optional>
 #include <string>
 
-#include "config/QXLLog.h"
+#include "base/QXLanguage.h"
 #include "config/QXUrlParser.h"
+#include "log/QXLLog.h"
 #include "platform/Crypto.h"
 #include "platform/HttpTransport.h"
 #include "platform/Text.h"
@@ -17,14 +18,10 @@
 #include "protocol/QXLFormBody.h"
 #include "protocol/QXLKeepAlive.h"
 #include "protocol/QXLReplySignature.h"
-#include "ui/QXLanguage.h"
-
-class CQXChecksum;
-class CQXLDownloadMonitor;
-class CQXLFile;
 
 // The HTTP client of the launcher: requests with failover over the server lists, the services,
-// downloads and the keep-alive. Owned by the file list.
+// the steps of a download over the download servers, and the keep-alive. Owned by the file
+// list; fetching a listed file over it is the update's CQXLFileFetcher.
 class CQXLDownloader {
 public:
     CQXLDownloader(CQXLLog& log, QXLanguageBase languageBase);
@@ -61,6 +58,9 @@ public:
     void SetVersionName(const std::wstring& name) { m_versionName = name; }
     // Answers proxy and certificate questions after a send; null leaves them to the system.
     void SetPrompt(qxplat::HttpPrompt* prompt) { m_prompt = prompt; }
+    qxplat::HttpPrompt* GetPrompt() const { return m_prompt; }
+    // The log every request and download writes to.
+    CQXLLog& GetLog() const { return m_log; }
 
     // --- Requests and services --------------------------------------------------------------
 
@@ -88,6 +88,8 @@ public:
     // Steps of Request: true for status 200; true when the whole body was read into
     // GetResponseBody (converted to text once, as a whole).
     bool CheckStatusCode(qxplat::HttpRequest& request);
+    // Why the last step above or the last attempt of Request failed, for its plain line.
+    const CQXLFailureNote& LastFailure() const { return m_failure; }
     bool ReadResponseBody(qxplat::HttpRequest& request);
 
     // The services. Each returns true on success. Login and ChangePassword also need the
@@ -103,40 +105,23 @@ public:
     bool AppUpdateDone();
     bool Logout();
 
-    // --- Downloads
-    // Stores installationDirectory (with its trailing separator) and makes
-    // installationDirectory + subDirectory the download directory, creating it. True when it
-    // exists afterwards. Serialised with other callers.
-    bool CreateDownloadDirectory(const std::wstring& installationDirectory,
-                                 const std::wstring& subDirectory);
-    const std::wstring& GetDownloadDirectory() const { return m_downloadDirectory; }
-    const std::wstring& GetInstallationDirectory() const { return m_installationDirectory; }
-    // Creates each level of relativePath (separated by either slash) below base, which ends
-    // with a separator. A path that would leave base is refused with an error line.
-    bool CreatePathDirectories(const std::wstring& base, const std::wstring& relativePath);
-
-    // Fetches one file of the list into the download directory (QXInstaller.exe into the
-    // installation directory) over the download server list, moving monitor's bar. The copy
-    // must have the list's size and checksum.
-    bool GetAppFile(const CQXLFile& file, CQXLDownloadMonitor* monitor);
-    // Fetches the whole file set as one archive, written as archive's name and path.
-    bool GetAppZippedFiles(const CQXLFile& archive, CQXLDownloadMonitor* monitor);
-    // One download over the download server list, failing over until some server delivers a
-    // whole reply with status 200; withFileValue names the file in the body and checks the
-    // copy against the list. An empty file is created without a request. The target is never
-    // left half written: a failed attempt removes it.
-    bool DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* monitor,
-                      const std::wstring& service, bool withFileValue);
+    // --- Steps of a download
+    // True when no value of body holds "&"; otherwise an error line naming the field: values
+    // travel raw, so such a body would reach the server split.
+    bool IsWhole(const std::wstring& service, const CQXLFormBody& body);
+    // The dialog step asked for a retry (on the given line of the caller's file): logs it,
+    // then keeps the proxy credentials the user gave for every later request. failed hears of
+    // each one that could not be read back.
+    void KeepRetryCredentials(qxplat::HttpRequest& request, const CQXUrlServer& server,
+                              const CQXLFormBody& body, const std::wstring& object, int line,
+                              const std::function<void(const qxplat::HttpError&)>& failed);
+    // The code page of every body, reply and cookie.
+    static unsigned WireCodePage() { return qxplat::WireCodePage(); }
 
     // The window over which every request, download and ping must bring at least 1 KiB/s;
     // slower is a time-out, failed over like one. Tests shorten it.
     void SetMinimumRateWindow(unsigned long windowMs) { m_minimumRateWindowMs = windowMs; }
-
-    // For tests only: the connect and receive time-outs of downloads, in milliseconds.
-    void SetDownloadTimeoutsForTests(unsigned long connectMs, unsigned long receiveMs) {
-        m_downloadConnectMs = connectMs;
-        m_downloadReceiveMs = receiveMs;
-    }
+    unsigned long GetMinimumRateWindow() const { return m_minimumRateWindowMs; }
 
     // --- Keep-alive
     // Starts a thread that sends "ExtendSession" with this session id and language to the
@@ -151,20 +136,6 @@ public:
     }
 
 private:
-    // --- Downloads
-    struct FileAttempt;
-    bool DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor* monitor, FileAttempt& attempt);
-    bool ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& file, FileAttempt& attempt);
-    bool WriteBody(qxplat::HttpRequest& request, const CQXLFile& file, FileAttempt& attempt,
-                   std::FILE* out, CQXChecksum& checksum, qxplat::Sha256* sha256,
-                   std::uint64_t& size);
-    // True when sha256's digest is expected; otherwise an error line naming the digest.
-    bool MatchesDigest(const CQXLFile& file, qxplat::Sha256 sha256,
-                       const qxplat::Sha256Digest& expected);
-    bool CreateEmptyFile(const CQXLFile& file);
-    void LogAttemptError(const wchar_t* failure, const FileAttempt& attempt, unsigned long error,
-                         int step);
-
     CQXLLog& m_log;
     QXLanguageBase m_languageBase;
     std::wstring m_sessionId;
@@ -183,15 +154,6 @@ private:
     bool TryServer(const CQXUrlServer& server, const std::wstring& service,
                    const CQXLFormBody& body);
     bool SendUntilAnswered(Attempt& attempt, qxplat::HttpRequest& request);
-    // The dialog step asked for a retry (on the given line of this file): logs it, then keeps
-    // the proxy credentials the user gave for every later request. failed hears of each one
-    // that could not be read back.
-    void KeepRetryCredentials(qxplat::HttpRequest& request, const CQXUrlServer& server,
-                              const CQXLFormBody& body, const std::wstring& object, int line,
-                              const std::function<void(const qxplat::HttpError&)>& failed);
-    // True when no value of body holds "&"; otherwise an error line naming the field: values
-    // travel raw, so such a body would reach the server split.
-    bool IsWhole(const std::wstring& service, const CQXLFormBody& body);
     // Stores the failed step's error as the last error and logs it; false.
     bool FailStep(const Attempt& attempt, const qxplat::HttpError& error);
     void LogStepError(const Attempt& attempt, const qxplat::HttpError& error);
@@ -207,8 +169,6 @@ private:
     // The body every session-bound service starts with.
     CQXLFormBody SessionBody() const;
     const wchar_t* LanguageCode() const { return QXLanguageCode(m_languageBase); }
-    // The code page of every body, reply and cookie.
-    static unsigned WireCodePage() { return qxplat::WireCodePage(); }
 
     std::wstring m_responseBody;
     unsigned long m_lastError = 0;
@@ -219,12 +179,6 @@ private:
     std::optional<SQXLSignedRequest> m_signedRequest;
     std::string m_responseBytes;
 
-    // --- Downloads
-    std::mutex m_directoryLock;
-    std::wstring m_downloadDirectory;
-    std::wstring m_installationDirectory;
-    unsigned long m_downloadConnectMs = 30000;
-    unsigned long m_downloadReceiveMs = 30000;
     unsigned long m_minimumRateWindowMs = qxplat::kHttpMinimumRateWindowMs;
 
     // --- Keep-alive

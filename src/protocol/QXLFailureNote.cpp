@@ -1,7 +1,7 @@
 #include "protocol/QXLFailureNote.h"
 
 #include "base/QXFormat.h"
-#include "protocol/QXUrlServer.h"
+#include "config/QXUrlServer.h"
 
 using qxplat::HttpFailureKind;
 

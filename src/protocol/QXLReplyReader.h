@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "config/QXLLog.h"
+#include "log/QXLLog.h"
 #include "protocol/QXLApplicationInfo.h"
 #include "protocol/QXLFileRow.h"
 #include "protocol/QXLPrimaryApplication.h"

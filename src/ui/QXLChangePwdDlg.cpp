@@ -2,6 +2,8 @@
 
 #include <iterator>
 
+#include "platform/LanguageTexts.h"
+
 namespace {
 
 constexpr unsigned kTextEnterTwice = 4;

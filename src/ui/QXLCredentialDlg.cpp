@@ -1,5 +1,7 @@
 #include "ui/QXLCredentialDlg.h"
 
+#include "platform/LanguageTexts.h"
+
 std::wstring CQXLCredentialDlg::ControlText(int controlId) const {
     const SQXLControl* control = Layout().Find(controlId);
     if (control == nullptr || control->textId == 0)

@@ -5,8 +5,8 @@
 #include <map>
 #include <string>
 
+#include "base/QXLanguage.h"
 #include "ui/QXLDialogLayout.h"
-#include "ui/QXLanguage.h"
 
 // The texts of a dialog's edits, by control id, as the view read them and as it must show them
 // again after a refusal.

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "base/QXEvent.h"
+#include "platform/LanguageTexts.h"
 #include "ui/QXLSelectVersionDlg.h"
 #include "ui/QXLWarnUpdateDlg.h"
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "base/QXLanguage.h"
 #include "ui/QXLDialogLayout.h"
-#include "ui/QXLanguage.h"
 
 // The version choice dialog (template 144): the versions the server allows, in server order,
 // in a drop-down list whose first entry is selected; OK takes the selected one, Default none.

@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "update/QXLFileList.h"
+#include "platform/LanguageTexts.h"
 
 namespace {
 
@@ -34,11 +34,9 @@ CQXLWarnUpdateDlg::CQXLWarnUpdateDlg(bool question, const std::wstring& message,
 
 CQXLWarnUpdateDlg::~CQXLWarnUpdateDlg() { WaitForDownload(); }
 
-void CQXLWarnUpdateDlg::SetFileList(CQXLFileList* fileList) {
-    m_fileList = fileList;
-    const bool available =
-        fileList != nullptr && fileList->GetFileSet().ReleaseNoteFile() != nullptr;
-    m_state = available ? kNoteAvailable : kNoteNone;
+void CQXLWarnUpdateDlg::SetReleaseNoteSource(IQXLReleaseNoteSource* source) {
+    m_source = source;
+    m_state = source != nullptr && source->HasReleaseNote() ? kNoteAvailable : kNoteNone;
 }
 
 const SQXLDialogLayout& CQXLWarnUpdateDlg::Layout() { return kLayout; }
@@ -62,12 +60,10 @@ std::wstring CQXLWarnUpdateDlg::Caption() const {
 }
 
 void CQXLWarnUpdateDlg::OnReleaseNote(IQXLReleaseNoteView& view) {
-    const CQXLFile* note =
-        m_fileList != nullptr ? m_fileList->GetFileSet().ReleaseNoteFile() : nullptr;
-    if (note == nullptr)
+    if (m_source == nullptr || !m_source->HasReleaseNote())
         return;
     if (m_state == kNoteDownloaded) {
-        m_fileList->OpenDocument(note->FilePath() + note->FileName());
+        m_source->OpenReleaseNote();
         return;
     }
     // A download already under way (its button pressed twice before the view disabled it)
@@ -75,12 +71,6 @@ void CQXLWarnUpdateDlg::OnReleaseNote(IQXLReleaseNoteView& view) {
     if (m_state != kNoteAvailable || m_download.joinable())
         return;
     view.SetRange(0, kNoteRange);
-    m_monitor.SetWindow(&view);
-    m_monitor.SetBase(0);
-    m_monitor.SetDone(0);
-    // An empty note would make the scale infinite: its bar simply stays at 0.
-    m_monitor.SetScale(note->FileSize() > 0 ? kNoteRange / static_cast<double>(note->FileSize())
-                                            : 0.0);
     m_download = std::thread(&CQXLWarnUpdateDlg::Download, this, &view);
 }
 
@@ -90,12 +80,11 @@ void CQXLWarnUpdateDlg::WaitForDownload() {
 }
 
 void CQXLWarnUpdateDlg::Download(IQXLReleaseNoteView* view) {
-    const CQXLFile& note = *m_fileList->GetFileSet().ReleaseNoteFile();
-    const bool fetched = m_fileList->GetDownloader().GetAppFile(note, &m_monitor);
+    const bool fetched = m_source->FetchReleaseNote(*view, kNoteRange);
     if (fetched)
-        m_log.LogInfo(L"Release note %s downloaded", note.FileName());
+        m_log.LogInfo(L"Release note %s downloaded", m_source->ReleaseNoteName());
     else
-        m_log.LogWarning(L"Unable to download release note %s", note.FileName());
+        m_log.LogWarning(L"Unable to download release note %s", m_source->ReleaseNoteName());
     m_state = fetched ? kNoteDownloaded : kNoteFailed;
     view->ReleaseNoteFinished(m_state);
 }

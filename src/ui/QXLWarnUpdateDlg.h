@@ -4,13 +4,11 @@
 #include <string>
 #include <thread>
 
-#include "config/QXLLog.h"
-#include "protocol/QXLDownloadMonitor.h"
+#include "base/QXLanguage.h"
+#include "log/QXLLog.h"
 #include "ui/QXLDialogLayout.h"
 #include "ui/QXLProgressWindow.h"
-#include "ui/QXLanguage.h"
-
-class CQXLFileList;
+#include "ui/QXLReleaseNoteSource.h"
 
 // What the warning dialog's view offers the release note download: its own progress bar and
 // the end of the download. Called on the download thread; each call runs on the view's thread
@@ -48,8 +46,9 @@ public:
     CQXLWarnUpdateDlg(const CQXLWarnUpdateDlg&) = delete;
     CQXLWarnUpdateDlg& operator=(const CQXLWarnUpdateDlg&) = delete;
 
-    // Where the release note comes from; decides whether one is available. Not owned.
-    void SetFileList(CQXLFileList* fileList);
+    // Where the release note comes from; decides whether one is available. Not owned; null
+    // offers none.
+    void SetReleaseNoteSource(IQXLReleaseNoteSource* source);
 
     static const SQXLDialogLayout& Layout();
     bool IsQuestion() const { return m_question; }
@@ -78,8 +77,7 @@ private:
     std::wstring m_message;
     QXLanguageBase m_languageBase;
     CQXLLog& m_log;
-    CQXLFileList* m_fileList = nullptr;
+    IQXLReleaseNoteSource* m_source = nullptr;
     std::atomic<int> m_state{kNoteNone};
-    CQXLDownloadMonitor m_monitor;
     std::thread m_download;
 };

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "config/QXLLog.h"
+#include "log/QXLLog.h"
 
 // Collects what the installer program must do with the downloaded files and writes it as the
 // INI-style instruction file "qxinstaller.txt" in the source (temp) directory:

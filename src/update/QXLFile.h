@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "config/QXLLog.h"
+#include "log/QXLLog.h"
 
 // What must be done with one file of the application, as the server's list gives it.
 enum QXLFileMode : int {

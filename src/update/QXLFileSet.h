@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "config/QXLLog.h"
+#include "log/QXLLog.h"
 #include "protocol/QXLFileRow.h"
 #include "update/QXLFile.h"
 

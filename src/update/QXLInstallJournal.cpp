@@ -43,17 +43,18 @@ std::wstring ParentOf(const std::wstring& path) {
     return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut);
 }
 
-// Creates the missing folders of path's parent below base, each forced to the disk in its
-// own parent, so that a file renamed into them cannot lose its folder in a crash.
-bool MakeParentFolders(const std::wstring& base, const std::wstring& path) {
+// Creates the missing folders of path's parent below base. With flush, each is forced to the
+// disk in its own parent at once, so that a file renamed into them cannot lose its folder in a
+// crash; without, the caller flushes the file system before anything relies on them.
+bool MakeParentFolders(const std::wstring& base, const std::wstring& path, bool flush = true) {
     const std::wstring parent = ParentOf(path);
     if (parent.size() < base.size() || Exists(parent))
         return true;
-    if (!MakeParentFolders(base, parent))
+    if (!MakeParentFolders(base, parent, flush))
         return false;
     std::error_code error;
     fs::create_directory(QXFsPath(parent), error);
-    return !error && qxplat::FlushFolderToDisk(ParentOf(parent));
+    return !error && (!flush || qxplat::FlushFolderToDisk(ParentOf(parent)));
 }
 
 // Removes a folder with everything in it, read-only files included (Windows refuses to delete
@@ -170,50 +171,64 @@ bool CQXLInstallJournal::Write(CQXLLog& log) {
     return true;
 }
 
-bool CQXLInstallJournal::ApplyEntry(const Entry& entry, const Checkpoint& checkpoint) {
+// The first pass: new folders, and the files replaced or deleted renamed into the backups.
+bool CQXLInstallJournal::MoveOut(const Entry& entry, const Checkpoint& checkpoint) {
     const std::wstring target = m_destination + entry.name;
     const std::wstring backup = BackupFolder(m_destination) + entry.name;
+    std::error_code error;
     switch (entry.change) {
-    case Change::Folder: {
-        std::error_code error;
+    case Change::Folder:
         fs::create_directory(QXFsPath(target), error);
-        if (error || !qxplat::FlushFolderToDisk(ParentOf(target)))
+        if (error)
             return false;
         checkpoint(L"folder");
         return true;
-    }
-    case Change::Replace: {
+    case Change::Replace:
         // The new copy keeps the permissions of the file it replaces (a program stays one).
         qxplat::KeepReplacedMode(target, m_source + entry.name);
-        if (!MakeParentFolders(m_destination, backup) || !qxplat::RenameDurably(target, backup))
-            return false;
-        checkpoint(L"backup");
-    }
         [[fallthrough]];
-    case Change::Create:
-        if (!qxplat::RenameDurably(m_source + entry.name, target))
-            return false;
-        checkpoint(L"move");
-        return true;
     case Change::Delete:
-        if (!MakeParentFolders(m_destination, backup) || !qxplat::RenameDurably(target, backup))
+        if (!MakeParentFolders(m_destination, backup, false) ||
+            !qxplat::RenameInBatch(target, backup))
             return false;
-        checkpoint(L"delete");
+        checkpoint(entry.change == Change::Delete ? L"delete" : L"backup");
+        return true;
+    case Change::Create:
         return true;
     }
     return false;
 }
 
-bool CQXLInstallJournal::Apply(CQXLLog& log, const Checkpoint& checkpoint, std::wstring& failure) {
-    for (const Entry& entry : m_entries) {
-        if (ApplyEntry(entry, checkpoint))
-            continue;
-        const wchar_t* what = entry.change == Change::Delete   ? L"Delete"
-                              : entry.change == Change::Folder ? L"Folder"
-                                                               : L"Move";
-        failure = QXFormat(L"%s failed: %s (%s)", what, entry.name, LastErrorText());
-        log.LogError(L"%s", failure);
+// The second pass: the new copies renamed into place.
+bool CQXLInstallJournal::MoveIn(const Entry& entry, const Checkpoint& checkpoint) {
+    if (entry.change != Change::Replace && entry.change != Change::Create)
+        return true;
+    if (!qxplat::RenameInBatch(m_source + entry.name, m_destination + entry.name))
         return false;
+    checkpoint(L"move");
+    return true;
+}
+
+bool CQXLInstallJournal::Apply(CQXLLog& log, const Checkpoint& checkpoint, std::wstring& failure) {
+    // Every old file is safe in the backups, on disk, before the first new one takes its
+    // place, and every new one is on disk before the commit: one flush per pass, not per file.
+    // A recovery looks at each entry on its own, so any subset of one pass's renames will do.
+    for (const auto pass : {&CQXLInstallJournal::MoveOut, &CQXLInstallJournal::MoveIn}) {
+        for (const Entry& entry : m_entries) {
+            if ((this->*pass)(entry, checkpoint))
+                continue;
+            const wchar_t* what = entry.change == Change::Delete   ? L"Delete"
+                                  : entry.change == Change::Folder ? L"Folder"
+                                                                   : L"Move";
+            failure = QXFormat(L"%s failed: %s (%s)", what, entry.name, LastErrorText());
+            log.LogError(L"%s", failure);
+            return false;
+        }
+        if (!qxplat::FlushChangesToDisk(m_destination, {})) {
+            failure = QXFormat(L"Flush failed: %s (%s)", m_destination, LastErrorText());
+            log.LogError(L"%s", failure);
+            return false;
+        }
     }
     return true;
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "config/QXLLog.h"
+#include "log/QXLLog.h"
 
 // The record of one installation into a destination directory, so that the installation is
 // always wholly old or wholly new. It lists every change before the first one is made and is
@@ -79,7 +79,8 @@ public:
 
 private:
     std::string Serialise() const;
-    bool ApplyEntry(const Entry& entry, const Checkpoint& checkpoint);
+    bool MoveOut(const Entry& entry, const Checkpoint& checkpoint);
+    bool MoveIn(const Entry& entry, const Checkpoint& checkpoint);
     bool UndoEntry(const Entry& entry, CQXLLog& log);
     // Undoes every change, newest first; false when a file could not be put back.
     bool Undo(CQXLLog& log, const Checkpoint& checkpoint);

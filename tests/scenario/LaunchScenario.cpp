@@ -4,10 +4,10 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/LanguageTexts.h"
 #include "platform/Text.h"
 #include "support/Environment.h"
 #include "support/QxServer.h"
-#include "ui/QXLanguage.h"
 
 #ifndef QX_STANDIN
 #error "QX_STANDIN names the stand-in program"

@@ -12,17 +12,17 @@ TEST(SessionCookieTest, ARefusedLoginAfterALogoutFailsInsteadOfKeepingTheOldSess
         GTEST_SKIP();
     Installation installation({server.Url()});
     CQXLFileList& list = installation.List();
-    ASSERT_EQ(list.LoginStep(L"demo", L"demo", std::nullopt), 0);
+    ASSERT_EQ(list.LoginStep(L"demo", L"demo", std::nullopt).result, QXLLogin::LoggedIn);
     const std::wstring first = list.GetDownloader().GetSessionId();
     ASSERT_EQ(first.size(), 32u);
     ASSERT_TRUE(list.GetDownloader().Logout());
 
-    EXPECT_EQ(list.LoginStep(L"demo", L"wrong", std::nullopt), -1);
+    EXPECT_EQ(list.LoginStep(L"demo", L"wrong", std::nullopt).serverCode, -1);
     EXPECT_NE(list.GetDownloader().GetSessionId(), first);
     EXPECT_TRUE(installation.Log().Contains("Session Id not found"));
 
     // A new login still finds its own, new session.
-    ASSERT_EQ(list.LoginStep(L"demo", L"demo", std::nullopt), 0);
+    ASSERT_EQ(list.LoginStep(L"demo", L"demo", std::nullopt).result, QXLLogin::LoggedIn);
     EXPECT_EQ(list.GetDownloader().GetSessionId().size(), 32u);
     EXPECT_NE(list.GetDownloader().GetSessionId(), first);
 }
@@ -31,7 +31,8 @@ TEST(SessionCookieTest, ARefusedLoginAfterALogoutFailsInsteadOfKeepingTheOldSess
 TEST(SessionCookieTest, ASessionIdThatCouldBreakACommandLineIsRefused) {
     const HttpPeers peers = LoadHttpPeers();
     Installation installation({peers.peer + L"/unsafe/"});
-    EXPECT_NE(installation.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
+    EXPECT_NE(installation.List().LoginStep(L"demo", L"demo", std::nullopt).result,
+              QXLLogin::LoggedIn);
     EXPECT_EQ(installation.Client().GetSessionId(), L"");
     EXPECT_TRUE(installation.Log().Contains(
         "Session Id refused : it holds characters other than letters, digits and -._~+/="));

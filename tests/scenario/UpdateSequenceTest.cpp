@@ -98,7 +98,8 @@ protected:
         std::wstring session;
         {
             Installation login({m_server.Url()});
-            EXPECT_EQ(login.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
+            EXPECT_EQ(login.List().LoginStep(L"demo", L"demo", std::nullopt).result,
+                      QXLLogin::LoggedIn);
             session = login.Client().GetSessionId();
         }
         NewProcess(L"-SID:" + session + L",demo");
@@ -113,7 +114,7 @@ protected:
         NewProcess(L"");
         CQXLFileList& list = m_process->GetFileList();
         list.SetInstallationDirectory(m_dir.Path().wstring());
-        EXPECT_EQ(list.LoginStep(L"demo", L"demo", std::nullopt), 0);
+        EXPECT_EQ(list.LoginStep(L"demo", L"demo", std::nullopt).result, QXLLogin::LoggedIn);
         EXPECT_TRUE(list.GetApplicationInfo());
         EXPECT_TRUE(list.GetPrimaryApplication());
         EXPECT_TRUE(list.GetFileList());

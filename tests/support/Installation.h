@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "app/QXLFileList.h"
 #include "support/TempDir.h"
 #include "support/TestLog.h"
 #include "ui/QXLScriptedUserInterface.h"
-#include "update/QXLFileList.h"
 
 // A launcher installation in a fresh folder: qxurl.net naming urls as request servers,
 // followed by extraLines, and the file list with its log and a scripted user interface.

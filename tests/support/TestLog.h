@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "config/QXLLog.h"
+#include "log/QXLLog.h"
 #include "support/TempDir.h"
 
 // A log of its own in a fresh directory, every level on, whose records a test can read.

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/QXCommandLine.h"
 #include "app/QXLProcess.h"
+#include "base/QXCommandLine.h"
 #include "support/TempDir.h"
 
 namespace {

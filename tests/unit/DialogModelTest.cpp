@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/LanguageTexts.h"
 #include "platform/Resources.h"
 #include "ui/QXLAceNewPinDlg.h"
 #include "ui/QXLAceNextPasscodeDlg.h"

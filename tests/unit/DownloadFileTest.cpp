@@ -12,7 +12,6 @@
 #include "config/QXUrlParser.h"
 #include "platform/Crypto.h"
 #include "platform/System.h"
-#include "protocol/QXLDownloadMonitor.h"
 #include "protocol/QXLDownloader.h"
 #include "protocol/QXLReplySignature.h"
 #include "support/HttpPeers.h"
@@ -21,7 +20,9 @@
 #include "support/TempDir.h"
 #include "support/TestLog.h"
 #include "update/QXChecksum.h"
+#include "update/QXLDownloadMonitor.h"
 #include "update/QXLFile.h"
+#include "update/QXLFileFetcher.h"
 
 namespace fs = std::filesystem;
 
@@ -114,7 +115,8 @@ protected:
         m_downloader->SetSessionId(m_server.Session("demo"));
         m_downloader->SetApplicationName(L"Demo");
         m_downloader->SetVersionName(L"2.0");
-        ASSERT_TRUE(m_downloader->CreateDownloadDirectory(InstallDir(), L"_QXLTmp" + kSep));
+        m_fetcher = std::make_unique<CQXLFileFetcher>(*m_downloader);
+        ASSERT_TRUE(m_fetcher->CreateDownloadDirectory(InstallDir(), L"_QXLTmp" + kSep));
     }
     // Points the downloader at url alone, through a configuration of its own.
     void UseOnly(const std::wstring& url) {
@@ -152,6 +154,7 @@ protected:
     TempDir m_other;
     CQXUrlParser m_otherConfig;
     std::unique_ptr<CQXLDownloader> m_downloader;
+    std::unique_ptr<CQXLFileFetcher> m_fetcher;
 };
 
 } // namespace
@@ -184,7 +187,7 @@ TEST_F(DownloadFileTest, EmptyFileIsCreatedWithoutTrafficButNeedsADownloadServer
     const std::size_t before = m_server.LogLineCount();
     const auto empty = ListFile("dl/empty/", "empty.dat", 0, 0);
     WriteBytes(TempPath("stale"), "x");
-    ASSERT_TRUE(m_downloader->GetAppFile(*empty, nullptr));
+    ASSERT_TRUE(m_fetcher->GetAppFile(*empty, nullptr));
     EXPECT_TRUE(fs::is_regular_file(TempPath("dl/empty/empty.dat")));
     EXPECT_EQ(0u, fs::file_size(TempPath("dl/empty/empty.dat")));
     EXPECT_EQ(before, m_server.LogLineCount());
@@ -196,7 +199,7 @@ TEST_F(DownloadFileTest, EmptyFileIsCreatedWithoutTrafficButNeedsADownloadServer
     ASSERT_TRUE(none.SetInstallationPath(bare.Path().wstring()));
     m_downloader->SetConfiguration(&none);
     const auto other = ListFile("", "other.dat", 0, 0);
-    EXPECT_FALSE(m_downloader->GetAppFile(*other, nullptr));
+    EXPECT_FALSE(m_fetcher->GetAppFile(*other, nullptr));
     EXPECT_FALSE(fs::exists(TempPath("other.dat")));
 }
 
@@ -209,7 +212,7 @@ TEST_F(DownloadFileTest, NestedFileArrivesWholeAndMovesTheBarWithEachBlock) {
     monitor.SetWindow(&window);
     monitor.SetScale(1000.0 / static_cast<double>(bytes.size()));
     monitor.SetBase(50);
-    ASSERT_TRUE(m_downloader->GetAppFile(*file, &monitor));
+    ASSERT_TRUE(m_fetcher->GetAppFile(*file, &monitor));
     EXPECT_EQ(bytes, ReadBytes(TempPath("dl/nested/two/data.bin")));
     // Headers count as received bytes too, so the bar ends at or just past 1050.
     ASSERT_GE(window.positions.size(), 5u);
@@ -224,20 +227,20 @@ TEST_F(DownloadFileTest, InstallerIsCheckedBesideTheFilesThenMovedIntoTheInstall
     const std::string installer = Pattern(70000);
     const auto good = ServerFile("", "QXInstaller.exe", installer);
     WriteBytes(m_install.Path() / "QXInstaller.exe", "old installer");
-    ASSERT_TRUE(m_downloader->GetAppFile(*good, nullptr));
+    ASSERT_TRUE(m_fetcher->GetAppFile(*good, nullptr));
     EXPECT_EQ(installer, ReadBytes(m_install.Path() / "QXInstaller.exe"));
     EXPECT_FALSE(fs::exists(TempPath("QXInstaller.exe")));
 
     // A copy that does not match the list never replaces the installed one.
     const auto wrong = ListFile("", "qxinstaller.EXE", installer.size(), good->FileChecksum() + 1);
     WriteBytes(m_install.Path() / "QXInstaller.exe", "old installer");
-    EXPECT_FALSE(m_downloader->GetAppFile(*wrong, nullptr));
+    EXPECT_FALSE(m_fetcher->GetAppFile(*wrong, nullptr));
     EXPECT_EQ("old installer", ReadBytes(m_install.Path() / "QXInstaller.exe"));
     EXPECT_FALSE(fs::exists(TempPath("QXInstaller.exe")));
 
     // The Linux installer carries no extension and is the installer all the same.
     const auto bare = ServerFile("", "QXInstaller", installer);
-    ASSERT_TRUE(m_downloader->GetAppFile(*bare, nullptr));
+    ASSERT_TRUE(m_fetcher->GetAppFile(*bare, nullptr));
     EXPECT_EQ(installer, ReadBytes(m_install.Path() / "QXInstaller"));
     EXPECT_FALSE(fs::exists(TempPath("QXInstaller")));
 }
@@ -249,7 +252,7 @@ TEST_F(DownloadFileTest, BadInstallerCopyUnderEitherCaseLeavesTheInstalledOneUnt
         const std::uint32_t checksum = m_server.AddReleaseFile(name, installer);
         WriteBytes(m_install.Path() / "QXInstaller.exe", "old installer");
         const auto wrong = ListFile("", name, installer.size(), checksum ^ 1);
-        EXPECT_FALSE(m_downloader->GetAppFile(*wrong, nullptr)) << name;
+        EXPECT_FALSE(m_fetcher->GetAppFile(*wrong, nullptr)) << name;
         EXPECT_EQ("old installer", ReadBytes(m_install.Path() / "QXInstaller.exe")) << name;
         // On a case-sensitive file system no second installer appears beside it either.
         int installers = 0;
@@ -275,7 +278,7 @@ TEST_F(DownloadFileTest, CopyWhoseSizeOrChecksumDiffersIsAFailedAttemptOnEverySe
         ListFile("dl/mismatch/", "m.bin", bytes.size() + 1, served->FileChecksum());
     for (CQXLFile* file : {badChecksum.get(), badSize.get()}) {
         const std::size_t before = m_server.LogLineCount();
-        EXPECT_FALSE(m_downloader->GetAppFile(*file, nullptr));
+        EXPECT_FALSE(m_fetcher->GetAppFile(*file, nullptr));
         // The server writes its access line just after the reply.
         EXPECT_TRUE(
             WaitUntil([&] { return m_server.CountLogLines(before, {"/GetAppFile\" 200"}) == 2; }));
@@ -290,14 +293,14 @@ TEST_F(DownloadFileTest, ErrorStatusIsRemovedAndTheNextServerDelivers) {
     const auto file = ServerFile("dl/status/", "s.bin", bytes);
     WriteBytes(TempPath("dl/status/s.bin"), "stale bytes");
     m_server.Fault("GetAppFile", "status=404");
-    ASSERT_TRUE(m_downloader->GetAppFile(*file, nullptr));
+    ASSERT_TRUE(m_fetcher->GetAppFile(*file, nullptr));
     EXPECT_EQ(bytes, ReadBytes(TempPath("dl/status/s.bin")));
     EXPECT_TRUE(m_log.Contains("Status code error : 404"));
     EXPECT_TRUE(m_log.Contains("Failed to download from " + Narrow(m_server.Url())));
 
     // An unknown file: every server answers 404, and nothing is left on disk.
     const auto missing = ListFile("dl/status/", "missing.bin", 10, 1);
-    EXPECT_FALSE(m_downloader->GetAppFile(*missing, nullptr));
+    EXPECT_FALSE(m_fetcher->GetAppFile(*missing, nullptr));
     EXPECT_FALSE(fs::exists(TempPath("dl/status/missing.bin")));
 }
 
@@ -306,18 +309,18 @@ TEST_F(DownloadFileTest, CutConnectionAndStalledServerFailOver) {
     const std::string bytes = Pattern(200 * 1024);
     const auto cut = ServerFile("dl/faults/", "cut.bin", bytes);
     m_server.Fault("GetAppFile", "cut=70000");
-    ASSERT_TRUE(m_downloader->GetAppFile(*cut, nullptr));
+    ASSERT_TRUE(m_fetcher->GetAppFile(*cut, nullptr));
     EXPECT_EQ(bytes, ReadBytes(TempPath("dl/faults/cut.bin")));
     // The cut shows in the body read, or already in the send when the whole short reply
     // came in with the headers; either way the first attempt failed.
     EXPECT_EQ(1u, Occurrences(m_log.Text(), "Failed to download from"));
 
     // The stall outlasts the receive time-out four times over, however slow the machine.
-    m_downloader->SetDownloadTimeoutsForTests(30000, 2000);
+    m_fetcher->SetDownloadTimeoutsForTests(30000, 2000);
     const auto stalled = ServerFile("dl/faults/", "stall.bin", bytes);
     const std::size_t before = m_server.LogLineCount();
     m_server.Fault("GetAppFile", "stall=8000");
-    ASSERT_TRUE(m_downloader->GetAppFile(*stalled, nullptr));
+    ASSERT_TRUE(m_fetcher->GetAppFile(*stalled, nullptr));
     EXPECT_EQ(bytes, ReadBytes(TempPath("dl/faults/stall.bin")));
     EXPECT_EQ(2u, Occurrences(m_log.Text(), "Failed to download from"));
     // The server logs the stalled request once its stall is over: wait for that line, so
@@ -331,7 +334,7 @@ TEST_F(DownloadFileTest, DrippingServerTimesOutAndTheNextServerDelivers) {
     m_downloader->SetMinimumRateWindow(2000);
     const std::string bytes = Pattern(10000);
     const auto file = ServerFile("dl/", "drip.bin", bytes);
-    ASSERT_TRUE(m_downloader->GetAppFile(*file, nullptr));
+    ASSERT_TRUE(m_fetcher->GetAppFile(*file, nullptr));
     EXPECT_EQ(bytes, ReadBytes(TempPath("dl/drip.bin")));
     EXPECT_TRUE(m_log.Contains("Error while retrieving file drip.bin : "));
     EXPECT_TRUE(m_log.Contains("Failed to download from " + Narrow(drip)));
@@ -342,7 +345,7 @@ TEST_F(DownloadFileTest, RefusedServerLogsItsStepsAndTheExactBodyThenTheNextOneS
     Configure({L"http://127.0.0.1:1/", m_server.Url()}, kQXFrenchBase);
     const std::string bytes = Pattern(1000);
     const auto file = ServerFile("dl/body/", "b.bin", bytes);
-    ASSERT_TRUE(m_downloader->GetAppFile(*file, nullptr));
+    ASSERT_TRUE(m_fetcher->GetAppFile(*file, nullptr));
     const std::string body = "sessionid=" + Narrow(m_downloader->GetSessionId()) +
                              "&application=Demo&version=2.0&filename=dl/body/b.bin&lang=fr";
     const std::string log = m_log.Text();
@@ -357,7 +360,7 @@ TEST_F(DownloadFileTest, RefusedServerLogsItsStepsAndTheExactBodyThenTheNextOneS
 
     // The archive names no file; the server does not offer one.
     const auto archive = ListFile("", "AllFiles.zip", 100, 0);
-    EXPECT_FALSE(m_downloader->GetAppZippedFiles(*archive, nullptr));
+    EXPECT_FALSE(m_fetcher->GetAppZippedFiles(*archive, nullptr));
     EXPECT_NE(std::string::npos,
               m_log.Text().find("POST[sessionid=" + Narrow(m_downloader->GetSessionId()) +
                                 "&application=Demo&version=2.0&lang=fr] \"http://127.0.0.1:1/"
@@ -370,15 +373,14 @@ TEST_F(DownloadFileTest, PathsThatLeaveTheDownloadDirectoryAreRefusedWithoutAReq
     const std::size_t before = m_server.LogLineCount();
     CQXLFile climbing(m_log.Log());
     climbing.SetFile(L"evil.bin", 1, 10, ModeDelta, 0, 0, L"..\\..\\outside");
-    EXPECT_FALSE(m_downloader->GetAppFile(climbing, nullptr));
+    EXPECT_FALSE(m_fetcher->GetAppFile(climbing, nullptr));
     EXPECT_EQ(before, m_server.LogLineCount());
     EXPECT_TRUE(m_log.Contains("Refused to download"));
 
-    EXPECT_FALSE(m_downloader->CreatePathDirectories(m_downloader->GetDownloadDirectory(),
-                                                     L"a/../../escape/"));
+    EXPECT_FALSE(
+        m_fetcher->CreatePathDirectories(m_fetcher->GetDownloadDirectory(), L"a/../../escape/"));
     EXPECT_FALSE(fs::exists(m_install.Path() / "escape"));
-    EXPECT_TRUE(
-        m_downloader->CreatePathDirectories(m_downloader->GetDownloadDirectory(), L"a\\b/c"));
+    EXPECT_TRUE(m_fetcher->CreatePathDirectories(m_fetcher->GetDownloadDirectory(), L"a\\b/c"));
     EXPECT_TRUE(fs::is_directory(TempPath("a/b/c")));
 }
 
@@ -390,17 +392,17 @@ TEST_F(DownloadFileTest, ProxyCredentialsAskedOnceGoWithEveryLaterDownload) {
     const auto second = ServerFile("dl/proxy/", "second.bin", Pattern(4000));
 
     // Without credentials and without anybody to ask, the proxy's refusal is no file.
-    EXPECT_FALSE(m_downloader->GetAppFile(*first, nullptr));
+    EXPECT_FALSE(m_fetcher->GetAppFile(*first, nullptr));
     EXPECT_TRUE(m_log.Contains("Status code error : 407"));
     EXPECT_FALSE(fs::exists(TempPath("dl/proxy/first.bin")));
 
     CredentialPrompt prompt(peers.proxyUser, peers.proxyPassword);
     m_downloader->SetPrompt(&prompt);
-    ASSERT_TRUE(m_downloader->GetAppFile(*first, nullptr));
+    ASSERT_TRUE(m_fetcher->GetAppFile(*first, nullptr));
     EXPECT_TRUE(m_log.Contains(" ... WinINet asked for RETRY on POST["));
     EXPECT_EQ(peers.proxyUser, m_downloader->GetProxyUserName());
     EXPECT_EQ(peers.proxyPassword, m_downloader->GetProxyPassword());
-    ASSERT_TRUE(m_downloader->GetAppFile(*second, nullptr));
+    ASSERT_TRUE(m_fetcher->GetAppFile(*second, nullptr));
     EXPECT_EQ(1, prompt.asked);
     EXPECT_EQ(Pattern(4000), ReadBytes(TempPath("dl/proxy/second.bin")));
 }
@@ -417,7 +419,7 @@ TEST_F(DownloadFileTest, SelfSignedServerIsRefusedWithoutTheLeniencySwitch) {
     CertificateRefusal refusal;
     m_downloader->SetPrompt(&refusal);
     const auto file = ServerFile("dl/tls/", "strict.bin", Pattern(2000));
-    EXPECT_FALSE(m_downloader->GetAppFile(*file, nullptr));
+    EXPECT_FALSE(m_fetcher->GetAppFile(*file, nullptr));
     EXPECT_TRUE(m_log.Contains("Unable to download file strict.bin : "));
     EXPECT_TRUE(m_log.Contains("(the server certificate may be invalid)"));
     EXPECT_FALSE(fs::exists(TempPath("dl/tls/strict.bin")));
@@ -428,7 +430,7 @@ TEST_F(DownloadFileTest, SelfSignedServerDeliversWithTheLeniencySwitch) {
     CertificateRefusal refusal;
     m_downloader->SetPrompt(&refusal);
     const auto file = ServerFile("dl/tls/", "lenient.bin", Pattern(2000));
-    ASSERT_TRUE(m_downloader->GetAppFile(*file, nullptr));
+    ASSERT_TRUE(m_fetcher->GetAppFile(*file, nullptr));
     EXPECT_EQ(Pattern(2000), ReadBytes(TempPath("dl/tls/lenient.bin")));
 }
 
@@ -439,14 +441,14 @@ TEST_F(DownloadFileTest, ErrorPageMatchingTheListIsStillAFailedAttempt) {
     const std::wstring failing = peers.peer + L"/status/500?service=";
     Configure({failing, m_server.Url()});
     const auto file = ServerFile("dl/page/", "p.txt", page);
-    ASSERT_TRUE(m_downloader->GetAppFile(*file, nullptr));
+    ASSERT_TRUE(m_fetcher->GetAppFile(*file, nullptr));
     EXPECT_EQ(page, ReadBytes(TempPath("dl/page/p.txt")));
     EXPECT_TRUE(m_log.Contains("Status code error : 500"));
     EXPECT_TRUE(m_log.Contains("Failed to download from " + Narrow(failing)));
 
     fs::remove(TempPath("dl/page/p.txt"));
     UseOnly(failing);
-    EXPECT_FALSE(m_downloader->GetAppFile(*file, nullptr));
+    EXPECT_FALSE(m_fetcher->GetAppFile(*file, nullptr));
     EXPECT_FALSE(fs::exists(TempPath("dl/page/p.txt")));
 }
 
@@ -459,7 +461,7 @@ TEST_F(DownloadFileTest, OverlongReplyStopsAtTheListedSizeAndTheNextServerDelive
     const std::string bytes = PeerPattern(listed);
     Configure({overlong, m_server.Url()});
     const auto file = ServerFile("dl/long/", "l.bin", bytes);
-    ASSERT_TRUE(m_downloader->GetAppFile(*file, nullptr));
+    ASSERT_TRUE(m_fetcher->GetAppFile(*file, nullptr));
     EXPECT_EQ(bytes, ReadBytes(TempPath("dl/long/l.bin")));
     EXPECT_TRUE(
         m_log.Contains("Downloaded file l.bin is longer than the list says (100000 bytes)"));
@@ -467,7 +469,7 @@ TEST_F(DownloadFileTest, OverlongReplyStopsAtTheListedSizeAndTheNextServerDelive
 
     fs::remove(TempPath("dl/long/l.bin"));
     UseOnly(overlong);
-    EXPECT_FALSE(m_downloader->GetAppFile(*file, nullptr));
+    EXPECT_FALSE(m_fetcher->GetAppFile(*file, nullptr));
     EXPECT_FALSE(fs::exists(TempPath("dl/long/l.bin")));
 }
 
@@ -487,7 +489,7 @@ TEST_F(DownloadFileTest, SignedListRefusesACopyWithTheRightSizeAndChecksumButAno
         EXPECT_EQ(file->FileChecksum(), ChecksumOf(listed));
         file->SetSha256(Wide(Sha256Of(listed)));
         WriteBytes(m_install.Path() / "QXInstaller.exe", "old installer");
-        EXPECT_FALSE(m_downloader->GetAppFile(*file, nullptr)) << name;
+        EXPECT_FALSE(m_fetcher->GetAppFile(*file, nullptr)) << name;
         EXPECT_EQ(2u, Occurrences(m_log.Text(), "Downloaded file " + name +
                                                     " differs from the signed list : SHA-256 " +
                                                     Sha256Of(served)));
@@ -495,7 +497,7 @@ TEST_F(DownloadFileTest, SignedListRefusesACopyWithTheRightSizeAndChecksumButAno
         EXPECT_FALSE(fs::exists(TempPath(name))) << name;
 
         file->SetSha256(Wide(Sha256Of(served)));
-        ASSERT_TRUE(m_downloader->GetAppFile(*file, nullptr)) << name;
+        ASSERT_TRUE(m_fetcher->GetAppFile(*file, nullptr)) << name;
         EXPECT_EQ(served, ReadBytes(name == "data.bin" ? TempPath(name)
                                                        : m_install.Path() / "QXInstaller.exe"));
     }
@@ -503,14 +505,14 @@ TEST_F(DownloadFileTest, SignedListRefusesACopyWithTheRightSizeAndChecksumButAno
     // A file without a SHA-256 is never asked for; an empty one must list the empty digest.
     const std::size_t before = m_server.LogLineCount();
     const auto bare = ServerFile("", "bare.bin", served);
-    EXPECT_FALSE(m_downloader->GetAppFile(*bare, nullptr));
+    EXPECT_FALSE(m_fetcher->GetAppFile(*bare, nullptr));
     EXPECT_TRUE(m_log.Contains("Refused to download \"bare.bin\" : no SHA-256 from a signed list"));
     EXPECT_EQ(before, m_server.LogLineCount());
     const auto empty = ListFile("", "empty.bin", 0, 0);
     empty->SetSha256(Wide(Sha256Of(listed)));
-    EXPECT_FALSE(m_downloader->GetAppFile(*empty, nullptr));
+    EXPECT_FALSE(m_fetcher->GetAppFile(*empty, nullptr));
     EXPECT_FALSE(fs::exists(TempPath("empty.bin")));
     empty->SetSha256(Wide(Sha256Of("")));
-    EXPECT_TRUE(m_downloader->GetAppFile(*empty, nullptr));
+    EXPECT_TRUE(m_fetcher->GetAppFile(*empty, nullptr));
     EXPECT_TRUE(fs::exists(TempPath("empty.bin")));
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+#include "app/QXLFileList.h"
 #include "app/QXLProcess.h"
 #include "platform/InstallerPipe.h"
 #include "platform/System.h"
@@ -8,7 +9,6 @@
 #include "support/InstallationTree.h"
 #include "support/TempDir.h"
 #include "support/TestLog.h"
-#include "update/QXLFileList.h"
 #include "update/QXLInstallJournal.h"
 
 // The real installer binary on real folders: each section, failures that must put everything

@@ -2,7 +2,7 @@
 #include <regex>
 #include <thread>
 
-#include "config/QXLLog.h"
+#include "log/QXLLog.h"
 #include "platform/Profile.h"
 #include "platform/System.h"
 #include "support/TempDir.h"

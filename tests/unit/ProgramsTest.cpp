@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+#include "app/QXLFileList.h"
 #include "platform/System.h"
 #include "platform/Text.h"
 #include "support/TestLog.h"
-#include "update/QXLFileList.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <mutex>
 #include <vector>
 
+#include "app/QXLReleaseNote.h"
 #include "support/Installation.h"
 #include "support/QxServer.h"
 #include "support/RecordingNoteView.h"
@@ -14,7 +15,8 @@ class ReleaseNoteTest : public ::testing::Test {
 protected:
     // The demo user's file list, read from the server as the update sequence reads it.
     void ReadDemoFileList(Installation& install) {
-        ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
+        ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt).result,
+                  QXLLogin::LoggedIn);
         ASSERT_TRUE(install.List().GetApplicationInfo());
         ASSERT_TRUE(install.List().GetPrimaryApplication());
         ASSERT_TRUE(install.List().GetFileList());
@@ -34,8 +36,9 @@ TEST_F(ReleaseNoteTest, DownloadMovesTheDialogsBarAndEndsInStateThree) {
     Installation install({server.Url()});
     ASSERT_NO_FATAL_FAILURE(ReadDemoFileList(install));
     RecordingNoteView view;
+    CQXLReleaseNote note(install.List());
     CQXLWarnUpdateDlg dialog(true, L"Update?", kQXEnglishBase, install.Log().Log());
-    dialog.SetFileList(&install.List());
+    dialog.SetReleaseNoteSource(&note);
     ASSERT_EQ(dialog.ReleaseNoteState(), CQXLWarnUpdateDlg::kNoteAvailable);
     dialog.OnReleaseNote(view);
     dialog.WaitForDownload();
@@ -55,8 +58,9 @@ TEST_F(ReleaseNoteTest, DownloadMovesTheDialogsBarAndEndsInStateThree) {
 TEST_F(ReleaseNoteTest, ScriptedRunFetchesTheNoteBeforeAnswering) {
     Installation install({server.Url()});
     ASSERT_NO_FATAL_FAILURE(ReadDemoFileList(install));
+    CQXLReleaseNote note(install.List());
     CQXLWarnUpdateDlg dialog(false, L"Updating.", kQXEnglishBase, install.Log().Log());
-    dialog.SetFileList(&install.List());
+    dialog.SetReleaseNoteSource(&note);
     install.Ui().QueueWarnEntry({kQXIdOk, 1});
     EXPECT_EQ(install.Ui().ShowWarnUpdateDialog(dialog), kQXIdOk);
     const auto dialogs = install.Ui().Dialogs();

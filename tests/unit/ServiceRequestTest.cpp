@@ -111,7 +111,7 @@ TEST_F(ServiceRequestTest, ValuesTravelRawAndOneThatWouldSplitIsNeverSent) {
 
     // The real server reads the values raw: the password logs in as typed.
     Installation install({server.Url()});
-    EXPECT_EQ(install.List().LoginStep(L"amp", password, std::nullopt), 0);
+    EXPECT_EQ(install.List().LoginStep(L"amp", password, std::nullopt).result, QXLLogin::LoggedIn);
     EXPECT_FALSE(install.Client().GetSessionId().empty());
     EXPECT_TRUE(install.Ui().MessageBoxes().empty());
 }
@@ -125,7 +125,7 @@ TEST_F(ServiceRequestTest, WithoutConfigurationNothingIsSentOrLogged) {
 
 TEST_F(ServiceRequestTest, FailoverOverTwoServersKeepsTheAnsweringOneFirst) {
     Installation install({kRefused, server.Url()});
-    ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
+    ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt).result, QXLLogin::LoggedIn);
     const auto lines = ErrorLines(install.Log());
     ASSERT_EQ(lines.size(), 2u);
     ExpectRefusedLines(lines, "password=***&user=demo&lang=en", kRefused, "/P3Login");
@@ -139,7 +139,7 @@ TEST_F(ServiceRequestTest, FailoverOverTwoServersKeepsTheAnsweringOneFirst) {
 TEST_F(ServiceRequestTest, FailoverOverThreeServersCountsStatusErrorsAsFailures) {
     const std::wstring notFound = peers.peer + L"/status/404?service=";
     Installation install({kRefused, notFound, server.Url()});
-    ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
+    ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt).result, QXLLogin::LoggedIn);
     const auto lines = ErrorLines(install.Log());
     ASSERT_EQ(lines.size(), 4u);
     ExpectRefusedLines(lines, "password=***&user=demo&lang=en", kRefused, "/P3Login");
@@ -178,7 +178,8 @@ TEST_F(ServiceRequestTest, DrippingServerTimesOutAndTheNextServerAnswers) {
         SCOPED_TRACE(c.line);
         Installation install({c.url, server.Url()});
         install.Client().SetMinimumRateWindow(2000);
-        ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
+        ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt).result,
+                  QXLLogin::LoggedIn);
         const auto lines = ErrorLines(install.Log());
         ASSERT_EQ(lines.size(), 2u);
         ASSERT_EQ(lines[0].rfind(c.line, 0), 0u) << lines[0];
@@ -198,7 +199,8 @@ TEST_F(ServiceRequestTest, RedirectsAreFailedAttemptsNeverFollowed) {
     };
     for (const auto& [url, status] : cases) {
         Installation install({url, server.Url()}, "SecurityIgnoreUnknownCertificate=yes\r\n");
-        ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
+        ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt).result,
+                  QXLLogin::LoggedIn);
         EXPECT_NE(install.Client().GetSessionId(), L"S3ss10n42");
         EXPECT_TRUE(install.Log().Contains("Status code error : " + status));
         EXPECT_EQ(install.CurrentServer(), server.Url());
@@ -207,7 +209,7 @@ TEST_F(ServiceRequestTest, RedirectsAreFailedAttemptsNeverFollowed) {
 
 TEST_F(ServiceRequestTest, ServerErrorStatusFailsTheAttemptAndTheNextOneSucceeds) {
     Installation install({server.Url()});
-    ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
+    ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt).result, QXLLogin::LoggedIn);
     for (const char* status : {"500", "404"}) {
         ASSERT_NO_FATAL_FAILURE(server.Fault("GetAppInf", std::string("status=") + status));
         EXPECT_FALSE(install.List().GetApplicationInfo());
@@ -255,11 +257,11 @@ TEST_F(ServiceRequestTest, ProxyRefusingEveryAnswerIsAskedThreeTimesOnly) {
 
 TEST_F(ServiceRequestTest, SelfSignedCertificatePassesOnlyWithTheLeniencySetting) {
     Installation strict({server.TlsUrl()});
-    EXPECT_NE(strict.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
+    EXPECT_NE(strict.List().LoginStep(L"demo", L"demo", std::nullopt).result, QXLLogin::LoggedIn);
     EXPECT_TRUE(strict.Client().GetSessionId().empty());
 
     Installation lenient({server.TlsUrl()}, "SecurityIgnoreUnknownCertificate=yes\r\n");
-    EXPECT_EQ(lenient.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
+    EXPECT_EQ(lenient.List().LoginStep(L"demo", L"demo", std::nullopt).result, QXLLogin::LoggedIn);
     EXPECT_TRUE(lenient.List().GetApplicationInfo());
     EXPECT_EQ(lenient.Ui().CertificateQuestions(), 0);
 }
@@ -275,7 +277,7 @@ TEST_F(ServiceRequestTest, CompanyAuthorityFileIsTrustedBesideTheSystemStore) {
     Installation install({TlsByName(server)},
                          "SecurityCAFile=" + qxplat::ToNarrow(server.StateFile("cert.pem")) +
                              "\r\n");
-    EXPECT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt), 0);
+    EXPECT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt).result, QXLLogin::LoggedIn);
     EXPECT_TRUE(install.List().GetApplicationInfo());
     EXPECT_EQ(install.Ui().CertificateQuestions(), 0);
 }
@@ -285,7 +287,9 @@ TEST_F(ServiceRequestTest, AuthorityFileThatDoesNotVouchForTheServerTrustsNothin
         const std::string key =
             *file ? "SecurityCAFile=" + qxplat::ToNarrow(server.StateFile(file)) + "\r\n" : "";
         Installation install({TlsByName(server)}, key);
-        EXPECT_NE(install.List().LoginStep(L"demo", L"demo", std::nullopt), 0) << file;
+        EXPECT_NE(install.List().LoginStep(L"demo", L"demo", std::nullopt).result,
+                  QXLLogin::LoggedIn)
+            << file;
         EXPECT_TRUE(install.Client().GetSessionId().empty()) << file;
     }
 }

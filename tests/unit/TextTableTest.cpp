@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "platform/LanguageTexts.h"
 #include "platform/Resources.h"
-#include "ui/QXLanguage.h"
-#include "ui/QXTextTable.h"
+#include "texts/QXTextTable.h"
 
 TEST(TextTable, ProgramTableMatchesTheCompiledTableForEveryId) {
     // On Windows this loads the STRINGTABLE resource, generated from the same source.

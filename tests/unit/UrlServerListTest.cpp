@@ -2,7 +2,7 @@
 #include <thread>
 #include <vector>
 
-#include "protocol/QXUrlServerList.h"
+#include "config/QXUrlServerList.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <climits>
 #include <gtest/gtest.h>
 
-#include "protocol/QXUrlServer.h"
+#include "config/QXUrlServer.h"
 
 namespace {
 

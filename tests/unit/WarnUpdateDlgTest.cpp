@@ -3,11 +3,12 @@
 #include <thread>
 #include <vector>
 
+#include "app/QXLFileList.h"
+#include "app/QXLReleaseNote.h"
 #include "platform/System.h"
 #include "support/RecordingNoteView.h"
 #include "support/TestLog.h"
 #include "ui/QXLWarnUpdateDlg.h"
-#include "update/QXLFileList.h"
 
 namespace {
 
@@ -46,9 +47,10 @@ TEST(WarnUpdateDlg, WithoutReleaseNoteTheButtonDoesNothing) {
     NoteInstallation install(false);
     CQXLWarnUpdateDlg dialog(true, L"Update now?", kQXEnglishBase, install.Log());
     EXPECT_EQ(dialog.ReleaseNoteState(), CQXLWarnUpdateDlg::kNoteNone);
-    dialog.SetFileList(nullptr);
+    dialog.SetReleaseNoteSource(nullptr);
     EXPECT_EQ(dialog.ReleaseNoteState(), CQXLWarnUpdateDlg::kNoteNone);
-    dialog.SetFileList(&install.List());
+    CQXLReleaseNote note(install.List());
+    dialog.SetReleaseNoteSource(&note);
     EXPECT_EQ(dialog.ReleaseNoteState(), CQXLWarnUpdateDlg::kNoteNone);
 
     RecordingNoteView view;
@@ -68,8 +70,9 @@ TEST(WarnUpdateDlg, FailedDownloadEndsInStateFour) {
     NoteInstallation install(true);
     RecordingNoteView view;
     {
+        CQXLReleaseNote note(install.List());
         CQXLWarnUpdateDlg dialog(false, L"Notice", kQXFrenchBase, install.Log());
-        dialog.SetFileList(&install.List());
+        dialog.SetReleaseNoteSource(&note);
         ASSERT_EQ(dialog.ReleaseNoteState(), CQXLWarnUpdateDlg::kNoteAvailable);
         dialog.OnReleaseNote(view);
         dialog.OnReleaseNote(view); // pressed again while it runs: no second download
@@ -89,8 +92,9 @@ TEST(WarnUpdateDlg, DestroyingTheDialogWaitsForItsDownload) {
     NoteInstallation install(true);
     RecordingNoteView view;
     {
+        CQXLReleaseNote note(install.List());
         CQXLWarnUpdateDlg dialog(true, L"Question", kQXEnglishBase, install.Log());
-        dialog.SetFileList(&install.List());
+        dialog.SetReleaseNoteSource(&note);
         dialog.OnReleaseNote(view);
     }
     EXPECT_EQ(view.finished, std::vector<int>{CQXLWarnUpdateDlg::kNoteFailed});

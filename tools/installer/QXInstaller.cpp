@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <set>
+#include <vector>
 
 #include "QXInstallerSystem.h"
-#include "app/QXCommandLine.h"
+#include "base/QXCommandLine.h"
 #include "base/QXText.h"
 #include "platform/DurableFiles.h"
 #include "platform/Files.h"
@@ -196,6 +197,7 @@ std::wstring CQXInstaller::Check(const CQXInstallerInstructions& instructions) c
 std::wstring CQXInstaller::Plan(const CQXInstallerInstructions& instructions,
                                 CQXLInstallJournal& journal) {
     std::set<std::wstring> folders;
+    std::vector<std::wstring> sources;
     for (const SQXInstallerEntry& entry : instructions.move) {
         for (std::size_t cut = entry.name.find(qxplat::kPathSeparator); cut != std::wstring::npos;
              cut = entry.name.find(qxplat::kPathSeparator, cut + 1)) {
@@ -207,15 +209,16 @@ std::wstring CQXInstaller::Plan(const CQXInstallerInstructions& instructions,
         journal.Add(replaced ? CQXLInstallJournal::Change::Replace
                              : CQXLInstallJournal::Change::Create,
                     entry.name);
-        // The copy on disk must be whole before the journal promises it. (Flushing needs
-        // write access, which a read-only copy refuses on Windows; it takes the replaced
-        // file's permissions when it goes into place.)
+        // Flushing needs write access, which a read-only copy refuses on Windows; it takes
+        // the replaced file's permissions when it goes into place.
         std::error_code ignored;
         fs::permissions(QXFsPath(instructions.source + entry.name), fs::perms::owner_write,
                         fs::perm_options::add, ignored);
-        if (!qxplat::FlushFileToDisk(instructions.source + entry.name))
-            return QXFormat(L"Source cannot be flushed: %s", entry.name);
+        sources.push_back(instructions.source + entry.name);
     }
+    // The copies on disk must be whole before the journal promises them.
+    if (!qxplat::FlushChangesToDisk(instructions.source, sources))
+        return QXFormat(L"Source cannot be flushed: %s", instructions.source);
     for (const SQXInstallerEntry& entry : instructions.remove) {
         if (Exists(instructions.destination + entry.name))
             journal.Add(CQXLInstallJournal::Change::Delete, entry.name);

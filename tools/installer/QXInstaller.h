@@ -3,7 +3,7 @@
 #include <string>
 
 #include "QXInstallerInstructions.h"
-#include "config/QXLLog.h"
+#include "log/QXLLog.h"
 #include "update/QXLInstallJournal.h"
 
 // Applies one instruction file to its destination as a single transaction: every name is

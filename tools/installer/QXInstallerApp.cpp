@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "QXInstaller.h"
-#include "app/QXCommandLine.h"
+#include "base/QXCommandLine.h"
 #include "base/QXText.h"
 #include "platform/FileProbe.h"
 #include "platform/InstallerPipe.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/IniDocument.h"
+#include "platform/IniDocument.h"
 
 // The site's settings files, read with the launcher's own INI rules: [section] lines,
 // name=value pairs, section and key names without regard to case, values trimmed. Text is

@@ -3,8 +3,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/IniText.h"
 #include "platform/Text.h"
-#include "platform/posix/IniText.h"
 
 using namespace qxplat::ini;
 

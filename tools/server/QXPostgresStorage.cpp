@@ -74,6 +74,29 @@ CREATE TABLE rollouts (
     reason TEXT NOT NULL
 );
 )",
+    R"(
+CREATE TABLE admins (
+    name TEXT NOT NULL,
+    salt BYTEA NOT NULL,
+    hash BYTEA NOT NULL,
+    iterations INTEGER NOT NULL,
+    created BIGINT NOT NULL
+);
+CREATE UNIQUE INDEX admins_name ON admins (lower(name));
+CREATE TABLE admin_sessions (
+    id TEXT PRIMARY KEY,
+    admin TEXT NOT NULL,
+    csrf TEXT NOT NULL,
+    expires BIGINT NOT NULL
+);
+CREATE TABLE audit (
+    id BIGSERIAL PRIMARY KEY,
+    time BIGINT NOT NULL,
+    admin TEXT NOT NULL,
+    action TEXT NOT NULL,
+    detail TEXT NOT NULL
+);
+)",
 };
 
 // The columns name, kind, token_state, password_changed, then group_list at groupColumn.

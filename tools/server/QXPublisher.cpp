@@ -9,8 +9,8 @@
 
 #include "QXReleaseCheck.h"
 #include "QXReleaseStore.h"
+#include "platform/IniDocument.h"
 #include "platform/Text.h"
-#include "platform/posix/IniDocument.h"
 
 namespace fs = std::filesystem;
 

@@ -7,6 +7,7 @@
 #include "QXClock.h"
 #include "QXPublisher.h"
 #include "QXReleaseStore.h"
+#include "QXRollouts.h"
 #include "QXUserCommand.h"
 
 namespace fs = std::filesystem;
@@ -65,17 +66,14 @@ int CQXRolloutCommand::Start(const CQXArguments& args, IQXStorage& storage) {
     r.percent = ReadNumber(args, "percent", 0, 100, 0);
     r.haltPercent = ReadNumber(args, "halt-on-failures", 1, 100, 0);
     r.minReports = ReadNumber(args, "min-reports", 1, 100000, 0);
-    if ((r.haltPercent == 0) != (r.minReports == 0))
-        throw CQXUsageError("--halt-on-failures and --min-reports go together");
-    if (r.groups.empty() && r.percent == 0)
-        throw CQXUsageError("rollout start needs an audience: --group G or --percent N");
     const CQXReleaseStore releases(Required(args, "root"));
-    if (!releases.HasVersion(r.application, r.version))
-        return Refuse(r.application + " has no version " + r.version + " (no folder releases/" +
-                      r.application + "/" + r.version + "/)");
-    const auto running = storage.FindRollout(r.application);
-    if (running && running->state == "running")
-        return Refuse("the rollout of " + running->version + " runs; halt or finish it first");
+    const auto refusal = CQXRollouts::CheckStart(r, releases.HasVersion(r.application, r.version),
+                                                 storage.FindRollout(r.application));
+    if (refusal.malformed)
+        throw CQXUsageError(refusal.reason + " (--group, --percent, --halt-on-failures with "
+                                             "--min-reports)");
+    if (!refusal.reason.empty())
+        return Refuse(refusal.reason);
     r.state = "running";
     r.started = CQXClock().Now();
     storage.PutRollout(r);
@@ -85,22 +83,8 @@ int CQXRolloutCommand::Start(const CQXArguments& args, IQXStorage& storage) {
 
 int CQXRolloutCommand::Change(const std::string& action, const CQXArguments& args,
                               SQXRollout rollout, IQXStorage& storage) {
-    const std::string was = rollout.state;
-    if (was == "finished")
-        return Refuse("the rollout of " + rollout.version + " is finished");
-    if (action == "set") {
-        if (!args.Has("percent"))
-            throw CQXUsageError("rollout set needs --percent N");
-        rollout.percent = ReadNumber(args, "percent", 0, 100, 0);
-    } else if (action == "halt" && was == "running") {
-        rollout.state = "halted";
-        rollout.reason = "halted by an administrator";
-    } else if (action == "resume" && was == "halted") {
-        // Failures before the halt are not held against the resumed rollout.
-        rollout.state = "running";
-        rollout.reason.clear();
-        rollout.started = CQXClock().Now();
-    } else if (action == "finish") {
+    const SQXRollout read = rollout;
+    if (action == "finish" && rollout.state != "finished") {
         const fs::path folder = fs::path(Required(args, "root")) / "releases" / rollout.application;
         if (!CQXReleaseStore(Required(args, "root"))
                  .HasVersion(rollout.application, rollout.version))
@@ -108,12 +92,20 @@ int CQXRolloutCommand::Change(const std::string& action, const CQXArguments& arg
         m_out << CQXPublisher::SetCurrentVersion(folder, rollout.version).string()
               << ": Version=" << rollout.version << '\n';
         rollout.state = "finished";
-    } else if (action == "halt" || action == "resume") {
-        return Refuse("the rollout of " + rollout.version + " is " + was);
+        storage.PutRollout(rollout);
+    } else if (action == "set" || action == "halt" || action == "resume" || action == "finish") {
+        if (action == "set" && !args.Has("percent"))
+            throw CQXUsageError("rollout set needs --percent N");
+        const std::string refused = CQXRollouts::Steer(
+            rollout, action, ReadNumber(args, "percent", 0, 100, 0), CQXClock().Now());
+        if (!refused.empty())
+            return Refuse(refused);
+        // A halt on failures that came in meanwhile must stand.
+        if (!storage.ReplaceRollout(rollout, read.state, read.started))
+            return Refuse("the rollout changed meanwhile; look at its status again");
     } else {
         throw CQXUsageError("unknown rollout action " + action);
     }
-    storage.PutRollout(rollout);
     Status(rollout, storage);
     return 0;
 }

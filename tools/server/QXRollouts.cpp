@@ -67,3 +67,41 @@ std::string CQXRollouts::HaltReason(const SQXRollout& rollout, const SQXReportCo
            " %, the limit is " + std::to_string(rollout.haltPercent) + " % of at least " +
            std::to_string(rollout.minReports) + ")";
 }
+
+std::string CQXRollouts::Steer(SQXRollout& rollout, const std::string& action, int percent,
+                               std::int64_t now) {
+    const std::string was = rollout.state;
+    if (was == "finished")
+        return "the rollout of " + rollout.version + " is finished";
+    if (action == "set") {
+        if (percent < 0 || percent > 100)
+            return "the percentage must be a whole number from 0 to 100";
+        rollout.percent = percent;
+    } else if (action == "halt" && was == "running") {
+        rollout.state = "halted";
+        rollout.reason = "halted by an administrator";
+    } else if (action == "resume" && was == "halted") {
+        // Failures before the halt are not held against the resumed rollout.
+        rollout.state = "running";
+        rollout.reason.clear();
+        rollout.started = now;
+    } else {
+        return "the rollout of " + rollout.version + " is " + was;
+    }
+    return std::string();
+}
+
+CQXRollouts::SStartRefusal CQXRollouts::CheckStart(const SQXRollout& r, bool versionExists,
+                                                   const std::optional<SQXRollout>& current) {
+    if ((r.haltPercent == 0) != (r.minReports == 0))
+        return {"a failure threshold and its minimum of reports go together", true};
+    if (r.groups.empty() && r.percent == 0)
+        return {"a rollout needs an audience: a group or a percentage", true};
+    if (!versionExists)
+        return {r.application + " has no version " + r.version + " (no folder releases/" +
+                    r.application + "/" + r.version + "/)",
+                false};
+    if (current && current->state == "running")
+        return {"the rollout of " + current->version + " runs; halt or finish it first", false};
+    return {};
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,21 @@ public:
     // The user's bucket (0 to 99) for the application: the same on every server and run, and
     // independent between applications.
     static int Bucket(const std::string& user, const std::string& application);
+    // Why a rollout cannot start, or an empty reason when it can. malformed marks a request
+    // that names no audience, or a failure threshold without its minimum of reports (or the
+    // reverse); otherwise the site refuses it: the version has no folder, or current runs.
+    struct SStartRefusal {
+        std::string reason;
+        bool malformed = false;
+    };
+    static SStartRefusal CheckStart(const SQXRollout& rollout, bool versionExists,
+                                    const std::optional<SQXRollout>& current);
+    // An administrator's halt, resume or set (to percent) of the rollout at now: empty when
+    // done, else why it is refused (a finished rollout, a halt of one not running, a resume
+    // of one not halted, a percentage outside 0 to 100). A resumed rollout counts reports
+    // afresh from now.
+    static std::string Steer(SQXRollout& rollout, const std::string& action, int percent,
+                             std::int64_t now);
     // The halt's reason when counts reach the rollout's threshold; empty otherwise.
     static std::string HaltReason(const SQXRollout& rollout, const SQXReportCounts& counts);
 

@@ -45,6 +45,11 @@ public:
     // Installs the handlers and the access log on the server.
     void Attach(httplib::Server& server);
 
+    // The client's address: the one a trusted front names in "X-Real-IP", else the peer's.
+    std::string ClientAddress(const httplib::Request& request) const;
+    // Whether the request came from the trusted front (--real-ip-from).
+    bool FromFront(const httplib::Request& request) const;
+
 private:
     // Who asked: the client's address, for the login back-off, and the user a trusted front
     // vouched for.
@@ -60,9 +65,6 @@ private:
     // lang: the request's, which picks the code page of a reply that is not a refusal.
     void Write(SQXReply reply, const std::optional<SQXFault>& fault, const std::string& lang,
                httplib::Response& response);
-    std::string ClientAddress(const httplib::Request& request) const;
-    // Whether the request came from the trusted front (--real-ip-from).
-    bool FromFront(const httplib::Request& request) const;
     SCaller Caller(const CQXForm& form, const httplib::Request& request) const;
     // Hands the reply's file to the front server; false when it lies outside accelRoot.
     bool HandOver(const SQXReply& reply, httplib::Response& response);

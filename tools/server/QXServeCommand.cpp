@@ -15,7 +15,9 @@
 #include <thread>
 
 #include "QXAccessLog.h"
+#include "QXAdminStore.h"
 #include "QXArguments.h"
+#include "QXConsole.h"
 #include "QXGuardedServer.h"
 #include "QXIniFile.h"
 #include "QXLdapDirectory.h"
@@ -229,6 +231,11 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     CQXFaultInjector faults;
     CQXAccessLog log(std::cerr);
     CQXRouter router(options, login, apps, faults, clock, log);
+    CQXAdminStore admins(*storage, clock);
+    CQXLoginThrottle consoleThrottle(*storage, clock);
+    CQXConsolePages pages(*storage, releases, clock);
+    CQXConsole console(options.basePath, options.secure, router, admins, consoleThrottle, pages,
+                       *storage, releases, clock);
 
     // Blocked before any thread starts, so that only the waiting thread receives them.
     sigset_t signals;
@@ -253,6 +260,7 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
         const int yes = 1;
         setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
+    console.Attach(*server);
     router.Attach(*server);
     int port = listen.port;
     errno = 0;

@@ -67,6 +67,27 @@ CREATE TABLE rollouts (
     reason TEXT NOT NULL
 );
 )",
+    R"(
+CREATE TABLE admins (
+    name TEXT PRIMARY KEY COLLATE NOCASE,
+    salt BLOB NOT NULL,
+    hash BLOB NOT NULL,
+    iterations INTEGER NOT NULL,
+    created INTEGER NOT NULL
+);
+CREATE TABLE admin_sessions (
+    id TEXT PRIMARY KEY,
+    admin TEXT NOT NULL COLLATE NOCASE,
+    csrf TEXT NOT NULL,
+    expires INTEGER NOT NULL
+);
+CREATE TABLE audit (
+    time INTEGER NOT NULL,
+    admin TEXT NOT NULL,
+    action TEXT NOT NULL,
+    detail TEXT NOT NULL
+);
+)",
 };
 
 // BEGIN IMMEDIATE ... COMMIT, rolled back when left by an exception.

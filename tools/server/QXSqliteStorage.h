@@ -40,6 +40,21 @@ public:
     std::optional<SQXRollout> FindRollout(const std::string& application) override;
     bool HaltRollout(const std::string& application, const std::string& reason) override;
 
+    std::vector<std::pair<SQXSession, std::int64_t>> ListSessions(std::int64_t now) override;
+    bool ReplaceRollout(const SQXRollout& rollout, const std::string& state,
+                        std::int64_t started) override;
+    std::vector<SQXRollout> ListRollouts() override;
+    bool AddAdmin(const SQXAdminRecord& admin) override;
+    std::optional<SQXAdminRecord> FindAdmin(const std::string& name) override;
+    std::vector<std::string> ListAdmins() override;
+    bool RemoveAdmin(const std::string& name) override;
+    void OpenAdminSession(const SQXAdminSession& session, std::int64_t now) override;
+    std::optional<SQXAdminSession> FindAdminSession(const std::string& id,
+                                                    std::int64_t now) override;
+    void CloseAdminSession(const std::string& id) override;
+    void AddAudit(const SQXAuditEntry& entry) override;
+    std::vector<SQXAuditEntry> Audit() override;
+
     int CountFailure(const std::string& key, std::int64_t now, std::int64_t forgetAfter) override;
     void HoldBack(const std::string& key, std::int64_t until) override;
     std::int64_t HeldUntil(const std::string& key, const std::string& other) override;

@@ -91,6 +91,31 @@ struct SQXRollout {
     std::string reason;
 };
 
+// An administrator of the console, apart from the users who log in through launchers.
+struct SQXAdminRecord {
+    std::string name;
+    std::string salt, hash;
+    int iterations = 0;
+    std::int64_t created = 0;
+};
+
+// A console login: the administrator, the token every change must carry, and the expiry. id
+// is what the storage keeps of the cookie's value (a digest, never the value itself).
+struct SQXAdminSession {
+    std::string id;
+    std::string admin;
+    std::string csrf;
+    std::int64_t expires = 0;
+};
+
+// One change made by an administrator, as the audit keeps it.
+struct SQXAuditEntry {
+    std::int64_t time = 0;
+    std::string admin;
+    std::string action;
+    std::string detail;
+};
+
 // Where users, sessions and update reports are kept: one SQLite file for a single server, or
 // a PostgreSQL database that several servers share. User names compare without case (ASCII).
 // Every call is one transaction and may come from any thread; failures throw
@@ -128,6 +153,8 @@ public:
                                 const std::string& version) = 0;
     // Ends the session; false when it was not live at now.
     virtual bool CloseSession(const std::string& id, std::int64_t now) = 0;
+    // Every session live at now with its expiry, by user name (case ignored), then expiry.
+    virtual std::vector<std::pair<SQXSession, std::int64_t>> ListSessions(std::int64_t now) = 0;
 
     virtual void AddUpdate(const SQXUpdateRecord& record) = 0;
     // Oldest first.
@@ -142,6 +169,30 @@ public:
     // Halts the application's running rollout for reason; false when none was running (so
     // that of servers halting it at once, one alone reports it).
     virtual bool HaltRollout(const std::string& application, const std::string& reason) = 0;
+    // Stores a change to the application's rollout made from what was read while it was in
+    // state since started; false, storing nothing, when another change (a halt on failures)
+    // came first.
+    virtual bool ReplaceRollout(const SQXRollout& rollout, const std::string& state,
+                                std::int64_t started) = 0;
+    // Every application's rollout, by application.
+    virtual std::vector<SQXRollout> ListRollouts() = 0;
+
+    // False when the name is taken (case ignored).
+    virtual bool AddAdmin(const SQXAdminRecord& admin) = 0;
+    virtual std::optional<SQXAdminRecord> FindAdmin(const std::string& name) = 0;
+    // Names sorted, case ignored.
+    virtual std::vector<std::string> ListAdmins() = 0;
+    // Removes the administrator and their console sessions; false when there was none.
+    virtual bool RemoveAdmin(const std::string& name) = 0;
+    // Stores a console session and purges those expired by now.
+    virtual void OpenAdminSession(const SQXAdminSession& session, std::int64_t now) = 0;
+    // The session if it is live at now and its administrator still exists.
+    virtual std::optional<SQXAdminSession> FindAdminSession(const std::string& id,
+                                                            std::int64_t now) = 0;
+    virtual void CloseAdminSession(const std::string& id) = 0;
+    virtual void AddAudit(const SQXAuditEntry& entry) = 0;
+    // Oldest first.
+    virtual std::vector<SQXAuditEntry> Audit() = 0;
 
     // The login back-off's runs of wrong passwords, by key, shared by every server on the
     // storage. Counts a failure at now and returns the run's failures, this one included; a

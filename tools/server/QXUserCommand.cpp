@@ -68,11 +68,12 @@ std::string CQXUserCommand::DatabasePath(const CQXArguments& args) {
     throw CQXUsageError("give --db FILE or --root DIR");
 }
 
-std::string CQXUserCommand::Secret(const std::string& given, const char* what) {
+std::string CQXUserCommand::ReadSecret(std::istream& in, const std::string& given,
+                                       const char* what) {
     if (!given.empty())
         return given;
     std::string line;
-    std::getline(m_in, line);
+    std::getline(in, line);
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     if (line.empty())
@@ -129,7 +130,7 @@ int CQXUserCommand::RunUser(const std::vector<std::string>& words) {
         // stored secret is random.
         const std::string secret = user.kind == EQXUserKind::Sso
                                        ? CQXPasswordHash::RandomHex(16)
-                                       : Secret(args.Get("password"), "password");
+                                       : ReadSecret(m_in, args.Get("password"), "password");
         if (!users.Add(user, secret, args.Get("next-passcode"))) {
             std::cerr << "qxserver: user " << name << " already exists\n";
             return 1;
@@ -138,8 +139,8 @@ int CQXUserCommand::RunUser(const std::vector<std::string>& words) {
     }
     bool done = false;
     if (action == "passwd")
-        done =
-            users.SetPassword(name, Secret(args.Get("password"), "password"), args.Has("expired"));
+        done = users.SetPassword(name, ReadSecret(m_in, args.Get("password"), "password"),
+                                 args.Has("expired"));
     else if (action == "del")
         done = users.Remove(name);
     else if (action == "groups")

@@ -21,9 +21,11 @@ public:
 
     // The database of --db, else the one in the --root site; CQXUsageError without either.
     static std::string DatabasePath(const CQXArguments& args);
+    // given, or else one line of in (a CR before its end dropped); CQXUsageError when that is
+    // empty too.
+    static std::string ReadSecret(std::istream& in, const std::string& given, const char* what);
 
 private:
-    std::string Secret(const std::string& given, const char* what);
     // reports --app APP [--days N]: updates per day and the latest failures.
     int Summarize(const CQXArguments& args, const std::vector<SQXUpdateRecord>& records,
                   std::int64_t now);

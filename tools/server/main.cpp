@@ -1,6 +1,7 @@
 // qxserver: the reference update and login server of the launcher.
 #include <iostream>
 
+#include "QXAdminCommand.h"
 #include "QXArguments.h"
 #include "QXReplySigner.h"
 #include "QXRolloutCommand.h"
@@ -38,6 +39,9 @@ const char* const kUsage =
     "  qxserver rollout set --app APP --percent N (--db FILE | --root DIR)\n"
     "  qxserver rollout halt|resume|status --app APP (--db FILE | --root DIR)\n"
     "  qxserver rollout finish --root DIR --app APP [--db FILE]\n"
+    "  qxserver admin add NAME [--password P] (--db FILE | --root DIR)\n"
+    "  qxserver admin del NAME | admin list (--db FILE | --root DIR)\n"
+    "  qxserver audit (--db FILE | --root DIR)\n"
     "--db takes a SQLite file or a PostgreSQL URI (postgresql://...).\n"
     "Without --password the password is read as one line from standard input.\n";
 
@@ -70,6 +74,11 @@ int main(int argc, char** argv) {
         }
         if (words[0] == "rollout")
             return CQXRolloutCommand(std::cout, std::cerr).Run(rest);
+        CQXAdminCommand admin(std::cin, std::cout, std::cerr);
+        if (words[0] == "admin")
+            return admin.RunAdmin(rest);
+        if (words[0] == "audit")
+            return admin.RunAudit(rest);
         CQXUserCommand command(std::cin, std::cout);
         if (words[0] == "user")
             return command.RunUser(rest);

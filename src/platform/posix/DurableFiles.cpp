@@ -18,8 +18,8 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-bool Sync(const std::string& path, int flags) {
-    const int fd = open(path.c_str(), flags | O_RDONLY | O_CLOEXEC);
+bool SyncFolder(const std::string& path) {
+    const int fd = open(path.c_str(), O_DIRECTORY | O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
     const bool done = fsync(fd) == 0;
@@ -44,9 +44,7 @@ bool WriteAll(int fd, const std::string& bytes) {
 
 } // namespace
 
-bool FlushFileToDisk(const std::wstring& path) { return Sync(ToNarrow(path), 0); }
-
-bool FlushFolderToDisk(const std::wstring& folder) { return Sync(ToNarrow(folder), O_DIRECTORY); }
+bool FlushFolderToDisk(const std::wstring& folder) { return SyncFolder(ToNarrow(folder)); }
 
 bool WriteFileDurably(const std::wstring& path, const std::string& bytes) {
     const std::string target = ToNarrow(path);
@@ -60,7 +58,7 @@ bool WriteFileDurably(const std::wstring& path, const std::string& bytes) {
         unlink(temporary.c_str());
         return false;
     }
-    return Sync(FolderOf(target), O_DIRECTORY);
+    return SyncFolder(FolderOf(target));
 }
 
 bool RenameDurably(const std::wstring& from, const std::wstring& to) {
@@ -68,8 +66,23 @@ bool RenameDurably(const std::wstring& from, const std::wstring& to) {
     const std::string target = ToNarrow(to);
     if (rename(source.c_str(), target.c_str()) != 0)
         return false;
-    return Sync(FolderOf(target), O_DIRECTORY) &&
-           (FolderOf(source) == FolderOf(target) || Sync(FolderOf(source), O_DIRECTORY));
+    return SyncFolder(FolderOf(target)) &&
+           (FolderOf(source) == FolderOf(target) || SyncFolder(FolderOf(source)));
+}
+
+bool RenameInBatch(const std::wstring& from, const std::wstring& to) {
+    return rename(ToNarrow(from).c_str(), ToNarrow(to).c_str()) == 0;
+}
+
+bool FlushChangesToDisk(const std::wstring& folder, const std::vector<std::wstring>&) {
+    const int fd = open(ToNarrow(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool done = syncfs(fd) == 0;
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return done;
 }
 
 struct FileLock::Handle {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "IniDocument.h"
 #include "platform/FileProbe.h"
 #include "platform/Files.h"
+#include "platform/IniDocument.h"
 #include "platform/ProfileEntry.h"
 
 namespace qxplat {

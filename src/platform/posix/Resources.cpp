@@ -1,6 +1,6 @@
 #include "platform/Resources.h"
 
-#include "ui/QXTextTable.h"
+#include "texts/QXTextTable.h"
 
 namespace qxplat {
 

@@ -1,6 +1,6 @@
 #include "platform/Text.h"
 
-#include "platform/Utf8.h"
+#include "base/Utf8.h"
 
 namespace qxplat {
 

@@ -26,8 +26,6 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
     return true;
 }
 
-} // namespace
-
 bool FlushFileToDisk(const std::wstring& path) {
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -40,6 +38,8 @@ bool FlushFileToDisk(const std::wstring& path) {
     SetLastError(error);
     return done;
 }
+
+} // namespace
 
 bool FlushFolderToDisk(const std::wstring& folder) {
     const DWORD attributes = GetFileAttributesW(folder.c_str());
@@ -64,6 +64,17 @@ bool WriteFileDurably(const std::wstring& path, const std::string& bytes) {
 bool RenameDurably(const std::wstring& from, const std::wstring& to) {
     return MoveFileExW(from.c_str(), to.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool RenameInBatch(const std::wstring& from, const std::wstring& to) {
+    return RenameDurably(from, to);
+}
+
+bool FlushChangesToDisk(const std::wstring&, const std::vector<std::wstring>& files) {
+    for (const std::wstring& file : files)
+        if (!FlushFileToDisk(file))
+            return false;
+    return true;
 }
 
 struct FileLock::Handle {

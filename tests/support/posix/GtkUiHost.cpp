@@ -24,19 +24,21 @@
 #include <thread>
 #include <vector>
 
+#include "app/QXLFileList.h"
+#include "app/QXLReleaseNote.h"
 #include "base/QXEvent.h"
 #include "base/QXFormat.h"
-#include "config/QXLLog.h"
-#include "gtk/QXLGtkProgressWindow.h"
-#include "gtk/QXLGtkUserInterface.h"
+#include "log/QXLLog.h"
+#include "platform/LanguageTexts.h"
 #include "platform/Text.h"
+#include "shell/gtk/QXLGtkProgressWindow.h"
+#include "shell/gtk/QXLGtkUserInterface.h"
 #include "ui/QXLAceNewPinDlg.h"
 #include "ui/QXLAceNextPasscodeDlg.h"
 #include "ui/QXLAuthenDlg.h"
 #include "ui/QXLChangePwdDlg.h"
 #include "ui/QXLSelectVersionDlg.h"
 #include "ui/QXLWarnUpdateDlg.h"
-#include "update/QXLFileList.h"
 
 namespace {
 
@@ -76,8 +78,9 @@ int ShowWarning(SHost& host, bool question, bool withNote) {
     }
     const std::wstring message =
         QXFormat(QXLoadText(host.base, question ? kTextQuestion : kTextNotice), L"QXFlux");
+    CQXLReleaseNote note(fileList);
     CQXLWarnUpdateDlg dialog(question, message, host.base, log);
-    dialog.SetFileList(&fileList);
+    dialog.SetReleaseNoteSource(&note);
     const int result = host.ui.ShowWarnUpdateDialog(dialog);
     Print(withNote ? QXFormat(L"result=%d note=%d", result, dialog.ReleaseNoteState())
                    : QXFormat(L"result=%d", result));

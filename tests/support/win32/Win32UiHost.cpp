@@ -15,10 +15,13 @@
 #include <vector>
 #include <windows.h>
 
+#include "app/QXLFileList.h"
+#include "app/QXLReleaseNote.h"
 #include "base/QXEvent.h"
 #include "base/QXFormat.h"
-#include "config/QXLLog.h"
-#include "platform/win32/Win32UserInterface.h"
+#include "log/QXLLog.h"
+#include "platform/LanguageTexts.h"
+#include "shell/win32/Win32UserInterface.h"
 #include "support/TempDir.h"
 #include "ui/QXLAceNewPinDlg.h"
 #include "ui/QXLAceNextPasscodeDlg.h"
@@ -26,7 +29,6 @@
 #include "ui/QXLChangePwdDlg.h"
 #include "ui/QXLSelectVersionDlg.h"
 #include "ui/QXLWarnUpdateDlg.h"
-#include "update/QXLFileList.h"
 
 namespace {
 
@@ -115,10 +117,11 @@ void Warning(SHost& host, bool question) {
     CQXLLog log;
     TempDir folder;
     CQXLFileList list(log, host.base);
+    CQXLReleaseNote note(list);
     CQXLWarnUpdateDlg dialog(question, message, host.base, log);
     if (host.argument == L"note") {
         PrepareReleaseNote(list, folder);
-        dialog.SetFileList(&list);
+        dialog.SetReleaseNoteSource(&note);
     }
     Print("result", host.ui.ShowWarnUpdateDialog(dialog));
     Print("note", dialog.ReleaseNoteState());

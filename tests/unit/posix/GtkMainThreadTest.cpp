@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "gtk/QXLGtkMainThread.h"
+#include "shell/gtk/QXLGtkMainThread.h"
 
 namespace {
 

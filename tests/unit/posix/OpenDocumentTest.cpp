@@ -10,9 +10,9 @@
 #include <thread>
 #include <unistd.h>
 
+#include "app/QXLFileList.h"
 #include "platform/Text.h"
 #include "support/TestLog.h"
-#include "update/QXLFileList.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "QXInstallerApp.h"
-#include "app/QXCommandLine.h"
+#include "base/QXCommandLine.h"
 
 // No window: the installer works unseen, at the launcher's request or at the next logon. Its
 // command line is split by the launcher's own rules.

@@ -1,0 +1,29 @@
+#include "app/QXLReleaseNote.h"
+
+#include "app/QXLFileList.h"
+#include "update/QXLDownloadMonitor.h"
+
+bool CQXLReleaseNote::HasReleaseNote() const {
+    return m_fileList.GetFileSet().ReleaseNoteFile() != nullptr;
+}
+
+std::wstring CQXLReleaseNote::ReleaseNoteName() const {
+    const CQXLFile* note = m_fileList.GetFileSet().ReleaseNoteFile();
+    return note != nullptr ? note->FileName() : std::wstring();
+}
+
+bool CQXLReleaseNote::FetchReleaseNote(IQXLProgressBar& bar, int range) {
+    const CQXLFile* note = m_fileList.GetFileSet().ReleaseNoteFile();
+    if (note == nullptr)
+        return false;
+    CQXLDownloadMonitor monitor;
+    monitor.SetWindow(&bar);
+    // An empty note would make the scale infinite: its bar simply stays at 0.
+    monitor.SetScale(note->FileSize() > 0 ? range / static_cast<double>(note->FileSize()) : 0.0);
+    return m_fileList.GetFetcher().GetAppFile(*note, &monitor);
+}
+
+void CQXLReleaseNote::OpenReleaseNote() {
+    if (const CQXLFile* note = m_fileList.GetFileSet().ReleaseNoteFile())
+        m_fileList.OpenDocument(note->FilePath() + note->FileName());
+}

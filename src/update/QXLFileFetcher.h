@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "platform/Crypto.h"
+#include "platform/HttpTransport.h"
+#include "protocol/QXLDownloader.h"
+#include "protocol/QXLFailureNote.h"
+
+class CQXChecksum;
+class CQXLDownloadMonitor;
+class CQXLFile;
+
+// Fetches the files of a list over the downloader's download servers: the copy must have the
+// list's size and checksum (and, with a signed list, its SHA-256), a server-given name must
+// stay inside the download directory, and the installer is checked beside the other files
+// before it moves into place.
+class CQXLFileFetcher {
+public:
+    // downloader outlives this object and gives the session, servers and credentials.
+    explicit CQXLFileFetcher(CQXLDownloader& downloader);
+
+    CQXLFileFetcher(const CQXLFileFetcher&) = delete;
+    CQXLFileFetcher& operator=(const CQXLFileFetcher&) = delete;
+
+    // Stores installationDirectory (with its trailing separator) and makes
+    // installationDirectory + subDirectory the download directory, creating it. True when it
+    // exists afterwards. Serialised with other callers.
+    bool CreateDownloadDirectory(const std::wstring& installationDirectory,
+                                 const std::wstring& subDirectory);
+    const std::wstring& GetDownloadDirectory() const { return m_downloadDirectory; }
+    const std::wstring& GetInstallationDirectory() const { return m_installationDirectory; }
+    // Creates each level of relativePath (separated by either slash) below base, which ends
+    // with a separator. A path that would leave base is refused with an error line.
+    bool CreatePathDirectories(const std::wstring& base, const std::wstring& relativePath);
+
+    // Fetches one file of the list into the download directory (QXInstaller.exe into the
+    // installation directory) over the download server list, moving monitor's bar. The copy
+    // must have the list's size and checksum.
+    bool GetAppFile(const CQXLFile& file, CQXLDownloadMonitor* monitor);
+    // Fetches the whole file set as one archive, written as archive's name and path.
+    bool GetAppZippedFiles(const CQXLFile& archive, CQXLDownloadMonitor* monitor);
+    // One download over the download server list, failing over until some server delivers a
+    // whole reply with status 200; withFileValue names the file in the body and checks the
+    // copy against the list. An empty file is created without a request. The target is never
+    // left half written: a failed attempt removes it.
+    bool DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* monitor,
+                      const std::wstring& service, bool withFileValue);
+
+    // For tests only: the connect and receive time-outs of downloads, in milliseconds.
+    void SetDownloadTimeoutsForTests(unsigned long connectMs, unsigned long receiveMs) {
+        m_downloadConnectMs = connectMs;
+        m_downloadReceiveMs = receiveMs;
+    }
+
+private:
+    struct FileAttempt;
+    bool DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor* monitor, FileAttempt& attempt);
+    bool ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& file, FileAttempt& attempt);
+    bool WriteBody(qxplat::HttpRequest& request, const CQXLFile& file, FileAttempt& attempt,
+                   std::FILE* out, CQXChecksum& checksum, qxplat::Sha256* sha256,
+                   std::uint64_t& size);
+    // True when sha256's digest is expected; otherwise an error line naming the digest.
+    bool MatchesDigest(const CQXLFile& file, qxplat::Sha256 sha256,
+                       const qxplat::Sha256Digest& expected);
+    bool CreateEmptyFile(const CQXLFile& file);
+    void LogAttemptError(const wchar_t* failure, const FileAttempt& attempt, unsigned long error,
+                         int step);
+
+    CQXLDownloader& m_downloader;
+    CQXLLog& m_log;
+    std::mutex m_directoryLock;
+    std::wstring m_downloadDirectory;
+    std::wstring m_installationDirectory;
+    unsigned long m_downloadConnectMs = 30000;
+    unsigned long m_downloadReceiveMs = 30000;
+    // Why the last attempt failed, for its plain line.
+    CQXLFailureNote m_failure;
+};

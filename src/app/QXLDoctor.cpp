@@ -1,6 +1,7 @@
 #include "app/QXLDoctor.h"
 
 #include <algorithm>
+#include <cwchar>
 
 #include "app/QXLFileList.h"
 #include "app/QXLSettingsCheck.h"
@@ -178,8 +179,10 @@ void CQXLDoctor::CheckServer(const CQXUrlServer& server, const CQXUrlParser& par
     }
     std::wstring status;
     request->StatusText(status, error);
-    if (status == L"404") {
-        failure.Status(404);
+    // WinINet takes an answer without a status line as status 0: such a server is no HTTP one.
+    const long code = std::wcstol(status.c_str(), nullptr, 10);
+    if (code == 404 || code < 100) {
+        failure.Status(code);
         return Problem(failure.Line(server, object));
     }
     Good(server.GetUrl() + L" answers (status " + status + L")");

@@ -13,6 +13,10 @@ struct StatusText {
 };
 
 StatusText ForStatus(long status) {
+    // No status line at all: an answer of bytes that are not HTTP (a TLS port read as text).
+    if (status < 100)
+        return {CQXLFailureNote::What(HttpFailureKind::NotHttp),
+                CQXLFailureNote::Check(HttpFailureKind::NotHttp)};
     if (status == 404)
         return {L"the server has no such service",
                 L"check the URL's base path in qxurl.net (it ends with \"/\", as the server "

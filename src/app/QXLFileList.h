@@ -150,6 +150,9 @@ public:
     // qxflux.exe with the session, the credentials, the parameters, extra and the desk-bar
     // argument.
     int StartDefaultPrimary(const std::wstring& extra);
+    // Without a verified primary in this run, after a reply refused for its signature: the
+    // primary of the last verified reply, when one was kept.
+    void RecallLastPrimary();
     // 1 when the primary name is set and is not qxflux.exe.
     int HasCustomPrimary() const;
     // Starts the launch list's programs; 0 when the list is empty, else 1.
@@ -218,6 +221,8 @@ private:
     CQXLApplicationInfo m_applicationInfo;
     std::vector<std::wstring> m_versionList;
     CQXLPrimaryApplication m_primaryApplication;
+    // This run's primary came in a verified reply.
+    bool m_primaryVerified = false;
     CQXLFileSet m_fileSet{m_log};
     CQXLBatchGenerator m_batchGenerator{m_log};
     // Patches and packed copies that the file list offers instead of whole files.

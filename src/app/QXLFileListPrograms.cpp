@@ -2,6 +2,7 @@
 #include "base/QXProgramCommandLine.h"
 #include "base/QXText.h"
 #include "platform/System.h"
+#include "update/QXLLastPrimary.h"
 
 namespace {
 
@@ -89,6 +90,7 @@ int CQXLFileList::LaunchProcess(const std::wstring& program,
 }
 
 int CQXLFileList::StartPrimaryApplication(const std::wstring& extra) {
+    RecallLastPrimary();
     const CQXLPrimaryApplication& primary = m_primaryApplication;
     if (!primary.PrimaryName.empty() && primary.PrimaryName != kNone) {
         m_log.LogProduction(L"Starting primary application");
@@ -96,6 +98,18 @@ int CQXLFileList::StartPrimaryApplication(const std::wstring& extra) {
     }
     m_log.LogProduction(L"No primary application, starting qxflux");
     return StartDefaultPrimary(extra);
+}
+
+void CQXLFileList::RecallLastPrimary() {
+    if (m_primaryVerified || !m_downloader.SignatureRefused())
+        return;
+    if (const auto last = CQXLLastPrimary(GetInstallationDirectory()).Recall()) {
+        m_primaryApplication = *last;
+        m_log.LogWarning(L"Replies refused for their signature : starting the last verified "
+                         L"primary application \"%s\"",
+                         last->PrimaryName.empty() ? std::wstring(kDefaultPrimary)
+                                                   : last->PrimaryName);
+    }
 }
 
 int CQXLFileList::StartDefaultPrimary(const std::wstring& extra) {

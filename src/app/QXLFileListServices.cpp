@@ -4,6 +4,7 @@
 #include "app/QXLFileList.h"
 #include "platform/LanguageTexts.h"
 #include "platform/Text.h"
+#include "update/QXLLastPrimary.h"
 
 namespace {
 
@@ -169,6 +170,10 @@ bool CQXLFileList::GetPrimaryApplication() {
     if (!m_downloader.GetAppPrimary())
         return false;
     ReadPrimaryApplication(m_downloader.GetResponseBody());
+    if (m_urlParser.VerifiesSignatures()) {
+        m_primaryVerified = true;
+        CQXLLastPrimary(GetInstallationDirectory()).Remember(m_primaryApplication);
+    }
     return true;
 }
 

@@ -41,6 +41,7 @@ std::wstring Lowered(std::wstring text) {
 bool IsWantedKey(const std::wstring& lowered) {
     static const wchar_t* const kNames[] = {L"sso",
                                             L"securityignoreunknowncertificate",
+                                            L"securitycafile",
                                             L"forceupdate",
                                             L"forcereboot",
                                             L"applicationname",
@@ -107,6 +108,15 @@ std::vector<std::wstring> PublicKeys(const SectionValues& launcher) {
     return keys;
 }
 
+// name as a path: as it is when absolute, else in the folder of file.
+std::wstring BesideFile(const std::wstring& file, const std::wstring& name) {
+    const bool absolute = (!name.empty() && (name[0] == L'/' || name[0] == L'\\')) ||
+                          (name.size() > 1 && name[1] == L':');
+    if (name.empty() || absolute)
+        return name;
+    return file.substr(0, file.find_last_of(qxplat::kPathSeparator) + 1) + name;
+}
+
 } // namespace
 
 bool CQXUrlParser::SetInstallationPath(const std::wstring& folder) {
@@ -149,12 +159,17 @@ void CQXUrlParser::Load() {
     m_sso = QXEqualsNoCase(Value(config, L"SSO"), L"Yes");
     m_ignoreUnknownCertificate =
         QXEqualsNoCase(Value(config, L"SecurityIgnoreUnknownCertificate"), L"Yes");
+    m_securityCaFile = BesideFile(m_filePath, Value(config, L"SecurityCAFile"));
     m_forceUpdate = QXEqualsNoCase(Value(launcher, L"ForceUpdate"), L"True");
     m_forceReboot = QXEqualsNoCase(Value(launcher, L"ForceReboot"), L"True");
     m_applicationName = Value(launcher, L"ApplicationName");
     m_chooseVersion = IsChooseVersionWord(Value(launcher, L"ChooseVersion"));
     m_loginVariable = Value(launcher, L"LoginVariable");
+    // A key put in another section still holds: verification must never end by a misplaced line.
     m_updatePublicKeys = PublicKeys(launcher);
+    for (const SectionValues* other : {&values[kConfig], &values[kDownload]})
+        if (m_updatePublicKeys.empty())
+            m_updatePublicKeys = PublicKeys(*other);
 }
 
 bool CQXUrlParser::SSO() {

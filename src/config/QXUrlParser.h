@@ -36,9 +36,13 @@ public:
     // The site's public keys ([QXLauncher] "UpdatePublicKey", then UpdatePublicKey2,
     // UpdatePublicKey3 ... up to the first absent one), each a base64 DER SubjectPublicKeyInfo
     // as written. Not empty: every reply that decides what is installed must be signed by one
-    // of them, and every file must match its SHA-256.
+    // of them, and every file must match its SHA-256. Without any in [QXLauncher], those put
+    // under [Config], else [FileDownload], by mistake.
     const std::vector<std::wstring>& UpdatePublicKeys();
     bool VerifiesSignatures() { return !UpdatePublicKeys().empty(); }
+    // The path of the PEM bundle of authorities that HTTPS trusts besides the system's
+    // ([Config] SecurityCAFile: a name beside qxurl.net, or an absolute path); empty for none.
+    const std::wstring& SecurityCAFile() const { return m_securityCaFile; }
 
     // The [Config] servers, in file order.
     CQXUrlServerList& GetServerList() { return m_serverList; }
@@ -68,6 +72,7 @@ private:
     std::vector<std::wstring> m_refusedUrls;
     bool m_sso = false;
     bool m_ignoreUnknownCertificate = false;
+    std::wstring m_securityCaFile;
     bool m_forceUpdate = false;
     bool m_forceReboot = false;
     std::wstring m_applicationName;

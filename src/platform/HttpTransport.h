@@ -133,6 +133,9 @@ public:
     bool ReadProxyPassword(std::wstring& value, HttpError& error);
     // Adds "unknown certificate authority" to the checks this request skips.
     void IgnoreUnknownCa();
+    // Trusts the authorities of the PEM bundle at pemFile besides the system's (none when
+    // empty). A bundle that cannot be read adds none (ReadAuthorityFile says why).
+    void TrustAuthorities(const std::wstring& pemFile);
 
     // Sends the request (again, after a dialog step): a non-empty body goes with
     // kFormContentType, an empty one with no body and no content type. Returns once the
@@ -144,7 +147,13 @@ public:
     // certificate questions; null leaves them to the system's own dialogs (WinINet's, owned
     // by the desktop window, on Windows; none on Linux, where the answer is then Done).
     HttpDialogAnswer DialogStep(HttpPrompt* prompt, unsigned long lastError);
+    // The system's own words for the last failed Send or Read (libcurl's message on Linux,
+    // such as why a certificate was refused); empty when it says nothing more than the code.
+    std::wstring FailureDetail() const;
 
+    // The certificate the server presented to the last send that passed the checks (subject,
+    // issuer, dates, fingerprint); false when the request is not secure or none is known.
+    bool ServerCertificate(HttpCertificate& certificate) const;
     // The reply's status code as text, at most three characters ("200").
     bool StatusText(std::wstring& text, HttpError& error);
     // The value of the reply's header called name (ASCII, any letter case) once the send is

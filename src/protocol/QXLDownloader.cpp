@@ -110,6 +110,7 @@ bool CQXLDownloader::Request(const std::wstring& service, const CQXLFormBody& bo
         }
         m_log.LogError(L"Query error : %d for server %s", static_cast<int>(m_lastError),
                        server->GetUrl());
+        m_log.LogWarning(L"%s", m_failure.Line(*server, server->GetPath() + service));
     }
     return false;
 }
@@ -118,6 +119,7 @@ bool CQXLDownloader::TryServer(const CQXUrlServer& server, const std::wstring& s
                                const CQXLFormBody& body) {
     Attempt attempt{server, server.GetPath() + service, body,
                     qxplat::ToCodePage(body.Text(), WireCodePage())};
+    m_failure.Clear();
     qxplat::HttpError error;
     std::optional<qxplat::HttpSession> session = qxplat::HttpSession::Open(kAgent, error);
     if (!session)
@@ -133,6 +135,7 @@ bool CQXLDownloader::TryServer(const CQXUrlServer& server, const std::wstring& s
     if (!request)
         return FailStep(attempt, error);
     request->SetTimeouts(kTimeoutMs, kTimeoutMs);
+    request->TrustAuthorities(m_configuration->SecurityCAFile());
     request->SetMinimumRate(qxplat::kHttpMinimumBytesPerSecond, m_minimumRateWindowMs);
     if (!m_proxyUserName.empty())
         request->SetProxyUserName(m_proxyUserName);
@@ -178,6 +181,8 @@ bool CQXLDownloader::CheckSignature(qxplat::HttpRequest& request, const CQXUrlSe
         return true;
     m_log.LogError(L"Signed reply refused : %s from %s : %s", QXFromUtf8(m_signedRequest->service),
                    server.GetUrl(), QXLSignatureVerdictText(verdict));
+    m_failure.Refused(std::wstring(L"its signature : ") + QXLSignatureVerdictText(verdict));
+    m_signatureRefused = true;
     m_responseBody.clear();
     return false;
 }
@@ -188,6 +193,7 @@ bool CQXLDownloader::SendUntilAnswered(Attempt& attempt, qxplat::HttpRequest& re
     SQXLSendHooks hooks;
     hooks.sendFailed = [&](unsigned long code) {
         LogStepError(attempt, {qxplat::HttpStep::Send, code});
+        m_failure.Transport(code, request.FailureDetail());
     };
     hooks.retryAsked = [&] {
         KeepRetryCredentials(request, attempt.server, attempt.body, attempt.object, 743,
@@ -220,6 +226,7 @@ bool CQXLDownloader::FailStep(const Attempt& attempt, const qxplat::HttpError& e
 }
 
 void CQXLDownloader::LogStepError(const Attempt& attempt, const qxplat::HttpError& error) {
+    m_failure.Transport(error.code, std::wstring());
     const StepLine line = LineFor(error.step);
     const CQXUrlServer& server = attempt.server;
     m_log.LogError(line.format, kVerb, attempt.body.LogText(), server.IsSecure() ? L"s" : L"",
@@ -232,12 +239,14 @@ bool CQXLDownloader::CheckStatusCode(qxplat::HttpRequest& request) {
     qxplat::HttpError error;
     if (!request.StatusText(status, error)) {
         m_log.LogError(L"Impossible to retrieve status code");
+        m_failure.Transport(error.code, std::wstring());
         m_log.LogDebug(L"Status code error : %s", status);
         return false;
     }
     if (LeadingNumber(status) != 200) {
         m_log.LogError(L"Status code error : %s", status);
         m_log.LogDebug(L"Status code error : %s", status);
+        m_failure.Status(static_cast<long>(LeadingNumber(status)));
         return false;
     }
     m_log.LogDebug(L"Status code error : %s", status);
@@ -255,9 +264,11 @@ bool CQXLDownloader::ReadResponseBody(qxplat::HttpRequest& request) {
         std::size_t received = 0;
         qxplat::HttpError error;
         read = request.Read(piece, sizeof piece, received, error);
-        if (!read)
+        if (!read) {
             m_log.LogError(L"Error while retrieving response body : %d",
                            static_cast<int>(error.code));
+            m_failure.Transport(error.code, request.FailureDetail());
+        }
         if (!read || received == 0)
             break;
         bytes.append(piece, received);
@@ -265,6 +276,7 @@ bool CQXLDownloader::ReadResponseBody(qxplat::HttpRequest& request) {
             m_log.LogError(L"Error while retrieving response body : larger than %d bytes",
                            static_cast<long long>(kMaxResponseBody));
             bytes.clear(); // nobody reads a refused reply: spare converting it
+            m_failure.Refused(L"it is larger than the launcher reads");
             read = false;
             break;
         }

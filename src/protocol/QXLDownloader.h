@@ -14,6 +14,7 @@
 #include "platform/Crypto.h"
 #include "platform/HttpTransport.h"
 #include "platform/Text.h"
+#include "protocol/QXLFailureNote.h"
 #include "protocol/QXLFormBody.h"
 #include "protocol/QXLKeepAlive.h"
 #include "protocol/QXLReplySignature.h"
@@ -68,6 +69,8 @@ public:
 
     // The text of the reply body of the last request; empty when no server answered it.
     const std::wstring& GetResponseBody() const { return m_responseBody; }
+    // True once a reply of this run was refused for its signature.
+    bool SignatureRefused() const { return m_signatureRefused; }
     // The system's error code right after the last send, also after a successful one.
     unsigned long GetLastErrorCode() const { return m_lastError; }
 
@@ -85,6 +88,8 @@ public:
     // Steps of Request: true for status 200; true when the whole body was read into
     // GetResponseBody (converted to text once, as a whole).
     bool CheckStatusCode(qxplat::HttpRequest& request);
+    // Why the last step above or the last attempt of Request failed, for its plain line.
+    const CQXLFailureNote& LastFailure() const { return m_failure; }
     bool ReadResponseBody(qxplat::HttpRequest& request);
 
     // The services. Each returns true on success. Login and ChangePassword also need the
@@ -167,6 +172,9 @@ private:
 
     std::wstring m_responseBody;
     unsigned long m_lastError = 0;
+    // Why the last attempt failed, for its plain line.
+    CQXLFailureNote m_failure;
+    bool m_signatureRefused = false;
     // The request whose reply must carry a valid signature, and that reply's bytes.
     std::optional<SQXLSignedRequest> m_signedRequest;
     std::string m_responseBytes;

@@ -29,6 +29,7 @@ void Ping(const SQXLKeepAliveStart& values, const CQXUrlServer& server, const st
     request->SetTimeouts(kQXLPingTimeoutMs, kQXLPingTimeoutMs);
     request->SetMinimumRate(qxplat::kHttpMinimumBytesPerSecond, values.minimumRateWindowMs);
     request->SetStop(abort);
+    request->TrustAuthorities(configuration.SecurityCAFile());
     unsigned long lastError = 0;
     // The system's own dialogs, if any, answer a proxy or certificate question.
     QXLSendWithDialogs(*request, body, configuration.GetSecurityCertificateFlags() != 0, nullptr,

@@ -226,6 +226,7 @@ bool CQXLFileFetcher::DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* mo
     for (QXUrlServerPtr server = servers.GetCurrentServer(); server;
          server = servers.NextServer()) {
         bool done = false;
+        m_failure.Clear();
         if (file.FileSize() == 0) {
             done = (!digest || MatchesDigest(file, qxplat::Sha256(), *digest)) &&
                    CreateEmptyFile(file);
@@ -245,6 +246,7 @@ bool CQXLFileFetcher::DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* mo
             return true;
         }
         m_log.LogWarning(L"Failed to download from %s", server->GetUrl());
+        m_log.LogWarning(L"%s", m_failure.Line(*server, server->GetPath() + service));
     }
     return false;
 }
@@ -263,6 +265,7 @@ bool CQXLFileFetcher::CreateEmptyFile(const CQXLFile& file) {
 
 void CQXLFileFetcher::LogAttemptError(const wchar_t* failure, const FileAttempt& attempt,
                                       unsigned long error, int step) {
+    m_failure.Transport(error, std::wstring());
     const std::wstring format = std::wstring(L" ... ") + failure +
                                 L" %s[%s] \"http%s://%s:%i%s\" with last error %i on file %s, "
                                 L"line %i";
@@ -303,6 +306,7 @@ bool CQXLFileFetcher::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor*
         return false;
     }
     request->SetTimeouts(m_downloadConnectMs, m_downloadReceiveMs);
+    request->TrustAuthorities(m_downloader.GetConfiguration()->SecurityCAFile());
     request->SetMinimumRate(qxplat::kHttpMinimumBytesPerSecond,
                             m_downloader.GetMinimumRateWindow());
     if (!m_downloader.GetProxyUserName().empty())
@@ -313,6 +317,7 @@ bool CQXLFileFetcher::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor*
     SQXLSendHooks hooks;
     hooks.sendFailed = [&](unsigned long code) {
         LogAttemptError(L"Failed HttpSendRequest", attempt, code, kStepSend);
+        m_failure.Transport(code, request->FailureDetail());
     };
     hooks.retryAsked = [&] {
         m_downloader.KeepRetryCredentials(
@@ -345,8 +350,10 @@ bool CQXLFileFetcher::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor*
 bool CQXLFileFetcher::ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& file,
                                   FileAttempt& attempt) {
     // An error page is not the file: only a 200 reply is written.
-    if (!m_downloader.CheckStatusCode(request))
+    if (!m_downloader.CheckStatusCode(request)) {
+        m_failure = m_downloader.LastFailure();
         return false;
+    }
     qxplat::FilePtr out = qxplat::OpenShared(attempt.writePath, "wb");
     if (!out) {
         LogAttemptError(L"Failed CreateFile on", attempt, attempt.lastError, kStepCreateFile);
@@ -372,6 +379,7 @@ bool CQXLFileFetcher::ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& 
         m_log.LogError(L"Downloaded file %s differs from the list : %d bytes, checksum %u",
                        file.FileName(), static_cast<long long>(size),
                        static_cast<unsigned long>(checksum.Value()));
+        m_failure.Refused(L"the file differs from the list");
         return false;
     }
     if (sha256 && !MatchesDigest(file, std::move(*sha256), *attempt.sha256))
@@ -420,6 +428,7 @@ bool CQXLFileFetcher::WriteBody(qxplat::HttpRequest& request, const CQXLFile& fi
             attempt.lastError = error.code;
             m_log.LogError(L"Error while retrieving file %s : %d", file.FileName(),
                            static_cast<long long>(error.code));
+            m_failure.Transport(error.code, request.FailureDetail());
             return false;
         }
         if (filled == 0 && std::fflush(out) == 0)

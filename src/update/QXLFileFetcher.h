@@ -9,6 +9,7 @@
 #include "platform/Crypto.h"
 #include "platform/HttpTransport.h"
 #include "protocol/QXLDownloader.h"
+#include "protocol/QXLFailureNote.h"
 
 class CQXChecksum;
 
@@ -87,4 +88,6 @@ private:
     std::wstring m_installationDirectory;
     unsigned long m_downloadConnectMs = 30000;
     unsigned long m_downloadReceiveMs = 30000;
+    // Why the last attempt failed, for its plain line.
+    CQXLFailureNote m_failure;
 };

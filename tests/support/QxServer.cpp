@@ -29,6 +29,10 @@ QxServer::QxServer() {
     m_tlsUrl.assign(url.begin(), url.end());
 }
 
+std::wstring QxServer::StateFile(const char* name) const {
+    return std::filesystem::absolute(m_dir / name).wstring();
+}
+
 int QxServer::Post(const std::wstring& path, const std::string& body) const {
     qxplat::HttpError error;
     auto session = qxplat::HttpSession::Open(L"QXLauncherTest", error);

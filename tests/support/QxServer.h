@@ -16,6 +16,8 @@ public:
     // "https://127.0.0.1:PORT/": the twin with a self-signed certificate, on the same site and
     // sessions.
     const std::wstring& TlsUrl() const { return m_tlsUrl; }
+    // The absolute path of a file of the fixture's state dir (cert.pem, other-ca.pem, key.pem).
+    std::wstring StateFile(const char* name) const;
     int Port() const { return m_port; }
 
     // Posts body to path (below "/") and returns the status, 0 when nothing came back.

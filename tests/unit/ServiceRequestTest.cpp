@@ -266,6 +266,69 @@ TEST_F(ServiceRequestTest, SelfSignedCertificatePassesOnlyWithTheLeniencySetting
     EXPECT_EQ(lenient.Ui().CertificateQuestions(), 0);
 }
 
+// By name, as Windows checks no IP address against the certificate. Each test runs in a process
+// of its own: WinINet remembers for the process what it once let through.
+std::wstring TlsByName(const QxServer& server) {
+    std::wstring url = server.TlsUrl();
+    return url.replace(url.find(L"127.0.0.1"), 9, L"localhost");
+}
+
+TEST_F(ServiceRequestTest, CompanyAuthorityFileIsTrustedBesideTheSystemStore) {
+    Installation install({TlsByName(server)},
+                         "SecurityCAFile=" + qxplat::ToNarrow(server.StateFile("cert.pem")) +
+                             "\r\n");
+    EXPECT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt).result, QXLLogin::LoggedIn);
+    EXPECT_TRUE(install.List().GetApplicationInfo());
+    EXPECT_EQ(install.Ui().CertificateQuestions(), 0);
+}
+
+TEST_F(ServiceRequestTest, AuthorityFileThatDoesNotVouchForTheServerTrustsNothing) {
+    for (const char* file : {"", "key.pem", "other-ca.pem", "other-ca.pem"}) {
+        const std::string key =
+            *file ? "SecurityCAFile=" + qxplat::ToNarrow(server.StateFile(file)) + "\r\n" : "";
+        Installation install({TlsByName(server)}, key);
+        EXPECT_NE(install.List().LoginStep(L"demo", L"demo", std::nullopt).result,
+                  QXLLogin::LoggedIn)
+            << file;
+        EXPECT_TRUE(install.Client().GetSessionId().empty()) << file;
+    }
+}
+
+// Beside the lines above, each failed attempt gets one that says, in words, the URL, what
+// failed and what to check: the platform's error codes are told apart as well as statuses.
+TEST_F(ServiceRequestTest, EveryFailedAttemptLogsOnePlainLine) {
+    const std::wstring tls = server.TlsUrl();
+    const struct {
+        std::wstring url;
+        std::string object; // what the line names after the host
+        std::string what;
+        std::string check;
+    } cases[] = {
+        {kRefused, "/Logout", "the connection was refused", "check the port in qxurl.net"},
+        {peers.peer + L"/status/404?service=", "/status/404?service=Logout",
+         "the server has no such service (status 404)", "check the URL's base path"},
+        {peers.peer + L"/status/302?service=", "/status/302?service=Logout",
+         "the server redirects elsewhere", "put the URL it redirects to"},
+        {tls, "/Logout", "the server's certificate is not trusted",
+         "check the certificate's authority"},
+        {L"https" + server.Url().substr(4), "/Logout", "no secure (TLS) connection",
+         "check that the port serves HTTPS"},
+    };
+    for (const auto& c : cases) {
+        Installation install({c.url});
+        install.Client().SetSessionId(L"S1");
+        EXPECT_FALSE(install.Client().Logout());
+        const std::string text = install.Log().Text();
+        const std::string url = qxplat::ToNarrow(c.url);
+        const std::string start =
+            "Request failed : " + url.substr(0, url.find('/', 8)) + c.object + " : " + c.what;
+        const std::size_t at = text.find(start);
+        ASSERT_NE(at, std::string::npos) << start << "\n" << text;
+        const std::string line = text.substr(at, text.find('\n', at) - at);
+        EXPECT_NE(line.find(" : " + c.check), std::string::npos) << line;
+    }
+}
+
 TEST_F(ServiceRequestTest, CharacterCutByAReadBoundaryComesOutWhole) {
     // A Japanese refusal in code page 932, placed so that the 1024-byte reads cut its first
     // character; a Japanese launcher reads it so on every platform.

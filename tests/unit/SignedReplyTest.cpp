@@ -5,6 +5,7 @@
 #include "support/HttpPeers.h"
 #include "support/Installation.h"
 #include "unit/SignedReplyVectors.h"
+#include "update/QXLLastPrimary.h"
 
 using namespace signedvectors;
 
@@ -104,4 +105,26 @@ TEST_F(SignedReplyTest, SignedListWithARowLackingItsSha256IsRefusedWhole) {
     Installation install({peers.peer}, kKeyLine);
     EXPECT_TRUE(install.List().ReadFileList(QXFromUtf8(withSha + good + end)));
     EXPECT_EQ(1u, install.List().CountFilesToUpdate());
+}
+
+TEST_F(SignedReplyTest, RefusedRepliesStartThePrimaryApplicationOfTheLastVerifiedOne) {
+    const auto askPrimary = [](Installation& install) {
+        install.Client().SetSessionId(L"S1");
+        install.List().SetSessionUserName(L"ann");
+        install.Client().SetApplicationName(L"Demo");
+        install.List().ApplicationInfo().Version = L"2.0";
+        return install.List().GetPrimaryApplication();
+    };
+    // A verified reply is kept, also one that names the default application.
+    Installation verified({Replay(kSignedForPrimary)}, kKeyLine);
+    ASSERT_TRUE(askPrimary(verified));
+    const auto kept = CQXLLastPrimary(verified.List().GetInstallationDirectory()).Recall();
+    ASSERT_TRUE(kept.has_value());
+    EXPECT_TRUE(kept->PrimaryName.empty());
+
+    Installation refused({Replay("")}, kKeyLine);
+    CQXLLastPrimary(refused.List().GetInstallationDirectory()).Remember({L"acme-notes.exe", L"-x"});
+    EXPECT_FALSE(askPrimary(refused));
+    EXPECT_EQ(refused.List().StartPrimaryApplication(std::wstring()), 0); // not installed here
+    EXPECT_TRUE(refused.Log().Contains("Unable to launch acme-notes.exe"));
 }

@@ -151,6 +151,19 @@ TEST(UrlParserTest, ReadsTextsAndTheCertificateFlags) {
     EXPECT_EQ(installation->GetSecurityCertificateFlags(), 0x100u);
 }
 
+TEST(UrlParserTest, APublicKeyInAnotherSectionStillTurnsVerificationOn) {
+    const std::pair<const char*, Texts> cases[] = {
+        {"[Config]\r\nUpdatePublicKey=A\r\nUpdatePublicKey2=B\r\n", {L"A", L"B"}},
+        {"[FileDownload]\r\nUpdatePublicKey=A\r\n", {L"A"}},
+        {"[Config]\r\nUpdatePublicKey=A\r\n[QXLauncher]\r\nUpdatePublicKey=C\r\n", {L"C"}},
+        {"[QXWIN]\r\nUpdatePublicKey=A\r\n", {}},
+    };
+    for (const auto& [content, keys] : cases) {
+        Installation installation(content);
+        EXPECT_EQ(installation->UpdatePublicKeys(), keys) << content;
+    }
+}
+
 TEST(UrlParserTest, CutsALongValueTo1023Characters) {
     const std::string longName(2000, 'n');
     const std::string longUrl = "http://host/" + std::string(1988, 'p');

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <memory>
 #include <mutex>
+#include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 #include <set>
@@ -71,14 +72,20 @@ std::wstring TimeText(const ASN1_TIME* time) {
     return FromNarrow(text);
 }
 
+HttpCertificate Shown(X509* certificate, const std::string& fingerprint) {
+    HttpCertificate shown;
+    shown.subject = NameText(X509_get_subject_name(certificate));
+    shown.issuer = NameText(X509_get_issuer_name(certificate));
+    shown.notBefore = TimeText(X509_get0_notBefore(certificate));
+    shown.notAfter = TimeText(X509_get0_notAfter(certificate));
+    shown.sha256 = Hex(fingerprint);
+    return shown;
+}
+
 void Describe(X509* certificate, CertificateCheck& check) {
     check.refused = true;
     check.fingerprint = Fingerprint(certificate);
-    check.shown.subject = NameText(X509_get_subject_name(certificate));
-    check.shown.issuer = NameText(X509_get_issuer_name(certificate));
-    check.shown.notBefore = TimeText(X509_get0_notBefore(certificate));
-    check.shown.notAfter = TimeText(X509_get0_notAfter(certificate));
-    check.shown.sha256 = Hex(check.fingerprint);
+    check.shown = Shown(certificate, check.fingerprint);
 }
 
 CertificateCheck* CheckOf(X509_STORE_CTX* store) {
@@ -91,16 +98,18 @@ CertificateCheck* CheckOf(X509_STORE_CTX* store) {
 
 // Called for each problem OpenSSL finds in the chain; the server's own certificate decides.
 int Verify(int passed, X509_STORE_CTX* store) {
+    X509* server = X509_STORE_CTX_get0_cert(store);
+    CertificateCheck* check = CheckOf(store);
+    if (check != nullptr && server != nullptr && check->presented.sha256.empty())
+        check->presented = Shown(server, Fingerprint(server));
     if (passed == 1)
         return 1;
-    X509* server = X509_STORE_CTX_get0_cert(store);
     const std::string fingerprint = Fingerprint(server);
     if (!fingerprint.empty() && IsTrusted(fingerprint)) {
         // Cleared, or the handshake's verdict would still carry the problem.
         X509_STORE_CTX_set_error(store, X509_V_OK);
         return 1;
     }
-    CertificateCheck* check = CheckOf(store);
     if (check != nullptr && !check->refused && server != nullptr)
         Describe(server, *check);
     return 0;
@@ -128,6 +137,13 @@ CURLcode InstallCertificateCheck(CURL*, void* sslContext, void* check) {
                            : X509_VERIFY_PARAM_set1_host(param, host.c_str(), host.size())) != 1)
         return CURLE_SSL_CERTPROBLEM;
     SSL_CTX_set_verify(context, SSL_CTX_get_verify_mode(context), &Verify);
+    if (connection->authorities) {
+        // Added to the store curl filled from the system's bundle: trusted besides it.
+        X509_STORE* store = SSL_CTX_get_cert_store(context);
+        for (const auto& authority : connection->authorities->certificates)
+            X509_STORE_add_cert(store, authority.get());
+        ERR_clear_error(); // a certificate already there is no failure of this request
+    }
     return CURLE_OK;
 }
 

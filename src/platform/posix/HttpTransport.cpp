@@ -63,9 +63,11 @@ struct HttpRequest::Impl {
     long receiveMs = 30000;
     bool verifyPeer = true;
     bool verifyHost = true;
+    std::wstring authorityFile;
     std::shared_ptr<const HttpStop> stop;
     TransferRate rate;
     CertificateCheck certificate;
+    char failure[CURL_ERROR_SIZE] = {};
 
     // The transfer in progress.
     bool attached = false;
@@ -166,6 +168,8 @@ void HttpRequest::Impl::Configure(std::string_view body) {
     const bool ownCheck = secure && verifyPeer;
     certificate = CertificateCheck();
     certificate.host = verifyHost ? host : std::string();
+    if (ownCheck && !authorityFile.empty())
+        certificate.authorities = LoadAuthorities(authorityFile);
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, verifyHost && !ownCheck ? 2L : 0L);
     curl_easy_setopt(h, CURLOPT_SSL_CTX_FUNCTION, ownCheck ? InstallCertificateCheck : nullptr);
     curl_easy_setopt(h, CURLOPT_SSL_CTX_DATA, ownCheck ? &certificate : nullptr);
@@ -179,6 +183,8 @@ void HttpRequest::Impl::Configure(std::string_view body) {
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, OnBody);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    failure[0] = '\0';
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, failure);
 }
 
 void HttpRequest::Impl::CollectResult() {
@@ -273,6 +279,8 @@ bool HttpRequest::ReadProxyPassword(std::wstring& value, HttpError&) {
 
 void HttpRequest::IgnoreUnknownCa() { m_impl->verifyPeer = false; }
 
+void HttpRequest::TrustAuthorities(const std::wstring& pemFile) { m_impl->authorityFile = pemFile; }
+
 bool HttpRequest::Send(std::string_view body, unsigned long& lastError) {
     Impl& r = *m_impl;
     r.Detach();
@@ -324,6 +332,19 @@ HttpDialogAnswer HttpRequest::DialogStep(HttpPrompt* prompt, unsigned long lastE
     SetProxyUserName(userName);
     SetProxyPassword(password);
     return HttpDialogAnswer::Retry;
+}
+
+bool HttpRequest::ServerCertificate(HttpCertificate& certificate) const {
+    certificate = m_impl->certificate.presented;
+    return !certificate.sha256.empty();
+}
+
+std::wstring HttpRequest::FailureDetail() const {
+    // The time-out and the stop are decided here, not by curl, whose words would mislead.
+    const CURLcode code = m_impl->result;
+    if (code == CURLE_OK || IsTimeoutError(code) || IsStoppedError(code))
+        return {};
+    return FromNarrow(m_impl->failure);
 }
 
 bool HttpRequest::StatusText(std::wstring& text, HttpError& error) {

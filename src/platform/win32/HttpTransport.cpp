@@ -10,6 +10,7 @@
 
 #include "platform/Text.h"
 #include "platform/TransferRate.h"
+#include "platform/win32/AuthorityFile.h"
 #include "platform/win32/InternetCallThread.h"
 #include "platform/win32/StatusRelay.h"
 
@@ -67,6 +68,7 @@ struct SessionHandles {
 struct ConnectionHandles {
     std::shared_ptr<SessionHandles> session;
     InternetHandle handle;
+    std::wstring server; // "host:port"
 };
 
 // A request's handle and what a call on its thread reads and writes.
@@ -221,6 +223,8 @@ struct HttpRequest::Impl {
     TransferRate rate;
     std::shared_ptr<const HttpStop> stop;
     bool givenUp = false;
+    std::shared_ptr<const AuthoritySet> authorities;
+    bool authoritiesTried = false;
     // Last: a thread still in a call given up on must not take the handles with it here.
     InternetCallThread calls;
 
@@ -309,6 +313,10 @@ void HttpRequest::IgnoreUnknownCa() {
     AddSecurityFlags(m_impl->Handle(), SECURITY_FLAG_IGNORE_UNKNOWN_CA);
 }
 
+void HttpRequest::TrustAuthorities(const std::wstring& pemFile) {
+    m_impl->authorities = pemFile.empty() ? nullptr : LoadAuthorities(pemFile);
+}
+
 bool HttpRequest::Send(std::string_view body, unsigned long& lastError) {
     static const std::wstring header(kFormContentType,
                                      kFormContentType + sizeof kFormContentType - 1);
@@ -320,6 +328,12 @@ bool HttpRequest::Send(std::string_view body, unsigned long& lastError) {
     r.handles->offset = r.handles->count = 0;
     r.rate.Restart(Clock::now());
     DWORD error = 0;
+    if (r.authorities && IsRefusedServer(r.handles->connection->server)) {
+        r.authoritiesTried = true;
+        lastError = ERROR_INTERNET_INVALID_CA;
+        SetLastError(lastError);
+        return false;
+    }
     if (!r.Call(SendCall, error)) {
         lastError = error;
         return false;
@@ -334,6 +348,23 @@ HttpDialogAnswer HttpRequest::DialogStep(HttpPrompt* prompt, unsigned long lastE
     if (m_impl->givenUp || IsStoppedError(lastError))
         return HttpDialogAnswer::Done;
     HINTERNET request = m_impl->Handle();
+    // WinINet knows the system's authorities only: the site's own are checked here, once.
+    if (lastError == ERROR_INTERNET_INVALID_CA && m_impl->authorities &&
+        !m_impl->authoritiesTried) {
+        m_impl->authoritiesTried = true;
+        DWORD flags = 0;
+        DWORD size = sizeof flags;
+        InternetQueryOptionW(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &size);
+        if (ServerLeadsToAuthority(m_impl->handles->connection->handle.get(), flags,
+                                   *m_impl->authorities)) {
+            // A company's authority seldom publishes revocation lists: without this, the
+            // system's check of them would refuse what the bundle vouched for.
+            AddSecurityFlags(request,
+                             SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_REVOCATION);
+            return HttpDialogAnswer::Resend;
+        }
+        MarkRefusedServer(m_impl->handles->connection->server);
+    }
     const DWORD answer = prompt == nullptr ? InternetErrorDlg(GetDesktopWindow(), request,
                                                               lastError, kDialogFlags, nullptr)
                                            : AskPrompt(request, *prompt, lastError);
@@ -343,6 +374,14 @@ HttpDialogAnswer HttpRequest::DialogStep(HttpPrompt* prompt, unsigned long lastE
         return HttpDialogAnswer::Resend;
     return HttpDialogAnswer::Done;
 }
+
+bool HttpRequest::ServerCertificate(HttpCertificate& certificate) const {
+    certificate = HttpCertificate();
+    return !m_impl->givenUp && DescribeServerCertificate(m_impl->Handle(), certificate);
+}
+
+// WinINet has no words beyond its codes.
+std::wstring HttpRequest::FailureDetail() const { return {}; }
 
 bool HttpRequest::StatusText(std::wstring& text, HttpError& error) {
     text.clear();
@@ -474,6 +513,7 @@ std::optional<HttpConnection> HttpSession::Connect(const std::wstring& host, uns
     impl->handles = std::make_shared<ConnectionHandles>();
     impl->handles->session = m_impl->handles;
     impl->handles->handle = std::move(handle);
+    impl->handles->server = host + L":" + std::to_wstring(port);
     impl->observer = m_impl->observer;
     return HttpConnection(std::move(impl));
 }

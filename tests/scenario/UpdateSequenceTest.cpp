@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <memory>
@@ -110,6 +111,18 @@ protected:
     // by an earlier failover, then the update sequence alone; its result.
     int RunUpdateWithoutFileServer(const std::string& versionSettings,
                                    const std::string& configLines) {
+        return RunUpdateSteps(versionSettings, configLines, [](CQXLFileList& list) {
+            CQXUrlServerList& servers = list.GetUrlParser().GetDownloadServerList();
+            for (int i = 0; i < servers.GetCount(); ++i)
+                servers.NextServer();
+        });
+    }
+
+    // The steps before the update one by one, then before(list), then the update sequence
+    // alone; its result.
+    template <typename Before>
+    int RunUpdateSteps(const std::string& versionSettings, const std::string& configLines,
+                       Before before) {
         Prepare(versionSettings, configLines);
         NewProcess(L"");
         CQXLFileList& list = m_process->GetFileList();
@@ -118,9 +131,7 @@ protected:
         EXPECT_TRUE(list.GetApplicationInfo());
         EXPECT_TRUE(list.GetPrimaryApplication());
         EXPECT_TRUE(list.GetFileList());
-        CQXUrlServerList& servers = list.GetUrlParser().GetDownloadServerList();
-        for (int i = 0; i < servers.GetCount(); ++i)
-            servers.NextServer();
+        before(list);
         return Judge([this] { return m_process->UpdateFiles(); });
     }
 
@@ -427,6 +438,50 @@ TEST_F(UpdateSequenceTest, FailedInstallationIsReportedAndTheSessionClosed) {
     EXPECT_TRUE(InstallerStarts().empty());
     EXPECT_TRUE(Requested("Logout", 0));
     EXPECT_FALSE(PrimaryStarts().empty());
+}
+
+TEST_F(UpdateSequenceTest, FailedUpdatesReachTheServerOnlyWhenItTakesReports) {
+    // The server keeps what each row sends; UpdateReports.ServerKeepsEachStage reads it back.
+    struct Row {
+        const char* stage;
+        std::function<void(CQXLFileList&)> fault;
+        bool announced;
+        const char* reason;
+    };
+    const Row rows[] = {
+        {"download", [this](CQXLFileList&) { m_server.Fault("GetAppFile", "status=500", 3); }, true,
+         "data.bin"},
+        {"verify", [this](CQXLFileList&) { Release("data.bin", "bad data"); }, true,
+         "Downloaded file data.bin differs from the list"},
+        {"install",
+         [this](CQXLFileList&) {
+             PlaceFakeInstaller(m_dir.Path(), FakeVerdictScript(0, "cannot replace data.bin"));
+         },
+         true, "QXInstaller failed to install all files : cannot replace data.bin"},
+        {"install",
+         [this](CQXLFileList& list) {
+             list.ApplicationInfo().UpdateReports = 0;
+             PlaceFakeInstaller(m_dir.Path(), FakeVerdictScript(0, "cannot replace data.bin"));
+         },
+         false, nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.stage) + (row.announced ? "" : " without UpdateReports"));
+        Release("data.bin", "new data");
+        fs::remove_all(m_dir.Path() / "_QXLTmp");
+        RunUpdateSteps("DaysBeforeForceUpdateValue=0\r\n", "", row.fault);
+        EXPECT_TRUE(Requested("AppUpdateFailed", row.announced ? 1 : 0));
+        EXPECT_EQ(m_server.CountLogLines(m_requests, {"/AppUpdateFailed\" 200"}),
+                  row.announced ? 1u : 0u);
+        EXPECT_TRUE(Requested("AppUpdateDone", 0));
+        const std::string sent = std::string("Update report sent : failed at ") + row.stage;
+        const std::size_t at = m_log.find(sent);
+        EXPECT_EQ(at != std::string::npos, row.announced);
+        if (row.announced) {
+            EXPECT_NE(m_log.substr(at, m_log.find('\n', at) - at).find(row.reason),
+                      std::string::npos);
+        }
+    }
 }
 
 TEST_F(UpdateSequenceTest, SelfUpdateHandsTheSessionOverAndEndsQuietly) {

@@ -178,9 +178,10 @@ bool CQXLFileFetcher::CreatePathDirectories(const std::wstring& base,
 
 bool CQXLFileFetcher::GetAppFile(const CQXLFile& file, CQXLDownloadMonitor* monitor) {
     m_lastFailure = Failure::Transfer;
+    m_lastFailureText.clear();
     if (DownloadFile(file, monitor, L"GetAppFile", true))
         return true;
-    if (m_lastFailure == Failure::Transfer)
+    if (m_lastFailureText.empty())
         m_lastFailureText = m_log.LastError();
     return false;
 }
@@ -353,8 +354,11 @@ bool CQXLFileFetcher::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor*
 bool CQXLFileFetcher::ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& file,
                                   FileAttempt& attempt) {
     // An error page is not the file: only a 200 reply is written.
-    if (!m_downloader.CheckStatusCode(request))
+    if (!m_downloader.CheckStatusCode(request)) {
+        // The status says more than the failed download that follows it.
+        NoteFailure(Failure::Transfer);
         return false;
+    }
     qxplat::FilePtr out = qxplat::OpenShared(attempt.writePath, "wb");
     if (!out) {
         LogAttemptError(L"Failed CreateFile on", attempt, attempt.lastError, kStepCreateFile);

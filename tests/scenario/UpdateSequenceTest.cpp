@@ -450,7 +450,7 @@ TEST_F(UpdateSequenceTest, FailedUpdatesReachTheServerOnlyWhenItTakesReports) {
     };
     const Row rows[] = {
         {"download", [this](CQXLFileList&) { m_server.Fault("GetAppFile", "status=500", 3); }, true,
-         "data.bin"},
+         "Status code error : 500"},
         {"verify", [this](CQXLFileList&) { Release("data.bin", "bad data"); }, true,
          "Downloaded file data.bin differs from the list"},
         {"install",

@@ -4,7 +4,7 @@
 # UpdateReports.   reports-kept.sh <qxserver> <database>
 set -euo pipefail
 reports=$("$1" reports --db "$2" | grep -P '\tUpdFailedUpdatesReach[^\t]*\t1\.0\tfailed\t' || true)
-for expected in "download	Unable to download file data.bin" \
+for expected in "download	Status code error : 500" \
     "verify	Downloaded file data.bin differs from the list" \
     "install	QXInstaller failed to install all files : cannot replace data.bin"; do
     if [ "$(grep -cF "failed	$expected" <<<"$reports")" != 1 ]; then

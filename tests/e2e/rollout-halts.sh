@@ -62,24 +62,22 @@ run() { # user
         -serverPassword secret </dev/null >/dev/null 2>&1) || fail "the launcher of $1 ended with $?"
     cat "$dir/version.txt"
 }
-status() { "$server" rollout status --app Ring --root "$site"; }
 
 for pilot in pilot1 pilot2 pilot3; do
     [ "$(run "$pilot")" = 2.0 ] || fail "$pilot was not updated to 2.0"
     grep -q 'Update report sent : done in' "$work/$pilot"/LOG/*.log || fail "$pilot sent no duration"
 done
 [ "$(run plain)" = 1.0 ] || fail "a user outside the group was updated"
-grep -q 'EXIT : no update needed' "$work/plain"/LOG/*.log || fail "plain was offered an update"
 
 # --- 2.0 breaks: each failing launcher asks three times for its first file.
 code=$(curl -s -o /dev/null -w '%{http_code}' -d 'service=GetAppFile&count=9&status=500' \
     "${url}_faults")
 [ "$code" = 200 ] || fail "the fault was not accepted ($code)"
 for pilot in pilot4 pilot5 pilot6; do
-    status | grep -qx $'state\trunning' || fail "the rollout stopped before $pilot: $(status)"
     [ "$(run "$pilot")" = 1.0 ] || fail "$pilot's failed update changed the installation"
 done
-status | grep -qx $'state\thalted' || fail "the rollout did not halt: $(status)"
+"$server" rollout status --app Ring --root "$site" | grep -qx $'state\thalted' ||
+    fail "the rollout did not halt"
 grep -q 'rollout halted: 3 of 6 reports of 2.0 failed .* at download: Status code error : 500' \
     "$work/server.log" || fail "the server did not log the halt with the launchers' reason"
 

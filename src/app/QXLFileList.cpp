@@ -51,6 +51,7 @@ bool CQXLFileList::ReadFileList(const std::wstring& body) {
         }
     }
     m_fileSet.ReadFileList(rows, m_applicationInfo.ReleaseNoteName);
+    m_frames.SetOffers(QXLReadFrameOffers(body));
     return true;
 }
 

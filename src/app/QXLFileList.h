@@ -23,6 +23,7 @@
 #include "update/QXLDownloadMonitor.h"
 #include "update/QXLFileFetcher.h"
 #include "update/QXLFileSet.h"
+#include "update/QXLFrameFetch.h"
 
 namespace qxplat {
 class InstallerPipeServer;
@@ -219,6 +220,8 @@ private:
     CQXLPrimaryApplication m_primaryApplication;
     CQXLFileSet m_fileSet{m_log};
     CQXLBatchGenerator m_batchGenerator{m_log};
+    // Patches and packed copies that the file list offers instead of whole files.
+    CQXLFrameFetch m_frames{m_log, m_fetcher, m_downloader};
 
     // --- Programs and update ------------------------------------------------------------------
     IQXLClock* m_clock = nullptr;

@@ -59,7 +59,7 @@ int CQXLFileList::DownloadEntry(CQXLFile& file, CQXLDownloadMonitor& monitor,
     if (m_progressWindow != nullptr)
         m_progressWindow->SetStatusText(downloading + file.FileName());
 
-    bool arrived = false;
+    bool arrived = m_frames.Fetch(file, &monitor);
     for (int attempt = 1; attempt <= kAttempts && !arrived; ++attempt) {
         arrived = m_fetcher.GetAppFile(file, &monitor);
         if (arrived)

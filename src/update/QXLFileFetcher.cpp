@@ -196,7 +196,8 @@ bool CQXLFileFetcher::GetAppZippedFiles(const CQXLFile& archive, CQXLDownloadMon
 }
 
 bool CQXLFileFetcher::DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* monitor,
-                                   const std::wstring& service, bool withFileValue) {
+                                   const std::wstring& service, bool withFileValue,
+                                   const SQXLFrameRequest* frame) {
     CQXUrlParser* configuration = m_downloader.GetConfiguration();
     if (configuration == nullptr)
         return false;
@@ -224,7 +225,9 @@ bool CQXLFileFetcher::DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* mo
         .Add(L"application", m_downloader.GetApplicationName())
         .Add(L"version", m_downloader.GetVersionName());
     if (withFileValue)
-        body.Add(L"filename", ServerFileName(file));
+        body.Add(L"filename", frame != nullptr ? frame->serverName : ServerFileName(file));
+    if (frame != nullptr && !frame->baseSize.empty())
+        body.Add(L"basesize", frame->baseSize).Add(L"basechecksum", frame->baseChecksum);
     body.Add(L"lang", QXLanguageCode(m_downloader.GetLanguage()));
     if (!m_downloader.IsWhole(service, body))
         return false;

@@ -11,6 +11,14 @@
 #include "protocol/QXLDownloader.h"
 
 class CQXChecksum;
+
+// A GetAppFileDelta request: the server name of the file the frame stands for and, for a
+// patch, the base's size and checksum (empty for the file packed on its own).
+struct SQXLFrameRequest {
+    std::wstring serverName;
+    std::wstring baseSize;
+    std::wstring baseChecksum;
+};
 class CQXLDownloadMonitor;
 class CQXLFile;
 
@@ -53,9 +61,11 @@ public:
     // One download over the download server list, failing over until some server delivers a
     // whole reply with status 200; withFileValue names the file in the body and checks the
     // copy against the list. An empty file is created without a request. The target is never
-    // left half written: a failed attempt removes it.
+    // left half written: a failed attempt removes it. With frame, the body names the frame's
+    // file and base instead of file, which is then the frame as the list announces it.
     bool DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* monitor,
-                      const std::wstring& service, bool withFileValue);
+                      const std::wstring& service, bool withFileValue,
+                      const SQXLFrameRequest* frame = nullptr);
 
     // For tests only: the connect and receive time-outs of downloads, in milliseconds.
     void SetDownloadTimeoutsForTests(unsigned long connectMs, unsigned long receiveMs) {

@@ -1,7 +1,9 @@
 #include "QXAppServices.h"
 
 #include <algorithm>
+#include <chrono>
 
+#include "QXFrameColumns.h"
 #include "QXRefusal.h"
 #include "QXReplyTable.h"
 
@@ -19,6 +21,9 @@ constexpr char kEmptySha256[] = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934
 SQXReply Unknown(EQXRefusal code, const CQXForm& form) {
     return CQXRefusal::Make(404, code, form.Get("lang"));
 }
+
+// How long one file list may spend making frames before it is sent without the rest.
+constexpr std::chrono::seconds kFrameMakingTime{5};
 
 // The longest failure reason kept: one error line, not a log.
 constexpr std::size_t kMaxReason = 500;
@@ -142,6 +147,9 @@ SQXReply CQXAppServices::File(const CQXForm& form) {
 SQXReply CQXAppServices::ZippedFiles(const CQXForm& form) {
     return WithSession(form, &CQXAppServices::DoZippedFiles);
 }
+SQXReply CQXAppServices::FileDelta(const CQXForm& form) {
+    return WithSession(form, &CQXAppServices::DoFileDelta);
+}
 SQXReply CQXAppServices::UpdateDone(const CQXForm& form) {
     return WithSession(form, &CQXAppServices::DoUpdateDone);
 }
@@ -245,6 +253,10 @@ SQXReply CQXAppServices::DoChecksums(const CQXForm& form, const SQXSession& sess
     table.AddColumn("FileExecutable", CQXReplyTable::kFlag);
     if (m_listSha256)
         table.AddColumn("FileSha256", CQXReplyTable::kText);
+    if (m_deltas != nullptr)
+        QXAddFrameColumns(table);
+    std::string error;
+    const auto makeUntil = std::chrono::steady_clock::now() + kFrameMakingTime;
     for (const auto& file : m_releases.Files(application, version)) {
         table.AddRow();
         table.AddValue(file.name);
@@ -258,8 +270,12 @@ SQXReply CQXAppServices::DoChecksums(const CQXForm& form, const SQXSession& sess
         table.AddFlag(file.executable);
         if (m_listSha256)
             table.AddValue(file.sha256.empty() ? std::string(kEmptySha256) : file.sha256);
+        if (m_deltas != nullptr)
+            QXAddFrameValues(table, *m_deltas, application, version, file, makeUntil, error);
     }
-    return Table(table);
+    SQXReply reply = Table(table);
+    reply.error = error;
+    return reply;
 }
 
 SQXReply CQXAppServices::DoFile(const CQXForm& form, const SQXSession& session) {
@@ -274,6 +290,32 @@ SQXReply CQXAppServices::DoFile(const CQXForm& form, const SQXSession& session) 
     SQXReply reply;
     reply.contentType = "application/octet-stream";
     reply.file = *file;
+    return reply;
+}
+
+SQXReply CQXAppServices::DoFileDelta(const CQXForm& form, const SQXSession& session) {
+    const std::string application = form.Get("application");
+    const std::string version = form.Get("version");
+    if (!Allowed(application, version, session.user))
+        return RefuseVersion(form, application, version, session.user);
+    std::optional<SQXFrame> frame;
+    const auto row = m_deltas == nullptr
+                         ? std::nullopt
+                         : m_releases.Row(application, version, form.Get("filename"));
+    if (row && !form.Has("basesize")) {
+        frame = m_deltas->Packed(application, version, *row);
+    } else if (row) {
+        const auto delta = m_deltas->Delta(application, version, *row);
+        if (delta && std::to_string(delta->baseSize) == form.Get("basesize") &&
+            std::to_string(delta->baseChecksum) == form.Get("basechecksum"))
+            frame = delta->patch;
+    }
+    if (!frame)
+        return Unknown(EQXRefusal::UnknownFile, form);
+    m_sessions.Remember(session, application, version);
+    SQXReply reply;
+    reply.contentType = "application/zstd";
+    reply.file = frame->path;
     return reply;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "QXDeltaStore.h"
 #include "QXForm.h"
 #include "QXReleaseStore.h"
 #include "QXReply.h"
@@ -24,6 +25,10 @@ public:
     SQXReply Checksums(const CQXForm& form);
     SQXReply File(const CQXForm& form);
     SQXReply ZippedFiles(const CQXForm& form);
+    // GetAppFileDelta: the patch of a listed file for the base that "basesize" and
+    // "basechecksum" name, or without them the file packed on its own; 404 when the list
+    // offers no such frame.
+    SQXReply FileDelta(const CQXForm& form);
     SQXReply UpdateDone(const CQXForm& form);
     SQXReply UpdateFailed(const CQXForm& form);
 
@@ -32,6 +37,9 @@ public:
         m_listSha256 = true;
         m_releases.ComputeSha256();
     }
+
+    // File lists announce patches and packed copies from deltas from now on.
+    void UseDeltas(CQXDeltaStore& deltas) { m_deltas = &deltas; }
 
 private:
     // The service body, run once the session is known.
@@ -53,6 +61,7 @@ private:
     SQXReply DoChecksums(const CQXForm& form, const SQXSession& session);
     SQXReply DoFile(const CQXForm& form, const SQXSession& session);
     SQXReply DoZippedFiles(const CQXForm& form, const SQXSession& session);
+    SQXReply DoFileDelta(const CQXForm& form, const SQXSession& session);
     SQXReply DoUpdateDone(const CQXForm& form, const SQXSession& session);
     SQXReply DoUpdateFailed(const CQXForm& form, const SQXSession& session);
 
@@ -62,4 +71,5 @@ private:
     CQXRollouts& m_rollouts;
     std::int64_t m_warningDays;
     bool m_listSha256 = false;
+    CQXDeltaStore* m_deltas = nullptr;
 };

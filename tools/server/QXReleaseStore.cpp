@@ -133,8 +133,7 @@ std::string CQXReleaseStore::DefaultApplication() const {
 
 SQXAssignment CQXReleaseStore::Assignment(const std::string& application,
                                           const std::string& user) const {
-    std::vector<std::string> present = SubFolders(ApplicationFolder(application));
-    std::sort(present.begin(), present.end(), VersionLess);
+    const std::vector<std::string> present = Versions(application);
     const CQXIniFile settings((ApplicationFolder(application) / "application.ini").string());
     const std::string userSection = "User " + user;
 
@@ -160,6 +159,12 @@ SQXAssignment CQXReleaseStore::Assignment(const std::string& application,
 bool CQXReleaseStore::HasVersion(const std::string& application, const std::string& version) const {
     return HasApplication(application) && IsPlainName(version) &&
            IsFolderWithin(ApplicationFolder(application) / version, ApplicationFolder(application));
+}
+
+std::vector<std::string> CQXReleaseStore::Versions(const std::string& application) const {
+    std::vector<std::string> present = SubFolders(ApplicationFolder(application));
+    std::sort(present.begin(), present.end(), VersionLess);
+    return present;
 }
 
 SQXVersionSettings CQXReleaseStore::Settings(const std::string& application,
@@ -235,6 +240,23 @@ std::optional<fs::path> CQXReleaseStore::File(const std::string& application,
     if (!HasVersion(application, version))
         return std::nullopt;
     return FileWithin(ApplicationFolder(application) / version, relative);
+}
+
+std::optional<SQXFileRow> CQXReleaseStore::Row(const std::string& application,
+                                               const std::string& version,
+                                               const std::string& relative) {
+    const auto file = File(application, version, relative);
+    if (!file)
+        return std::nullopt;
+    const fs::path normal = fs::path(relative).lexically_normal();
+    SQXFileRow row;
+    row.name = normal.filename().string();
+    row.path = normal.parent_path().generic_string();
+    const auto entry = m_checksums.Get(*file);
+    row.size = entry.size;
+    row.checksum = entry.checksum;
+    row.sha256 = entry.sha256;
+    return row;
 }
 
 std::optional<fs::path> CQXReleaseStore::FileWithin(const fs::path& versionFolder,

@@ -70,6 +70,8 @@ public:
     // missing one of Versions=, is named in missing.
     SQXAssignment Assignment(const std::string& application, const std::string& user) const;
     bool HasVersion(const std::string& application, const std::string& version) const;
+    // The versions that have a folder, oldest first ("9.0" before "10.0").
+    std::vector<std::string> Versions(const std::string& application) const;
     SQXVersionSettings Settings(const std::string& application, const std::string& version) const;
     // Every file of the version (sorted by path), then the manifest's entries for files that
     // are not there (delete-mode entries), with size and checksum 0.
@@ -79,6 +81,11 @@ public:
     std::optional<std::filesystem::path> File(const std::string& application,
                                               const std::string& version,
                                               const std::string& relative) const;
+
+    // The row of the file "path/name" of the version, with its size and checksums but without
+    // the manifest's settings; nothing when File would give nothing.
+    std::optional<SQXFileRow> Row(const std::string& application, const std::string& version,
+                                  const std::string& relative);
 
     // The regular file "path/name" below folder, links followed but never out of it; nothing
     // for a name that climbs out or is not a file.

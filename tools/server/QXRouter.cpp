@@ -108,6 +108,7 @@ CQXRouter::CQXRouter(const Options& options, CQXLoginServices& login, CQXAppServ
         {"GetAppChecksum", [&apps](F f, A) { return apps.Checksums(f); }},
         {"GetAppFile", [&apps](F f, A) { return apps.File(f); }},
         {"GetAppZippedFiles", [&apps](F f, A) { return apps.ZippedFiles(f); }},
+        {"GetAppFileDelta", [&apps](F f, A) { return apps.FileDelta(f); }},
         {"AppUpdateDone", [&apps](F f, A) { return apps.UpdateDone(f); }},
         {"AppUpdateFailed", [&apps](F f, A) { return apps.UpdateFailed(f); }},
     };

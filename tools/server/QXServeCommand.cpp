@@ -18,6 +18,7 @@
 #include "QXAdminStore.h"
 #include "QXArguments.h"
 #include "QXConsole.h"
+#include "QXDeltaStore.h"
 #include "QXGuardedServer.h"
 #include "QXIniFile.h"
 #include "QXLdapDirectory.h"
@@ -222,6 +223,9 @@ int CQXServeCommand::Run(const std::vector<std::string>& words) {
     CQXRollouts rollouts(*storage, clock);
     CQXAppServices apps(releases, users, sessions, rollouts,
                         site.GetInteger("Passwords", "WarningDays", 14));
+    CQXDeltaStore deltas(root, releases);
+    if (site.GetFlag("Updates", "Deltas", false))
+        apps.UseDeltas(deltas);
     std::unique_ptr<CQXReplySigner> signer;
     if (args.Has("signing-key")) {
         signer = std::make_unique<CQXReplySigner>(args.Get("signing-key"));

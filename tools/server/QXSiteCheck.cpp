@@ -14,6 +14,7 @@ namespace {
 const std::vector<SQXKeyRule> kSiteKeys = {{"DefaultApplication", EQXValue::Text}};
 const std::vector<SQXKeyRule> kPasswordKeys = {{"MaxAgeDays", EQXValue::Integer},
                                                {"WarningDays", EQXValue::Integer}};
+const std::vector<SQXKeyRule> kUpdateKeys = {{"Deltas", EQXValue::Flag}};
 const std::vector<SQXKeyRule> kApplicationKeys = {
     {"Label", EQXValue::Text}, {"Version", EQXValue::Text}, {"Versions", EQXValue::Text}};
 const std::vector<SQXKeyRule> kUserKeys = {{"Version", EQXValue::Text},
@@ -49,6 +50,8 @@ void CQXSiteCheck::CheckSiteSettings() {
         [](const std::string& name) -> const std::vector<SQXKeyRule>* {
             if (IsNamed(name, "Site"))
                 return &kSiteKeys;
+            if (IsNamed(name, "Updates"))
+                return &kUpdateKeys;
             return IsNamed(name, "Passwords") ? &kPasswordKeys : nullptr;
         },
         m_problems);

@@ -3,6 +3,8 @@
 #include <filesystem>
 
 #include "QXArguments.h"
+#include "QXDeltaStore.h"
+#include "QXIniFile.h"
 #include "QXPublisher.h"
 #include "QXReleaseStore.h"
 #include "QXSiteCheck.h"
@@ -56,7 +58,16 @@ int CQXSiteCommand::RunPublish(const std::vector<std::string>& words) {
     if (!fs::is_directory(publication.root / "releases"))
         throw std::runtime_error(publication.root.string() +
                                  " is not a site: it has no releases/ folder");
-    return CQXPublisher(publication, m_out).Run();
+    const int result = CQXPublisher(publication, m_out).Run();
+    // The frames are made now, so that no launcher waits for them.
+    const CQXIniFile site((publication.root / "site.ini").string());
+    if (result == 0 && site.GetFlag("Updates", "Deltas", false)) {
+        CQXReleaseStore releases(publication.root);
+        const std::size_t patches = CQXDeltaStore(publication.root, releases)
+                                        .Prepare(publication.application, publication.version);
+        m_out << patches << " patches from earlier versions\n";
+    }
+    return result;
 }
 
 int CQXSiteCommand::RunPreview(const std::vector<std::string>& words) {

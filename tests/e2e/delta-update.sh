@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# Updates through patches, end to end, for one target: the demo site (scripts/make-site, whose
+# 2.0 changes bin/catalog.dat of 1.0) served by qxserver with deltas on, and an installation of
+# 1.0 updated to 2.0 by the launcher without a question. One installation per case:
+#   patch       the launcher asks for the patch (the access log shows it) and rebuilds the file
+#   corrupt     the patch on the server is damaged: it no longer is what the list announced
+#   other-base  the server's patch was made from another file: the decoder refuses it
+#   signed      the patch made again, on a site that signs its lists (the patch's SHA-256 too)
+#   no-deltas   a site without deltas: whole files, as before
+# Every case must end with catalog.dat exactly 2.0's. Windows runs under Wine on an Xvfb of its
+# own.
+# Usage: delta-update.sh linux|windows BUILD-DIR QXSERVER WORK-DIR
+set -euo pipefail
+target="$1" build="$(realpath "$2")" server="$(realpath "$3")" work="$(realpath -m "$4")"
+repo="$(cd "$(dirname "$0")/../.." && pwd)"
+
+rm -rf "$work"
+mkdir -p -m 700 "$work/runtime"
+server_pid=
+cleanup() {
+    [ -z "$server_pid" ] || kill "$server_pid" 2>/dev/null || true
+    [ "$target" != windows ] || display_stop
+}
+trap cleanup EXIT
+fail() {
+    echo "FAILED: $*" >&2
+    for log in "$work"/*/LOG/*.log "$work/server.log"; do
+        [ -f "$log" ] && { echo "--- $log" >&2; tail -n 60 "$log" >&2; }
+    done
+    exit 1
+}
+
+site="$work/site"
+QX_BUILD="${QX_BUILD:-$build}" "$repo/scripts/make-site" "$target" "$site"
+# 2.0 is due at once: the launcher updates without asking.
+sed -i 's/^DaysBeforeForceUpdateValue=.*/DaysBeforeForceUpdateValue=0/' "$site/releases/Demo/2.0.ini"
+bash "$site/seed-users" "$server" "$site/qxserver.db" >/dev/null
+wanted="$site/releases/Demo/2.0/bin/catalog.dat"
+patch="$site/releases/Demo/.deltas/2.0/bin/catalog.dat.from-1.0.zst"
+
+public_key=
+serve() { # [options]
+    [ -z "$server_pid" ] || { kill "$server_pid"; wait "$server_pid" 2>/dev/null || true; }
+    rm -f "$work/server.url"
+    "$server" serve --root "$site" --listen 127.0.0.1:0 --base-path /qx/ "$@" </dev/null \
+        >"$work/server.url" 2>>"$work/server.log" &
+    server_pid=$!
+    for _ in $(seq 100); do [ -s "$work/server.url" ] && break; sleep 0.05; done
+    url="$(head -n 1 "$work/server.url")"
+    [ -n "$url" ] || fail "qxserver did not start"
+}
+
+if [ "$target" = windows ]; then
+    export WINEPREFIX="$work/wineprefix"
+    . "$repo/tests/support/win32/wine-display.sh"
+    display_start "$work"
+    wine_display_start
+    launcher="$repo/build/windows/src/QXLauncher.exe"
+    run=(timeout 120 wine ./QXLauncher.exe)
+else
+    launcher="$build/src/QXLauncher"
+    # No display: the qxflux each update starts ends at once instead of blocking the next one.
+    run=(env -u DISPLAY QXLAUNCHER_UI=scripted XDG_RUNTIME_DIR="$work/runtime" timeout 120 ./QXLauncher)
+fi
+
+update() { # case: an installation of 1.0 updated by the launcher
+    local dir="$work/$1"
+    cp -r "$site/releases/Demo/1.0" "$dir"
+    cp "$launcher" "$repo/examples/install/QXLauncher.ini" "$dir/"
+    printf '[Config]\r\nURL=%s\r\n' "$url" >"$dir/qxurl.net"
+    [ -z "$public_key" ] ||
+        printf '[QXLauncher]\r\nUpdatePublicKey=%s\r\n' "$public_key" >>"$dir/qxurl.net"
+    (cd "$dir" && "${run[@]}" -serverLogin demo -serverPassword demo </dev/null >/dev/null 2>&1) ||
+        fail "$1: the launcher ended with $?"
+    # Under Wine, the qxflux it started would make the next launcher stop at once.
+    if [ "$target" = windows ]; then
+        wineserver -k </dev/null >/dev/null 2>&1 || true
+        wine_display_start
+    fi
+}
+
+corrupt() { # a byte of the cached patch changed, its size and time kept
+    cp -p "$patch" "$work/patch.good"
+    printf '\x55' | dd of="$patch" bs=1 seek=200 conv=notrunc status=none
+    touch -r "$work/patch.good" "$patch"
+}
+other_base() { # the patch remade from another file (2.0's with a few bytes changed)
+    cp "$wanted" "$work/other"
+    printf 'other base' | dd of="$work/other" bs=1 seek=300000 conv=notrunc status=none
+    zstd -q -f --patch-from="$work/other" "$wanted" -o "$patch"
+}
+signed() {
+    rm "$patch"
+    "$server" keygen --out "$work/keys" >/dev/null
+    public_key=$(cat "$work/keys/public-key.txt")
+    serve --signing-key "$work/keys/signing-key.pem"
+}
+no_deltas() {
+    sed -i '/^\[Updates\]/,$d' "$site/site.ini"
+    public_key=
+    serve
+}
+
+# case | preparation | the launcher's line about catalog.dat | patches served
+cases=(
+    "patch|:|catalog.dat rebuilt from a patch of|1"
+    "corrupt|corrupt|catalog.dat : whole download, the frame did not arrive|1"
+    "other-base|other_base|catalog.dat : whole download, zstd: |1"
+    "signed|signed|catalog.dat rebuilt from a patch of|1"
+    "no-deltas|no_deltas|catalog.dat downloaded|0"
+)
+serve
+for row in "${cases[@]}"; do
+    IFS='|' read -r name prepare line requests <<<"$row"
+    $prepare
+    before=$(wc -l <"$work/server.log")
+    update "$name"
+    served=$(tail -n +$((before + 1)) "$work/server.log" |
+        grep -c "\"POST /qx/GetAppFileDelta\" 200 $(stat -c %s "$patch") " || true)
+    cmp -s "$work/$name/bin/catalog.dat" "$wanted" || fail "$name: catalog.dat is not 2.0's"
+    [ -f "$work/$name/docs/guide.txt" ] || fail "$name: the update did not install 2.0"
+    grep -aqF "$line" "$work/$name"/LOG/*.log || fail "$name: no log line \"$line\""
+    [ "$served" -eq "$requests" ] || fail "$name: the patch was served $served times, not $requests"
+done
+echo "delta-update: every case ended with 2.0's catalog.dat"

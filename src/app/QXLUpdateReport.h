@@ -22,8 +22,8 @@ public:
 
     // The update to toVersion begins now; serverTakesReports: the server's announcement.
     void Begin(bool serverTakesReports, const std::wstring& toVersion);
-    // AppUpdateDone, with the duration when announced; then records toVersion as the version
-    // installed, which later failure reports name as theirs.
+    // AppUpdateDone; when announced, with the duration, and toVersion is then recorded as the
+    // version installed, which later failure reports name as the one they came from.
     void Done();
     // AppUpdateFailed at stage with reason (an error line, cut short) when announced; nothing
     // otherwise.

@@ -7,6 +7,7 @@
 
 #include "app/QXLFileList.h"
 #include "app/QXLServices.h"
+#include "app/QXLUpdateReport.h"
 #include "base/QXLanguage.h"
 #include "log/QXLLog.h"
 #include "ui/QXLAceNewPinDlg.h"
@@ -164,6 +165,7 @@ private:
     IQXLProgressWindow* m_progressWindow;
     CQXLLog m_log;
     CQXLFileList m_fileList;
+    CQXLUpdateReport m_updateReport{m_fileList.GetDownloader(), m_log, m_log.GetSettingsFilePath()};
     CQXLAuthenDlg m_authenDlg;
     CQXLChangePwdDlg m_changePwdDlg;
     CQXLAceNextPasscodeDlg m_nextPasscodeDlg;

@@ -54,6 +54,8 @@ int CQXLProcess::UpdateFiles() {
         m_log.LogProduction(L"END : user doesn't want to update");
         return Finish(FinishStart, 0);
     }
+    const CQXLApplicationInfo& info = m_fileList.ApplicationInfo();
+    m_updateReport.Begin(info.UpdateReports != 0, info.Version);
 
     SetStatusText(Text(kTextLockedFiles));
     m_log.LogProduction(L"/// Begin check locked files \\\\\\");
@@ -64,6 +66,7 @@ int CQXLProcess::UpdateFiles() {
     SetProgress(kLockedFilesDone);
 
     if (!DownloadUpdate()) {
+        m_updateReport.FetchFailed(m_fileList.GetFetcher());
         m_log.LogError(L"END : failed to update : download error");
         ShowBox(Text(kTextDownloadError) + L" (3)", kErrorBox);
         return Finish(FinishStart, 0);
@@ -72,6 +75,7 @@ int CQXLProcess::UpdateFiles() {
     // nothing, or an earlier run's list. Nothing installed has changed yet: the update ends as
     // a failed download does, and the installed version starts.
     if (m_fileList.WriteInstallerFiles() == 0) {
+        m_updateReport.Failed(CQXLUpdateReport::Stage::Install, m_log.LastError());
         m_log.LogError(L"END : failed to update : the installer's instructions cannot be written");
         ShowBox(Text(kTextDownloadError) + L" (3)", kErrorBox);
         return Finish(FinishStart, 0);
@@ -170,8 +174,10 @@ int CQXLProcess::InstallUpdate() {
     m_log.LogProduction(L"\\\\\\ End QXInstaller ///");
     if (installed != 0) {
         m_log.LogProduction(L"/// Begin AppUpdateDone \\\\\\");
-        m_fileList.GetDownloader().AppUpdateDone();
+        m_updateReport.Done();
         m_log.LogProduction(L"\\\\\\ End AppUpdateDone ///");
+    } else {
+        m_updateReport.Failed(CQXLUpdateReport::Stage::Install, m_log.LastError());
     }
     // The new launcher was handed the session: this one leaves it open.
     if (selfUpdate != 0)

@@ -101,6 +101,17 @@ void CQXLLog::AppendHeader(const wchar_t* marker) {
         QXFormatTo(m_line, L"%s [NULL] {%d}", marker, qxplat::CurrentProcessId());
 }
 
+void CQXLLog::KeepError(const wchar_t* format, const CQXFormatArg* args, std::size_t count) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_lastError.clear();
+    QXFormatAppend(m_lastError, format, args, count);
+}
+
+std::wstring CQXLLog::LastError() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_lastError;
+}
+
 int CQXLLog::WriteRecord(const wchar_t* marker, const wchar_t* format, const CQXFormatArg* args,
                          std::size_t count) {
     std::lock_guard<std::mutex> guard(m_lock);

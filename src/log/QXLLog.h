@@ -29,8 +29,13 @@ public:
     // Keeps at most the first 256 characters; null leaves the tag as it is. Set once at start.
     void SetTag(const wchar_t* tag);
 
+    // Error records are also kept as LastError, written or not.
     template <typename... Args>
     int LogError(const wchar_t* format, const Args&... args) {
+        if (format != nullptr) {
+            const CQXFormatArg list[] = {CQXFormatArg(args)..., CQXFormatArg(0)};
+            KeepError(format, list, sizeof...(Args));
+        }
         return m_error ? Write(L"**", format, args...) : 0;
     }
     template <typename... Args>
@@ -56,6 +61,9 @@ public:
     // Writes "file version : a.b.c.d" from the program's version resource as an info record.
     void LogFileVersion();
 
+    // The text of the latest error record (without its header); empty before the first.
+    std::wstring LastError();
+
     const std::wstring& GetLogFilePath() const { return m_logFilePath; }
     const std::wstring& GetSettingsFilePath() const { return m_settingsFilePath; }
 
@@ -75,6 +83,7 @@ private:
     int WriteRecord(const wchar_t* marker, const wchar_t* format, const CQXFormatArg* args,
                     std::size_t count);
     void AppendHeader(const wchar_t* marker);
+    void KeepError(const wchar_t* format, const CQXFormatArg* args, std::size_t count);
 
     Clock m_clock;
     std::wstring m_logFilePath;
@@ -91,4 +100,5 @@ private:
     std::wstring m_line;
     std::wstring m_message;
     std::string m_bytes;
+    std::wstring m_lastError;
 };

@@ -20,4 +20,6 @@ struct CQXLApplicationInfo {
     int DaysBeforeForceChangePasswordValue = -1;
     int DaysBeforeChangePasswordWarning = -1;
     int WarningForceUpdate = 0;
+    // The server takes AppUpdateFailed and a duration on AppUpdateDone; absent: it does not.
+    int UpdateReports = 0;
 };

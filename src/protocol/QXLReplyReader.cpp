@@ -24,6 +24,7 @@ const QXColumnName kApplicationColumns[] = {
     {L"DaysBeforeForceChangePasswordValue", TypeDaysBeforeForceChangePasswordValue},
     {L"DaysBeforeChangePasswordWarning", TypeDaysBeforeChangePasswordWarning},
     {L"WarningForceUpdate", TypeWarningForceUpdate},
+    {L"UpdateReports", TypeUpdateReports},
 };
 
 const QXColumnName kVersionColumns[] = {{L"VersionName", TypeVersionName}};
@@ -147,6 +148,9 @@ void StoreApplicationValue(CQXLApplicationInfo& info, int type, const std::wstri
         break;
     case TypeWarningForceUpdate:
         info.WarningForceUpdate = QXReplyFlag(value);
+        break;
+    case TypeUpdateReports:
+        info.UpdateReports = QXReplyFlag(value);
         break;
     default:
         break;

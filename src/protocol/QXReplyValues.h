@@ -35,6 +35,7 @@ enum eType : int {
     TypeWarningForceUpdate = 25,
     TypeFileSha256 = 26,
     TypeFileExecutable = 27,
+    TypeUpdateReports = 28,
 };
 
 // A column name and the type it stands for.

@@ -177,7 +177,18 @@ bool CQXLFileFetcher::CreatePathDirectories(const std::wstring& base,
 }
 
 bool CQXLFileFetcher::GetAppFile(const CQXLFile& file, CQXLDownloadMonitor* monitor) {
-    return DownloadFile(file, monitor, L"GetAppFile", true);
+    m_lastFailure = Failure::Transfer;
+    m_lastFailureText.clear();
+    if (DownloadFile(file, monitor, L"GetAppFile", true))
+        return true;
+    if (m_lastFailureText.empty())
+        m_lastFailureText = m_log.LastError();
+    return false;
+}
+
+void CQXLFileFetcher::NoteFailure(Failure kind) {
+    m_lastFailure = kind;
+    m_lastFailureText = m_log.LastError();
 }
 
 bool CQXLFileFetcher::GetAppZippedFiles(const CQXLFile& archive, CQXLDownloadMonitor* monitor) {
@@ -205,6 +216,7 @@ bool CQXLFileFetcher::DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* mo
         if (!digest) {
             m_log.LogError(L"Refused to download \"%s%s\" : no SHA-256 from a signed list",
                            file.FilePath(), file.FileName());
+            NoteFailure(Failure::Unsigned);
             return false;
         }
     }
@@ -352,6 +364,8 @@ bool CQXLFileFetcher::ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& 
     // An error page is not the file: only a 200 reply is written.
     if (!m_downloader.CheckStatusCode(request)) {
         m_failure = m_downloader.LastFailure();
+        // The status says more than the failed download that follows it.
+        NoteFailure(Failure::Transfer);
         return false;
     }
     qxplat::FilePtr out = qxplat::OpenShared(attempt.writePath, "wb");
@@ -380,6 +394,7 @@ bool CQXLFileFetcher::ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& 
                        file.FileName(), static_cast<long long>(size),
                        static_cast<unsigned long>(checksum.Value()));
         m_failure.Refused(L"the file differs from the list");
+        NoteFailure(Failure::Mismatch);
         return false;
     }
     if (sha256 && !MatchesDigest(file, std::move(*sha256), *attempt.sha256))
@@ -414,6 +429,7 @@ bool CQXLFileFetcher::MatchesDigest(const CQXLFile& file, qxplat::Sha256 sha256,
         return true;
     m_log.LogError(L"Downloaded file %s differs from the signed list : SHA-256 %s", file.FileName(),
                    qxplat::FromNarrow(QXLToHex(digest.data(), digest.size())));
+    NoteFailure(Failure::Mismatch);
     return false;
 }
 
@@ -450,6 +466,7 @@ bool CQXLFileFetcher::WriteBody(qxplat::HttpRequest& request, const CQXLFile& fi
         if (attempt.checkCopy && size > static_cast<std::uint64_t>(file.FileSize())) {
             m_log.LogError(L"Downloaded file %s is longer than the list says (%d bytes)",
                            file.FileName(), static_cast<long long>(file.FileSize()));
+            NoteFailure(Failure::Mismatch);
             return false;
         }
     }

@@ -29,6 +29,10 @@ class CQXLFile;
 // before it moves into place.
 class CQXLFileFetcher {
 public:
+    // Why the latest file that could not be fetched failed: its transfer, its bytes against
+    // the list, or no digest from a signed list to vouch for it.
+    enum class Failure { Transfer, Mismatch, Unsigned };
+
     // downloader outlives this object and gives the session, servers and credentials.
     explicit CQXLFileFetcher(CQXLDownloader& downloader);
 
@@ -50,6 +54,9 @@ public:
     // installation directory) over the download server list, moving monitor's bar. The copy
     // must have the list's size and checksum.
     bool GetAppFile(const CQXLFile& file, CQXLDownloadMonitor* monitor);
+    // Of the latest GetAppFile that failed: why, and the text of its last error line.
+    Failure LastFailure() const { return m_lastFailure; }
+    const std::wstring& LastFailureText() const { return m_lastFailureText; }
     // Fetches the whole file set as one archive, written as archive's name and path.
     bool GetAppZippedFiles(const CQXLFile& archive, CQXLDownloadMonitor* monitor);
     // One download over the download server list, failing over until some server delivers a
@@ -78,6 +85,8 @@ private:
     bool MatchesDigest(const CQXLFile& file, qxplat::Sha256 sha256,
                        const qxplat::Sha256Digest& expected);
     bool CreateEmptyFile(const CQXLFile& file);
+    // The latest error line is why the file fails: kind says what it found.
+    void NoteFailure(Failure kind);
     void LogAttemptError(const wchar_t* failure, const FileAttempt& attempt, unsigned long error,
                          int step);
 
@@ -90,4 +99,6 @@ private:
     unsigned long m_downloadReceiveMs = 30000;
     // Why the last attempt failed, for its plain line.
     CQXLFailureNote m_failure;
+    Failure m_lastFailure = Failure::Transfer;
+    std::wstring m_lastFailureText;
 };

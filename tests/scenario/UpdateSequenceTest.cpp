@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <memory>
@@ -110,6 +111,18 @@ protected:
     // by an earlier failover, then the update sequence alone; its result.
     int RunUpdateWithoutFileServer(const std::string& versionSettings,
                                    const std::string& configLines) {
+        return RunUpdateSteps(versionSettings, configLines, [](CQXLFileList& list) {
+            CQXUrlServerList& servers = list.GetUrlParser().GetDownloadServerList();
+            for (int i = 0; i < servers.GetCount(); ++i)
+                servers.NextServer();
+        });
+    }
+
+    // The steps before the update one by one, then before(list), then the update sequence
+    // alone; its result.
+    template <typename Before>
+    int RunUpdateSteps(const std::string& versionSettings, const std::string& configLines,
+                       Before before) {
         Prepare(versionSettings, configLines);
         NewProcess(L"");
         CQXLFileList& list = m_process->GetFileList();
@@ -118,9 +131,7 @@ protected:
         EXPECT_TRUE(list.GetApplicationInfo());
         EXPECT_TRUE(list.GetPrimaryApplication());
         EXPECT_TRUE(list.GetFileList());
-        CQXUrlServerList& servers = list.GetUrlParser().GetDownloadServerList();
-        for (int i = 0; i < servers.GetCount(); ++i)
-            servers.NextServer();
+        before(list);
         return Judge([this] { return m_process->UpdateFiles(); });
     }
 
@@ -427,6 +438,31 @@ TEST_F(UpdateSequenceTest, FailedInstallationIsReportedAndTheSessionClosed) {
     EXPECT_TRUE(InstallerStarts().empty());
     EXPECT_TRUE(Requested("Logout", 0));
     EXPECT_FALSE(PrimaryStarts().empty());
+}
+
+TEST_F(UpdateSequenceTest, FailedUpdatesReachTheServerOnlyWhenItTakesReports) {
+    // What the server kept of each failure, stage and reason, is read back by
+    // UpdateReports.ServerKeepsEachStage.
+    const auto failingInstaller = [this] {
+        PlaceFakeInstaller(m_dir.Path(), FakeVerdictScript(0, "cannot replace data.bin"));
+    };
+    const std::vector<std::pair<bool, std::function<void(CQXLFileList&)>>> rows = {
+        {true, [this](CQXLFileList&) { m_server.Fault("GetAppFile", "status=500", 3); }},
+        {true, [this](CQXLFileList&) { Release("data.bin", "bad data"); }},
+        {true, [&](CQXLFileList&) { failingInstaller(); }},
+        {false,
+         [&](CQXLFileList& list) {
+             list.ApplicationInfo().UpdateReports = 0;
+             failingInstaller();
+         }},
+    };
+    for (const auto& [announced, fault] : rows) {
+        Release("data.bin", "new data");
+        fs::remove_all(m_dir.Path() / "_QXLTmp");
+        RunUpdateSteps("DaysBeforeForceUpdateValue=0\r\n", "", fault);
+        EXPECT_TRUE(Requested("AppUpdateFailed", announced ? 1 : 0));
+        EXPECT_EQ(Logged("Update report sent : failed at "), announced);
+    }
 }
 
 TEST_F(UpdateSequenceTest, SelfUpdateHandsTheSessionOverAndEndsQuietly) {

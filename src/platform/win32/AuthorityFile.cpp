@@ -123,10 +123,12 @@ bool ChainLeadsToAuthority(const CERT_CHAIN_CONTEXT& context, const AuthoritySet
     return false;
 }
 
-std::mutex g_refusedLock;
-std::set<std::wstring>& RefusedServers() {
+std::mutex g_marksLock;
+// Servers ("host:port") by what the bundle said of them, for the life of the process.
+std::set<std::wstring>& MarkedServers(ServerMark mark) {
     static auto* refused = new std::set<std::wstring>;
-    return *refused;
+    static auto* vouched = new std::set<std::wstring>;
+    return mark == ServerMark::Refused ? *refused : *vouched;
 }
 
 struct InternetCloser {
@@ -152,10 +154,14 @@ bool ServerLeadsToAuthority(HINTERNET connection, DWORD securityFlags, const Aut
                        sizeof securityFlags);
     InternetSetOptionW(probe.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
     InternetSetOptionW(probe.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
+    return HttpSendRequestW(probe.get(), nullptr, 0, nullptr, 0) &&
+           RequestLeadsToAuthority(probe.get(), set);
+}
+
+bool RequestLeadsToAuthority(HINTERNET request, const AuthoritySet& set) {
     PCCERT_CHAIN_CONTEXT context = nullptr;
     DWORD size = sizeof context;
-    if (!HttpSendRequestW(probe.get(), nullptr, 0, nullptr, 0) ||
-        !InternetQueryOptionW(probe.get(), INTERNET_OPTION_SERVER_CERT_CHAIN_CONTEXT, &context,
+    if (!InternetQueryOptionW(request, INTERNET_OPTION_SERVER_CERT_CHAIN_CONTEXT, &context,
                               &size) ||
         context == nullptr)
         return false;
@@ -226,14 +232,14 @@ bool DescribeServerCertificate(HINTERNET request, HttpCertificate& certificate) 
     return !certificate.sha256.empty();
 }
 
-void MarkRefusedServer(const std::wstring& server) {
-    std::lock_guard<std::mutex> hold(g_refusedLock);
-    RefusedServers().insert(server);
+void MarkServer(const std::wstring& server, ServerMark mark) {
+    std::lock_guard<std::mutex> hold(g_marksLock);
+    MarkedServers(mark).insert(server);
 }
 
-bool IsRefusedServer(const std::wstring& server) {
-    std::lock_guard<std::mutex> hold(g_refusedLock);
-    return RefusedServers().count(server) != 0;
+bool IsMarkedServer(const std::wstring& server, ServerMark mark) {
+    std::lock_guard<std::mutex> hold(g_marksLock);
+    return MarkedServers(mark).count(server) != 0;
 }
 
 } // namespace qxplat

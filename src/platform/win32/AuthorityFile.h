@@ -37,14 +37,22 @@ std::shared_ptr<const AuthoritySet> LoadAuthorities(const std::wstring& path);
 // authority and revocation and whatever else securityFlags skip; the name is checked there.
 bool ServerLeadsToAuthority(HINTERNET connection, DWORD securityFlags, const AuthoritySet& set);
 
+// True when the certificate that request met in its own send (passed) leads to a certificate
+// of set, checked as above: the send that the bundle let through may have reached the server
+// over another connection than the fetch.
+bool RequestLeadsToAuthority(HINTERNET request, const AuthoritySet& set);
+
 // The server certificate of request after a send that passed, as the user reads it; false
 // when WinINet tells none.
 bool DescribeServerCertificate(HINTERNET request, HttpCertificate& certificate);
 
 // WinINet lets later requests to a server pass the problems one request was let through, and
 // the fetch above is such a request: a server ("host:port") whose certificate the bundle did
-// not vouch for is marked, and every later request to it refused before it sends anything.
-void MarkRefusedServer(const std::wstring& server);
-bool IsRefusedServer(const std::wstring& server);
+// not vouch for is marked refused, and every later request to it refused before it sends
+// anything; one it vouched for is marked vouched, and every later request to it has the
+// certificate it met checked again.
+enum class ServerMark { Refused, Vouched };
+void MarkServer(const std::wstring& server, ServerMark mark);
+bool IsMarkedServer(const std::wstring& server, ServerMark mark);
 
 } // namespace qxplat

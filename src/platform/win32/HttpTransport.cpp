@@ -328,7 +328,8 @@ bool HttpRequest::Send(std::string_view body, unsigned long& lastError) {
     r.handles->offset = r.handles->count = 0;
     r.rate.Restart(Clock::now());
     DWORD error = 0;
-    if (r.authorities && IsRefusedServer(r.handles->connection->server)) {
+    const std::wstring& server = r.handles->connection->server;
+    if (r.authorities && IsMarkedServer(server, ServerMark::Refused)) {
         r.authoritiesTried = true;
         lastError = ERROR_INTERNET_INVALID_CA;
         SetLastError(lastError);
@@ -339,6 +340,15 @@ bool HttpRequest::Send(std::string_view body, unsigned long& lastError) {
         return false;
     }
     lastError = r.handles->error;
+    if (r.handles->result != FALSE && r.authorities &&
+        IsMarkedServer(server, ServerMark::Vouched) &&
+        !RequestLeadsToAuthority(r.Handle(), *r.authorities)) {
+        // What answered is not what the bundle vouched for: its reply is not read.
+        MarkServer(server, ServerMark::Refused);
+        lastError = ERROR_INTERNET_INVALID_CA;
+        SetLastError(lastError);
+        return false;
+    }
     SetLastError(r.handles->error);
     return r.handles->result != FALSE;
 }
@@ -361,9 +371,10 @@ HttpDialogAnswer HttpRequest::DialogStep(HttpPrompt* prompt, unsigned long lastE
             // system's check of them would refuse what the bundle vouched for.
             AddSecurityFlags(request,
                              SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_REVOCATION);
+            MarkServer(m_impl->handles->connection->server, ServerMark::Vouched);
             return HttpDialogAnswer::Resend;
         }
-        MarkRefusedServer(m_impl->handles->connection->server);
+        MarkServer(m_impl->handles->connection->server, ServerMark::Refused);
     }
     const DWORD answer = prompt == nullptr ? InternetErrorDlg(GetDesktopWindow(), request,
                                                               lastError, kDialogFlags, nullptr)

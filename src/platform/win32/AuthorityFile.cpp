@@ -131,6 +131,17 @@ std::set<std::wstring>& MarkedServers(ServerMark mark) {
     return mark == ServerMark::Refused ? *refused : *vouched;
 }
 
+using ChainPtr = std::unique_ptr<const CERT_CHAIN_CONTEXT, decltype(&CertFreeCertificateChain)>;
+
+// The chain of the server certificate that request met, or null when WinINet tells none.
+ChainPtr ServerChain(HINTERNET request) {
+    PCCERT_CHAIN_CONTEXT context = nullptr;
+    DWORD size = sizeof context;
+    if (!InternetQueryOptionW(request, INTERNET_OPTION_SERVER_CERT_CHAIN_CONTEXT, &context, &size))
+        context = nullptr;
+    return ChainPtr(context, &CertFreeCertificateChain);
+}
+
 struct InternetCloser {
     void operator()(HINTERNET handle) const { InternetCloseHandle(handle); }
 };
@@ -159,15 +170,8 @@ bool ServerLeadsToAuthority(HINTERNET connection, DWORD securityFlags, const Aut
 }
 
 bool RequestLeadsToAuthority(HINTERNET request, const AuthoritySet& set) {
-    PCCERT_CHAIN_CONTEXT context = nullptr;
-    DWORD size = sizeof context;
-    if (!InternetQueryOptionW(request, INTERNET_OPTION_SERVER_CERT_CHAIN_CONTEXT, &context,
-                              &size) ||
-        context == nullptr)
-        return false;
-    std::unique_ptr<const CERT_CHAIN_CONTEXT, decltype(&CertFreeCertificateChain)> held(
-        context, &CertFreeCertificateChain);
-    return ChainLeadsToAuthority(*context, set);
+    const ChainPtr context = ServerChain(request);
+    return context && ChainLeadsToAuthority(*context, set);
 }
 
 namespace {
@@ -213,15 +217,8 @@ std::wstring Fingerprint(PCCERT_CONTEXT certificate) {
 } // namespace
 
 bool DescribeServerCertificate(HINTERNET request, HttpCertificate& certificate) {
-    PCCERT_CHAIN_CONTEXT context = nullptr;
-    DWORD size = sizeof context;
-    if (!InternetQueryOptionW(request, INTERNET_OPTION_SERVER_CERT_CHAIN_CONTEXT, &context,
-                              &size) ||
-        context == nullptr)
-        return false;
-    std::unique_ptr<const CERT_CHAIN_CONTEXT, decltype(&CertFreeCertificateChain)> held(
-        context, &CertFreeCertificateChain);
-    if (context->cChain == 0 || context->rgpChain[0]->cElement == 0)
+    const ChainPtr context = ServerChain(request);
+    if (!context || context->cChain == 0 || context->rgpChain[0]->cElement == 0)
         return false;
     PCCERT_CONTEXT server = context->rgpChain[0]->rgpElement[0]->pCertContext;
     certificate.subject = NameText(server->pCertInfo->Subject);

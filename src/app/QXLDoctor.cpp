@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cwchar>
 
-#include "app/QXLFileList.h"
+#include "app/QXLApplication.h"
+#include "app/QXLServerClient.h"
 #include "app/QXLSettingsCheck.h"
 #include "base/QXCommandLine.h"
 #include "base/QXFormat.h"
@@ -68,13 +69,15 @@ void CQXLDoctor::Problem(const std::wstring& text) {
 int CQXLDoctor::Run(const std::wstring& folder, const std::vector<std::wstring>& arguments) {
     m_output(L"QXLauncher -check in " + folder);
     CQXLLog log(Beside(folder, kNoLogFolder));
-    CQXLFileList list(log, kQXEnglishBase);
+    CQXUrlParser parser;
+    CQXLApplication application(log, parser);
+    CQXLBatchGenerator instructions(log);
+    CQXLServerClient client(log, kQXEnglishBase, parser, application, instructions);
     CQXLScriptedUserInterface userInterface;
-    list.SetUserInterface(&userInterface);
-    list.SetInstallationDirectory(folder);
-    if (CheckSettings(folder, list.GetUrlParser())) {
+    client.SetUserInterface(&userInterface);
+    application.SetInstallationDirectory(folder);
+    if (CheckSettings(folder, parser)) {
         CheckInstaller(folder);
-        CQXUrlParser& parser = list.GetUrlParser();
         std::vector<QXUrlServerPtr> servers = parser.GetServerList().GetServers();
         for (const QXUrlServerPtr& server : parser.GetDownloadServerList().GetServers())
             if (std::find(servers.begin(), servers.end(), server) == servers.end())
@@ -86,7 +89,8 @@ int CQXLDoctor::Run(const std::wstring& folder, const std::vector<std::wstring>&
             Note(L"no login tried: give -serverLogin NAME -serverPassword PASSWORD to check it "
                  L"and the update's plan");
         else
-            CheckLoginAndPlan(list, user, ValueAfter(arguments, kQXOptionServerPassword));
+            CheckLoginAndPlan(client, application, user,
+                              ValueAfter(arguments, kQXOptionServerPassword));
     }
     m_output(m_problems == 0 ? std::wstring(L"All is well.")
                              : QXFormat(L"%d problem(s) found.", m_problems));
@@ -188,33 +192,33 @@ void CQXLDoctor::CheckServer(const CQXUrlServer& server, const CQXUrlParser& par
     Good(server.GetUrl() + L" answers (status " + status + L")");
 }
 
-void CQXLDoctor::CheckLoginAndPlan(CQXLFileList& list, const std::wstring& user,
-                                   const std::wstring& password) {
-    const SQXLLoginOutcome login = list.LoginStep(user, password, std::nullopt);
+void CQXLDoctor::CheckLoginAndPlan(CQXLServerClient& server, CQXLApplication& application,
+                                   const std::wstring& user, const std::wstring& password) {
+    const SQXLLoginOutcome login = server.LoginStep(user, password, std::nullopt);
     if (!login.IsLoggedIn())
         return Problem(QXFormat(L"login of %s refused or failed (code %d)", user, login.LogCode()));
     Good(L"logged in as " + user);
-    if (!list.GetApplicationInfo())
+    if (!server.GetApplicationInfo())
         return Problem(L"GetAppInf failed: the application is started without an update");
-    TellPlan(list);
-    list.GetDownloader().Logout();
+    TellPlan(server, application);
+    server.Logout();
 }
 
-// The primary is read here without the file list's keeping of it: the check writes nothing.
-void CQXLDoctor::TellPlan(CQXLFileList& list) {
-    CQXLDownloader& client = list.GetDownloader();
-    client.SetVersionName(list.ApplicationInfo().Version);
+// The primary is read here without the server client's keeping of it: the check writes nothing.
+void CQXLDoctor::TellPlan(CQXLServerClient& server, CQXLApplication& application) {
+    CQXLDownloader& client = server.GetDownloader();
+    client.SetVersionName(application.Info().Version);
     if (!client.GetAppPrimary())
         return Problem(L"GetAppPrimary failed: the default application would be started");
-    list.ReadPrimaryApplication(client.GetResponseBody());
-    if (!list.GetFileList())
+    server.ReadPrimaryApplication(client.GetResponseBody());
+    if (!server.GetFileList())
         return Problem(L"GetAppChecksum failed: nothing would be updated");
-    const std::wstring& primary = list.PrimaryApplication().PrimaryName;
+    const std::wstring& primary = application.Primary().PrimaryName;
     bool listed = primary.empty() || primary == L"--" ||
-                  qxplat::OpenShared(list.GetInstallationDirectory() + primary, "rb");
+                  qxplat::OpenShared(application.InstallationDirectory() + primary, "rb");
     std::size_t fetch = 0;
     long long bytes = 0;
-    for (const auto& file : list.GetFileSet().UpdateList()) {
+    for (const auto& file : application.Files().UpdateList()) {
         if (file->FileMode() != ModeDelete && file->FileMode() != ModeUpdateUnchanged) {
             ++fetch;
             bytes += file->FileSize();
@@ -222,8 +226,8 @@ void CQXLDoctor::TellPlan(CQXLFileList& list) {
         }
     }
     Good(QXFormat(L"version %s: %d file(s) to fetch (%d bytes), %d to delete; nothing installed",
-                  list.ApplicationInfo().Version, static_cast<int>(fetch), bytes,
-                  list.GetFileSet().DeleteCount()));
+                  application.Info().Version, static_cast<int>(fetch), bytes,
+                  application.Files().DeleteCount()));
     if (!listed)
         Problem(L"the primary application (PrimaryName) " + primary +
                 L" is neither installed nor among the release's files: nothing would start");

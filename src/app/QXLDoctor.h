@@ -6,7 +6,8 @@
 
 class CQXUrlParser;
 class CQXUrlServer;
-class CQXLFileList;
+class CQXLApplication;
+class CQXLServerClient;
 
 // The launcher's own diagnosis ("QXLauncher -check"): reads the settings beside it and says
 // what is wrong and where, reaches each server (name, connection, TLS certificate, base path),
@@ -30,9 +31,9 @@ private:
     bool CheckSettings(const std::wstring& folder, CQXUrlParser& parser);
     void CheckInstaller(const std::wstring& folder);
     void CheckServer(const CQXUrlServer& server, const CQXUrlParser& parser);
-    void CheckLoginAndPlan(CQXLFileList& list, const std::wstring& user,
-                           const std::wstring& password);
-    void TellPlan(CQXLFileList& list);
+    void CheckLoginAndPlan(CQXLServerClient& server, CQXLApplication& application,
+                           const std::wstring& user, const std::wstring& password);
+    void TellPlan(CQXLServerClient& server, CQXLApplication& application);
 
     Output m_output;
     int m_problems = 0;

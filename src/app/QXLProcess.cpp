@@ -25,9 +25,9 @@ constexpr wchar_t kDumpFormat[] = L"Configuration file [%s] content:\n\n"
 
 CQXLProcess::CQXLProcess(IQXLProgressWindow* progressWindow, QXLanguageBase languageBase,
                          const std::wstring& commandLine)
-    : m_progressWindow(progressWindow), m_fileList(m_log, languageBase), m_authenDlg(languageBase),
+    : m_progressWindow(progressWindow), m_languageBase(languageBase), m_authenDlg(languageBase),
       m_changePwdDlg(languageBase), m_nextPasscodeDlg(languageBase), m_newPinDlg(languageBase),
-      m_selectVersionDlg(languageBase), m_languageBase(languageBase), m_commandLine(commandLine),
+      m_selectVersionDlg(languageBase), m_commandLine(commandLine),
       m_programPath(&qxplat::ModulePath) {
     SetServices(SQXLServices());
 }
@@ -35,10 +35,10 @@ CQXLProcess::CQXLProcess(IQXLProgressWindow* progressWindow, QXLanguageBase lang
 CQXLProcess::CQXLProcess(IQXLProgressWindow* progressWindow, QXLanguageBase languageBase,
                          const std::wstring& commandLine, const std::wstring& logDirectory,
                          const std::wstring& programPath)
-    : m_progressWindow(progressWindow), m_log(logDirectory), m_fileList(m_log, languageBase),
+    : m_progressWindow(progressWindow), m_log(logDirectory), m_languageBase(languageBase),
       m_authenDlg(languageBase), m_changePwdDlg(languageBase), m_nextPasscodeDlg(languageBase),
-      m_newPinDlg(languageBase), m_selectVersionDlg(languageBase), m_languageBase(languageBase),
-      m_commandLine(commandLine), m_programPath([programPath] { return programPath; }) {
+      m_newPinDlg(languageBase), m_selectVersionDlg(languageBase), m_commandLine(commandLine),
+      m_programPath([programPath] { return programPath; }) {
     SetServices(SQXLServices());
 }
 
@@ -50,9 +50,9 @@ void CQXLProcess::SetServices(const SQXLServices& services) {
         m_services.clock = &QXLSystemClock();
     if (m_services.restart == nullptr)
         m_services.restart = &QXLSystemRestart();
-    m_fileList.SetUserInterface(m_services.userInterface);
-    m_fileList.SetClock(m_services.clock);
-    m_fileList.SetProgressWindow(m_progressWindow);
+    m_server.SetUserInterface(m_services.userInterface);
+    m_starter.SetClock(m_services.clock);
+    SetProgressWindows();
 }
 
 int CQXLProcess::RunSequence() {
@@ -63,7 +63,7 @@ int CQXLProcess::RunSequence() {
     m_progressMaximum = kProgressMaximum;
     if (m_progressWindow != nullptr)
         m_progressWindow->SetRange(0, kProgressMaximum);
-    m_fileList.SetProgressWindow(m_progressWindow);
+    SetProgressWindows();
     if (!TakeInstallationDirectory())
         return Finish(FinishAbort, 0);
     if (m_services.windows->WindowOfClassExists(kQXLPrimaryWindowClass)) {
@@ -71,9 +71,9 @@ int CQXLProcess::RunSequence() {
         ShowBox(Text(kTextAlreadyRunning), kQXMbOk | kQXMbIconExclamation | kQXMbSystemModal);
         return Finish(FinishAbort, 0);
     }
-    for (const std::wstring& url : m_fileList.GetUrlParser().RefusedUrls())
+    for (const std::wstring& url : m_configuration.RefusedUrls())
         m_log.LogError(L"URL refused in qxurl.net : port above 65535 : %s", url);
-    if (m_fileList.GetUrlParser().GetServerList().GetCount() == 0) {
+    if (m_configuration.GetServerList().GetCount() == 0) {
         m_log.LogInfo(L"END : no URL parameter in qxurl.net");
         m_exitCode = 1;
         return Finish(FinishOffline, 0);
@@ -81,6 +81,11 @@ int CQXLProcess::RunSequence() {
     if (!ParseCommandLine() && !LoginUser())
         return Finish(FinishAbort, 0);
     return RunServerSteps();
+}
+
+void CQXLProcess::SetProgressWindows() {
+    m_installer.SetProgressWindow(m_progressWindow);
+    m_downloads.SetProgressWindow(m_progressWindow);
 }
 
 void CQXLProcess::SetProgress(double fraction) {
@@ -116,13 +121,10 @@ bool CQXLProcess::TakeInstallationDirectory() {
         m_log.LogError(L"END : Unable to detect installation path : %d", qxplat::LastError());
         return false;
     }
-    m_fileList.SetInstallationDirectory(program.substr(0, cut + 1));
+    m_application.SetInstallationDirectory(program.substr(0, cut + 1));
     // An installer killed in the middle of its work left a journal: settle it before anything
     // looks at the installed files, so that they are wholly the old or wholly the new version.
-    RecoverInstallation(m_fileList.GetInstallationDirectory(), m_log);
-    // A handed-over session sends its first request without a login, which would give the
-    // client its configuration.
-    m_fileList.GetDownloader().SetConfiguration(&m_fileList.GetUrlParser());
+    RecoverInstallation(m_application.InstallationDirectory(), m_log);
     return true;
 }
 

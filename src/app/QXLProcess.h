@@ -5,16 +5,22 @@
 #include <string>
 #include <vector>
 
-#include "app/QXLFileList.h"
+#include "app/QXLApplication.h"
+#include "app/QXLInstallerHandOff.h"
+#include "app/QXLProgramStarter.h"
+#include "app/QXLServerClient.h"
 #include "app/QXLServices.h"
+#include "app/QXLUpdateDownloads.h"
 #include "app/QXLUpdateReport.h"
 #include "base/QXLanguage.h"
+#include "config/QXUrlParser.h"
 #include "log/QXLLog.h"
 #include "ui/QXLAceNewPinDlg.h"
 #include "ui/QXLAceNextPasscodeDlg.h"
 #include "ui/QXLAuthenDlg.h"
 #include "ui/QXLChangePwdDlg.h"
 #include "ui/QXLSelectVersionDlg.h"
+#include "update/QXLBatchGenerator.h"
 #include "update/QXLDownloadMonitor.h"
 
 class IQXLProgressWindow;
@@ -95,7 +101,11 @@ public:
 
     int GetExitCode() const { return m_exitCode; }
     CQXLLog& GetLog() { return m_log; }
-    CQXLFileList& GetFileList() { return m_fileList; }
+    // The parts of the run (see each class).
+    CQXUrlParser& GetConfiguration() { return m_configuration; }
+    CQXLApplication& GetApplication() { return m_application; }
+    CQXLServerClient& GetServerClient() { return m_server; }
+    CQXLProgramStarter& GetProgramStarter() { return m_starter; }
     CQXLAuthenDlg& GetAuthenDlg() { return m_authenDlg; }
     CQXLChangePwdDlg& GetChangePwdDlg() { return m_changePwdDlg; }
     CQXLSelectVersionDlg& GetSelectVersionDlg() { return m_selectVersionDlg; }
@@ -139,6 +149,9 @@ private:
     void WaitForPrimaryWindow(bool logged);
     void WaitForPrimaryToStop();
 
+    // Gives the steps that tell of their progress the progress window.
+    void SetProgressWindows();
+
     // --- User interface -----------------------------------------------------------------------
     std::wstring Text(unsigned textId) const;
     // A message box with the caption text; 0 when there is no user interface.
@@ -164,8 +177,22 @@ private:
 
     IQXLProgressWindow* m_progressWindow;
     CQXLLog m_log;
-    CQXLFileList m_fileList;
-    CQXLUpdateReport m_updateReport{m_fileList.GetDownloader(), m_log, m_log.GetSettingsFilePath()};
+    QXLanguageBase m_languageBase;
+    // The parts of the run, each given those it needs before it. The configuration outlives
+    // the server client, whose keep-alive threads read it until they are joined.
+    CQXUrlParser m_configuration;
+    CQXLApplication m_application{m_log, m_configuration};
+    // The instruction file the installer will read, collected while the run goes.
+    CQXLBatchGenerator m_instructions{m_log};
+    CQXLServerClient m_server{m_log, m_languageBase, m_configuration, m_application,
+                              m_instructions};
+    CQXLProgramStarter m_starter{m_log, m_application, m_server};
+    CQXLInstallerHandOff m_installer{m_log,          m_languageBase,        m_application.Files(),
+                                     m_instructions, m_server.GetFetcher(), m_starter};
+    CQXLUpdateDownloads m_downloads{
+        m_log,          m_languageBase,       m_application.Info(),  m_application.Files(),
+        m_instructions, m_server.GetFrames(), m_server.GetFetcher(), m_starter};
+    CQXLUpdateReport m_updateReport{m_server.GetDownloader(), m_log, m_log.GetSettingsFilePath()};
     CQXLAuthenDlg m_authenDlg;
     CQXLChangePwdDlg m_changePwdDlg;
     CQXLAceNextPasscodeDlg m_nextPasscodeDlg;
@@ -173,7 +200,6 @@ private:
     CQXLSelectVersionDlg m_selectVersionDlg;
     int m_progressMaximum = 0;
     CQXLDownloadMonitor m_downloadMonitor;
-    QXLanguageBase m_languageBase;
     std::wstring m_commandLine;
     std::optional<std::vector<std::wstring>> m_arguments;
     // Where the running program's path comes from: the system, or a fixed path for a run

@@ -60,25 +60,25 @@ bool CQXLProcess::TakeSession(const std::wstring& argument) {
                        L"than letters, digits and -._~+/=");
         return false;
     }
-    m_fileList.GetDownloader().SetSessionId(sessionId);
-    m_fileList.SetSessionUserName(userName);
+    m_server.SetSessionId(sessionId);
+    m_server.SetSessionUserName(userName);
     return true;
 }
 
 void CQXLProcess::StoreOptionValue(Option option, const std::wstring& value) {
     switch (option) {
     case Option::ProxyLogin:
-        m_fileList.GetDownloader().SetProxyUserName(value);
+        m_server.SetProxyUserName(value);
         break;
     case Option::ProxyPassword:
-        m_fileList.GetDownloader().SetProxyPassword(value);
+        m_server.SetProxyPassword(value);
         break;
     case Option::ServerLogin:
-        m_fileList.SetServerLogin(value);
+        m_server.SetServerLogin(value);
         m_authenDlg.SetLogin(value);
         break;
     case Option::ServerPassword:
-        m_fileList.SetServerPassword(value);
+        m_server.SetServerPassword(value);
         m_authenDlg.SetPassword(value);
         break;
     case Option::None:

@@ -14,7 +14,7 @@ constexpr std::chrono::milliseconds kStopPollInterval{5000};
 } // namespace
 
 int CQXLProcess::Finish(int mode, int keepWindow) {
-    const CQXLApplicationInfo& info = m_fileList.ApplicationInfo();
+    const CQXLApplicationInfo& info = m_application.Info();
     const std::wstring label = info.ApplicationLabel.empty() ? L"..." : info.ApplicationLabel;
     const std::wstring startText = QXFormat(Text(kTextStarting), label);
     // An application updated on exit has already run: every later end only logs out.
@@ -25,7 +25,7 @@ int CQXLProcess::Finish(int mode, int keepWindow) {
     switch (mode) {
     case FinishOffline:
         SetStatusText(startText);
-        if (m_fileList.StartPrimaryApplication(L"-b") == 0) {
+        if (m_starter.StartPrimaryApplication(L"-b") == 0) {
             LogoutBlock();
             m_log.LogError(L"EXIT : failed to launch primary application");
         } else {
@@ -34,14 +34,14 @@ int CQXLProcess::Finish(int mode, int keepWindow) {
         break;
     case FinishStart:
         SetStatusText(startText);
-        if (m_fileList.StartPrimaryApplication(std::wstring()) == 0) {
+        if (m_starter.StartPrimaryApplication(std::wstring()) == 0) {
             LogoutBlock();
             m_log.LogError(L"EXIT : failed to launch primary application");
             break;
         }
-        if (m_fileList.HasCustomPrimary() == 0)
+        if (m_starter.HasCustomPrimary() == 0)
             WaitForPrimaryWindow(true);
-        m_fileList.StartLaunchList();
+        m_starter.StartLaunchList();
         break;
     case FinishLogout:
         LogoutBlock();
@@ -51,7 +51,7 @@ int CQXLProcess::Finish(int mode, int keepWindow) {
         break;
     }
 
-    m_fileList.GetDownloader().StopKeepAlive();
+    m_server.StopKeepAlive();
     if (keepWindow == 0 && m_progressWindow != nullptr)
         m_progressWindow->Close();
     return 0;
@@ -79,7 +79,7 @@ int CQXLProcess::WaitForDelayedUpdate() {
 void CQXLProcess::WaitForPrimaryWindow(bool logged) {
     if (logged)
         m_log.LogProduction(L"Waiting for qxflux.exe window ...");
-    const std::optional<qxplat::Process>& started = m_fileList.LastStarted();
+    const std::optional<qxplat::Process>& started = m_starter.LastStarted();
     while (!m_services.windows->WindowOfClassExists(kQXLPrimaryWindowClass)) {
         if (started && !started->IsRunning()) {
             m_log.LogError(L"EXIT : qxflux.exe (process %u) has ended without opening its window",

@@ -19,7 +19,7 @@ constexpr int kAttempts = 2;
 // variable none.
 bool CQXLProcess::LoginUser() {
     m_log.LogProduction(L"/// Begin Login \\\\\\");
-    const std::wstring loginVariable = m_fileList.GetUrlParser().LoginVariable();
+    const std::wstring loginVariable = m_configuration.LoginVariable();
     LoginNext next = LoginNext::TryAgain;
     for (int attempt = 0; attempt < kAttempts && next == LoginNext::TryAgain; ++attempt)
         next = LoginAttempt(loginVariable);
@@ -44,7 +44,7 @@ CQXLProcess::LoginNext CQXLProcess::LoginAttempt(const std::wstring& loginVariab
         return LoginNext::GiveUp;
     }
     return DispatchLoginResult(
-        m_fileList.LoginStep(m_authenDlg.GetLogin(), m_authenDlg.GetPassword(), std::nullopt));
+        m_server.LoginStep(m_authenDlg.GetLogin(), m_authenDlg.GetPassword(), std::nullopt));
 }
 
 std::optional<SQXLLoginOutcome> CQXLProcess::LoginWithVariable(const std::wstring& name) {
@@ -56,7 +56,7 @@ std::optional<SQXLLoginOutcome> CQXLProcess::LoginWithVariable(const std::wstrin
         return std::nullopt;
     }
     m_log.LogInfo(L"Value of LoginVariable is %s", *value);
-    return m_fileList.LoginStep(*value, std::wstring(), std::nullopt);
+    return m_server.LoginStep(*value, std::wstring(), std::nullopt);
 }
 
 CQXLProcess::LoginNext CQXLProcess::DispatchLoginResult(const SQXLLoginOutcome& outcome) {
@@ -69,7 +69,7 @@ CQXLProcess::LoginNext CQXLProcess::DispatchLoginResult(const SQXLLoginOutcome& 
             m_log.LogProduction(L"END : Change password cancelled by user");
             return LoginNext::GiveUp;
         }
-        const SQXLLoginOutcome changed = m_fileList.ChangePasswordStep(
+        const SQXLLoginOutcome changed = m_server.ChangePasswordStep(
             m_authenDlg.GetLogin(), m_authenDlg.GetPassword(), m_changePwdDlg.GetNewPassword());
         if (changed.IsLoggedIn())
             return LoginNext::Done;
@@ -91,7 +91,7 @@ CQXLProcess::LoginNext CQXLProcess::DispatchLoginResult(const SQXLLoginOutcome& 
         break;
     }
     LogLoginFailure(L"Login error : %d", outcome);
-    if (m_fileList.GetDownloader().GetLastErrorCode() != 0)
+    if (m_server.GetLastErrorCode() != 0)
         m_exitCode = 1;
     // The next attempt shows the dialog empty.
     m_authenDlg.Clear();
@@ -107,7 +107,7 @@ CQXLProcess::LoginNext CQXLProcess::LoginWithToken(CQXLCredentialDlg& dialog,
         return LoginNext::GiveUp;
     }
     const SQXLLoginOutcome outcome =
-        m_fileList.LoginStep(m_authenDlg.GetLogin(), token(), m_authenDlg.GetPassword());
+        m_server.LoginStep(m_authenDlg.GetLogin(), token(), m_authenDlg.GetPassword());
     if (outcome.IsLoggedIn())
         return LoginNext::Done;
     LogLoginFailure(errorFormat, outcome);

@@ -28,7 +28,7 @@ int CQXLProcess::RunServerSteps() {
 
     SetStatusText(Text(kTextGetAppInf));
     m_log.LogProduction(L"/// Begin GetAppInf \\\\\\");
-    const bool informed = m_fileList.GetApplicationInfo();
+    const bool informed = m_server.GetApplicationInfo();
     m_log.LogProduction(L"\\\\\\ End GetAppInf ///");
     SetProgress(0.06);
     if (!informed)
@@ -39,11 +39,11 @@ int CQXLProcess::RunServerSteps() {
 
     SetStatusText(Text(kTextGetAppPrimary));
     m_log.LogProduction(L"/// Begin GetAppPrimary \\\\\\");
-    m_fileList.GetPrimaryApplication();
+    m_server.GetPrimaryApplication();
     m_log.LogProduction(L"\\\\\\ End GetAppPrimary ///");
     SetProgress(0.08);
 
-    const CQXLApplicationInfo& info = m_fileList.ApplicationInfo();
+    const CQXLApplicationInfo& info = m_application.Info();
     if (info.Update == 0) {
         m_log.LogProduction(L"END : no update allowed");
         return Finish(FinishStart, 0);
@@ -51,7 +51,7 @@ int CQXLProcess::RunServerSteps() {
     m_log.LogProduction(L"PARAM : update is allowed");
     SetStatusText(Text(kTextGetAppChecksum));
     m_log.LogProduction(L"/// Begin GetAppChecksum \\\\\\");
-    const bool listed = m_fileList.GetFileList();
+    const bool listed = m_server.GetFileList();
     m_log.LogProduction(L"\\\\\\ End GetAppChecksum ///");
     SetProgress(0.13);
     if (!listed)
@@ -67,7 +67,7 @@ int CQXLProcess::RunServerSteps() {
 bool CQXLProcess::StartExtendSession() {
     SetStatusText(Text(kTextExtendSession));
     m_log.LogProduction(L"/// Begin ExtendSession \\\\\\");
-    const bool started = m_fileList.GetDownloader().StartKeepAlive();
+    const bool started = m_server.StartKeepAlive();
     m_log.LogProduction(L"\\\\\\ End ExtendSession ///");
     SetProgress(0.04);
     return started;
@@ -76,7 +76,7 @@ bool CQXLProcess::StartExtendSession() {
 // D days before the password must change, W days of warning: asked when D <= W. The run
 // goes on whatever the user answers.
 void CQXLProcess::WarnPasswordExpiry() {
-    const CQXLApplicationInfo& info = m_fileList.ApplicationInfo();
+    const CQXLApplicationInfo& info = m_application.Info();
     const int days = info.DaysBeforeForceChangePasswordValue;
     const int warning = info.DaysBeforeChangePasswordWarning;
     if (days == kNoDays || warning == kNoDays || days > warning)
@@ -93,7 +93,7 @@ void CQXLProcess::WarnPasswordExpiry() {
         m_log.LogProduction(L"Change password cancelled by user");
         return;
     }
-    const SQXLLoginOutcome changed = m_fileList.ChangePasswordStep(
+    const SQXLLoginOutcome changed = m_server.ChangePasswordStep(
         m_authenDlg.GetLogin(), m_authenDlg.GetPassword(), m_changePwdDlg.GetNewPassword());
     if (!changed.IsLoggedIn()) {
         LogLoginFailure(L"Change password error : %d", changed);
@@ -107,14 +107,14 @@ void CQXLProcess::WarnPasswordExpiry() {
 // keeps the server's default without a word to the user.
 void CQXLProcess::ChooseVersion() {
     m_log.LogProduction(L"/// Begin GetAppVersionList \\\\\\");
-    if (m_fileList.GetUrlParser().ChooseVersion() && m_fileList.GetVersionList()) {
-        m_selectVersionDlg.SetVersionList(&m_fileList.VersionList());
+    if (m_configuration.ChooseVersion() && m_server.GetVersionList()) {
+        m_selectVersionDlg.SetVersionList(&m_application.VersionList());
         if (m_services.userInterface != nullptr)
             m_services.userInterface->ShowSelectVersionDialog(m_selectVersionDlg);
         const std::wstring& selection = m_selectVersionDlg.GetSelection();
         if (!selection.empty()) {
-            m_fileList.ApplicationInfo().Version = selection;
-            m_fileList.GetDownloader().SetVersionName(selection);
+            m_application.Info().Version = selection;
+            m_server.SetVersionName(selection);
             m_log.LogInfo(L"Selected version : %s", selection);
         } else {
             m_log.LogInfo(L"No selected version, using default");

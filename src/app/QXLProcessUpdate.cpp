@@ -39,34 +39,34 @@ constexpr unsigned kErrorBox = kQXMbOk | kQXMbIconHand | kQXMbSystemModal;
 } // namespace
 
 int CQXLProcess::UpdateFiles() {
-    m_fileList.SetTempDirectory();
-    if (m_fileList.CountFilesToUpdate() == 0) {
+    m_installer.SetTempDirectory();
+    if (m_application.CountFilesToUpdate() == 0) {
         m_log.LogProduction(L"EXIT : no update needed");
         return Finish(FinishStart, 0);
     }
-    if (!m_fileList.GetUrlParser().HasReachableDownloadServer()) {
+    if (!m_configuration.HasReachableDownloadServer()) {
         m_log.LogProduction(L"EXIT : unable to update, no file server is up");
         const bool goOn = ShowBox(Text(kTextNoFileServer), kQuestionBox) == kQXIdYes;
         return Finish(goOn ? FinishStart : FinishLogout, 0);
     }
-    m_log.LogProduction(L"%Id file(s) needed to be updated", m_fileList.CountFilesToUpdate());
+    m_log.LogProduction(L"%Id file(s) needed to be updated", m_application.CountFilesToUpdate());
     if (!UserWantsUpdate()) {
         m_log.LogProduction(L"END : user doesn't want to update");
         return Finish(FinishStart, 0);
     }
-    const CQXLApplicationInfo& info = m_fileList.ApplicationInfo();
+    const CQXLApplicationInfo& info = m_application.Info();
     m_updateReport.Begin(info.UpdateReports != 0, info.Version);
 
     SetStatusText(Text(kTextLockedFiles));
     m_log.LogProduction(L"/// Begin check locked files \\\\\\");
-    m_fileList.CheckLockedFiles();
-    if (m_fileList.GetFileSet().RebootNeeded() == 0)
+    m_application.CheckLockedFiles();
+    if (m_application.RebootNeeded() == 0)
         m_log.LogProduction(L"No locked file found");
     m_log.LogProduction(L"\\\\\\ End check locked files ///");
     SetProgress(kLockedFilesDone);
 
     if (!DownloadUpdate()) {
-        m_updateReport.FetchFailed(m_fileList.GetFetcher());
+        m_updateReport.FetchFailed(m_server.GetFetcher());
         m_log.LogError(L"END : failed to update : download error");
         ShowBox(Text(kTextDownloadError) + L" (3)", kErrorBox);
         return Finish(FinishStart, 0);
@@ -74,13 +74,13 @@ int CQXLProcess::UpdateFiles() {
     // Without its instructions (or its entry for the next logon) the installer would apply
     // nothing, or an earlier run's list. Nothing installed has changed yet: the update ends as
     // a failed download does, and the installed version starts.
-    if (m_fileList.WriteInstallerFiles() == 0) {
+    if (m_installer.WriteInstallerFiles() == 0) {
         m_updateReport.Failed(CQXLUpdateReport::Stage::Install, m_log.LastError());
         m_log.LogError(L"END : failed to update : the installer's instructions cannot be written");
         ShowBox(Text(kTextDownloadError) + L" (3)", kErrorBox);
         return Finish(FinishStart, 0);
     }
-    if (m_fileList.GetFileSet().RebootNeeded() != 0)
+    if (m_application.RebootNeeded() != 0)
         return RestartToCompleteUpdate();
     return InstallUpdate();
 }
@@ -89,7 +89,7 @@ int CQXLProcess::Reboot() { return m_services.restart->Restart() ? 1 : 0; }
 
 // Forced updates only inform (or not even that); others ask, with the days left if any.
 bool CQXLProcess::UserWantsUpdate() {
-    const CQXLApplicationInfo& info = m_fileList.ApplicationInfo();
+    const CQXLApplicationInfo& info = m_application.Info();
     const int days = info.DaysBeforeForceUpdateValue;
     if (days == 0 || info.ForceUpdate != 0) {
         if (days == 0)
@@ -118,7 +118,7 @@ bool CQXLProcess::UserWantsUpdate() {
 }
 
 int CQXLProcess::ShowWarnUpdate(bool question, const std::wstring& text) {
-    CQXLReleaseNote note(m_fileList);
+    CQXLReleaseNote note(m_application.Files(), m_server.GetFetcher(), m_starter);
     CQXLWarnUpdateDlg dialog(question, text, m_languageBase, m_log);
     dialog.SetReleaseNoteSource(&note);
     if (m_services.userInterface == nullptr)
@@ -127,7 +127,7 @@ int CQXLProcess::ShowWarnUpdate(bool question, const std::wstring& text) {
 }
 
 bool CQXLProcess::DownloadUpdate() {
-    const std::int64_t total = m_fileList.GetFileSet().TotalUpdateBytes();
+    const std::int64_t total = m_application.TotalUpdateBytes();
     m_downloadMonitor.SetWindow(m_progressWindow);
     m_downloadMonitor.SetBase(static_cast<int>(std::ceil(kProgressRange * kLockedFilesDone)));
     // Without bytes to fetch the bar stays where it is.
@@ -136,7 +136,7 @@ bool CQXLProcess::DownloadUpdate() {
 
     SetStatusText(Text(kTextDownloadFiles));
     m_log.LogProduction(L"/// Begin download all \\\\\\");
-    const int downloaded = m_fileList.DownloadAll(m_downloadMonitor);
+    const int downloaded = m_downloads.DownloadAll(m_downloadMonitor);
     m_log.LogProduction(L"\\\\\\ End download all ///");
     SetProgress(kDownloadsDone);
     return downloaded != 0;
@@ -145,7 +145,7 @@ bool CQXLProcess::DownloadUpdate() {
 // The installer runs at the next logon; the restart is announced or asked for.
 int CQXLProcess::RestartToCompleteUpdate() {
     m_log.LogProduction(L"Reboot is needed to complete update");
-    if (m_fileList.ApplicationInfo().ForceReboot != 0) {
+    if (m_application.Info().ForceReboot != 0) {
         m_log.LogProduction(L"PARAM : reboot is forced");
         ShowBox(Text(kTextRebootNotice), kNoticeBox);
     } else {
@@ -170,7 +170,7 @@ int CQXLProcess::InstallUpdate() {
     m_log.LogProduction(L"Reboot is not needed to complete update");
     int selfUpdate = 0;
     m_log.LogProduction(L"/// Begin QXInstaller \\\\\\");
-    const int installed = m_fileList.RunInstaller(selfUpdate);
+    const int installed = m_installer.RunInstaller(selfUpdate);
     m_log.LogProduction(L"\\\\\\ End QXInstaller ///");
     if (installed != 0) {
         m_log.LogProduction(L"/// Begin AppUpdateDone \\\\\\");
@@ -182,7 +182,7 @@ int CQXLProcess::InstallUpdate() {
     // The new launcher was handed the session: this one leaves it open.
     if (selfUpdate != 0)
         return Finish(FinishAbort, 0);
-    if (m_fileList.ApplicationInfo().UpdateOnExit != 0) {
+    if (m_application.Info().UpdateOnExit != 0) {
         LogoutBlock();
         return Finish(FinishAbort, 0);
     }
@@ -199,6 +199,6 @@ int CQXLProcess::EndFailedInstallation() {
 
 void CQXLProcess::LogoutBlock() {
     m_log.LogProduction(L"/// Begin Logout \\\\\\");
-    m_fileList.GetDownloader().Logout();
+    m_server.Logout();
     m_log.LogProduction(L"\\\\\\ End Logout ///");
 }

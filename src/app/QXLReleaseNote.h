@@ -2,13 +2,17 @@
 
 #include "ui/QXLReleaseNoteSource.h"
 
-class CQXLFileList;
+class CQXLFileFetcher;
+class CQXLFileSet;
+class CQXLProgramStarter;
 
-// The release note of the file list's current release, fetched into its temp directory.
+// The release note of the file set's current release, fetched into the temp directory.
 class CQXLReleaseNote final : public IQXLReleaseNoteSource {
 public:
-    // fileList outlives this object.
-    explicit CQXLReleaseNote(CQXLFileList& fileList) : m_fileList(fileList) {}
+    // All outlive this object: fetcher brings the note, starter opens it.
+    CQXLReleaseNote(const CQXLFileSet& fileSet, CQXLFileFetcher& fetcher,
+                    CQXLProgramStarter& starter)
+        : m_fileSet(fileSet), m_fetcher(fetcher), m_starter(starter) {}
 
     bool HasReleaseNote() const override;
     std::wstring ReleaseNoteName() const override;
@@ -16,5 +20,7 @@ public:
     void OpenReleaseNote() override;
 
 private:
-    CQXLFileList& m_fileList;
+    const CQXLFileSet& m_fileSet;
+    CQXLFileFetcher& m_fetcher;
+    CQXLProgramStarter& m_starter;
 };

@@ -12,7 +12,7 @@
 
 // The application's file set as the server lists it, and the plan made from it: which files
 // need an action (the update list, newest row first), which are to be started (the launch
-// list), and the flags the update sequence follows. Part of the file list; worker thread only.
+// list), and the flags the update sequence follows. Worker thread only.
 class CQXLFileSet {
 public:
     using FileList = std::deque<std::shared_ptr<CQXLFile>>;

@@ -76,7 +76,7 @@ int LaunchScenario::Run(const std::wstring& commandLine) {
     services.clock = &m_clock;
     m_process->SetServices(services);
     m_process->RunSequence();
-    if (const auto& started = m_process->GetFileList().LastStarted()) {
+    if (const auto& started = m_process->GetProgramStarter().LastStarted()) {
         EXPECT_TRUE(started->WaitForExit(std::chrono::seconds(30)).has_value());
     }
     return m_process->GetExitCode();

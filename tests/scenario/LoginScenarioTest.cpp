@@ -55,7 +55,7 @@ TEST_F(LoginScenarioTest, CommandLineCredentialsLogInWithoutADialogAndStartTheAp
     EXPECT_TRUE(run->Ui().MessageBoxes().empty()) << "demo's password is far from expiring";
     EXPECT_TRUE(Served("P3Login", 1, "demo"));
 
-    const std::string session = Narrow(run->Process().GetFileList().GetDownloader().GetSessionId());
+    const std::string session = Narrow(run->Process().GetServerClient().GetSessionId());
     ASSERT_EQ(session.size(), 32u);
     EXPECT_EQ(run->Starts(), (Starts{{"-CS", session, "demo"}}));
 

@@ -103,7 +103,7 @@ TEST_F(SequenceTest, TheChosenVersionGoesWithTheLaterRequests) {
     chosen->Ui().QueueVersionEntry({true, 1});
     EXPECT_EQ(chosen->Run(kDemo), 0);
     EXPECT_TRUE(chosen->LogHas("Selected version : 2.0"));
-    EXPECT_EQ(chosen->Process().GetFileList().ApplicationInfo().Version, L"2.0");
+    EXPECT_EQ(chosen->Process().GetApplication().Info().Version, L"2.0");
     ASSERT_EQ(chosen->Starts().size(), 1u);
     EXPECT_TRUE(Has(chosen->Starts()[0], "-v2")) << "GetAppPrimary answered for 2.0";
 

@@ -11,27 +11,27 @@ TEST(SessionCookieTest, ARefusedLoginAfterALogoutFailsInsteadOfKeepingTheOldSess
     if (server.Url().empty())
         GTEST_SKIP();
     Installation installation({server.Url()});
-    CQXLFileList& list = installation.List();
-    ASSERT_EQ(list.LoginStep(L"demo", L"demo", std::nullopt).result, QXLLogin::LoggedIn);
-    const std::wstring first = list.GetDownloader().GetSessionId();
+    CQXLServerClient& client = installation.Server();
+    ASSERT_EQ(client.LoginStep(L"demo", L"demo", std::nullopt).result, QXLLogin::LoggedIn);
+    const std::wstring first = client.GetSessionId();
     ASSERT_EQ(first.size(), 32u);
-    ASSERT_TRUE(list.GetDownloader().Logout());
+    ASSERT_TRUE(client.Logout());
 
-    EXPECT_EQ(list.LoginStep(L"demo", L"wrong", std::nullopt).serverCode, -1);
-    EXPECT_NE(list.GetDownloader().GetSessionId(), first);
+    EXPECT_EQ(client.LoginStep(L"demo", L"wrong", std::nullopt).serverCode, -1);
+    EXPECT_NE(client.GetSessionId(), first);
     EXPECT_TRUE(installation.Log().Contains("Session Id not found"));
 
     // A new login still finds its own, new session.
-    ASSERT_EQ(list.LoginStep(L"demo", L"demo", std::nullopt).result, QXLLogin::LoggedIn);
-    EXPECT_EQ(list.GetDownloader().GetSessionId().size(), 32u);
-    EXPECT_NE(list.GetDownloader().GetSessionId(), first);
+    ASSERT_EQ(client.LoginStep(L"demo", L"demo", std::nullopt).result, QXLLogin::LoggedIn);
+    EXPECT_EQ(client.GetSessionId().size(), 32u);
+    EXPECT_NE(client.GetSessionId(), first);
 }
 
 // The id would break the command lines that carry it: no session, and the login fails.
 TEST(SessionCookieTest, ASessionIdThatCouldBreakACommandLineIsRefused) {
     const HttpPeers peers = LoadHttpPeers();
     Installation installation({peers.peer + L"/unsafe/"});
-    EXPECT_NE(installation.List().LoginStep(L"demo", L"demo", std::nullopt).result,
+    EXPECT_NE(installation.Server().LoginStep(L"demo", L"demo", std::nullopt).result,
               QXLLogin::LoggedIn);
     EXPECT_EQ(installation.Client().GetSessionId(), L"");
     EXPECT_TRUE(installation.Log().Contains(

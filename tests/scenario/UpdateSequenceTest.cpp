@@ -81,8 +81,8 @@ protected:
     }
     ~UpdateSequenceTest() override {
         // The installation folder goes with the test; a program still running would keep it.
-        if (m_process && m_process->GetFileList().LastStarted())
-            m_process->GetFileList().LastStarted()->WaitForExit(std::chrono::seconds(30));
+        if (m_process && m_process->GetProgramStarter().LastStarted())
+            m_process->GetProgramStarter().LastStarted()->WaitForExit(std::chrono::seconds(30));
     }
 
     // A file of the application's release on the server.
@@ -99,7 +99,7 @@ protected:
         std::wstring session;
         {
             Installation login({m_server.Url()});
-            EXPECT_EQ(login.List().LoginStep(L"demo", L"demo", std::nullopt).result,
+            EXPECT_EQ(login.Server().LoginStep(L"demo", L"demo", std::nullopt).result,
                       QXLLogin::LoggedIn);
             session = login.Client().GetSessionId();
         }
@@ -111,27 +111,27 @@ protected:
     // by an earlier failover, then the update sequence alone; its result.
     int RunUpdateWithoutFileServer(const std::string& versionSettings,
                                    const std::string& configLines) {
-        return RunUpdateSteps(versionSettings, configLines, [](CQXLFileList& list) {
-            CQXUrlServerList& servers = list.GetUrlParser().GetDownloadServerList();
+        return RunUpdateSteps(versionSettings, configLines, [](CQXLProcess& process) {
+            CQXUrlServerList& servers = process.GetConfiguration().GetDownloadServerList();
             for (int i = 0; i < servers.GetCount(); ++i)
                 servers.NextServer();
         });
     }
 
-    // The steps before the update one by one, then before(list), then the update sequence
+    // The steps before the update one by one, then before(process), then the update sequence
     // alone; its result.
     template <typename Before>
     int RunUpdateSteps(const std::string& versionSettings, const std::string& configLines,
                        Before before) {
         Prepare(versionSettings, configLines);
         NewProcess(L"");
-        CQXLFileList& list = m_process->GetFileList();
-        list.SetInstallationDirectory(m_dir.Path().wstring());
-        EXPECT_EQ(list.LoginStep(L"demo", L"demo", std::nullopt).result, QXLLogin::LoggedIn);
-        EXPECT_TRUE(list.GetApplicationInfo());
-        EXPECT_TRUE(list.GetPrimaryApplication());
-        EXPECT_TRUE(list.GetFileList());
-        before(list);
+        CQXLServerClient& server = m_process->GetServerClient();
+        m_process->GetApplication().SetInstallationDirectory(m_dir.Path().wstring());
+        EXPECT_EQ(server.LoginStep(L"demo", L"demo", std::nullopt).result, QXLLogin::LoggedIn);
+        EXPECT_TRUE(server.GetApplicationInfo());
+        EXPECT_TRUE(server.GetPrimaryApplication());
+        EXPECT_TRUE(server.GetFileList());
+        before(*m_process);
         return Judge([this] { return m_process->UpdateFiles(); });
     }
 
@@ -196,7 +196,7 @@ protected:
             [&] { return m_server.CountLogLines(m_requests, {"/" + service + "\""}) == count; });
     }
     std::string Session() const {
-        const std::wstring& id = m_process->GetFileList().GetDownloader().GetSessionId();
+        const std::wstring& id = m_process->GetServerClient().GetSessionId();
         return std::string(id.begin(), id.end());
     }
     // The primary application's starts, one line of arguments each.
@@ -446,13 +446,13 @@ TEST_F(UpdateSequenceTest, FailedUpdatesReachTheServerOnlyWhenItTakesReports) {
     const auto failingInstaller = [this] {
         PlaceFakeInstaller(m_dir.Path(), FakeVerdictScript(0, "cannot replace data.bin"));
     };
-    const std::vector<std::pair<bool, std::function<void(CQXLFileList&)>>> rows = {
-        {true, [this](CQXLFileList&) { m_server.Fault("GetAppFile", "status=500", 3); }},
-        {true, [this](CQXLFileList&) { Release("data.bin", "bad data"); }},
-        {true, [&](CQXLFileList&) { failingInstaller(); }},
+    const std::vector<std::pair<bool, std::function<void(CQXLProcess&)>>> rows = {
+        {true, [this](CQXLProcess&) { m_server.Fault("GetAppFile", "status=500", 3); }},
+        {true, [this](CQXLProcess&) { Release("data.bin", "bad data"); }},
+        {true, [&](CQXLProcess&) { failingInstaller(); }},
         {false,
-         [&](CQXLFileList& list) {
-             list.ApplicationInfo().UpdateReports = 0;
+         [&](CQXLProcess& process) {
+             process.GetApplication().Info().UpdateReports = 0;
              failingInstaller();
          }},
     };

@@ -6,17 +6,21 @@
 
 Installation::Installation(const std::vector<std::wstring>& urls, const std::string& extraLines,
                            QXLanguageBase base)
-    : m_list(m_log.Log(), base) {
+    : m_server(m_log.Log(), base, m_configuration, m_application, m_instructions),
+      m_installer(m_log.Log(), base, m_application.Files(), m_instructions, m_server.GetFetcher(),
+                  m_starter),
+      m_downloads(m_log.Log(), base, m_application.Info(), m_application.Files(), m_instructions,
+                  m_server.GetFrames(), m_server.GetFetcher(), m_starter) {
     std::string text = "[Config]\r\n";
     for (std::size_t i = 0; i < urls.size(); ++i)
         text += "URL" + std::to_string(i + 1) + "=" + qxplat::ToNarrow(urls[i]) + "\r\n";
     WriteBytes(m_dir.Path() / "qxurl.net", text + extraLines);
-    m_list.SetInstallationDirectory(m_dir.Path().wstring());
-    m_list.SetUserInterface(&m_ui);
+    m_application.SetInstallationDirectory(m_dir.Path().wstring());
+    m_server.SetUserInterface(&m_ui);
 }
 
 std::wstring Installation::CurrentServer() {
-    const QXUrlServerPtr server = m_list.GetUrlParser().GetServerList().GetCurrentServer();
+    const QXUrlServerPtr server = m_configuration.GetServerList().GetCurrentServer();
     return server ? server->GetUrl() : std::wstring();
 }
 

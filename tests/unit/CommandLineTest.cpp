@@ -92,8 +92,8 @@ protected:
             m_process->SetArguments(*arguments);
         return m_process->ParseCommandLine();
     }
-    CQXLDownloader& Downloader() { return m_process->GetFileList().GetDownloader(); }
-    CQXLFileList& FileList() { return m_process->GetFileList(); }
+    CQXLDownloader& Downloader() { return m_process->GetServerClient().GetDownloader(); }
+    CQXLServerClient& Server() { return m_process->GetServerClient(); }
     CQXLAuthenDlg& Dialog() { return m_process->GetAuthenDlg(); }
     std::string Log() { return ReadBytes(m_process->GetLog().GetLogFilePath()); }
 
@@ -110,7 +110,7 @@ bool Contains(const std::string& text, const std::string& part) {
 TEST_F(ParseCommandLineTest, TakesAHandedOverSessionSplitAtTheFirstComma) {
     EXPECT_TRUE(Parse(L"-SID:S1D,dupont,jean"));
     EXPECT_EQ(Downloader().GetSessionId(), L"S1D");
-    EXPECT_EQ(FileList().GetSessionUserName(), L"dupont,jean");
+    EXPECT_EQ(Server().GetSessionUserName(), L"dupont,jean");
     EXPECT_TRUE(Contains(Log(), "Session found : -SID:S1D,dupont,jean, no need to login again"));
 
     EXPECT_TRUE(Parse(L"-SID:aZ09-._~+/=,u"));
@@ -119,7 +119,7 @@ TEST_F(ParseCommandLineTest, TakesAHandedOverSessionSplitAtTheFirstComma) {
     // The last well-formed session wins; a malformed one after it changes nothing.
     EXPECT_TRUE(Parse(L"-SID:one,a -SID:two,b -SID:three"));
     EXPECT_EQ(Downloader().GetSessionId(), L"two");
-    EXPECT_EQ(FileList().GetSessionUserName(), L"b");
+    EXPECT_EQ(Server().GetSessionUserName(), L"b");
 }
 
 TEST_F(ParseCommandLineTest, LogsMalformedSessionsAndGoesOnToTheLogin) {
@@ -146,7 +146,7 @@ TEST_F(ParseCommandLineTest, LogsMalformedSessionsAndGoesOnToTheLogin) {
         EXPECT_TRUE(Contains(Log(), std::string("Failed to parse Session string: ") + c.error))
             << Log();
         EXPECT_EQ(Downloader().GetSessionId(), L"");
-        EXPECT_EQ(FileList().GetSessionUserName(), L"");
+        EXPECT_EQ(Server().GetSessionUserName(), L"");
     }
     EXPECT_FALSE(Parse(L"-sid:id,user -Sid:id,user SID:id,user \"\" x"));
     EXPECT_EQ(Downloader().GetSessionId(), L"");
@@ -158,8 +158,8 @@ TEST_F(ParseCommandLineTest, StoresCredentialsWhereTheLoginAndTheProxyReadThem) 
                        L"-serverLogin jean -serverPassword \"se cret\""));
     EXPECT_EQ(Downloader().GetProxyUserName(), L"DOM\\proxy user");
     EXPECT_EQ(Downloader().GetProxyPassword(), L"p\\\"w");
-    EXPECT_EQ(FileList().GetServerLogin(), L"jean");
-    EXPECT_EQ(FileList().GetServerPassword(), L"se cret");
+    EXPECT_EQ(Server().GetServerLogin(), L"jean");
+    EXPECT_EQ(Server().GetServerPassword(), L"se cret");
     EXPECT_EQ(Dialog().GetLogin(), L"jean");
     EXPECT_EQ(Dialog().GetPassword(), L"se cret");
 
@@ -173,9 +173,9 @@ TEST_F(ParseCommandLineTest, StoresCredentialsWhereTheLoginAndTheProxyReadThem) 
 TEST_F(ParseCommandLineTest, APendingOptionTakesTheNextArgumentWhateverItIs) {
     EXPECT_TRUE(Parse(L"-serverLogin -serverPassword secret -proxyLogin -SID:x,y "
                       L"-proxyPassword \"\" -SID:s,u -serverpassword ignored -serverPassword"));
-    EXPECT_EQ(FileList().GetServerLogin(), L"-serverPassword");
+    EXPECT_EQ(Server().GetServerLogin(), L"-serverPassword");
     EXPECT_EQ(Dialog().GetLogin(), L"-serverPassword");
-    EXPECT_EQ(FileList().GetServerPassword(), L"");
+    EXPECT_EQ(Server().GetServerPassword(), L"");
     EXPECT_EQ(Dialog().GetPassword(), L"");
     EXPECT_EQ(Downloader().GetProxyUserName(), L"-SID:x,y");
     EXPECT_EQ(Downloader().GetProxyPassword(), L"");
@@ -184,8 +184,8 @@ TEST_F(ParseCommandLineTest, APendingOptionTakesTheNextArgumentWhateverItIs) {
     EXPECT_FALSE(Contains(Log(), "ignored"));
 
     EXPECT_FALSE(Parse(L"-serverLogin only"));
-    EXPECT_EQ(FileList().GetServerLogin(), L"only");
-    EXPECT_EQ(FileList().GetServerPassword(), L"");
+    EXPECT_EQ(Server().GetServerLogin(), L"only");
+    EXPECT_EQ(Server().GetServerPassword(), L"");
 }
 
 TEST_F(ParseCommandLineTest, ReadsAHandedOverListAsItIsEvenWhereNoJoinedLineCouldHoldIt) {
@@ -195,7 +195,7 @@ TEST_F(ParseCommandLineTest, ReadsAHandedOverListAsItIsEvenWhereNoJoinedLineCoul
     EXPECT_EQ(Dialog().GetLogin(), L"dom\\jean \"j\\\"");
     EXPECT_EQ(Dialog().GetPassword(), L"p w\\");
     EXPECT_EQ(Downloader().GetSessionId(), L"id");
-    EXPECT_EQ(FileList().GetSessionUserName(), L"us er");
+    EXPECT_EQ(Server().GetSessionUserName(), L"us er");
 
     // Masked before they are joined: a joined line no longer shows where each value ends.
     const Args secrets{L"-serverLogin", L"dom\\ b\\",       L"-proxyPassword",

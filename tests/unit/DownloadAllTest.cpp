@@ -24,8 +24,8 @@ protected:
         m_install.Client().SetSessionId(m_server.Session("demo"));
         m_install.Client().SetApplicationName(L"Demo");
         m_install.Client().SetVersionName(L"2.0");
-        m_install.List().SetSessionUserName(L"demo");
-        m_install.List().SetProgressWindow(&m_install.Ui());
+        m_install.Server().SetSessionUserName(L"demo");
+        m_install.Downloads().SetProgressWindow(&m_install.Ui());
         m_monitor.SetWindow(&m_install.Ui());
         m_monitor.SetBase(230);
         m_monitor.SetScale(0.125); // exact in binary: the positions below are exact too
@@ -45,18 +45,18 @@ protected:
                     "\tdownloadall\r\n");
     }
     void ReadRows(const std::wstring& rows) {
-        m_install.List().ReadFileList(
+        m_install.Server().ReadFileList(
             L"COLONNES=FileName|S;FileSize|N;FileChecksum|N;FileMode|S;IsActiveX|B;"
             L"Parameters|S;FilePath|S;\r\nTBLDATBEGIN_99\r\n" +
             rows + L"TBLDATEND_99");
-        ASSERT_EQ(m_install.List().SetTempDirectory(), 1);
+        ASSERT_EQ(m_install.Installer().SetTempDirectory(), 1);
     }
     std::string Instructions() {
-        EXPECT_EQ(m_install.List().WriteInstallerFiles(), 1);
+        EXPECT_EQ(m_install.Installer().WriteInstallerFiles(), 1);
         return ReadBytes(Installed("_QXLTmp" + kSep + "qxinstaller.txt"));
     }
     fs::path Installed(const std::string& relative) {
-        return fs::path(m_install.List().GetInstallationDirectory()) / relative;
+        return fs::path(m_install.Application().InstallationDirectory()) / relative;
     }
 
     QxServer m_server;
@@ -76,7 +76,7 @@ TEST_F(DownloadAllTest, RecordsEachFileByModeInListOrderAndMovesTheBarByItsBytes
              ServedRow("fonts.msi", std::string(996, 'f'), "install", 0, ""));
     const std::size_t requests = m_server.LogLineCount();
 
-    ASSERT_EQ(m_install.List().DownloadAll(m_monitor), 1);
+    ASSERT_EQ(m_install.Downloads().DownloadAll(m_monitor), 1);
 
     // Four downloads; the deletion needs none.
     // The server writes its access line once it has answered.
@@ -110,7 +110,7 @@ TEST_F(DownloadAllTest, RecordsEachFileByModeInListOrderAndMovesTheBarByItsBytes
 
     // A second run finds every entry handled and records nothing more.
     const std::size_t later = m_server.LogLineCount();
-    ASSERT_EQ(m_install.List().DownloadAll(m_monitor), 1);
+    ASSERT_EQ(m_install.Downloads().DownloadAll(m_monitor), 1);
     EXPECT_EQ(m_server.CountLogLines(later, {"GetAppFile"}), 0u);
 }
 
@@ -123,7 +123,7 @@ TEST_F(DownloadAllTest, CurrentUpdateFileRunsAgainOnlyBesideARealDownload) {
     // Deletions only: nothing is fetched, the bar still moves, the current file is not run.
     ReadRows(current + deletion);
     const std::size_t requests = m_server.LogLineCount();
-    ASSERT_EQ(m_install.List().DownloadAll(m_monitor), 1);
+    ASSERT_EQ(m_install.Downloads().DownloadAll(m_monitor), 1);
     EXPECT_EQ(m_server.CountLogLines(requests, {"GetAppFile"}), 0u);
     std::string text = Instructions();
     EXPECT_NE(text.find("[Delete]\r\nFile1 = downloadall" + kSep + "gone.dll"), std::string::npos);
@@ -136,7 +136,7 @@ TEST_F(DownloadAllTest, CurrentUpdateFileRunsAgainWithAnotherDownload) {
     WriteBytes(Installed("downloadall" + kSep + "setup.cmd"), "echo");
     ReadRows(ServedRow("setup.cmd", "echo", "update", 0, "$USERNAME$") +
              ServedRow("new.dll", "new", "delta", 0, ""));
-    ASSERT_EQ(m_install.List().DownloadAll(m_monitor), 1);
+    ASSERT_EQ(m_install.Downloads().DownloadAll(m_monitor), 1);
     const std::string text = Instructions();
     EXPECT_NE(text.find("[Update]\r\nFile1 = downloadall" + kSep + "setup.cmd\r\nParam1 = demo"),
               std::string::npos)

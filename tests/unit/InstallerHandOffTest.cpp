@@ -45,15 +45,15 @@ struct StatusOnly : IQXLProgressWindow {
 class InstallerHandOffTest : public ::testing::Test {
 protected:
     InstallerHandOffTest() : m_install({L"http://127.0.0.1:1/"}) {
-        m_install.List().SetClock(&m_noPause);
+        m_install.Starter().SetClock(&m_noPause);
         m_install.Client().SetSessionId(L"5E55");
-        m_install.List().SetSessionUserName(L"demo");
+        m_install.Server().SetSessionUserName(L"demo");
         // Long enough never to decide a test: each wait here ends with the installer.
-        m_install.List().SetInstallerConnectTimeoutForTests(std::chrono::seconds(20));
+        m_install.Installer().SetInstallerConnectTimeoutForTests(std::chrono::seconds(20));
     }
 
-    fs::path Folder() { return fs::path(m_install.List().GetInstallationDirectory()); }
-    int Run(int& selfUpdate) { return m_install.List().RunInstaller(selfUpdate); }
+    fs::path Folder() { return fs::path(m_install.Application().InstallationDirectory()); }
+    int Run(int& selfUpdate) { return m_install.Installer().RunInstaller(selfUpdate); }
     std::string LastError() {
         const std::vector<std::string> lines = ErrorLines(m_install.Log());
         return lines.empty() ? std::string() : lines.back();
@@ -61,9 +61,9 @@ protected:
 
     // The installation folder goes with the test; a running program would keep it.
     void WaitForInstallerToEnd() {
-        ASSERT_TRUE(m_install.List().LastStarted());
+        ASSERT_TRUE(m_install.Starter().LastStarted());
         EXPECT_TRUE(
-            m_install.List().LastStarted()->WaitForExit(std::chrono::seconds(30)).has_value());
+            m_install.Starter().LastStarted()->WaitForExit(std::chrono::seconds(30)).has_value());
     }
 
     NoPause m_noPause;
@@ -128,14 +128,14 @@ TEST_F(InstallerHandOffTest, WaitsWhileAnotherUpdateHoldsThePipe) {
     PlaceFakeInstaller(Folder(), FakeVerdictScript(0, "\x02"
                                                       "END"));
     StatusOnly status;
-    m_install.List().SetProgressWindow(&status);
+    m_install.Installer().SetProgressWindow(&status);
     for (const bool released : {true, false}) {
         SCOPED_TRACE(released);
         status.holder = qxplat::InstallerPipeServer::Create();
         ASSERT_TRUE(status.holder.has_value());
         status.release = released;
-        m_install.List().SetInstallerPipeWaitForTests(released ? std::chrono::seconds(60)
-                                                               : std::chrono::milliseconds(500));
+        m_install.Installer().SetInstallerPipeWaitForTests(
+            released ? std::chrono::seconds(60) : std::chrono::milliseconds(500));
         int selfUpdate = 0;
         EXPECT_EQ(Run(selfUpdate), released ? 1 : 0);
         EXPECT_EQ(status.texts, std::vector<std::wstring>{
@@ -151,27 +151,27 @@ TEST_F(InstallerHandOffTest, WaitsWhileAnotherUpdateHoldsThePipe) {
 
 TEST_F(InstallerHandOffTest, TwoUpdatesAtOnceBothSucceed) {
     Installation other({L"http://127.0.0.1:1/"});
-    other.List().SetClock(&m_noPause);
+    other.Starter().SetClock(&m_noPause);
     for (Installation* install : {&m_install, &other}) {
-        PlaceFakeInstaller(install->List().GetInstallationDirectory(),
+        PlaceFakeInstaller(install->Application().InstallationDirectory(),
                            FakeVerdictScript(1000, "\x02"
                                                    "END"));
-        install->List().SetInstallerConnectTimeoutForTests(std::chrono::seconds(20));
+        install->Installer().SetInstallerConnectTimeoutForTests(std::chrono::seconds(20));
     }
     auto second = std::async(std::launch::async, [&other] {
         int selfUpdate = 0;
-        return other.List().RunInstaller(selfUpdate);
+        return other.Installer().RunInstaller(selfUpdate);
     });
     int selfUpdate = 0;
     EXPECT_EQ(Run(selfUpdate), 1) << m_install.Log().Text();
     EXPECT_EQ(second.get(), 1) << other.Log().Text();
     WaitForInstallerToEnd();
-    EXPECT_TRUE(other.List().LastStarted()->WaitForExit(std::chrono::seconds(30)).has_value());
+    EXPECT_TRUE(other.Starter().LastStarted()->WaitForExit(std::chrono::seconds(30)).has_value());
 }
 
 TEST_F(InstallerHandOffTest, InstallerThatNeverConnectsEndsAtTheTimeOut) {
     PlaceFakeInstaller(Folder(), FakeExitScript(3000));
-    m_install.List().SetInstallerConnectTimeoutForTests(std::chrono::milliseconds(300));
+    m_install.Installer().SetInstallerConnectTimeoutForTests(std::chrono::milliseconds(300));
     int selfUpdate = 0;
     EXPECT_EQ(Run(selfUpdate), 0);
     EXPECT_TRUE(ErrorLines(m_install.Log()).empty());
@@ -201,10 +201,10 @@ TEST_F(InstallerHandOffTest, AnotherProgramThatConnectsFirstIsTurnedAway) {
 }
 
 TEST_F(InstallerHandOffTest, SelfUpdateHandsTheSessionToTheInstallerAndReturnsAtOnce) {
-    m_install.List().ReadFileList(
+    m_install.Server().ReadFileList(
         L"COLONNES=FileName|S;FileSize|N;FileChecksum|N;FileMode|S;FilePath|S;\r\n"
         L"TBLDATBEGIN_99\r\nQXLauncher.exe\t4\t1\tdelta\t--\r\nTBLDATEND_99");
-    ASSERT_EQ(m_install.List().GetFileSet().LauncherUpdate(), 1);
+    ASSERT_EQ(m_install.Application().Files().LauncherUpdate(), 1);
     // A script that would answer on the pipe: the self-update form never reads it.
     PlaceFakeInstaller(Folder(), FakeExitScript());
     int selfUpdate = 0;

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 #include <thread>
 
-#include "app/QXLFileList.h"
 #include "app/QXLProcess.h"
 #include "platform/InstallerPipe.h"
 #include "platform/System.h"
 #include "support/BusyFile.h"
+#include "support/Installation.h"
 #include "support/InstallationTree.h"
 #include "support/TempDir.h"
 #include "support/TestLog.h"
@@ -377,14 +377,14 @@ TEST_F(InstallerTest, SendsItsVerdictToTheLauncherThatStartedIt) {
 // the connection still ends with its verdict.
 TEST_F(InstallerTest, TheLauncherGetsTheVerdictOfAnInstallationLongerThanItsConnectWait) {
     WriteUpdate("sleep 8000");
-    TestLog log;
-    CQXLFileList list(log.Log(), kQXEnglishBase);
-    list.SetInstallationDirectory(m_tree.DstText());
-    list.SetInstallerConnectTimeoutForTests(4s);
+    Installation install({});
+    install.Application().SetInstallationDirectory(m_tree.DstText());
+    install.Installer().SetInstallerConnectTimeoutForTests(4s);
     int selfUpdate = 0;
-    EXPECT_EQ(list.RunInstaller(selfUpdate), 1) << log.Text() << m_tree.Log();
-    ASSERT_TRUE(list.LastStarted());
-    EXPECT_EQ(list.LastStarted()->WaitForExit(60s), 0);
+    EXPECT_EQ(install.Installer().RunInstaller(selfUpdate), 1)
+        << install.Log().Text() << m_tree.Log();
+    ASSERT_TRUE(install.Starter().LastStarted());
+    EXPECT_EQ(install.Starter().LastStarted()->WaitForExit(60s), 0);
     EXPECT_EQ(m_tree.Take(), NewTree());
 }
 

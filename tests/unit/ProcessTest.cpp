@@ -47,11 +47,11 @@ TEST_F(ProcessTest, EndsWithExitCode1WithoutAServerInQxurlNet) {
 
     EXPECT_EQ(MarkerOf("Installation Path : " + Directory() + "\r\n"), "DD") << m_log;
     EXPECT_EQ(MarkerOf("END : no URL parameter in qxurl.net\r\n"), "??") << m_log;
-    EXPECT_EQ(m_process->GetFileList().GetInstallationDirectory(),
+    EXPECT_EQ(m_process->GetApplication().InstallationDirectory(),
               m_dir.Path().wstring() + qxplat::kPathSeparator);
     // The command line is left alone: the run ends before it.
     EXPECT_EQ(m_log.find("Command Line"), std::string::npos);
-    EXPECT_EQ(m_process->GetFileList().GetServerLogin(), L"");
+    EXPECT_EQ(m_process->GetServerClient().GetServerLogin(), L"");
 }
 
 TEST_F(ProcessTest, ReadsTheCommandLineOnceTheServersAreKnown) {
@@ -68,13 +68,13 @@ TEST_F(ProcessTest, ReadsTheCommandLineOnceTheServersAreKnown) {
     EXPECT_LT(m_log.find(installation), m_log.find(commandLine));
     EXPECT_EQ(m_log.find("no URL parameter"), std::string::npos);
     EXPECT_EQ(m_log.find("top secret"), std::string::npos);
-    EXPECT_EQ(m_process->GetFileList().GetServerPassword(), L"top secret");
-    EXPECT_EQ(m_process->GetFileList().GetUrlParser().GetServerList().GetCount(), 1);
+    EXPECT_EQ(m_process->GetServerClient().GetServerPassword(), L"top secret");
+    EXPECT_EQ(m_process->GetConfiguration().GetServerList().GetCount(), 1);
 }
 
 TEST_F(ProcessTest, EndsWhenTheProgramsPathIsUnknown) {
     EXPECT_EQ(Run(L"", L"-serverLogin jean"), 0);
     EXPECT_EQ(MarkerOf("END : Unable to detect installation path : "), "**") << m_log;
     EXPECT_EQ(m_log.find("no URL parameter"), std::string::npos);
-    EXPECT_EQ(m_process->GetFileList().GetInstallationDirectory(), L"");
+    EXPECT_EQ(m_process->GetApplication().InstallationDirectory(), L"");
 }

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <thread>
 
-#include "app/QXLFileList.h"
+#include "app/QXLProgramStarter.h"
 #include "platform/System.h"
 #include "platform/Text.h"
 #include "support/TestLog.h"
@@ -30,18 +30,18 @@ std::wstring Table(const std::wstring& header, const std::wstring& rows) {
 // test program that records its arguments to install under any name.
 class ProgramsTest : public ::testing::Test {
 protected:
-    ProgramsTest() : m_list(m_log.Log(), kQXEnglishBase) {
-        m_list.GetFileSet().SetInstallationDirectory(m_dir.Path().wstring());
-        m_list.SetClock(&m_clock);
-        m_list.GetDownloader().SetSessionId(L"S123");
-        m_list.SetSessionUserName(L"jdoe");
-        m_list.ApplicationInfo().ApplicationName = L"Flux";
-        m_list.ApplicationInfo().Version = L"2.0";
+    ProgramsTest() {
+        m_application.Files().SetInstallationDirectory(m_dir.Path().wstring());
+        m_starter.SetClock(&m_clock);
+        m_server.SetSessionId(L"S123");
+        m_server.SetSessionUserName(L"jdoe");
+        m_application.Info().ApplicationName = L"Flux";
+        m_application.Info().Version = L"2.0";
         SetPrimary(L"--", L"--");
     }
 
     void SetPrimary(const std::wstring& name, const std::wstring& parameters) {
-        ASSERT_TRUE(m_list.ReadPrimaryApplication(
+        ASSERT_TRUE(m_server.ReadPrimaryApplication(
             Table(L"PrimaryName|S;PrimaryParameters|S;", name + L"\t" + parameters + L"\r\n")));
     }
 
@@ -72,9 +72,9 @@ protected:
 
     // Waits for the last program started to end; its exit code.
     std::optional<int> WaitForLastStarted() const {
-        if (!m_list.LastStarted())
+        if (!m_starter.LastStarted())
             return std::nullopt;
-        return m_list.LastStarted()->WaitForExit(milliseconds(30000));
+        return m_starter.LastStarted()->WaitForExit(milliseconds(30000));
     }
 
     // The last command line the log shows.
@@ -93,14 +93,19 @@ protected:
     TempDir m_dir;
     TestLog m_log;
     RecordingClock m_clock;
-    CQXLFileList m_list;
+    CQXUrlParser m_configuration;
+    CQXLApplication m_application{m_log.Log(), m_configuration};
+    CQXLBatchGenerator m_instructions{m_log.Log()};
+    CQXLServerClient m_server{m_log.Log(), kQXEnglishBase, m_configuration, m_application,
+                              m_instructions};
+    CQXLProgramStarter m_starter{m_log.Log(), m_application, m_server};
 };
 
 using Arguments = std::vector<std::wstring>;
 
 TEST_F(ProgramsTest, DefaultPrimaryGetsTheSessionAlone) {
     const fs::path program = Install(L"qxflux");
-    EXPECT_EQ(m_list.StartPrimaryApplication(L""), 1);
+    EXPECT_EQ(m_starter.StartPrimaryApplication(L""), 1);
     EXPECT_EQ(LoggedCommandLine(), L"\"" + Directory() + L"qxflux.exe\" -CS S123,jdoe ");
     EXPECT_EQ(ArgumentsOf(program), (Arguments{L"-CS", L"S123,jdoe"}));
     EXPECT_EQ(WaitForLastStarted(), kRecorderExitCode);
@@ -112,14 +117,14 @@ TEST_F(ProgramsTest, DefaultPrimaryGetsTheSessionAlone) {
 
 TEST_F(ProgramsTest, DefaultPrimaryGetsCredentialsParametersAndDeskBar) {
     const fs::path program = Install(L"qxflux");
-    m_list.GetDownloader().SetProxyUserName(L"proxy user");
-    m_list.GetDownloader().SetProxyPassword(L"p\"w -x");
-    m_list.SetServerLogin(L"srv");
-    m_list.SetServerPassword(L"a\\b\"c");
+    m_server.SetProxyUserName(L"proxy user");
+    m_server.SetProxyPassword(L"p\"w -x");
+    m_server.SetServerLogin(L"srv");
+    m_server.SetServerPassword(L"a\\b\"c");
     SetPrimary(L"--", L"-v $VERSION$");
-    m_list.ApplicationInfo().StartBureauByDefault = 1;
+    m_application.Info().StartBureauByDefault = 1;
 
-    EXPECT_EQ(m_list.StartDefaultPrimary(L"--"), 1);
+    EXPECT_EQ(m_starter.StartDefaultPrimary(L"--"), 1);
     EXPECT_EQ(ArgumentsOf(program),
               (Arguments{L"-CS", L"S123,jdoe", L"-proxyLogin", L"proxy user", L"-proxyPassword",
                          L"p\"w -x", L"-serverLogin", L"srv", L"-serverPassword", L"a\\b\"c", L"-v",
@@ -140,12 +145,12 @@ TEST_F(ProgramsTest, CredentialsArriveAsTheyAre) {
         {L"\\", L"x\\\\\\\"y", L"\t\" -x \"", L"end\\ "},
     };
     for (const auto& value : values) {
-        m_list.GetDownloader().SetProxyUserName(value[0]);
-        m_list.GetDownloader().SetProxyPassword(value[1]);
-        m_list.SetServerLogin(value[2]);
-        m_list.SetServerPassword(value[3]);
+        m_server.SetProxyUserName(value[0]);
+        m_server.SetProxyPassword(value[1]);
+        m_server.SetServerLogin(value[2]);
+        m_server.SetServerPassword(value[3]);
         fs::remove(program.wstring() + L".args");
-        EXPECT_EQ(m_list.StartDefaultPrimary(L"--"), 1);
+        EXPECT_EQ(m_starter.StartDefaultPrimary(L"--"), 1);
         // Read once the program has ended: under Wine its rename may still hold the file.
         EXPECT_EQ(WaitForLastStarted(), kRecorderExitCode);
         EXPECT_EQ(ArgumentsOf(program),
@@ -169,9 +174,9 @@ TEST_F(ProgramsTest, PlaceholderValuesNeverAddArgumentsOrCommands) {
         {L"$APPLICATIONNAME$ $VERSION$", L"$USERNAME$", {L"Flux 2.0"}},
     };
     for (const auto& c : started) {
-        m_list.SetSessionUserName(c.user);
+        m_server.SetSessionUserName(c.user);
         fs::remove(tool.wstring() + L".args");
-        EXPECT_EQ(m_list.LaunchProcess(L"tool.exe", std::wstring(c.arguments)), 1);
+        EXPECT_EQ(m_starter.LaunchProcess(L"tool.exe", std::wstring(c.arguments)), 1);
         EXPECT_EQ(WaitForLastStarted(), kRecorderExitCode);
         EXPECT_EQ(ArgumentsOf(tool), c.expected);
     }
@@ -185,9 +190,9 @@ TEST_F(ProgramsTest, PlaceholderValuesNeverAddArgumentsOrCommands) {
         {L"C:\\Windows\\System32\\CMD.EXE", {L"a&b"}}};
     for (const auto& [program, users] : refused)
         for (const wchar_t* user : users) {
-            m_list.SetSessionUserName(user);
-            EXPECT_EQ(m_list.LaunchProcess(program, L"-u $USERNAME$"), 0);
-            EXPECT_FALSE(m_list.LastStarted().has_value());
+            m_server.SetSessionUserName(user);
+            EXPECT_EQ(m_starter.LaunchProcess(program, L"-u $USERNAME$"), 0);
+            EXPECT_FALSE(m_starter.LastStarted().has_value());
             EXPECT_TRUE(m_log.Contains("Unable to launch " + qxplat::ToNarrow(program) +
                                        " : the value of $USERNAME$ would change its command line"))
                 << m_log.Text();
@@ -199,9 +204,9 @@ TEST_F(ProgramsTest, ASessionIdCannotRunACommandThroughABatchProgram) {
     WriteBytes(m_dir.Path() / "start.cmd", "@exit /b 0\r\n");
     const fs::path before = fs::current_path();
     fs::current_path(m_dir.Path());
-    m_list.GetDownloader().SetSessionId(L"abc&echo,INJECTED>injected.txt");
+    m_server.SetSessionId(L"abc&echo,INJECTED>injected.txt");
     SetPrimary(L"start.cmd", L"-CS $SESSIONID$,$USERNAME$");
-    EXPECT_EQ(m_list.StartPrimaryApplication(L""), 0);
+    EXPECT_EQ(m_starter.StartPrimaryApplication(L""), 0);
     WaitForLastStarted();
     fs::current_path(before);
     EXPECT_FALSE(fs::exists(m_dir.Path() / "injected.txt"));
@@ -210,18 +215,18 @@ TEST_F(ProgramsTest, ASessionIdCannotRunACommandThroughABatchProgram) {
 }
 
 TEST_F(ProgramsTest, PlaceholdersAreExpandedInOrder) {
-    m_list.GetDownloader().SetSessionId(L"id$USERNAME$");
-    m_list.SetSessionUserName(L"u$VERSION$");
-    m_list.ApplicationInfo().Version = L"v$VERSION$";
+    m_server.SetSessionId(L"id$USERNAME$");
+    m_server.SetSessionUserName(L"u$VERSION$");
+    m_application.Info().Version = L"v$VERSION$";
     std::wstring text = L"$SESSIONID$ $USERNAME$ $APPLICATIONNAME$ $VERSION$ $sessionid$";
-    m_list.ExpandPlaceholders(text);
+    m_starter.ExpandPlaceholders(text);
     EXPECT_EQ(text, L"iduv$VERSION$ uv$VERSION$ Flux v$VERSION$ $sessionid$");
 }
 
 TEST_F(ProgramsTest, ProgramPlaceDecidesThePrefix) {
     const std::wstring sep(1, qxplat::kPathSeparator);
     const fs::path relative = Install(L"bin" + sep + L"tool");
-    EXPECT_EQ(m_list.LaunchProcess(L"bin" + sep + L"tool.exe", L"--"), 1);
+    EXPECT_EQ(m_starter.LaunchProcess(L"bin" + sep + L"tool.exe", L"--"), 1);
     EXPECT_EQ(LoggedCommandLine(), L"\"" + Directory() + L"bin" + sep + L"tool.exe\"");
     EXPECT_EQ(ArgumentsOf(relative), Arguments{});
     EXPECT_EQ(WaitForLastStarted(), kRecorderExitCode);
@@ -229,16 +234,16 @@ TEST_F(ProgramsTest, ProgramPlaceDecidesThePrefix) {
     // A full path (a drive on Windows, a leading slash on Linux) is taken as it is.
     TempDir elsewhere;
     const fs::path full = Install(elsewhere.Path(), L"full");
-    EXPECT_EQ(m_list.LaunchProcess(full.wstring(), L"$USERNAME$ \"two words\""), 1);
+    EXPECT_EQ(m_starter.LaunchProcess(full.wstring(), L"$USERNAME$ \"two words\""), 1);
     EXPECT_EQ(LoggedCommandLine(), L"\"" + full.wstring() + L"\" jdoe \"two words\"");
     EXPECT_EQ(ArgumentsOf(full), (Arguments{L"jdoe", L"two words"}));
     EXPECT_EQ(WaitForLastStarted(), kRecorderExitCode);
 
     // No arguments at all: no blank either; empty arguments: one blank.
-    EXPECT_EQ(m_list.LaunchProcess(full.wstring(), std::nullopt), 1);
+    EXPECT_EQ(m_starter.LaunchProcess(full.wstring(), std::nullopt), 1);
     EXPECT_EQ(LoggedCommandLine(), L"\"" + full.wstring() + L"\"");
     EXPECT_EQ(WaitForLastStarted(), kRecorderExitCode);
-    EXPECT_EQ(m_list.LaunchProcess(full.wstring(), L""), 1);
+    EXPECT_EQ(m_starter.LaunchProcess(full.wstring(), L""), 1);
     EXPECT_EQ(LoggedCommandLine(), L"\"" + full.wstring() + L"\" ");
     EXPECT_EQ(WaitForLastStarted(), kRecorderExitCode);
 }
@@ -247,16 +252,16 @@ TEST_F(ProgramsTest, DeskBarGoesToTheDefaultPrimary) {
     const fs::path bureau = Install(L"qxbureau");
     const fs::path tool = Install(L"tool");
     const fs::path flux = Install(L"qxflux");
-    m_list.ApplicationInfo().StartBureauByDefault = 1;
-    m_list.ReadFileList(Table(L"FileName|S;FileSize|N;FileChecksum|N;FileMode|S;FilePath|S;"
-                              L"HasToBeLaunched|S;Parameters|S;",
-                              L"qxbureau.exe\t1\t1\tnone\t--\tTRUE\t-q\r\n"
-                              L"tool.exe\t1\t1\tnone\t--\tTRUE\t--\r\n"));
-    EXPECT_EQ(m_list.HasCustomPrimary(), 0);
+    m_application.Info().StartBureauByDefault = 1;
+    m_server.ReadFileList(Table(L"FileName|S;FileSize|N;FileChecksum|N;FileMode|S;FilePath|S;"
+                                L"HasToBeLaunched|S;Parameters|S;",
+                                L"qxbureau.exe\t1\t1\tnone\t--\tTRUE\t-q\r\n"
+                                L"tool.exe\t1\t1\tnone\t--\tTRUE\t--\r\n"));
+    EXPECT_EQ(m_starter.HasCustomPrimary(), 0);
 
-    EXPECT_EQ(m_list.StartLaunchList(), 1);
+    EXPECT_EQ(m_starter.StartLaunchList(), 1);
     EXPECT_EQ(ArgumentsOf(tool), Arguments{});
-    EXPECT_EQ(m_list.StartPrimaryApplication(L""), 1);
+    EXPECT_EQ(m_starter.StartPrimaryApplication(L""), 1);
     EXPECT_EQ(ArgumentsOf(flux), (Arguments{L"-CS", L"S123,jdoe", L"-b"}));
     EXPECT_FALSE(fs::exists(bureau.wstring() + L".args"));
     EXPECT_FALSE(m_log.Contains("Process qxbureau.exe launched"));
@@ -264,54 +269,54 @@ TEST_F(ProgramsTest, DeskBarGoesToTheDefaultPrimary) {
 
     // qxflux.exe named by the server counts as the default, yet gets only its own parameters.
     SetPrimary(L"QXFLUX.EXE", L"-own");
-    EXPECT_EQ(m_list.HasCustomPrimary(), 0);
+    EXPECT_EQ(m_starter.HasCustomPrimary(), 0);
     SetPrimary(L"qxflux.exe", L"-own");
     fs::remove(flux.wstring() + L".args");
-    EXPECT_EQ(m_list.StartPrimaryApplication(L"extra"), 1);
+    EXPECT_EQ(m_starter.StartPrimaryApplication(L"extra"), 1);
     EXPECT_TRUE(m_log.Contains("Starting primary application"));
     EXPECT_EQ(ArgumentsOf(flux), (Arguments{L"-own", L"extra"}));
     EXPECT_EQ(WaitForLastStarted(), kRecorderExitCode);
 
     // Another primary application: the desk bar is started from the list.
     SetPrimary(L"other.exe", L"--");
-    EXPECT_EQ(m_list.HasCustomPrimary(), 1);
-    EXPECT_EQ(m_list.StartLaunchList(), 1);
+    EXPECT_EQ(m_starter.HasCustomPrimary(), 1);
+    EXPECT_EQ(m_starter.StartLaunchList(), 1);
     EXPECT_EQ(ArgumentsOf(bureau), Arguments{L"-q"});
     EXPECT_TRUE(m_log.Contains("Process qxbureau.exe launched"));
 }
 
 TEST_F(ProgramsTest, EmptyLaunchListStartsNothing) {
-    EXPECT_EQ(m_list.StartLaunchList(), 0);
+    EXPECT_EQ(m_starter.StartLaunchList(), 0);
     EXPECT_TRUE(m_clock.sleeps.empty());
 }
 
 TEST_F(ProgramsTest, ProgramEndingWithinTheFirstSecondCountsAsLaunched) {
     const fs::path quick = Install(L"quick");
-    m_list.SetClock(nullptr);
-    EXPECT_EQ(m_list.LaunchProcess(L"quick.exe", L"--"), 1);
+    m_starter.SetClock(nullptr);
+    EXPECT_EQ(m_starter.LaunchProcess(L"quick.exe", L"--"), 1);
     EXPECT_TRUE(m_log.Contains("Process quick.exe launched"));
     EXPECT_TRUE(m_log.Contains("Process quick.exe stopped"));
     // The status is kept: every later look sees the same end.
-    EXPECT_FALSE(m_list.LastStarted()->IsRunning());
+    EXPECT_FALSE(m_starter.LastStarted()->IsRunning());
     EXPECT_EQ(WaitForLastStarted(), kRecorderExitCode);
     EXPECT_EQ(WaitForLastStarted(), kRecorderExitCode);
 
     // One still running after the pause is not reported as stopped.
     const fs::path slow = Install(L"slow");
     WriteBytes(slow.wstring() + L".wait", "");
-    m_list.SetClock(&m_clock);
-    EXPECT_EQ(m_list.LaunchProcess(L"slow.exe", L"--"), 1);
+    m_starter.SetClock(&m_clock);
+    EXPECT_EQ(m_starter.LaunchProcess(L"slow.exe", L"--"), 1);
     ArgumentsOf(slow);
-    EXPECT_TRUE(m_list.LastStarted()->IsRunning());
-    EXPECT_EQ(m_list.LastStarted()->WaitForExit(milliseconds(50)), std::nullopt);
+    EXPECT_TRUE(m_starter.LastStarted()->IsRunning());
+    EXPECT_EQ(m_starter.LastStarted()->WaitForExit(milliseconds(50)), std::nullopt);
     EXPECT_FALSE(m_log.Contains("Process slow.exe stopped"));
     fs::remove(slow.wstring() + L".wait");
     EXPECT_EQ(WaitForLastStarted(), kRecorderExitCode);
 }
 
 TEST_F(ProgramsTest, ProgramThatCannotStartIsAnError) {
-    EXPECT_EQ(m_list.LaunchProcess(L"missing.exe", L"-x"), 0);
-    EXPECT_FALSE(m_list.LastStarted().has_value());
+    EXPECT_EQ(m_starter.LaunchProcess(L"missing.exe", L"-x"), 0);
+    EXPECT_FALSE(m_starter.LastStarted().has_value());
     EXPECT_TRUE(m_log.Contains("Unable to launch missing.exe : 2")) << m_log.Text();
     EXPECT_FALSE(m_log.Contains("launched"));
     EXPECT_TRUE(m_clock.sleeps.empty());

@@ -15,13 +15,13 @@ class ReleaseNoteTest : public ::testing::Test {
 protected:
     // The demo user's file list, read from the server as the update sequence reads it.
     void ReadDemoFileList(Installation& install) {
-        ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt).result,
+        ASSERT_EQ(install.Server().LoginStep(L"demo", L"demo", std::nullopt).result,
                   QXLLogin::LoggedIn);
-        ASSERT_TRUE(install.List().GetApplicationInfo());
-        ASSERT_TRUE(install.List().GetPrimaryApplication());
-        ASSERT_TRUE(install.List().GetFileList());
-        ASSERT_NE(install.List().GetFileSet().ReleaseNoteFile(), nullptr);
-        ASSERT_EQ(install.List().SetTempDirectory(), 1);
+        ASSERT_TRUE(install.Server().GetApplicationInfo());
+        ASSERT_TRUE(install.Server().GetPrimaryApplication());
+        ASSERT_TRUE(install.Server().GetFileList());
+        ASSERT_NE(install.Application().Files().ReleaseNoteFile(), nullptr);
+        ASSERT_EQ(install.Installer().SetTempDirectory(), 1);
     }
 
     QxServer server;
@@ -36,7 +36,7 @@ TEST_F(ReleaseNoteTest, DownloadMovesTheDialogsBarAndEndsInStateThree) {
     Installation install({server.Url()});
     ASSERT_NO_FATAL_FAILURE(ReadDemoFileList(install));
     RecordingNoteView view;
-    CQXLReleaseNote note(install.List());
+    CQXLReleaseNote note = install.ReleaseNote();
     CQXLWarnUpdateDlg dialog(true, L"Update?", kQXEnglishBase, install.Log().Log());
     dialog.SetReleaseNoteSource(&note);
     ASSERT_EQ(dialog.ReleaseNoteState(), CQXLWarnUpdateDlg::kNoteAvailable);
@@ -49,8 +49,9 @@ TEST_F(ReleaseNoteTest, DownloadMovesTheDialogsBarAndEndsInStateThree) {
     ASSERT_FALSE(view.positions.empty());
     EXPECT_TRUE(std::is_sorted(view.positions.begin(), view.positions.end()));
     EXPECT_EQ(dialog.ControlText(CQXLWarnUpdateDlg::kButtonReleaseNote), L"View release note");
-    const std::filesystem::path copy = std::filesystem::path(install.List().GetTempDirectory()) /
-                                       "_ReleaseNoteTmp" / "ReleaseNote.txt";
+    const std::filesystem::path copy =
+        std::filesystem::path(install.Installer().GetTempDirectory()) / "_ReleaseNoteTmp" /
+        "ReleaseNote.txt";
     EXPECT_EQ(ReadBytes(copy), ReadBytes(server.ReleaseFolder("Demo", "2.0") / "ReleaseNote.txt"));
 }
 
@@ -58,7 +59,7 @@ TEST_F(ReleaseNoteTest, DownloadMovesTheDialogsBarAndEndsInStateThree) {
 TEST_F(ReleaseNoteTest, ScriptedRunFetchesTheNoteBeforeAnswering) {
     Installation install({server.Url()});
     ASSERT_NO_FATAL_FAILURE(ReadDemoFileList(install));
-    CQXLReleaseNote note(install.List());
+    CQXLReleaseNote note = install.ReleaseNote();
     CQXLWarnUpdateDlg dialog(false, L"Updating.", kQXEnglishBase, install.Log().Log());
     dialog.SetReleaseNoteSource(&note);
     install.Ui().QueueWarnEntry({kQXIdOk, 1});

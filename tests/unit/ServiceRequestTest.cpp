@@ -111,7 +111,8 @@ TEST_F(ServiceRequestTest, ValuesTravelRawAndOneThatWouldSplitIsNeverSent) {
 
     // The real server reads the values raw: the password logs in as typed.
     Installation install({server.Url()});
-    EXPECT_EQ(install.List().LoginStep(L"amp", password, std::nullopt).result, QXLLogin::LoggedIn);
+    EXPECT_EQ(install.Server().LoginStep(L"amp", password, std::nullopt).result,
+              QXLLogin::LoggedIn);
     EXPECT_FALSE(install.Client().GetSessionId().empty());
     EXPECT_TRUE(install.Ui().MessageBoxes().empty());
 }
@@ -125,21 +126,23 @@ TEST_F(ServiceRequestTest, WithoutConfigurationNothingIsSentOrLogged) {
 
 TEST_F(ServiceRequestTest, FailoverOverTwoServersKeepsTheAnsweringOneFirst) {
     Installation install({kRefused, server.Url()});
-    ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt).result, QXLLogin::LoggedIn);
+    ASSERT_EQ(install.Server().LoginStep(L"demo", L"demo", std::nullopt).result,
+              QXLLogin::LoggedIn);
     const auto lines = ErrorLines(install.Log());
     ASSERT_EQ(lines.size(), 2u);
     ExpectRefusedLines(lines, "password=***&user=demo&lang=en", kRefused, "/P3Login");
     EXPECT_EQ(install.CurrentServer(), server.Url());
 
     // The next request goes straight to the server that answered.
-    EXPECT_TRUE(install.List().GetApplicationInfo());
+    EXPECT_TRUE(install.Server().GetApplicationInfo());
     EXPECT_EQ(ErrorLines(install.Log()).size(), 2u);
 }
 
 TEST_F(ServiceRequestTest, FailoverOverThreeServersCountsStatusErrorsAsFailures) {
     const std::wstring notFound = peers.peer + L"/status/404?service=";
     Installation install({kRefused, notFound, server.Url()});
-    ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt).result, QXLLogin::LoggedIn);
+    ASSERT_EQ(install.Server().LoginStep(L"demo", L"demo", std::nullopt).result,
+              QXLLogin::LoggedIn);
     const auto lines = ErrorLines(install.Log());
     ASSERT_EQ(lines.size(), 4u);
     ExpectRefusedLines(lines, "password=***&user=demo&lang=en", kRefused, "/P3Login");
@@ -178,7 +181,7 @@ TEST_F(ServiceRequestTest, DrippingServerTimesOutAndTheNextServerAnswers) {
         SCOPED_TRACE(c.line);
         Installation install({c.url, server.Url()});
         install.Client().SetMinimumRateWindow(2000);
-        ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt).result,
+        ASSERT_EQ(install.Server().LoginStep(L"demo", L"demo", std::nullopt).result,
                   QXLLogin::LoggedIn);
         const auto lines = ErrorLines(install.Log());
         ASSERT_EQ(lines.size(), 2u);
@@ -199,7 +202,7 @@ TEST_F(ServiceRequestTest, RedirectsAreFailedAttemptsNeverFollowed) {
     };
     for (const auto& [url, status] : cases) {
         Installation install({url, server.Url()}, "SecurityIgnoreUnknownCertificate=yes\r\n");
-        ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt).result,
+        ASSERT_EQ(install.Server().LoginStep(L"demo", L"demo", std::nullopt).result,
                   QXLLogin::LoggedIn);
         EXPECT_NE(install.Client().GetSessionId(), L"S3ss10n42");
         EXPECT_TRUE(install.Log().Contains("Status code error : " + status));
@@ -209,12 +212,13 @@ TEST_F(ServiceRequestTest, RedirectsAreFailedAttemptsNeverFollowed) {
 
 TEST_F(ServiceRequestTest, ServerErrorStatusFailsTheAttemptAndTheNextOneSucceeds) {
     Installation install({server.Url()});
-    ASSERT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt).result, QXLLogin::LoggedIn);
+    ASSERT_EQ(install.Server().LoginStep(L"demo", L"demo", std::nullopt).result,
+              QXLLogin::LoggedIn);
     for (const char* status : {"500", "404"}) {
         ASSERT_NO_FATAL_FAILURE(server.Fault("GetAppInf", std::string("status=") + status));
-        EXPECT_FALSE(install.List().GetApplicationInfo());
+        EXPECT_FALSE(install.Server().GetApplicationInfo());
         EXPECT_TRUE(install.Log().Contains(std::string("Status code error : ") + status));
-        EXPECT_TRUE(install.List().GetApplicationInfo());
+        EXPECT_TRUE(install.Server().GetApplicationInfo());
     }
 }
 
@@ -257,12 +261,13 @@ TEST_F(ServiceRequestTest, ProxyRefusingEveryAnswerIsAskedThreeTimesOnly) {
 
 TEST_F(ServiceRequestTest, SelfSignedCertificatePassesOnlyWithTheLeniencySetting) {
     Installation strict({server.TlsUrl()});
-    EXPECT_NE(strict.List().LoginStep(L"demo", L"demo", std::nullopt).result, QXLLogin::LoggedIn);
+    EXPECT_NE(strict.Server().LoginStep(L"demo", L"demo", std::nullopt).result, QXLLogin::LoggedIn);
     EXPECT_TRUE(strict.Client().GetSessionId().empty());
 
     Installation lenient({server.TlsUrl()}, "SecurityIgnoreUnknownCertificate=yes\r\n");
-    EXPECT_EQ(lenient.List().LoginStep(L"demo", L"demo", std::nullopt).result, QXLLogin::LoggedIn);
-    EXPECT_TRUE(lenient.List().GetApplicationInfo());
+    EXPECT_EQ(lenient.Server().LoginStep(L"demo", L"demo", std::nullopt).result,
+              QXLLogin::LoggedIn);
+    EXPECT_TRUE(lenient.Server().GetApplicationInfo());
     EXPECT_EQ(lenient.Ui().CertificateQuestions(), 0);
 }
 
@@ -277,8 +282,9 @@ TEST_F(ServiceRequestTest, CompanyAuthorityFileIsTrustedBesideTheSystemStore) {
     Installation install({TlsByName(server)},
                          "SecurityCAFile=" + qxplat::ToNarrow(server.StateFile("cert.pem")) +
                              "\r\n");
-    EXPECT_EQ(install.List().LoginStep(L"demo", L"demo", std::nullopt).result, QXLLogin::LoggedIn);
-    EXPECT_TRUE(install.List().GetApplicationInfo());
+    EXPECT_EQ(install.Server().LoginStep(L"demo", L"demo", std::nullopt).result,
+              QXLLogin::LoggedIn);
+    EXPECT_TRUE(install.Server().GetApplicationInfo());
     EXPECT_EQ(install.Ui().CertificateQuestions(), 0);
 }
 
@@ -287,7 +293,7 @@ TEST_F(ServiceRequestTest, AuthorityFileThatDoesNotVouchForTheServerTrustsNothin
         const std::string key =
             *file ? "SecurityCAFile=" + qxplat::ToNarrow(server.StateFile(file)) + "\r\n" : "";
         Installation install({TlsByName(server)}, key);
-        EXPECT_NE(install.List().LoginStep(L"demo", L"demo", std::nullopt).result,
+        EXPECT_NE(install.Server().LoginStep(L"demo", L"demo", std::nullopt).result,
                   QXLLogin::LoggedIn)
             << file;
         EXPECT_TRUE(install.Client().GetSessionId().empty()) << file;

@@ -27,10 +27,10 @@ protected:
     // Asks for the file list of Demo 2.0, as the launcher does after GetAppPrimary.
     static bool GetFileList(Installation& install) {
         install.Client().SetSessionId(L"S1");
-        install.List().SetSessionUserName(L"ann");
+        install.Server().SetSessionUserName(L"ann");
         install.Client().SetApplicationName(L"Demo");
         install.Client().SetVersionName(L"2.0");
-        return install.List().GetFileList();
+        return install.Server().GetFileList();
     }
 };
 
@@ -63,14 +63,14 @@ TEST_F(SignedReplyTest, EachBadReplyIsAFailedAttemptWithItsReasonAndTheNextServe
                   lines[0]);
         EXPECT_EQ("Query error : 0 for server " + Narrow(bad), lines[1]);
         EXPECT_EQ(good, install.CurrentServer());
-        EXPECT_EQ(1u, install.List().CountFilesToUpdate()) << reason;
+        EXPECT_EQ(1u, install.Application().CountFilesToUpdate()) << reason;
     }
 
     // No server with a good signature: nothing is listed, and no body is left to read.
     Installation install({Replay(kSignedByB), Replay("")}, kKeyLine);
     EXPECT_FALSE(GetFileList(install));
     EXPECT_TRUE(install.Client().GetResponseBody().empty());
-    EXPECT_EQ(0u, install.List().CountFilesToUpdate());
+    EXPECT_EQ(0u, install.Application().CountFilesToUpdate());
 }
 
 TEST_F(SignedReplyTest, WithoutAKeyRepliesAreReadAsBeforeWithTheirExtraColumnIgnored) {
@@ -79,8 +79,8 @@ TEST_F(SignedReplyTest, WithoutAKeyRepliesAreReadAsBeforeWithTheirExtraColumnIgn
     Installation install({Replay("", otherBody)});
     ASSERT_TRUE(GetFileList(install));
     EXPECT_TRUE(ErrorLines(install.Log()).empty());
-    ASSERT_EQ(1u, install.List().CountFilesToUpdate());
-    EXPECT_EQ(4, install.List().GetFileSet().UpdateList().front()->FileSize());
+    ASSERT_EQ(1u, install.Application().CountFilesToUpdate());
+    EXPECT_EQ(4, install.Application().Files().UpdateList().front()->FileSize());
 }
 
 TEST_F(SignedReplyTest, SignedListWithARowLackingItsSha256IsRefusedWhole) {
@@ -98,33 +98,34 @@ TEST_F(SignedReplyTest, SignedListWithARowLackingItsSha256IsRefusedWhole) {
     };
     for (const auto& [body, what] : bodies) {
         Installation install({peers.peer}, kKeyLine);
-        EXPECT_FALSE(install.List().ReadFileList(std::wstring(body.begin(), body.end()))) << what;
-        EXPECT_EQ(0u, install.List().CountFilesToUpdate()) << what;
+        EXPECT_FALSE(install.Server().ReadFileList(std::wstring(body.begin(), body.end()))) << what;
+        EXPECT_EQ(0u, install.Application().CountFilesToUpdate()) << what;
         EXPECT_TRUE(install.Log().Contains("File list refused : no valid FileSha256 for")) << what;
     }
     Installation install({peers.peer}, kKeyLine);
-    EXPECT_TRUE(install.List().ReadFileList(QXFromUtf8(withSha + good + end)));
-    EXPECT_EQ(1u, install.List().CountFilesToUpdate());
+    EXPECT_TRUE(install.Server().ReadFileList(QXFromUtf8(withSha + good + end)));
+    EXPECT_EQ(1u, install.Application().CountFilesToUpdate());
 }
 
 TEST_F(SignedReplyTest, RefusedRepliesStartThePrimaryApplicationOfTheLastVerifiedOne) {
     const auto askPrimary = [](Installation& install) {
         install.Client().SetSessionId(L"S1");
-        install.List().SetSessionUserName(L"ann");
+        install.Server().SetSessionUserName(L"ann");
         install.Client().SetApplicationName(L"Demo");
-        install.List().ApplicationInfo().Version = L"2.0";
-        return install.List().GetPrimaryApplication();
+        install.Application().Info().Version = L"2.0";
+        return install.Server().GetPrimaryApplication();
     };
     // A verified reply is kept, also one that names the default application.
     Installation verified({Replay(kSignedForPrimary)}, kKeyLine);
     ASSERT_TRUE(askPrimary(verified));
-    const auto kept = CQXLLastPrimary(verified.List().GetInstallationDirectory()).Recall();
+    const auto kept = CQXLLastPrimary(verified.Application().InstallationDirectory()).Recall();
     ASSERT_TRUE(kept.has_value());
     EXPECT_TRUE(kept->PrimaryName.empty());
 
     Installation refused({Replay("")}, kKeyLine);
-    CQXLLastPrimary(refused.List().GetInstallationDirectory()).Remember({L"acme-notes.exe", L"-x"});
+    CQXLLastPrimary(refused.Application().InstallationDirectory())
+        .Remember({L"acme-notes.exe", L"-x"});
     EXPECT_FALSE(askPrimary(refused));
-    EXPECT_EQ(refused.List().StartPrimaryApplication(std::wstring()), 0); // not installed here
+    EXPECT_EQ(refused.Starter().StartPrimaryApplication(std::wstring()), 0); // not installed here
     EXPECT_TRUE(refused.Log().Contains("Unable to launch acme-notes.exe"));
 }

@@ -3,11 +3,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/QXLFileList.h"
 #include "app/QXLReleaseNote.h"
 #include "platform/System.h"
+#include "support/Installation.h"
 #include "support/RecordingNoteView.h"
-#include "support/TestLog.h"
 #include "ui/QXLWarnUpdateDlg.h"
 
 namespace {
@@ -20,25 +19,21 @@ std::wstring Table(const std::wstring& header, const std::wstring& rows) {
 // note in its file list.
 class NoteInstallation {
 public:
-    explicit NoteInstallation(bool withNote) : m_list(m_log.Log(), kQXFrenchBase) {
-        WriteBytes(m_dir.Path() / "qxurl.net", "[Config]\r\nURL1=http://127.0.0.1:1/qx/\r\n");
-        m_list.SetInstallationDirectory(m_dir.Path().wstring());
-        m_list.SetTempDirectory();
-        m_list.GetDownloader().SetConfiguration(&m_list.GetUrlParser());
-        m_list.ReadApplicationInfo(
+    explicit NoteInstallation(bool withNote)
+        : m_install({L"http://127.0.0.1:1/qx/"}, "", kQXFrenchBase) {
+        m_install.Installer().SetTempDirectory();
+        m_install.Server().ReadApplicationInfo(
             Table(L"ApplicationLabel|S;ReleaseNoteName|S;", L"\tnotes.pdf\r\n"));
         const std::wstring rows = withNote ? L"notes.pdf\t2000\t1\tdelta\tdoc\r\n" : L"";
-        m_list.ReadFileList(
+        m_install.Server().ReadFileList(
             Table(L"FileName|S;FileSize|N;FileChecksum|N;FileMode|S;FilePath|S;", rows));
     }
 
-    CQXLFileList& List() { return m_list; }
-    CQXLLog& Log() { return m_log.Log(); }
+    CQXLReleaseNote Note() { return m_install.ReleaseNote(); }
+    CQXLLog& Log() { return m_install.Log().Log(); }
 
 private:
-    TempDir m_dir;
-    TestLog m_log;
-    CQXLFileList m_list;
+    Installation m_install;
 };
 
 } // namespace
@@ -49,7 +44,7 @@ TEST(WarnUpdateDlg, WithoutReleaseNoteTheButtonDoesNothing) {
     EXPECT_EQ(dialog.ReleaseNoteState(), CQXLWarnUpdateDlg::kNoteNone);
     dialog.SetReleaseNoteSource(nullptr);
     EXPECT_EQ(dialog.ReleaseNoteState(), CQXLWarnUpdateDlg::kNoteNone);
-    CQXLReleaseNote note(install.List());
+    CQXLReleaseNote note = install.Note();
     dialog.SetReleaseNoteSource(&note);
     EXPECT_EQ(dialog.ReleaseNoteState(), CQXLWarnUpdateDlg::kNoteNone);
 
@@ -70,7 +65,7 @@ TEST(WarnUpdateDlg, FailedDownloadEndsInStateFour) {
     NoteInstallation install(true);
     RecordingNoteView view;
     {
-        CQXLReleaseNote note(install.List());
+        CQXLReleaseNote note = install.Note();
         CQXLWarnUpdateDlg dialog(false, L"Notice", kQXFrenchBase, install.Log());
         dialog.SetReleaseNoteSource(&note);
         ASSERT_EQ(dialog.ReleaseNoteState(), CQXLWarnUpdateDlg::kNoteAvailable);
@@ -92,7 +87,7 @@ TEST(WarnUpdateDlg, DestroyingTheDialogWaitsForItsDownload) {
     NoteInstallation install(true);
     RecordingNoteView view;
     {
-        CQXLReleaseNote note(install.List());
+        CQXLReleaseNote note = install.Note();
         CQXLWarnUpdateDlg dialog(true, L"Question", kQXEnglishBase, install.Log());
         dialog.SetReleaseNoteSource(&note);
         dialog.OnReleaseNote(view);

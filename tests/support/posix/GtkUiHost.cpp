@@ -24,7 +24,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/QXLFileList.h"
+#include "app/QXLProgramStarter.h"
 #include "app/QXLReleaseNote.h"
 #include "base/QXEvent.h"
 #include "base/QXFormat.h"
@@ -68,17 +68,21 @@ int ShowCredential(SHost& host, CQXLCredentialDlg& dialog) {
 int ShowWarning(SHost& host, bool question, bool withNote) {
     const std::wstring here = qxplat::FromNarrow(".");
     CQXLLog log(here);
-    CQXLFileList fileList(log, host.base);
+    CQXUrlParser configuration;
+    CQXLApplication application(log, configuration);
+    CQXLBatchGenerator instructions(log);
+    CQXLServerClient server(log, host.base, configuration, application, instructions);
+    CQXLProgramStarter starter(log, application, server);
     if (withNote) {
         CQXLFileRow row;
         row.FileName = L"notes.pdf";
         row.FileSize = 1000;
-        fileList.GetFileSet().SetInstallationDirectory(here);
-        fileList.GetFileSet().ReadFileList({row}, row.FileName);
+        application.Files().SetInstallationDirectory(here);
+        application.Files().ReadFileList({row}, row.FileName);
     }
     const std::wstring message =
         QXFormat(QXLoadText(host.base, question ? kTextQuestion : kTextNotice), L"QXFlux");
-    CQXLReleaseNote note(fileList);
+    CQXLReleaseNote note(application.Files(), server.GetFetcher(), starter);
     CQXLWarnUpdateDlg dialog(question, message, host.base, log);
     dialog.SetReleaseNoteSource(&note);
     const int result = host.ui.ShowWarnUpdateDialog(dialog);

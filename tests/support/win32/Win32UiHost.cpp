@@ -15,14 +15,13 @@
 #include <vector>
 #include <windows.h>
 
-#include "app/QXLFileList.h"
 #include "app/QXLReleaseNote.h"
 #include "base/QXEvent.h"
 #include "base/QXFormat.h"
 #include "log/QXLLog.h"
 #include "platform/LanguageTexts.h"
 #include "shell/win32/Win32UserInterface.h"
-#include "support/TempDir.h"
+#include "support/Installation.h"
 #include "ui/QXLAceNewPinDlg.h"
 #include "ui/QXLAceNextPasscodeDlg.h"
 #include "ui/QXLAuthenDlg.h"
@@ -100,14 +99,13 @@ std::wstring Table(const std::wstring& header, const std::wstring& rows) {
 
 // An installation whose file list holds a release note, on a download server that refuses
 // connections.
-void PrepareReleaseNote(CQXLFileList& list, const TempDir& folder) {
-    WriteBytes(folder.Path() / "qxurl.net", "[Config]\r\nURL1=http://127.0.0.1:1/qx/\r\n");
-    list.SetInstallationDirectory(folder.Path().wstring());
-    list.SetTempDirectory();
-    list.GetDownloader().SetConfiguration(&list.GetUrlParser());
-    list.ReadApplicationInfo(Table(L"ApplicationLabel|S;ReleaseNoteName|S;", L"\tnotes.pdf\r\n"));
-    list.ReadFileList(Table(L"FileName|S;FileSize|N;FileChecksum|N;FileMode|S;FilePath|S;",
-                            L"notes.pdf\t2000\t1\tdelta\tdoc\r\n"));
+void PrepareReleaseNote(Installation& install) {
+    install.Installer().SetTempDirectory();
+    install.Server().ReadApplicationInfo(
+        Table(L"ApplicationLabel|S;ReleaseNoteName|S;", L"\tnotes.pdf\r\n"));
+    install.Server().ReadFileList(
+        Table(L"FileName|S;FileSize|N;FileChecksum|N;FileMode|S;FilePath|S;",
+              L"notes.pdf\t2000\t1\tdelta\tdoc\r\n"));
 }
 
 // With the argument "note" the dialog offers a release note whose download fails.
@@ -115,12 +113,11 @@ void Warning(SHost& host, bool question) {
     const std::wstring message = question ? QXFormat(QXLoadText(host.base, 46), L"QXFlux", 5)
                                           : QXFormat(QXLoadText(host.base, 45), L"QXFlux");
     CQXLLog log;
-    TempDir folder;
-    CQXLFileList list(log, host.base);
-    CQXLReleaseNote note(list);
+    Installation install({L"http://127.0.0.1:1/qx/"}, "", host.base);
+    CQXLReleaseNote note = install.ReleaseNote();
     CQXLWarnUpdateDlg dialog(question, message, host.base, log);
     if (host.argument == L"note") {
-        PrepareReleaseNote(list, folder);
+        PrepareReleaseNote(install);
         dialog.SetReleaseNoteSource(&note);
     }
     Print("result", host.ui.ShowWarnUpdateDialog(dialog));

@@ -10,8 +10,8 @@
 #include <thread>
 #include <unistd.h>
 
-#include "app/QXLFileList.h"
 #include "platform/Text.h"
+#include "support/Installation.h"
 #include "support/TestLog.h"
 
 namespace {
@@ -79,16 +79,14 @@ int ZombieOpeners() {
 // runs on its own and is reaped when it ends.
 TEST(OpenDocument, OpensThroughTheDesktopAndLeavesNoZombie) {
     FakeOpener opener;
-    TempDir installation;
-    TestLog log;
-    CQXLFileList list(log.Log(), kQXEnglishBase);
-    list.GetFileSet().SetInstallationDirectory(installation.Path().wstring());
-    list.OpenDocument(L"_ReleaseNoteTmp/notes pdf.pdf");
-    list.OpenDocument(L"/srv/notes.pdf");
-    list.OpenDocument(L"C:\\notes.pdf");
+    Installation install({});
+    CQXLProgramStarter& starter = install.Starter();
+    starter.OpenDocument(L"_ReleaseNoteTmp/notes pdf.pdf");
+    starter.OpenDocument(L"/srv/notes.pdf");
+    starter.OpenDocument(L"C:\\notes.pdf");
 
     const std::string temp =
-        qxplat::ToNarrow(list.GetFileSet().InstallationDirectory()) + "_QXLTmp/";
+        qxplat::ToNarrow(install.Application().InstallationDirectory()) + "_QXLTmp/";
     EXPECT_EQ(opener.Opened(3), (std::multiset<std::string>{temp + "_ReleaseNoteTmp/notes pdf.pdf",
                                                             "/srv/notes.pdf", "C:\\notes.pdf"}));
     int zombies = ZombieOpeners();

@@ -1,7 +1,8 @@
+#include "app/QXLInstallerHandOff.h"
+
 #include <algorithm>
 #include <chrono>
 
-#include "app/QXLFileList.h"
 #include "base/QXClock.h"
 #include "platform/InstallerPipe.h"
 #include "platform/LanguageTexts.h"
@@ -38,11 +39,30 @@ std::wstring VerdictText(const std::string& message) {
 
 } // namespace
 
-int CQXLFileList::RunInstaller(int& selfUpdate) {
+CQXLInstallerHandOff::CQXLInstallerHandOff(CQXLLog& log, QXLanguageBase languageBase,
+                                           CQXLFileSet& fileSet, CQXLBatchGenerator& instructions,
+                                           CQXLFileFetcher& fetcher, CQXLProgramStarter& starter)
+    : m_log(log), m_languageBase(languageBase), m_fileSet(fileSet), m_batchGenerator(instructions),
+      m_fetcher(fetcher), m_starter(starter) {}
+
+int CQXLInstallerHandOff::SetTempDirectory() {
+    const std::wstring subDirectory = std::wstring(L"_QXLTmp") + qxplat::kPathSeparator;
+    return m_fetcher.CreateDownloadDirectory(m_fileSet.InstallationDirectory(), subDirectory) ? 1
+                                                                                              : 0;
+}
+
+int CQXLInstallerHandOff::WriteInstallerFiles() {
+    int result = m_batchGenerator.WriteBatchFile();
+    if (result != 0 && m_fileSet.RebootNeeded() != 0)
+        result = m_batchGenerator.RegisterRunOnce();
+    return result;
+}
+
+int CQXLInstallerHandOff::RunInstaller(int& selfUpdate) {
     if (m_fileSet.LauncherUpdate() != 0) {
         // The installer replaces the launcher and gets the session to start it again.
         selfUpdate = 1;
-        return LaunchProcess(kInstaller, std::wstring(kSelfUpdateArguments));
+        return m_starter.LaunchProcess(kInstaller, std::wstring(kSelfUpdateArguments));
     }
     // The pipe exists before the installer starts, so that nobody else can take its name
     // and the installer finds it at once.
@@ -52,14 +72,15 @@ int CQXLFileList::RunInstaller(int& selfUpdate) {
                        static_cast<long long>(qxplat::LastError()), qxplat::InstallerPipeProblem());
         return 0;
     }
-    if (LaunchProcess(kInstaller, std::wstring(kInstallArguments)) == 0 || !m_lastStarted)
+    if (m_starter.LaunchProcess(kInstaller, std::wstring(kInstallArguments)) == 0 ||
+        !m_starter.LastStarted())
         return 0;
     return ReadInstallerVerdict(*pipe);
 }
 
 // The pipe has one name per user: another launcher that is installing holds it until its
 // installer has answered. This update waits its turn, a bounded time.
-std::optional<qxplat::InstallerPipeServer> CQXLFileList::CreateInstallerPipe() {
+std::optional<qxplat::InstallerPipeServer> CQXLInstallerHandOff::CreateInstallerPipe() {
     const Clock::time_point end = Clock::now() + m_installerPipeWait;
     bool told = false;
     for (;;) {
@@ -77,8 +98,8 @@ std::optional<qxplat::InstallerPipeServer> CQXLFileList::CreateInstallerPipe() {
     }
 }
 
-int CQXLFileList::ReadInstallerVerdict(qxplat::InstallerPipeServer& pipe) {
-    const qxplat::Process& installer = *m_lastStarted;
+int CQXLInstallerHandOff::ReadInstallerVerdict(qxplat::InstallerPipeServer& pipe) {
+    const qxplat::Process& installer = *m_starter.LastStarted();
     // Another program that connects first is turned away; the installer keeps what is left
     // of its time.
     const Clock::time_point end = Clock::now() + m_installerConnectTimeout;

@@ -1,6 +1,8 @@
-#include "app/QXLFileList.h"
+#include "app/QXLProgramStarter.h"
+
 #include "base/QXProgramCommandLine.h"
 #include "base/QXText.h"
+#include "platform/Process.h"
 #include "platform/System.h"
 #include "update/QXLLastPrimary.h"
 
@@ -44,23 +46,27 @@ bool DeskBarByPrimary(const CQXLApplicationInfo& info, int hasCustomPrimary,
 
 } // namespace
 
-std::vector<QXPlaceholder> CQXLFileList::Placeholders() const {
-    return {{L"$SESSIONID$", m_downloader.GetSessionId()},
-            {L"$USERNAME$", m_sessionUserName},
-            {L"$APPLICATIONNAME$", m_applicationInfo.ApplicationName},
-            {L"$VERSION$", m_applicationInfo.Version}};
+CQXLProgramStarter::CQXLProgramStarter(CQXLLog& log, CQXLApplication& application,
+                                       CQXLServerClient& server)
+    : m_log(log), m_application(application), m_server(server) {}
+
+std::vector<QXPlaceholder> CQXLProgramStarter::Placeholders() const {
+    return {{L"$SESSIONID$", m_server.GetSessionId()},
+            {L"$USERNAME$", m_server.GetSessionUserName()},
+            {L"$APPLICATIONNAME$", m_application.Info().ApplicationName},
+            {L"$VERSION$", m_application.Info().Version}};
 }
 
-void CQXLFileList::ExpandPlaceholders(std::wstring& text) const {
+void CQXLProgramStarter::ExpandPlaceholders(std::wstring& text) const {
     for (const QXPlaceholder& placeholder : Placeholders())
         ReplaceAll(text, placeholder.name, placeholder.value);
 }
 
-int CQXLFileList::LaunchProcess(const std::wstring& program,
-                                const std::optional<std::wstring>& arguments) {
+int CQXLProgramStarter::LaunchProcess(const std::wstring& program,
+                                      const std::optional<std::wstring>& arguments) {
     std::wstring commandLine = L"\"";
     if (!HasOwnPlace(program))
-        commandLine += GetInstallationDirectory();
+        commandLine += m_application.InstallationDirectory();
     commandLine += program;
     commandLine += L'"';
     if (arguments && *arguments != kNone)
@@ -89,9 +95,9 @@ int CQXLFileList::LaunchProcess(const std::wstring& program,
     return 1;
 }
 
-int CQXLFileList::StartPrimaryApplication(const std::wstring& extra) {
+int CQXLProgramStarter::StartPrimaryApplication(const std::wstring& extra) {
     RecallLastPrimary();
-    const CQXLPrimaryApplication& primary = m_primaryApplication;
+    const CQXLPrimaryApplication& primary = m_application.Primary();
     if (!primary.PrimaryName.empty() && primary.PrimaryName != kNone) {
         m_log.LogProduction(L"Starting primary application");
         return LaunchProcess(primary.PrimaryName, primary.PrimaryParameters + L" " + extra);
@@ -100,11 +106,11 @@ int CQXLFileList::StartPrimaryApplication(const std::wstring& extra) {
     return StartDefaultPrimary(extra);
 }
 
-void CQXLFileList::RecallLastPrimary() {
-    if (m_primaryVerified || !m_downloader.SignatureRefused())
+void CQXLProgramStarter::RecallLastPrimary() {
+    if (m_server.PrimaryVerified() || !m_server.SignatureRefused())
         return;
-    if (const auto last = CQXLLastPrimary(GetInstallationDirectory()).Recall()) {
-        m_primaryApplication = *last;
+    if (const auto last = CQXLLastPrimary(m_application.InstallationDirectory()).Recall()) {
+        m_application.Primary() = *last;
         m_log.LogWarning(L"Replies refused for their signature : starting the last verified "
                          L"primary application \"%s\"",
                          last->PrimaryName.empty() ? std::wstring(kDefaultPrimary)
@@ -112,38 +118,47 @@ void CQXLFileList::RecallLastPrimary() {
     }
 }
 
-int CQXLFileList::StartDefaultPrimary(const std::wstring& extra) {
+int CQXLProgramStarter::StartDefaultPrimary(const std::wstring& extra) {
     std::wstring arguments = L"-CS $SESSIONID$,$USERNAME$";
-    AppendQuoted(arguments, L"-proxyLogin", m_downloader.GetProxyUserName());
-    AppendQuoted(arguments, L"-proxyPassword", m_downloader.GetProxyPassword());
-    AppendQuoted(arguments, L"-serverLogin", m_serverLogin);
-    AppendQuoted(arguments, L"-serverPassword", m_serverPassword);
-    if (m_primaryApplication.PrimaryParameters != kNone)
-        arguments.append(L" ").append(m_primaryApplication.PrimaryParameters);
+    AppendQuoted(arguments, L"-proxyLogin", m_server.GetProxyUserName());
+    AppendQuoted(arguments, L"-proxyPassword", m_server.GetProxyPassword());
+    AppendQuoted(arguments, L"-serverLogin", m_server.GetServerLogin());
+    AppendQuoted(arguments, L"-serverPassword", m_server.GetServerPassword());
+    if (m_application.Primary().PrimaryParameters != kNone)
+        arguments.append(L" ").append(m_application.Primary().PrimaryParameters);
     if (extra != kNone)
         arguments.append(L" ").append(extra);
-    if (DeskBarByPrimary(m_applicationInfo, HasCustomPrimary(), m_fileSet)) {
+    if (DeskBarByPrimary(m_application.Info(), HasCustomPrimary(), m_application.Files())) {
         arguments.append(L" -b");
         m_log.LogInfo(L"Add parameter to qxflux to start deskbar");
     }
     return LaunchProcess(kDefaultPrimary, arguments);
 }
 
-int CQXLFileList::HasCustomPrimary() const {
-    const std::wstring& name = m_primaryApplication.PrimaryName;
+int CQXLProgramStarter::HasCustomPrimary() const {
+    const std::wstring& name = m_application.Primary().PrimaryName;
     return !name.empty() && name != kNone && !QXEqualsNoCase(name, kDefaultPrimary) ? 1 : 0;
 }
 
-int CQXLFileList::StartLaunchList() {
-    const CQXLFileSet::FileList& list = m_fileSet.LaunchList();
+int CQXLProgramStarter::StartLaunchList() {
+    const CQXLFileSet::FileList& list = m_application.Files().LaunchList();
     if (list.empty())
         return 0;
     const bool deskBarByPrimary =
-        DeskBarByPrimary(m_applicationInfo, HasCustomPrimary(), m_fileSet);
+        DeskBarByPrimary(m_application.Info(), HasCustomPrimary(), m_application.Files());
     for (const auto& file : list) {
         if (deskBarByPrimary && QXEqualsNoCase(file->FileName(), kDeskBar))
             continue;
         LaunchProcess(file->RelativeName(), file->Parameters());
     }
     return 1;
+}
+
+void CQXLProgramStarter::OpenDocument(const std::wstring& name) {
+    std::wstring path = name;
+    if (!HasOwnPlace(name)) {
+        path = m_application.InstallationDirectory() + L"_QXLTmp" + qxplat::kPathSeparator + name;
+    }
+    m_log.LogInfo(L"Opening document %s", path);
+    qxplat::OpenDocument(path);
 }

@@ -1,10 +1,10 @@
+#include "app/QXLServerClient.h"
+
 #include <optional>
 #include <string_view>
 
-#include "app/QXLFileList.h"
 #include "platform/LanguageTexts.h"
 #include "platform/Text.h"
-#include "update/QXLLastPrimary.h"
 
 namespace {
 
@@ -51,12 +51,20 @@ std::wstring ShownText(std::wstring text) {
 
 } // namespace
 
-void CQXLFileList::SetUserInterface(IQXLUserInterface* userInterface) {
+CQXLServerClient::CQXLServerClient(CQXLLog& log, QXLanguageBase languageBase,
+                                   CQXUrlParser& configuration, CQXLApplication& application,
+                                   CQXLBatchGenerator& instructions)
+    : m_log(log), m_languageBase(languageBase), m_urlParser(configuration),
+      m_application(application), m_batchGenerator(instructions), m_downloader(log, languageBase) {
+    m_downloader.SetConfiguration(&m_urlParser);
+}
+
+void CQXLServerClient::SetUserInterface(IQXLUserInterface* userInterface) {
     m_userInterface = userInterface;
     m_downloader.SetPrompt(userInterface == nullptr ? nullptr : userInterface->GetHttpPrompt());
 }
 
-bool CQXLFileList::CredentialsFitTheWire(std::initializer_list<std::wstring_view> values) {
+bool CQXLServerClient::CredentialsFitTheWire(std::initializer_list<std::wstring_view> values) {
     const unsigned codePage = qxplat::WireCodePage();
     for (std::wstring_view value : values) {
         if (value.find(L'&') != std::wstring_view::npos) {
@@ -83,8 +91,8 @@ bool CQXLFileList::CredentialsFitTheWire(std::initializer_list<std::wstring_view
     return true;
 }
 
-SQXLLoginOutcome CQXLFileList::LoginStep(const std::wstring& user, const std::wstring& password,
-                                         const std::optional<std::wstring>& previousPasscode) {
+SQXLLoginOutcome CQXLServerClient::LoginStep(const std::wstring& user, const std::wstring& password,
+                                             const std::optional<std::wstring>& previousPasscode) {
     if (!CredentialsFitTheWire({user, password, previousPasscode.value_or(std::wstring())}))
         return SQXLLoginOutcome::NotSent();
     SetSessionUserName(user);
@@ -94,9 +102,9 @@ SQXLLoginOutcome CQXLFileList::LoginStep(const std::wstring& user, const std::ws
     return SQXLLoginOutcome::FromRefusal(ShowServerError(m_downloader.GetResponseBody()));
 }
 
-SQXLLoginOutcome CQXLFileList::ChangePasswordStep(const std::wstring& user,
-                                                  const std::wstring& oldPassword,
-                                                  const std::wstring& newPassword) {
+SQXLLoginOutcome CQXLServerClient::ChangePasswordStep(const std::wstring& user,
+                                                      const std::wstring& oldPassword,
+                                                      const std::wstring& newPassword) {
     if (!CredentialsFitTheWire({user, oldPassword, newPassword}))
         return SQXLLoginOutcome::NotSent();
     const std::wstring previousSession = m_downloader.GetSessionId();
@@ -107,7 +115,7 @@ SQXLLoginOutcome CQXLFileList::ChangePasswordStep(const std::wstring& user,
     return SQXLLoginOutcome::FromRefusal(ShowServerError(m_downloader.GetResponseBody()));
 }
 
-std::optional<int> CQXLFileList::ShowServerError(const std::wstring& body) {
+std::optional<int> CQXLServerClient::ShowServerError(const std::wstring& body) {
     const int code = RefusalCode(body);
     const std::wstring caption = QXLoadText(m_languageBase, kQXTextCaption);
     const unsigned flags = kQXMbIconHand | kQXMbSystemModal;
@@ -139,46 +147,4 @@ std::optional<int> CQXLFileList::ShowServerError(const std::wstring& body) {
     m_userInterface->ShowMessageBox(ShownText(std::move(description)) + L" (1)", caption, flags,
                                     QXLBoxOwner::None);
     return code;
-}
-
-bool CQXLFileList::GetApplicationInfo() {
-    if (!m_downloader.GetAppInf())
-        return false;
-    ReadApplicationInfo(m_downloader.GetResponseBody());
-    if (m_urlParser.ForceReboot()) {
-        m_applicationInfo.ForceReboot = 1;
-        m_log.LogWarning(L"\"ForceReboot = TRUE\" find in qxurl.net, ForceReboot forced to TRUE");
-    }
-    if (m_urlParser.ForceUpdate()) {
-        m_applicationInfo.ForceUpdate = 1;
-        m_log.LogWarning(L"\"ForceUpdate = TRUE\" find in qxurl.net, ForceUpdate forced to TRUE");
-    }
-    if (m_downloader.GetApplicationName().empty())
-        m_downloader.SetApplicationName(m_applicationInfo.ApplicationName);
-    return true;
-}
-
-bool CQXLFileList::GetVersionList() {
-    if (!m_downloader.GetAppVersionList())
-        return false;
-    ReadVersionList(m_downloader.GetResponseBody());
-    return true;
-}
-
-bool CQXLFileList::GetPrimaryApplication() {
-    m_downloader.SetVersionName(m_applicationInfo.Version);
-    if (!m_downloader.GetAppPrimary())
-        return false;
-    ReadPrimaryApplication(m_downloader.GetResponseBody());
-    if (m_urlParser.VerifiesSignatures()) {
-        m_primaryVerified = true;
-        CQXLLastPrimary(GetInstallationDirectory()).Remember(m_primaryApplication);
-    }
-    return true;
-}
-
-bool CQXLFileList::GetFileList() {
-    if (!m_downloader.GetAppChecksum())
-        return false;
-    return ReadFileList(m_downloader.GetResponseBody());
 }

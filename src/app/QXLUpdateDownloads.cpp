@@ -1,4 +1,5 @@
-#include "app/QXLFileList.h"
+#include "app/QXLUpdateDownloads.h"
+
 #include "platform/LanguageTexts.h"
 #include "platform/System.h"
 
@@ -9,7 +10,16 @@ constexpr int kAttempts = 3;
 
 } // namespace
 
-int CQXLFileList::DownloadAll(CQXLDownloadMonitor& monitor) {
+CQXLUpdateDownloads::CQXLUpdateDownloads(CQXLLog& log, QXLanguageBase languageBase,
+                                         CQXLApplicationInfo& applicationInfo, CQXLFileSet& fileSet,
+                                         CQXLBatchGenerator& instructions, CQXLFrameFetch& frames,
+                                         CQXLFileFetcher& fetcher,
+                                         const CQXLProgramStarter& starter)
+    : m_log(log), m_languageBase(languageBase), m_applicationInfo(applicationInfo),
+      m_fileSet(fileSet), m_batchGenerator(instructions), m_frames(frames), m_fetcher(fetcher),
+      m_starter(starter) {}
+
+int CQXLUpdateDownloads::DownloadAll(CQXLDownloadMonitor& monitor) {
     // Archives are never asked for: every file comes on its own.
     m_applicationInfo.ZipEnable = 0;
     int success = 1;
@@ -54,8 +64,8 @@ int CQXLFileList::DownloadAll(CQXLDownloadMonitor& monitor) {
     return success;
 }
 
-int CQXLFileList::DownloadEntry(CQXLFile& file, CQXLDownloadMonitor& monitor,
-                                const std::wstring& downloading) {
+int CQXLUpdateDownloads::DownloadEntry(CQXLFile& file, CQXLDownloadMonitor& monitor,
+                                       const std::wstring& downloading) {
     if (m_progressWindow != nullptr)
         m_progressWindow->SetStatusText(downloading + file.FileName());
 
@@ -88,8 +98,8 @@ int CQXLFileList::DownloadEntry(CQXLFile& file, CQXLDownloadMonitor& monitor,
     return arrived ? 1 : 0;
 }
 
-void CQXLFileList::AddUpdateEntry(const CQXLFile& file) {
+void CQXLUpdateDownloads::AddUpdateEntry(const CQXLFile& file) {
     std::wstring parameters = file.Parameters();
-    ExpandPlaceholders(parameters);
+    m_starter.ExpandPlaceholders(parameters);
     m_batchGenerator.AddUpdate(file.RelativeName(), parameters);
 }

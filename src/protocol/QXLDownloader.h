@@ -24,7 +24,9 @@
 // list; fetching a listed file over it is the update's CQXLFileFetcher.
 class CQXLDownloader {
 public:
-    CQXLDownloader(CQXLLog& log, QXLanguageBase languageBase);
+    // Every request goes over transport, which must outlive the downloader.
+    CQXLDownloader(CQXLLog& log, QXLanguageBase languageBase,
+                   qxplat::HttpTransport& transport = qxplat::SystemHttpTransport());
     virtual ~CQXLDownloader() = default;
 
     CQXLDownloader(const CQXLDownloader&) = delete;
@@ -61,6 +63,8 @@ public:
     qxplat::HttpPrompt* GetPrompt() const { return m_prompt; }
     // The log every request and download writes to.
     CQXLLog& GetLog() const { return m_log; }
+    // The transport every request goes over.
+    qxplat::HttpTransport& GetTransport() const { return m_transport; }
 
     // --- Requests and services --------------------------------------------------------------
 
@@ -138,6 +142,7 @@ public:
 private:
     CQXLLog& m_log;
     QXLanguageBase m_languageBase;
+    qxplat::HttpTransport& m_transport;
     std::wstring m_sessionId;
     std::wstring m_userName;
     std::wstring m_proxyUserName;

@@ -12,19 +12,17 @@
 
 // A transport answered in the test's own process: each request sent goes to a handler, whose
 // reply (or failure) the client then reads through the usual interfaces. For tests of the
-// client's own logic; the system's transport has tests of its own against real peers.
+// client's own logic: proxies, certificates, time-outs, stops and received-byte reports are
+// the system's transport's, tested against real peers.
 
 // What a request carried when it was sent.
 struct InProcessRequest {
     std::wstring verb;
     std::wstring host;
     unsigned short port = 0;
-    bool secure = false;
     std::wstring object; // the path on the server, query included
     std::string body;
     std::string cookies; // what the transport holds for the host, "name=value; name=value"
-    std::wstring proxyUserName;
-    std::wstring proxyPassword;
 };
 
 // Where an exchange fails instead of being answered, each with the platform's error code.
@@ -34,20 +32,20 @@ enum class InProcessFailure {
     TimeOut,        // the send fails: the server stays silent
     Certificate,    // the send fails unless the request skips the unknown-authority check
     CutBody,        // the body's chunks come, then the read fails
-    Stopped,        // the send fails as one whose HttpStop was stopped
 };
 
 struct InProcessReply {
     int status = 200;
-    // "Set-Cookie" headers ("name=value; ...") set a cookie of the request's host.
+    // A "Set-Cookie" header ("name=value; ...") sets a cookie of the request's host.
     std::vector<std::pair<std::string, std::string>> headers;
     // The body, at most one chunk per read.
     std::vector<std::string> chunks;
     InProcessFailure failure = InProcessFailure::None;
 };
 
-// A reply of status whose body comes in one chunk.
+// A reply of status whose body comes in one chunk; a failure at a step.
 InProcessReply InProcessAnswer(int status, const std::string& body);
+InProcessReply InProcessFailing(InProcessFailure failure);
 
 // The platform's error code of failure, as the system's transport reports it.
 unsigned long InProcessErrorCode(InProcessFailure failure);
@@ -66,8 +64,7 @@ public:
 
     // Every request sent so far, in order.
     std::vector<InProcessRequest> Sent() const;
-
-    // Called by the requests: records request, hands it to the handler and keeps the cookies
+    // Records request with the host's cookies, asks the handler and keeps the cookies that
     // its reply sets.
     InProcessReply Exchange(InProcessRequest request);
 

@@ -134,7 +134,7 @@ TEST_F(FileFetcherTest, RefusedServerLogsItsStepsAndTheExactBodyThenTheNextOneSt
     const std::string bytes = Pattern(1000);
     m_answer = [&](const InProcessRequest& request) {
         if (request.port == 1)
-            return InProcessReply{0, {}, {}, InProcessFailure::RefusedConnect};
+            return InProcessFailing(InProcessFailure::RefusedConnect);
         return request.object == L"/GetAppFile" ? Serve(bytes) : InProcessAnswer(404, "none");
     };
     const auto file = ListFile("dl/body/", "b.bin", bytes);

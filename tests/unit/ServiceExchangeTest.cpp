@@ -21,7 +21,7 @@ constexpr unsigned short kEchoPort = 8082;
 // Echoes the body on the echo server; refuses port 1; answers status 500 elsewhere.
 InProcessReply Answer(const InProcessRequest& request) {
     if (request.port == 1)
-        return InProcessReply{0, {}, {}, InProcessFailure::RefusedConnect};
+        return InProcessFailing(InProcessFailure::RefusedConnect);
     return request.port == kEchoPort ? InProcessAnswer(200, request.body)
                                      : InProcessAnswer(500, "failing");
 }

@@ -63,8 +63,6 @@ public:
     qxplat::HttpPrompt* GetPrompt() const { return m_prompt; }
     // The log every request and download writes to.
     CQXLLog& GetLog() const { return m_log; }
-    // The transport every request goes over.
-    qxplat::HttpTransport& GetTransport() const { return m_transport; }
 
     // --- Requests and services --------------------------------------------------------------
 

@@ -145,15 +145,15 @@ void CQXLDoctor::CheckServer(const CQXUrlServer& server, const CQXUrlParser& par
     CQXLFailureNote failure;
     qxplat::HttpError error;
     const bool secure = server.IsSecure() != 0;
-    auto session = qxplat::HttpSession::Open(L"QXLauncher", error);
+    auto session = m_transport.Open(L"QXLauncher", error);
     auto connection =
         session ? session->Connect(server.GetHost(), static_cast<unsigned short>(server.GetPort()),
                                    secure, error)
-                : std::nullopt;
+                : nullptr;
     auto request = connection
                        ? connection->OpenRequest(L"POST", object, secure,
                                                  parser.GetRequestCertificateFlags() != 0, error)
-                       : std::nullopt;
+                       : nullptr;
     if (!request) {
         failure.Transport(error.code, std::wstring());
         return Problem(failure.Line(server, object));

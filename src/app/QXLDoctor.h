@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/HttpTransport.h"
+
 class CQXUrlParser;
 class CQXUrlServer;
 class CQXLApplication;
@@ -17,7 +19,10 @@ class CQXLServerClient;
 class CQXLDoctor {
 public:
     using Output = std::function<void(const std::wstring& line)>;
-    explicit CQXLDoctor(Output output) : m_output(std::move(output)) {}
+    // Reaches the servers over transport, which must outlive the doctor.
+    explicit CQXLDoctor(Output output,
+                        qxplat::HttpTransport& transport = qxplat::SystemHttpTransport())
+        : m_output(std::move(output)), m_transport(transport) {}
 
     // folder is the launcher's folder; arguments its command line's (-serverLogin and
     // -serverPassword are read). 0 when all is well, 1 when any problem was found.
@@ -36,6 +41,7 @@ private:
     void TellPlan(CQXLServerClient& server, CQXLApplication& application);
 
     Output m_output;
+    qxplat::HttpTransport& m_transport;
     int m_problems = 0;
 };
 

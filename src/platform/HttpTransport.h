@@ -3,15 +3,15 @@
 #include <atomic>
 #include <cstddef>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 
 // The HTTP transport under the launcher's client: one session, connection and request at a
 // time, each step reported on its own so that the caller can log it. WinINet on Windows,
-// libcurl on Linux. Every object here is move-only and closes what it holds; a request must
-// not outlive its connection, nor a connection its session. Objects are used by one thread at
-// a time; different threads may use different sessions at once.
+// libcurl on Linux, behind interfaces so that tests can answer in the process. Every object
+// here closes what it holds when destroyed; a request must not outlive its connection, nor a
+// connection its session. Objects are used by one thread at a time; different threads may use
+// different sessions at once.
 namespace qxplat {
 
 // The step that failed. The caller turns it into its own error line.
@@ -106,121 +106,115 @@ bool IsStoppedError(unsigned long error);
 // True when error means that the server's certificate failed a check.
 bool IsCertificateError(unsigned long error);
 
+// One request on a connection, made by HttpConnection::OpenRequest. Must not outlive its
+// connection.
 class HttpRequest {
 public:
-    struct Impl;
-    // Made by HttpConnection::OpenRequest.
-    explicit HttpRequest(std::unique_ptr<Impl> impl);
-    HttpRequest(HttpRequest&&) noexcept;
-    HttpRequest& operator=(HttpRequest&&) noexcept;
-    ~HttpRequest();
+    virtual ~HttpRequest() = default;
 
     // Time-outs for connecting and for each wait for reply bytes, in milliseconds.
-    void SetTimeouts(unsigned long connectMs, unsigned long receiveMs);
+    virtual void SetTimeouts(unsigned long connectMs, unsigned long receiveMs) = 0;
     // A reply (headers and body alike) that brings fewer than bytesPerSecond over any window of
     // windowMs from the send on fails as a time-out (IsTimeoutError), in the step where it
     // lingers. kHttpMinimumBytesPerSecond over kHttpMinimumRateWindowMs unless set.
-    void SetMinimumRate(unsigned long bytesPerSecond, unsigned long windowMs);
+    virtual void SetMinimumRate(unsigned long bytesPerSecond, unsigned long windowMs) = 0;
     // Ends the request's waits once stop is stopped. Shared, as a wait given up may leave the
     // system's call running a while longer.
-    void SetStop(std::shared_ptr<const HttpStop> stop);
+    virtual void SetStop(std::shared_ptr<const HttpStop> stop) = 0;
     // Proxy credentials sent with this request (every send, not only after a 407).
-    void SetProxyUserName(const std::wstring& userName);
-    void SetProxyPassword(const std::wstring& password);
+    virtual void SetProxyUserName(const std::wstring& userName) = 0;
+    virtual void SetProxyPassword(const std::wstring& password) = 0;
     // Reads the request's proxy credentials back into value (after a Retry answer). On failure
     // value is kept when the size could not be learnt, emptied when the read itself failed.
-    bool ReadProxyUserName(std::wstring& value, HttpError& error);
-    bool ReadProxyPassword(std::wstring& value, HttpError& error);
+    virtual bool ReadProxyUserName(std::wstring& value, HttpError& error) = 0;
+    virtual bool ReadProxyPassword(std::wstring& value, HttpError& error) = 0;
     // Adds "unknown certificate authority" to the checks this request skips.
-    void IgnoreUnknownCa();
+    virtual void IgnoreUnknownCa() = 0;
     // Trusts the authorities of the PEM bundle at pemFile besides the system's (none when
     // empty). A bundle that cannot be read adds none (ReadAuthorityFile says why).
-    void TrustAuthorities(const std::wstring& pemFile);
+    virtual void TrustAuthorities(const std::wstring& pemFile) = 0;
 
     // Sends the request (again, after a dialog step): a non-empty body goes with
     // kFormContentType, an empty one with no body and no content type. Returns once the
     // reply's status and headers are in; any status, a proxy's 407 too, is a successful send
     // (libcurl fails the send when the proxy refuses a secure request's tunnel).
     // lastError receives the system's error code after the send, also after a successful one.
-    bool Send(std::string_view body, unsigned long& lastError);
+    virtual bool Send(std::string_view body, unsigned long& lastError) = 0;
     // The dialog step after a send, given the send's lastError. prompt answers proxy and
     // certificate questions; null leaves them to the system's own dialogs (WinINet's, owned
     // by the desktop window, on Windows; none on Linux, where the answer is then Done).
-    HttpDialogAnswer DialogStep(HttpPrompt* prompt, unsigned long lastError);
+    virtual HttpDialogAnswer DialogStep(HttpPrompt* prompt, unsigned long lastError) = 0;
     // The system's own words for the last failed Send or Read (libcurl's message on Linux,
     // such as why a certificate was refused); empty when it says nothing more than the code.
-    std::wstring FailureDetail() const;
+    virtual std::wstring FailureDetail() const = 0;
 
     // The certificate the server presented to the last send that passed the checks (subject,
     // issuer, dates, fingerprint); false when the request is not secure or none is known.
-    bool ServerCertificate(HttpCertificate& certificate) const;
+    virtual bool ServerCertificate(HttpCertificate& certificate) const = 0;
     // The reply's status code as text, at most three characters ("200").
-    bool StatusText(std::wstring& text, HttpError& error);
+    virtual bool StatusText(std::wstring& text, HttpError& error) = 0;
     // The value of the reply's header called name (ASCII, any letter case) once the send is
     // done, blanks around it removed; false when the reply has none. A repeated header gives
     // its first value.
-    bool ResponseHeader(const std::string& name, std::string& value);
+    virtual bool ResponseHeader(const std::string& name, std::string& value) = 0;
     // Reads up to capacity bytes of the reply body into buffer (WinINet fills it unless the
     // body ends). received is 0 at the end of the body; a body that ends before its announced
     // length fails. Only a bounded part of the body is ever held in memory.
-    bool Read(char* buffer, std::size_t capacity, std::size_t& received, HttpError& error);
-
-private:
-    std::unique_ptr<Impl> m_impl;
+    virtual bool Read(char* buffer, std::size_t capacity, std::size_t& received,
+                      HttpError& error) = 0;
 };
 
+// A connection to one server, made by HttpSession::Connect. Must not outlive its session.
 class HttpConnection {
 public:
-    struct Impl;
-    // Made by HttpSession::Connect.
-    explicit HttpConnection(std::unique_ptr<Impl> impl);
-    HttpConnection(HttpConnection&&) noexcept;
-    HttpConnection& operator=(HttpConnection&&) noexcept;
-    ~HttpConnection();
+    virtual ~HttpConnection() = default;
 
     // Opens a request for verb and object (the path on the server). secure: HTTPS, with
     // ignoreCertNameAndDate skipping the certificate's name and date checks. Non-secure
     // requests are not cached and keep their connection.
-    std::optional<HttpRequest> OpenRequest(const std::wstring& verb, const std::wstring& object,
-                                           bool secure, bool ignoreCertNameAndDate,
-                                           HttpError& error);
-
-private:
-    std::unique_ptr<Impl> m_impl;
+    virtual std::unique_ptr<HttpRequest> OpenRequest(const std::wstring& verb,
+                                                     const std::wstring& object, bool secure,
+                                                     bool ignoreCertNameAndDate,
+                                                     HttpError& error) = 0;
 };
 
+// A session of one agent, made by HttpTransport::Open.
 class HttpSession {
 public:
-    struct Impl;
-    // Made by Open.
-    explicit HttpSession(std::unique_ptr<Impl> impl);
-    HttpSession(HttpSession&&) noexcept;
-    HttpSession& operator=(HttpSession&&) noexcept;
-    ~HttpSession();
-
-    // Opens a session for agent with the system's proxy settings (Internet settings on
-    // Windows, http_proxy and friends from the environment on Linux).
-    static std::optional<HttpSession> Open(const std::wstring& agent, HttpError& error);
+    virtual ~HttpSession() = default;
 
     // Reports the bytes of every reply of the connections opened afterwards to observer,
     // which must outlive the session.
-    bool WatchReceivedBytes(HttpReceiveObserver& observer, HttpError& error);
+    virtual bool WatchReceivedBytes(HttpReceiveObserver& observer, HttpError& error) = 0;
 
     // A connection to host and port; secure marks an HTTPS server.
-    std::optional<HttpConnection> Connect(const std::wstring& host, unsigned short port,
-                                          bool secure, HttpError& error);
-
-private:
-    std::unique_ptr<Impl> m_impl;
+    virtual std::unique_ptr<HttpConnection> Connect(const std::wstring& host, unsigned short port,
+                                                    bool secure, HttpError& error) = 0;
 };
 
-// The process's cookies for url as one text "name=value; name=value", in the platform's
-// 8-bit text. The cookie store is shared by every session of the process and outlives them.
-// Fails with FindCookie when there is no cookie for url.
-bool HttpCookiesForUrl(const std::wstring& url, std::string& cookies, HttpError& error);
+// Where sessions come from, and the cookie store their replies fill. The system's transport
+// serves the launcher; tests hand the client another one. Its calls may come from several
+// threads at once.
+class HttpTransport {
+public:
+    virtual ~HttpTransport() = default;
 
-// Forgets the process's cookies called name (8-bit text) that apply to url, so that a later
-// look-up finds only one that a newer reply has set. Nothing happens when there is none.
-void HttpForgetCookie(const std::wstring& url, const std::string& name);
+    // Opens a session for agent with the system's proxy settings (Internet settings on
+    // Windows, http_proxy and friends from the environment on Linux).
+    virtual std::unique_ptr<HttpSession> Open(const std::wstring& agent, HttpError& error) = 0;
+
+    // The cookies for url as one text "name=value; name=value", in the platform's 8-bit
+    // text. The cookie store is shared by every session of the transport and outlives them.
+    // Fails with FindCookie when there is no cookie for url.
+    virtual bool CookiesForUrl(const std::wstring& url, std::string& cookies, HttpError& error) = 0;
+
+    // Forgets the cookies called name (8-bit text) that apply to url, so that a later look-up
+    // finds only one that a newer reply has set. Nothing happens when there is none.
+    virtual void ForgetCookie(const std::wstring& url, const std::string& name) = 0;
+};
+
+// The system's transport (WinINet on Windows, libcurl on Linux), whose cookie store is the
+// process's. Lives as long as the process.
+HttpTransport& SystemHttpTransport();
 
 } // namespace qxplat

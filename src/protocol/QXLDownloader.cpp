@@ -89,8 +89,9 @@ struct CQXLDownloader::Attempt {
     std::string bytes;
 };
 
-CQXLDownloader::CQXLDownloader(CQXLLog& log, QXLanguageBase languageBase)
-    : m_log(log), m_languageBase(languageBase) {}
+CQXLDownloader::CQXLDownloader(CQXLLog& log, QXLanguageBase languageBase,
+                               qxplat::HttpTransport& transport)
+    : m_log(log), m_languageBase(languageBase), m_transport(transport), m_keepAlive(transport) {}
 
 // --- Requests and services --------------------------------------------------------------------
 
@@ -121,16 +122,16 @@ bool CQXLDownloader::TryServer(const CQXUrlServer& server, const std::wstring& s
                     qxplat::ToCodePage(body.Text(), WireCodePage())};
     m_failure.Clear();
     qxplat::HttpError error;
-    std::optional<qxplat::HttpSession> session = qxplat::HttpSession::Open(kAgent, error);
+    std::unique_ptr<qxplat::HttpSession> session = m_transport.Open(kAgent, error);
     if (!session)
         return FailStep(attempt, error);
     const bool secure = server.IsSecure() != 0;
-    std::optional<qxplat::HttpConnection> connection = session->Connect(
+    std::unique_ptr<qxplat::HttpConnection> connection = session->Connect(
         server.GetHost(), static_cast<unsigned short>(server.GetPort()), secure, error);
     if (!connection)
         return FailStep(attempt, error);
     const bool lenient = m_configuration->GetRequestCertificateFlags() != 0;
-    std::optional<qxplat::HttpRequest> request =
+    std::unique_ptr<qxplat::HttpRequest> request =
         connection->OpenRequest(kVerb, attempt.object, secure, secure && lenient, error);
     if (!request)
         return FailStep(attempt, error);
@@ -298,7 +299,7 @@ bool CQXLDownloader::ExtractSessionId() {
         m_configuration == nullptr ? nullptr : m_configuration->GetServerList().GetCurrentServer();
     std::string cookies;
     qxplat::HttpError error;
-    if (!server || !qxplat::HttpCookiesForUrl(server->GetUrl(), cookies, error)) {
+    if (!server || !m_transport.CookiesForUrl(server->GetUrl(), cookies, error)) {
         if (error.step == qxplat::HttpStep::ReadCookie)
             m_log.LogError(L"Session Id not found : %d", static_cast<int>(error.code));
         else
@@ -342,7 +343,7 @@ void CQXLDownloader::ForgetSessionCookies() {
     if (m_configuration == nullptr)
         return;
     for (const QXUrlServerPtr& server : m_configuration->GetServerList().GetServers())
-        qxplat::HttpForgetCookie(server->GetUrl(), kSessionCookieName);
+        m_transport.ForgetCookie(server->GetUrl(), kSessionCookieName);
 }
 
 CQXLFormBody CQXLDownloader::SessionBody() const {

@@ -24,7 +24,9 @@
 // list; fetching a listed file over it is the update's CQXLFileFetcher.
 class CQXLDownloader {
 public:
-    CQXLDownloader(CQXLLog& log, QXLanguageBase languageBase);
+    // Every request goes over transport, which must outlive the downloader.
+    CQXLDownloader(CQXLLog& log, QXLanguageBase languageBase,
+                   qxplat::HttpTransport& transport = qxplat::SystemHttpTransport());
     virtual ~CQXLDownloader() = default;
 
     CQXLDownloader(const CQXLDownloader&) = delete;
@@ -138,6 +140,7 @@ public:
 private:
     CQXLLog& m_log;
     QXLanguageBase m_languageBase;
+    qxplat::HttpTransport& m_transport;
     std::wstring m_sessionId;
     std::wstring m_userName;
     std::wstring m_proxyUserName;

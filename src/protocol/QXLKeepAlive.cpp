@@ -9,12 +9,14 @@
 
 namespace {
 
-// One ping to server, given up when abort stops; every failure is dropped silently.
-void Ping(const SQXLKeepAliveStart& values, const CQXUrlServer& server, const std::string& body,
+// One ping to server over transport, given up when abort stops; every failure is dropped
+// silently.
+void Ping(qxplat::HttpTransport& transport, const SQXLKeepAliveStart& values,
+          const CQXUrlServer& server, const std::string& body,
           const std::shared_ptr<qxplat::HttpStop>& abort) {
     const CQXUrlParser& configuration = *values.configuration;
     qxplat::HttpError error;
-    auto session = qxplat::HttpSession::Open(L"QXLauncher", error);
+    auto session = transport.Open(L"QXLauncher", error);
     if (!session)
         return;
     const bool secure = server.IsSecure() != 0;
@@ -92,7 +94,7 @@ void CQXLKeepAlive::Run(const SQXLKeepAliveStart& values, std::chrono::milliseco
     do {
         // Whatever server the main sequence's requests left first.
         if (const QXUrlServerPtr server = servers.GetCurrentServer())
-            Ping(values, *server, body, self.abort);
+            Ping(m_transport, values, *server, body, self.abort);
     } while (!self.stop.WaitFor(period));
 
     std::lock_guard<std::mutex> lock(m_lock);

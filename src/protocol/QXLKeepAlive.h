@@ -39,7 +39,9 @@ struct SQXLKeepAliveStart {
 // joins every thread.
 class CQXLKeepAlive {
 public:
-    CQXLKeepAlive() = default;
+    // Every ping goes over transport, which must outlive the object.
+    explicit CQXLKeepAlive(qxplat::HttpTransport& transport = qxplat::SystemHttpTransport())
+        : m_transport(transport) {}
     ~CQXLKeepAlive();
 
     CQXLKeepAlive(const CQXLKeepAlive&) = delete;
@@ -71,6 +73,7 @@ private:
     // Joins the threads that have ended; called under m_lock.
     void JoinEnded();
 
+    qxplat::HttpTransport& m_transport;
     std::mutex m_lock;
     std::list<Thread> m_threads;
     std::chrono::milliseconds m_period = kQXLKeepAlivePeriod;

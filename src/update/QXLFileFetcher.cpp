@@ -125,8 +125,8 @@ std::optional<qxplat::Sha256Digest> ListedDigest(const CQXLFile& file) {
 } // namespace
 
 // One attempt's server and request, for the error lines, and where its bytes go.
-CQXLFileFetcher::CQXLFileFetcher(CQXLDownloader& downloader)
-    : m_downloader(downloader), m_log(downloader.GetLog()) {}
+CQXLFileFetcher::CQXLFileFetcher(CQXLDownloader& downloader, qxplat::HttpTransport& transport)
+    : m_downloader(downloader), m_transport(transport), m_log(downloader.GetLog()) {}
 
 struct CQXLFileFetcher::FileAttempt {
     const CQXUrlServer& server;
@@ -295,10 +295,10 @@ bool CQXLFileFetcher::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor*
     const bool secure = server.IsSecure() != 0;
     CQXLDownloadWatch watch(monitor);
     qxplat::HttpError error;
-    std::optional<qxplat::HttpSession> session;
-    std::optional<qxplat::HttpConnection> connection;
-    std::optional<qxplat::HttpRequest> request;
-    if (!(session = qxplat::HttpSession::Open(L"QXLauncher", error))) {
+    std::unique_ptr<qxplat::HttpSession> session;
+    std::unique_ptr<qxplat::HttpConnection> connection;
+    std::unique_ptr<qxplat::HttpRequest> request;
+    if (!(session = m_transport.Open(L"QXLauncher", error))) {
         LogAttemptError(L"Failed InternetOpen", attempt, error.code, kStepOpenSession);
     } else if (!session->WatchReceivedBytes(watch, error)) {
         LogAttemptError(L"Failed InternetSetStatusCallback for", attempt, error.code,

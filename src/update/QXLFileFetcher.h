@@ -33,8 +33,10 @@ public:
     // the list, or no digest from a signed list to vouch for it.
     enum class Failure { Transfer, Mismatch, Unsigned };
 
-    // downloader outlives this object and gives the session, servers and credentials.
-    explicit CQXLFileFetcher(CQXLDownloader& downloader);
+    // downloader outlives this object and gives the session, servers and credentials; every
+    // file comes over transport, which outlives it too.
+    explicit CQXLFileFetcher(CQXLDownloader& downloader,
+                             qxplat::HttpTransport& transport = qxplat::SystemHttpTransport());
 
     CQXLFileFetcher(const CQXLFileFetcher&) = delete;
     CQXLFileFetcher& operator=(const CQXLFileFetcher&) = delete;
@@ -91,6 +93,7 @@ private:
                          int step);
 
     CQXLDownloader& m_downloader;
+    qxplat::HttpTransport& m_transport;
     CQXLLog& m_log;
     std::mutex m_directoryLock;
     std::wstring m_downloadDirectory;

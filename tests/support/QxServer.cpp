@@ -35,7 +35,7 @@ std::wstring QxServer::StateFile(const char* name) const {
 
 int QxServer::Post(const std::wstring& path, const std::string& body) const {
     qxplat::HttpError error;
-    auto session = qxplat::HttpSession::Open(L"QXLauncherTest", error);
+    auto session = qxplat::SystemHttpTransport().Open(L"QXLauncherTest", error);
     if (!session)
         return 0;
     auto connection =

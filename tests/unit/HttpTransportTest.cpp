@@ -143,7 +143,7 @@ void ReadBody(HttpRequest& request, const Options& options, Exchange& result) {
 Exchange Post(unsigned short port, const std::wstring& object, std::string_view body,
               const Options& options = {}) {
     Exchange result;
-    auto session = HttpSession::Open(L"QXLauncher", result.error);
+    auto session = SystemHttpTransport().Open(L"QXLauncher", result.error);
     if (!session || (options.observer != nullptr &&
                      !session->WatchReceivedBytes(*options.observer, result.error)))
         return result;
@@ -233,16 +233,16 @@ TEST_F(HttpTransportTest, SessionCookieIsFoundForTheServerUrlOnlyAfterTheReplySe
     const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(peers.http) + L"/";
     std::string cookies;
     HttpError error;
-    EXPECT_FALSE(HttpCookiesForUrl(url, cookies, error));
+    EXPECT_FALSE(SystemHttpTransport().CookiesForUrl(url, cookies, error));
     EXPECT_EQ(error.step, HttpStep::FindCookie);
 
     ASSERT_EQ(Post(peers.http, L"/cookie", "user=a").status, L"200");
-    ASSERT_TRUE(HttpCookiesForUrl(url + L"svc/", cookies, error)) << error.code;
+    ASSERT_TRUE(SystemHttpTransport().CookiesForUrl(url + L"svc/", cookies, error)) << error.code;
     const std::vector<std::string> pieces = CookiePieces(cookies);
     EXPECT_EQ(pieces.size(), 3u) << cookies;
     EXPECT_NE(std::find(pieces.begin(), pieces.end(), "SessionId=S3ss10n42"), pieces.end())
         << cookies;
-    EXPECT_FALSE(HttpCookiesForUrl(L"http://127.0.0.9:1/", cookies, error));
+    EXPECT_FALSE(SystemHttpTransport().CookiesForUrl(L"http://127.0.0.9:1/", cookies, error));
 }
 
 // libcurl scopes such a cookie to the folder of its request ("/deep"), Wine's WinINet to the
@@ -253,10 +253,12 @@ TEST_F(HttpTransportTest, CookieWithoutPathStaysBelowThePathOfItsRequest) {
     ASSERT_EQ(Post(peers.http, L"/deep/cookie", "a=1").status, L"200");
     std::string cookies;
     HttpError error;
-    ASSERT_TRUE(HttpCookiesForUrl(server + L"/deep/cookie/", cookies, error)) << error.code;
+    ASSERT_TRUE(SystemHttpTransport().CookiesForUrl(server + L"/deep/cookie/", cookies, error))
+        << error.code;
     EXPECT_EQ(cookies, "Deep=1");
-    EXPECT_FALSE(HttpCookiesForUrl(server + L"/", cookies, error)) << cookies;
-    EXPECT_FALSE(HttpCookiesForUrl(server + L"/deeper/", cookies, error)) << cookies;
+    EXPECT_FALSE(SystemHttpTransport().CookiesForUrl(server + L"/", cookies, error)) << cookies;
+    EXPECT_FALSE(SystemHttpTransport().CookiesForUrl(server + L"/deeper/", cookies, error))
+        << cookies;
 }
 
 TEST_F(HttpTransportTest, SessionsOnSeveralThreadsShareTheCookieStore) {
@@ -277,8 +279,8 @@ TEST_F(HttpTransportTest, SessionsOnSeveralThreadsShareTheCookieStore) {
     EXPECT_EQ(failures, 0);
     std::string cookies;
     HttpError error;
-    EXPECT_TRUE(HttpCookiesForUrl(L"http://127.0.0.1:" + std::to_wstring(peers.http) + L"/",
-                                  cookies, error));
+    EXPECT_TRUE(SystemHttpTransport().CookiesForUrl(
+        L"http://127.0.0.1:" + std::to_wstring(peers.http) + L"/", cookies, error));
     EXPECT_NE(cookies.find("SessionId=S3ss10n42"), std::string::npos) << cookies;
 }
 

@@ -6,7 +6,6 @@
 #include "support/Installation.h"
 #include "support/ProxyEnvironment.h"
 #include "support/QxServer.h"
-#include "support/WireLocale.h"
 
 namespace {
 
@@ -48,48 +47,6 @@ void ExpectRefusedLines(const std::vector<std::string>& lines, const std::string
 
 } // namespace
 
-TEST_F(ServiceRequestTest, EveryServiceSendsItsFieldsInOrderInEachLanguage) {
-    const std::pair<QXLanguageBase, std::string> languages[] = {
-        {kQXEnglishBase, "en"}, {kQXFrenchBase, "fr"}, {kQXJapaneseBase, "ja"}};
-    for (const auto& [base, lang] : languages) {
-        Installation install({Echo()}, "[QXLauncher]\r\nApplicationName=Demo\r\n", base);
-        CQXLDownloader& client = install.Client();
-        const auto echoed = [&] { return client.GetResponseBody(); };
-        const std::wstring type(kFormType.begin(), kFormType.end());
-        const std::wstring code(lang.begin(), lang.end());
-        client.Login(L"ann", L"pw", std::nullopt);
-        EXPECT_EQ(echoed(), type + L"password=pw&user=ann&lang=" + code);
-        client.Login(L"ann", L"123456", std::wstring(L"pw"));
-        EXPECT_EQ(echoed(), type + L"password=123456&user=ann&lang=" + code + L"&oldPasscode=pw");
-        client.ChangePassword(L"ann", L"old", L"new");
-        EXPECT_EQ(echoed(), type +
-                                L"password=new&confirmpassword=new&oldpassword=old&user=ann"
-                                L"&out=qx&lang=" +
-                                code);
-        client.SetSessionId(L"S1");
-        ASSERT_TRUE(client.GetAppInf());
-        EXPECT_EQ(echoed(), type + L"sessionid=S1&application=Demo&lang=" + code);
-        client.SetVersionName(L"2.0");
-        ASSERT_TRUE(client.GetAppVersionList());
-        EXPECT_EQ(echoed(), type + L"sessionid=S1&applicationname=Demo&lang=" + code);
-        ASSERT_TRUE(client.GetAppPrimary());
-        EXPECT_EQ(echoed(),
-                  type + L"sessionid=S1&applicationname=Demo&versionname=2.0&lang=" + code);
-        ASSERT_TRUE(client.GetAppChecksum());
-        EXPECT_EQ(echoed(), type + L"sessionid=S1&application=Demo&version=2.0&lang=" + code);
-        ASSERT_TRUE(client.AppUpdateDone());
-        EXPECT_EQ(echoed(), type + L"sessionid=S1&lang=" + code);
-        ASSERT_TRUE(client.Logout());
-        EXPECT_EQ(echoed(), type + L"sessionid=S1&lang=" + code);
-    }
-    // Without a configured application name the information request names none.
-    Installation install({Echo()}, "", kQXFrenchBase);
-    install.Client().SetSessionId(L"S2");
-    ASSERT_TRUE(install.Client().GetAppInf());
-    EXPECT_EQ(install.Client().GetResponseBody(),
-              std::wstring(kFormType.begin(), kFormType.end()) + L"sessionid=S2");
-}
-
 TEST_F(ServiceRequestTest, ValuesTravelRawAndOneThatWouldSplitIsNeverSent) {
     const std::wstring password = L"a+b%c#d=1";
     Installation echo({kRefused, Echo()});
@@ -115,13 +72,6 @@ TEST_F(ServiceRequestTest, ValuesTravelRawAndOneThatWouldSplitIsNeverSent) {
               QXLLogin::LoggedIn);
     EXPECT_FALSE(install.Client().GetSessionId().empty());
     EXPECT_TRUE(install.Ui().MessageBoxes().empty());
-}
-
-TEST_F(ServiceRequestTest, WithoutConfigurationNothingIsSentOrLogged) {
-    TestLog log;
-    CQXLDownloader client(log.Log(), kQXEnglishBase);
-    EXPECT_FALSE(client.Logout());
-    EXPECT_FALSE(log.Contains("**"));
 }
 
 TEST_F(ServiceRequestTest, FailoverOverTwoServersKeepsTheAnsweringOneFirst) {
@@ -151,17 +101,6 @@ TEST_F(ServiceRequestTest, FailoverOverThreeServersCountsStatusErrorsAsFailures)
     EXPECT_EQ(lines[3].substr(lines[3].find(" for server ")),
               " for server " + std::string(notFound.begin(), notFound.end()));
     EXPECT_EQ(install.CurrentServer(), server.Url());
-}
-
-TEST_F(ServiceRequestTest, EveryServerFailingFailsTheRequestAfterOneRound) {
-    const std::wstring failing = peers.peer + L"/status/500?service=";
-    Installation install({kRefused, failing});
-    install.Client().SetSessionId(L"S1");
-    EXPECT_FALSE(install.Client().Logout());
-    EXPECT_EQ(ErrorLines(install.Log()).size(), 4u);
-    // A later request tries every server again.
-    EXPECT_FALSE(install.Client().Logout());
-    EXPECT_EQ(ErrorLines(install.Log()).size(), 8u);
 }
 
 // Headers dripping a line a second, or a body dripping a byte a second, never let the receive
@@ -333,37 +272,4 @@ TEST_F(ServiceRequestTest, EveryFailedAttemptLogsOnePlainLine) {
         const std::string line = text.substr(at, text.find('\n', at) - at);
         EXPECT_NE(line.find(" : " + c.check), std::string::npos) << line;
     }
-}
-
-TEST_F(ServiceRequestTest, CharacterCutByAReadBoundaryComesOutWhole) {
-    // A Japanese refusal in code page 932, placed so that the 1024-byte reads cut its first
-    // character; a Japanese launcher reads it so on every platform.
-    const std::wstring text = L"\u30ED\u30B0\u30A4\u30F3\u3067\u304D\u307E\u305B\u3093";
-    const std::string cp932 = "\x83\x8D\x83\x4F\x83\x43\x83\x93\x82\xC5\x82\xAB\x82"
-                              "\xDC\x82\xB9\x82\xF1";
-    for (int pad : {1022, 1023}) {
-        const std::wstring padding(static_cast<std::size_t>(pad), L'a');
-        const std::string hex = PeerHex(cp932);
-        Installation install({peers.peer + L"/padded?pad=" + std::to_wstring(pad) + L"&hex=" +
-                              std::wstring(hex.begin(), hex.end()) + L"&service="});
-        install.Client().SetLanguage(kQXJapaneseBase);
-        const ScopedWireLocale japanese("ja_JP.UTF-8", 0x0411);
-        install.Client().SetSessionId(L"S1");
-        EXPECT_TRUE(install.Client().Logout());
-        EXPECT_EQ(install.Client().GetResponseBody(), padding + text) << pad;
-    }
-}
-
-TEST_F(ServiceRequestTest, ReplyOverTheSizeCapIsAFailedAttempt) {
-    constexpr std::size_t kCap = 16 * 1024 * 1024;
-    const std::wstring huge =
-        peers.peer + L"/large?bytes=" + std::to_wstring(kCap + 1) + L"&service=";
-    Installation install({huge, Echo()});
-    install.Client().SetSessionId(L"S1");
-    ASSERT_TRUE(install.Client().Logout());
-    EXPECT_TRUE(install.Log().Contains("Error while retrieving response body : larger than " +
-                                       std::to_string(kCap) + " bytes"));
-    EXPECT_EQ(install.Client().GetResponseBody(),
-              std::wstring(kFormType.begin(), kFormType.end()) + L"sessionid=S1&lang=en");
-    EXPECT_EQ(install.CurrentServer(), Echo());
 }

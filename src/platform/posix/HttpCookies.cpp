@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/HttpTransport.h"
+#include "platform/SystemHttp.h"
 #include "platform/Text.h"
 #include "platform/posix/CurlHandles.h"
 
@@ -96,7 +96,7 @@ CurlList CookieList(const CurlEasy& easy) {
 
 } // namespace
 
-bool HttpCookiesForUrl(const std::wstring& url, std::string& cookies, HttpError& error) {
+bool SystemCookiesForUrl(const std::wstring& url, std::string& cookies, HttpError& error) {
     cookies.clear();
     UrlParts parts;
     const CurlEasy easy = NewCookieSharingEasy();
@@ -115,7 +115,7 @@ bool HttpCookiesForUrl(const std::wstring& url, std::string& cookies, HttpError&
 }
 
 // The same cookie again with an expiry in the past replaces it, and curl drops expired cookies.
-void HttpForgetCookie(const std::wstring& url, const std::string& name) {
+void SystemForgetCookie(const std::wstring& url, const std::string& name) {
     UrlParts parts;
     const CurlEasy easy = NewCookieSharingEasy();
     const CurlList list = CookieList(easy);

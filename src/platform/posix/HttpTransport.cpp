@@ -1,9 +1,8 @@
-#include "platform/HttpTransport.h"
-
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 
+#include "platform/SystemHttp.h"
 #include "platform/Text.h"
 #include "platform/TransferRate.h"
 #include "platform/posix/CertificateCheck.h"
@@ -36,18 +35,18 @@ bool IsCertificateError(unsigned long error) {
     return error == CURLE_PEER_FAILED_VERIFICATION || error == CURLE_SSL_ISSUER_ERROR;
 }
 
-struct HttpSession::Impl {
+struct SystemHttpSession::Impl {
     std::string agent;
     HttpReceiveObserver* observer = nullptr;
 };
 
-struct HttpConnection::Impl {
-    const HttpSession::Impl* session = nullptr;
+struct SystemHttpConnection::Impl {
+    const SystemHttpSession::Impl* session = nullptr;
     std::string host;
     unsigned short port = 0;
 };
 
-struct HttpRequest::Impl {
+struct SystemHttpRequest::Impl {
     CurlEasy easy;
     CurlMulti multi;
     CurlList headers;
@@ -114,7 +113,7 @@ struct HttpRequest::Impl {
 namespace {
 
 std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user) {
-    auto& request = *static_cast<HttpRequest::Impl*>(user);
+    auto& request = *static_cast<SystemHttpRequest::Impl*>(user);
     const std::size_t length = size * count;
     request.Received(length);
     // A blank line ends a header block; informational (1xx) blocks are followed by another.
@@ -128,7 +127,7 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
 }
 
 std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) {
-    auto& request = *static_cast<HttpRequest::Impl*>(user);
+    auto& request = *static_cast<SystemHttpRequest::Impl*>(user);
     const std::size_t length = size * count;
     if (request.HeldCount() >= kHeldBytes) {
         request.paused = true;
@@ -142,12 +141,12 @@ std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) 
     return length;
 }
 
-bool HeadersIn(const HttpRequest::Impl& request) { return request.headersDone; }
-bool BodyBytesHeld(const HttpRequest::Impl& request) { return request.HeldCount() > 0; }
+bool HeadersIn(const SystemHttpRequest::Impl& request) { return request.headersDone; }
+bool BodyBytesHeld(const SystemHttpRequest::Impl& request) { return request.HeldCount() > 0; }
 
 } // namespace
 
-void HttpRequest::Impl::Configure(std::string_view body) {
+void SystemHttpRequest::Impl::Configure(std::string_view body) {
     CURL* h = easy.get();
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
     curl_easy_setopt(h, CURLOPT_USERAGENT, agent.c_str());
@@ -187,7 +186,7 @@ void HttpRequest::Impl::Configure(std::string_view body) {
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, failure);
 }
 
-void HttpRequest::Impl::CollectResult() {
+void SystemHttpRequest::Impl::CollectResult() {
     int left = 0;
     while (CURLMsg* message = curl_multi_info_read(multi.get(), &left)) {
         if (message->msg == CURLMSG_DONE && message->easy_handle == easy.get())
@@ -198,7 +197,7 @@ void HttpRequest::Impl::CollectResult() {
 // The receive time-out counts from the last byte (or from the connection): a server that
 // goes silent that long ends the transfer, as a socket receive time-out would. Until the
 // connection is up, curl's connect time-out rules, with this as a backstop.
-void HttpRequest::Impl::CheckIdle() {
+void SystemHttpRequest::Impl::CheckIdle() {
     if (!connected) {
         curl_off_t pretransfer = 0;
         curl_easy_getinfo(easy.get(), CURLINFO_PRETRANSFER_TIME_T, &pretransfer);
@@ -215,7 +214,7 @@ void HttpRequest::Impl::CheckIdle() {
 }
 
 // Runs the transfer until enough holds or it ends; false when it ended in failure.
-bool HttpRequest::Impl::Drive(bool (*enough)(const Impl&)) {
+bool SystemHttpRequest::Impl::Drive(bool (*enough)(const Impl&)) {
     lastActivity = Clock::now();
     while (!enough(*this) && !finished) {
         if (Stopped()) {
@@ -243,45 +242,47 @@ bool HttpRequest::Impl::Drive(bool (*enough)(const Impl&)) {
     return !finished || result == CURLE_OK;
 }
 
-HttpRequest::HttpRequest(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
-HttpRequest::HttpRequest(HttpRequest&&) noexcept = default;
-HttpRequest& HttpRequest::operator=(HttpRequest&&) noexcept = default;
-HttpRequest::~HttpRequest() = default;
+SystemHttpRequest::SystemHttpRequest(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+SystemHttpRequest::~SystemHttpRequest() = default;
 
-void HttpRequest::SetTimeouts(unsigned long connectMs, unsigned long receiveMs) {
+void SystemHttpRequest::SetTimeouts(unsigned long connectMs, unsigned long receiveMs) {
     m_impl->connectMs = static_cast<long>(connectMs);
     m_impl->receiveMs = static_cast<long>(receiveMs);
 }
 
-void HttpRequest::SetMinimumRate(unsigned long bytesPerSecond, unsigned long windowMs) {
+void SystemHttpRequest::SetMinimumRate(unsigned long bytesPerSecond, unsigned long windowMs) {
     m_impl->rate.SetMinimum(bytesPerSecond, windowMs);
 }
 
-void HttpRequest::SetStop(std::shared_ptr<const HttpStop> stop) { m_impl->stop = std::move(stop); }
+void SystemHttpRequest::SetStop(std::shared_ptr<const HttpStop> stop) {
+    m_impl->stop = std::move(stop);
+}
 
-void HttpRequest::SetProxyUserName(const std::wstring& userName) {
+void SystemHttpRequest::SetProxyUserName(const std::wstring& userName) {
     m_impl->proxyUserName = ToNarrow(userName);
 }
 
-void HttpRequest::SetProxyPassword(const std::wstring& password) {
+void SystemHttpRequest::SetProxyPassword(const std::wstring& password) {
     m_impl->proxyPassword = ToNarrow(password);
 }
 
-bool HttpRequest::ReadProxyUserName(std::wstring& value, HttpError&) {
+bool SystemHttpRequest::ReadProxyUserName(std::wstring& value, HttpError&) {
     value = FromNarrow(m_impl->proxyUserName);
     return true;
 }
 
-bool HttpRequest::ReadProxyPassword(std::wstring& value, HttpError&) {
+bool SystemHttpRequest::ReadProxyPassword(std::wstring& value, HttpError&) {
     value = FromNarrow(m_impl->proxyPassword);
     return true;
 }
 
-void HttpRequest::IgnoreUnknownCa() { m_impl->verifyPeer = false; }
+void SystemHttpRequest::IgnoreUnknownCa() { m_impl->verifyPeer = false; }
 
-void HttpRequest::TrustAuthorities(const std::wstring& pemFile) { m_impl->authorityFile = pemFile; }
+void SystemHttpRequest::TrustAuthorities(const std::wstring& pemFile) {
+    m_impl->authorityFile = pemFile;
+}
 
-bool HttpRequest::Send(std::string_view body, unsigned long& lastError) {
+bool SystemHttpRequest::Send(std::string_view body, unsigned long& lastError) {
     Impl& r = *m_impl;
     r.Detach();
     r.connected = r.headersDone = r.finished = r.paused = false;
@@ -306,7 +307,7 @@ bool HttpRequest::Send(std::string_view body, unsigned long& lastError) {
     return sent;
 }
 
-HttpDialogAnswer HttpRequest::DialogStep(HttpPrompt* prompt, unsigned long lastError) {
+HttpDialogAnswer SystemHttpRequest::DialogStep(HttpPrompt* prompt, unsigned long lastError) {
     if (prompt == nullptr)
         return HttpDialogAnswer::Done;
     if (IsCertificateError(lastError)) {
@@ -334,12 +335,12 @@ HttpDialogAnswer HttpRequest::DialogStep(HttpPrompt* prompt, unsigned long lastE
     return HttpDialogAnswer::Retry;
 }
 
-bool HttpRequest::ServerCertificate(HttpCertificate& certificate) const {
+bool SystemHttpRequest::ServerCertificate(HttpCertificate& certificate) const {
     certificate = m_impl->certificate.presented;
     return !certificate.sha256.empty();
 }
 
-std::wstring HttpRequest::FailureDetail() const {
+std::wstring SystemHttpRequest::FailureDetail() const {
     // The time-out and the stop are decided here, not by curl, whose words would mislead.
     const CURLcode code = m_impl->result;
     if (code == CURLE_OK || IsTimeoutError(code) || IsStoppedError(code))
@@ -347,7 +348,7 @@ std::wstring HttpRequest::FailureDetail() const {
     return FromNarrow(m_impl->failure);
 }
 
-bool HttpRequest::StatusText(std::wstring& text, HttpError& error) {
+bool SystemHttpRequest::StatusText(std::wstring& text, HttpError& error) {
     long status = 0;
     curl_easy_getinfo(m_impl->easy.get(), CURLINFO_RESPONSE_CODE, &status);
     if (status <= 0 || status > 999) {
@@ -359,8 +360,8 @@ bool HttpRequest::StatusText(std::wstring& text, HttpError& error) {
     return true;
 }
 
-bool HttpRequest::Read(char* buffer, std::size_t capacity, std::size_t& received,
-                       HttpError& error) {
+bool SystemHttpRequest::Read(char* buffer, std::size_t capacity, std::size_t& received,
+                             HttpError& error) {
     Impl& r = *m_impl;
     received = 0;
     if (!r.Drive(BodyBytesHeld) && r.HeldCount() == 0) {
@@ -373,21 +374,18 @@ bool HttpRequest::Read(char* buffer, std::size_t capacity, std::size_t& received
     return true;
 }
 
-HttpConnection::HttpConnection(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
-HttpConnection::HttpConnection(HttpConnection&&) noexcept = default;
-HttpConnection& HttpConnection::operator=(HttpConnection&&) noexcept = default;
-HttpConnection::~HttpConnection() = default;
+SystemHttpConnection::SystemHttpConnection(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+SystemHttpConnection::~SystemHttpConnection() = default;
 
-std::optional<HttpRequest> HttpConnection::OpenRequest(const std::wstring& verb,
-                                                       const std::wstring& object, bool secure,
-                                                       bool ignoreCertNameAndDate,
-                                                       HttpError& error) {
-    auto impl = std::make_unique<HttpRequest::Impl>();
+std::unique_ptr<HttpRequest>
+SystemHttpConnection::OpenRequest(const std::wstring& verb, const std::wstring& object, bool secure,
+                                  bool ignoreCertNameAndDate, HttpError& error) {
+    auto impl = std::make_unique<SystemHttpRequest::Impl>();
     impl->easy = NewCookieSharingEasy();
     impl->multi.reset(curl_multi_init());
     if (!impl->easy || !impl->multi) {
         error = {HttpStep::OpenRequest, CURLE_FAILED_INIT};
-        return std::nullopt;
+        return nullptr;
     }
     impl->verb = ToNarrow(verb);
     impl->url =
@@ -398,37 +396,35 @@ std::optional<HttpRequest> HttpConnection::OpenRequest(const std::wstring& verb,
     impl->observer = m_impl->session->observer;
     // curl cannot skip the date check alone; the name check is the one it can drop.
     impl->verifyHost = !(secure && ignoreCertNameAndDate);
-    return HttpRequest(std::move(impl));
+    return std::make_unique<SystemHttpRequest>(std::move(impl));
 }
 
-HttpSession::HttpSession(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
-HttpSession::HttpSession(HttpSession&&) noexcept = default;
-HttpSession& HttpSession::operator=(HttpSession&&) noexcept = default;
-HttpSession::~HttpSession() = default;
+SystemHttpSession::SystemHttpSession(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+SystemHttpSession::~SystemHttpSession() = default;
 
-std::optional<HttpSession> HttpSession::Open(const std::wstring& agent, HttpError&) {
+std::unique_ptr<HttpSession> SystemHttpSession::Open(const std::wstring& agent, HttpError&) {
     EnsureCurl();
     auto impl = std::make_unique<Impl>();
     impl->agent = ToNarrow(agent);
-    return HttpSession(std::move(impl));
+    return std::make_unique<SystemHttpSession>(std::move(impl));
 }
 
-bool HttpSession::WatchReceivedBytes(HttpReceiveObserver& observer, HttpError&) {
+bool SystemHttpSession::WatchReceivedBytes(HttpReceiveObserver& observer, HttpError&) {
     m_impl->observer = &observer;
     return true;
 }
 
-std::optional<HttpConnection> HttpSession::Connect(const std::wstring& host, unsigned short port,
-                                                   bool, HttpError&) {
-    auto impl = std::make_unique<HttpConnection::Impl>();
+std::unique_ptr<HttpConnection> SystemHttpSession::Connect(const std::wstring& host,
+                                                           unsigned short port, bool, HttpError&) {
+    auto impl = std::make_unique<SystemHttpConnection::Impl>();
     impl->session = m_impl.get();
     impl->host = ToNarrow(host);
     impl->port = port;
-    return HttpConnection(std::move(impl));
+    return std::make_unique<SystemHttpConnection>(std::move(impl));
 }
 
 // Reply headers for callers that check them (the signature of a signed reply).
-bool HttpRequest::ResponseHeader(const std::string& name, std::string& value) {
+bool SystemHttpRequest::ResponseHeader(const std::string& name, std::string& value) {
     curl_header* header = nullptr;
     value.clear();
     if (curl_easy_header(m_impl->easy.get(), name.c_str(), 0, CURLH_HEADER, -1, &header) !=

@@ -1,5 +1,3 @@
-#include "platform/HttpTransport.h"
-
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -8,6 +6,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include "platform/SystemHttp.h"
 #include "platform/Text.h"
 #include "platform/TransferRate.h"
 #include "platform/win32/AuthorityFile.h"
@@ -202,21 +201,21 @@ bool IsCertificateError(unsigned long error) {
            error == ERROR_INTERNET_SEC_CERT_CN_INVALID || error == ERROR_INTERNET_INVALID_CA;
 }
 
-struct HttpSession::Impl {
+struct SystemHttpSession::Impl {
     std::shared_ptr<SessionHandles> handles;
     HttpReceiveObserver* observer = nullptr;
 
     HINTERNET Handle() const { return handles->handle.get(); }
 };
 
-struct HttpConnection::Impl {
+struct SystemHttpConnection::Impl {
     std::shared_ptr<ConnectionHandles> handles;
     HttpReceiveObserver* observer = nullptr;
 
     HINTERNET Handle() const { return handles->handle.get(); }
 };
 
-struct HttpRequest::Impl {
+struct SystemHttpRequest::Impl {
     std::shared_ptr<RequestHandles> handles;
     HttpReceiveObserver* observer = nullptr;
     unsigned long long bodyBytes = 0;
@@ -239,7 +238,7 @@ struct HttpRequest::Impl {
 // Runs call on the request's thread and waits for it, the observer hearing of its progress
 // meanwhile. False, with error, when a stop or a reply too slow for the minimum rate ended
 // the wait first; the request is then of no further use.
-bool HttpRequest::Impl::Call(void (*call)(RequestHandles&), DWORD& error) {
+bool SystemHttpRequest::Impl::Call(void (*call)(RequestHandles&), DWORD& error) {
     if (givenUp || Stopped()) {
         error = givenUp ? ERROR_INTERNET_TIMEOUT : ERROR_INTERNET_OPERATION_CANCELLED;
         return false;
@@ -267,33 +266,33 @@ bool HttpRequest::Impl::Call(void (*call)(RequestHandles&), DWORD& error) {
     return true;
 }
 
-HttpRequest::HttpRequest(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
-HttpRequest::HttpRequest(HttpRequest&&) noexcept = default;
-HttpRequest& HttpRequest::operator=(HttpRequest&&) noexcept = default;
-HttpRequest::~HttpRequest() = default;
+SystemHttpRequest::SystemHttpRequest(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+SystemHttpRequest::~SystemHttpRequest() = default;
 
-void HttpRequest::SetTimeouts(unsigned long connectMs, unsigned long receiveMs) {
+void SystemHttpRequest::SetTimeouts(unsigned long connectMs, unsigned long receiveMs) {
     DWORD connect = connectMs;
     DWORD receive = receiveMs;
     InternetSetOptionW(m_impl->Handle(), INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
     InternetSetOptionW(m_impl->Handle(), INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
 }
 
-void HttpRequest::SetMinimumRate(unsigned long bytesPerSecond, unsigned long windowMs) {
+void SystemHttpRequest::SetMinimumRate(unsigned long bytesPerSecond, unsigned long windowMs) {
     m_impl->rate.SetMinimum(bytesPerSecond, windowMs);
 }
 
-void HttpRequest::SetStop(std::shared_ptr<const HttpStop> stop) { m_impl->stop = std::move(stop); }
+void SystemHttpRequest::SetStop(std::shared_ptr<const HttpStop> stop) {
+    m_impl->stop = std::move(stop);
+}
 
-void HttpRequest::SetProxyUserName(const std::wstring& userName) {
+void SystemHttpRequest::SetProxyUserName(const std::wstring& userName) {
     SetTextOption(m_impl->Handle(), INTERNET_OPTION_PROXY_USERNAME, userName);
 }
 
-void HttpRequest::SetProxyPassword(const std::wstring& password) {
+void SystemHttpRequest::SetProxyPassword(const std::wstring& password) {
     SetTextOption(m_impl->Handle(), INTERNET_OPTION_PROXY_PASSWORD, password);
 }
 
-bool HttpRequest::ReadProxyUserName(std::wstring& value, HttpError& error) {
+bool SystemHttpRequest::ReadProxyUserName(std::wstring& value, HttpError& error) {
     DWORD code = 0;
     if (ReadTextOption(m_impl->Handle(), INTERNET_OPTION_PROXY_USERNAME, value, code))
         return true;
@@ -301,7 +300,7 @@ bool HttpRequest::ReadProxyUserName(std::wstring& value, HttpError& error) {
     return false;
 }
 
-bool HttpRequest::ReadProxyPassword(std::wstring& value, HttpError& error) {
+bool SystemHttpRequest::ReadProxyPassword(std::wstring& value, HttpError& error) {
     DWORD code = 0;
     if (ReadTextOption(m_impl->Handle(), INTERNET_OPTION_PROXY_PASSWORD, value, code))
         return true;
@@ -309,15 +308,15 @@ bool HttpRequest::ReadProxyPassword(std::wstring& value, HttpError& error) {
     return false;
 }
 
-void HttpRequest::IgnoreUnknownCa() {
+void SystemHttpRequest::IgnoreUnknownCa() {
     AddSecurityFlags(m_impl->Handle(), SECURITY_FLAG_IGNORE_UNKNOWN_CA);
 }
 
-void HttpRequest::TrustAuthorities(const std::wstring& pemFile) {
+void SystemHttpRequest::TrustAuthorities(const std::wstring& pemFile) {
     m_impl->authorities = pemFile.empty() ? nullptr : LoadAuthorities(pemFile);
 }
 
-bool HttpRequest::Send(std::string_view body, unsigned long& lastError) {
+bool SystemHttpRequest::Send(std::string_view body, unsigned long& lastError) {
     static const std::wstring header(kFormContentType,
                                      kFormContentType + sizeof kFormContentType - 1);
     Impl& r = *m_impl;
@@ -353,7 +352,7 @@ bool HttpRequest::Send(std::string_view body, unsigned long& lastError) {
     return r.handles->result != FALSE;
 }
 
-HttpDialogAnswer HttpRequest::DialogStep(HttpPrompt* prompt, unsigned long lastError) {
+HttpDialogAnswer SystemHttpRequest::DialogStep(HttpPrompt* prompt, unsigned long lastError) {
     // A send given up on may still be using the handle; a stopped one has no question.
     if (m_impl->givenUp || IsStoppedError(lastError))
         return HttpDialogAnswer::Done;
@@ -386,15 +385,15 @@ HttpDialogAnswer HttpRequest::DialogStep(HttpPrompt* prompt, unsigned long lastE
     return HttpDialogAnswer::Done;
 }
 
-bool HttpRequest::ServerCertificate(HttpCertificate& certificate) const {
+bool SystemHttpRequest::ServerCertificate(HttpCertificate& certificate) const {
     certificate = HttpCertificate();
     return !m_impl->givenUp && DescribeServerCertificate(m_impl->Handle(), certificate);
 }
 
 // WinINet has no words beyond its codes.
-std::wstring HttpRequest::FailureDetail() const { return {}; }
+std::wstring SystemHttpRequest::FailureDetail() const { return {}; }
 
-bool HttpRequest::StatusText(std::wstring& text, HttpError& error) {
+bool SystemHttpRequest::StatusText(std::wstring& text, HttpError& error) {
     text.clear();
     if (m_impl->givenUp) {
         error = {HttpStep::StatusCode, ERROR_INTERNET_TIMEOUT};
@@ -410,8 +409,8 @@ bool HttpRequest::StatusText(std::wstring& text, HttpError& error) {
     return read;
 }
 
-bool HttpRequest::Read(char* buffer, std::size_t capacity, std::size_t& received,
-                       HttpError& error) {
+bool SystemHttpRequest::Read(char* buffer, std::size_t capacity, std::size_t& received,
+                             HttpError& error) {
     Impl& r = *m_impl;
     RequestHandles& held = *r.handles;
     received = 0;
@@ -453,15 +452,12 @@ bool HttpRequest::Read(char* buffer, std::size_t capacity, std::size_t& received
     return true;
 }
 
-HttpConnection::HttpConnection(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
-HttpConnection::HttpConnection(HttpConnection&&) noexcept = default;
-HttpConnection& HttpConnection::operator=(HttpConnection&&) noexcept = default;
-HttpConnection::~HttpConnection() = default;
+SystemHttpConnection::SystemHttpConnection(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+SystemHttpConnection::~SystemHttpConnection() = default;
 
-std::optional<HttpRequest> HttpConnection::OpenRequest(const std::wstring& verb,
-                                                       const std::wstring& object, bool secure,
-                                                       bool ignoreCertNameAndDate,
-                                                       HttpError& error) {
+std::unique_ptr<HttpRequest>
+SystemHttpConnection::OpenRequest(const std::wstring& verb, const std::wstring& object, bool secure,
+                                  bool ignoreCertNameAndDate, HttpError& error) {
     DWORD flags = kPlainFlags;
     if (secure)
         flags =
@@ -471,37 +467,35 @@ std::optional<HttpRequest> HttpConnection::OpenRequest(const std::wstring& verb,
                                            nullptr, nullptr, flags, relay));
     if (!handle) {
         error = {HttpStep::OpenRequest, GetLastError()};
-        return std::nullopt;
+        return nullptr;
     }
-    auto impl = std::make_unique<HttpRequest::Impl>();
+    auto impl = std::make_unique<SystemHttpRequest::Impl>();
     impl->handles = std::make_shared<RequestHandles>();
     impl->handles->connection = m_impl->handles;
     impl->handles->handle = std::move(handle);
     impl->observer = m_impl->observer;
-    return HttpRequest(std::move(impl));
+    return std::make_unique<SystemHttpRequest>(std::move(impl));
 }
 
-HttpSession::HttpSession(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
-HttpSession::HttpSession(HttpSession&&) noexcept = default;
-HttpSession& HttpSession::operator=(HttpSession&&) noexcept = default;
-HttpSession::~HttpSession() = default;
+SystemHttpSession::SystemHttpSession(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+SystemHttpSession::~SystemHttpSession() = default;
 
-std::optional<HttpSession> HttpSession::Open(const std::wstring& agent, HttpError& error) {
+std::unique_ptr<HttpSession> SystemHttpSession::Open(const std::wstring& agent, HttpError& error) {
     InternetHandle handle(
         InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!handle) {
         error = {HttpStep::OpenSession, GetLastError()};
-        return std::nullopt;
+        return nullptr;
     }
     // Always watched, for the reply's rate; the observer is optional.
     InternetSetStatusCallbackW(handle.get(), OnStatus);
     auto impl = std::make_unique<Impl>();
     impl->handles = std::make_shared<SessionHandles>();
     impl->handles->handle = std::move(handle);
-    return HttpSession(std::move(impl));
+    return std::make_unique<SystemHttpSession>(std::move(impl));
 }
 
-bool HttpSession::WatchReceivedBytes(HttpReceiveObserver& observer, HttpError& error) {
+bool SystemHttpSession::WatchReceivedBytes(HttpReceiveObserver& observer, HttpError& error) {
     if (InternetSetStatusCallbackW(m_impl->Handle(), OnStatus) ==
         INTERNET_INVALID_STATUS_CALLBACK) {
         error = {HttpStep::WatchBytes, GetLastError()};
@@ -511,52 +505,28 @@ bool HttpSession::WatchReceivedBytes(HttpReceiveObserver& observer, HttpError& e
     return true;
 }
 
-std::optional<HttpConnection> HttpSession::Connect(const std::wstring& host, unsigned short port,
-                                                   bool secure, HttpError& error) {
+std::unique_ptr<HttpConnection> SystemHttpSession::Connect(const std::wstring& host,
+                                                           unsigned short port, bool secure,
+                                                           HttpError& error) {
     InternetHandle handle(InternetConnectW(m_impl->Handle(), host.c_str(), port, nullptr, nullptr,
                                            INTERNET_SERVICE_HTTP, secure ? INTERNET_FLAG_SECURE : 0,
                                            reinterpret_cast<DWORD_PTR>(&m_impl->handles->relay)));
     if (!handle) {
         error = {HttpStep::Connect, GetLastError()};
-        return std::nullopt;
+        return nullptr;
     }
-    auto impl = std::make_unique<HttpConnection::Impl>();
+    auto impl = std::make_unique<SystemHttpConnection::Impl>();
     impl->handles = std::make_shared<ConnectionHandles>();
     impl->handles->session = m_impl->handles;
     impl->handles->handle = std::move(handle);
     impl->handles->server = host + L":" + std::to_wstring(port);
     impl->observer = m_impl->observer;
-    return HttpConnection(std::move(impl));
-}
-
-bool HttpCookiesForUrl(const std::wstring& url, std::string& cookies, HttpError& error) {
-    const std::string narrowUrl = ToNarrow(url);
-    cookies.clear();
-    DWORD size = 0;
-    InternetGetCookieA(narrowUrl.c_str(), nullptr, nullptr, &size);
-    if (size == 0) {
-        error = {HttpStep::FindCookie, GetLastError()};
-        return false;
-    }
-    std::vector<char> buffer(size + 1, '\0');
-    if (!InternetGetCookieA(narrowUrl.c_str(), nullptr, buffer.data(), &size)) {
-        error = {HttpStep::ReadCookie, GetLastError()};
-        return false;
-    }
-    cookies = buffer.data();
-    return true;
-}
-
-// A cookie set again with an expiry in the past is removed from the store.
-void HttpForgetCookie(const std::wstring& url, const std::string& name) {
-    const std::string narrowUrl = ToNarrow(url);
-    InternetSetCookieA(narrowUrl.c_str(), name.c_str(),
-                       "forgotten; expires=Sat, 01-Jan-2000 00:00:00 GMT");
+    return std::make_unique<SystemHttpConnection>(std::move(impl));
 }
 
 // Reply headers for callers that check them (the signature of a signed reply). WinINet
 // takes the header's name in the buffer that receives its value.
-bool HttpRequest::ResponseHeader(const std::string& name, std::string& value) {
+bool SystemHttpRequest::ResponseHeader(const std::string& name, std::string& value) {
     value.clear();
     if (m_impl->givenUp)
         return false;

@@ -16,7 +16,8 @@ class IQXLBodySink;
 
 // A GetAppFileDelta request: the server name of the file the frame stands for and, for a
 // patch, the base's size and checksum (empty for the file packed on its own). With a sink, the
-// frame's bytes go there as they arrive instead of into a file.
+// frame's bytes go there as they arrive instead of into a file, and the sink answers for what
+// it writes.
 struct SQXLFrameRequest {
     std::wstring serverName;
     std::wstring baseSize;

@@ -17,6 +17,7 @@
 #include "protocol/QXLReplySignature.h"
 #include "protocol/QXLSendLoop.h"
 #include "update/QXChecksum.h"
+#include "update/QXLBodySink.h"
 #include "update/QXLDownloadMonitor.h"
 #include "update/QXLFile.h"
 #include "update/QXLFileSet.h"
@@ -138,7 +139,8 @@ struct CQXLFileFetcher::FileAttempt {
     unsigned long lastError = 0;
     // The SHA-256 the copy must have, when the list is signed.
     std::optional<qxplat::Sha256Digest> sha256;
-    std::string head; // the first bytes received, which tell a program
+    std::string head;             // the first bytes received, which tell a program
+    IQXLBodySink* sink = nullptr; // where the bytes go instead of writePath
 };
 
 bool CQXLFileFetcher::CreateDownloadDirectory(const std::wstring& installationDirectory,
@@ -251,6 +253,7 @@ bool CQXLFileFetcher::DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* mo
                 target,  installer ? m_installationDirectory + file.FileName() : target,
                 0,       digest,
                 {}};
+            attempt.sink = frame != nullptr ? frame->sink : nullptr;
             done = DownloadAttempt(file, monitor, attempt);
         }
         if (done) {
@@ -368,8 +371,11 @@ bool CQXLFileFetcher::ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& 
         NoteFailure(Failure::Transfer);
         return false;
     }
-    qxplat::FilePtr out = qxplat::OpenShared(attempt.writePath, "wb");
-    if (!out) {
+    qxplat::FilePtr out;
+    if (attempt.sink != nullptr) {
+        if (!Unpacked(file, attempt.sink->Begin()))
+            return false;
+    } else if (!(out = qxplat::OpenShared(attempt.writePath, "wb"))) {
         LogAttemptError(L"Failed CreateFile on", attempt, attempt.lastError, kStepCreateFile);
         return false;
     }
@@ -382,7 +388,7 @@ bool CQXLFileFetcher::ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& 
     if (!WriteBody(request, file, attempt, out.get(), checksum, sha256 ? &*sha256 : nullptr, size))
         return false;
     // The last buffered bytes reach the disk here: a failed close is a failed write.
-    if (std::fclose(out.release()) != 0) {
+    if (out && std::fclose(out.release()) != 0) {
         attempt.lastError = qxplat::LastError();
         m_log.LogError(L"Unable to write file %s : %d", attempt.writePath,
                        static_cast<long long>(attempt.lastError));
@@ -447,14 +453,10 @@ bool CQXLFileFetcher::WriteBody(qxplat::HttpRequest& request, const CQXLFile& fi
             m_failure.Transport(error.code, request.FailureDetail());
             return false;
         }
-        if (filled == 0 && std::fflush(out) == 0)
-            return true;
-        if (filled == 0 || std::fwrite(block.data(), 1, filled, out) != filled) {
-            attempt.lastError = qxplat::LastError();
-            m_log.LogError(L"Unable to write file %s : %d", attempt.writePath,
-                           static_cast<long long>(attempt.lastError));
+        if (!PutBlock(file, attempt, out, block.data(), filled))
             return false;
-        }
+        if (filled == 0)
+            return true;
         if (attempt.checkCopy)
             checksum.Update(block.data(), filled);
         if (sha256 != nullptr)
@@ -470,4 +472,24 @@ bool CQXLFileFetcher::WriteBody(qxplat::HttpRequest& request, const CQXLFile& fi
             return false;
         }
     }
+}
+
+bool CQXLFileFetcher::PutBlock(const CQXLFile& file, FileAttempt& attempt, std::FILE* out,
+                               const char* bytes, std::size_t size) {
+    if (attempt.sink != nullptr)
+        return Unpacked(file, size == 0 ? attempt.sink->End() : attempt.sink->Write(bytes, size));
+    if (size == 0 ? std::fflush(out) == 0 : std::fwrite(bytes, 1, size, out) == size)
+        return true;
+    attempt.lastError = qxplat::LastError();
+    m_log.LogError(L"Unable to write file %s : %d", attempt.writePath,
+                   static_cast<long long>(attempt.lastError));
+    return false;
+}
+
+bool CQXLFileFetcher::Unpacked(const CQXLFile& file, const std::wstring& failure) {
+    if (failure.empty())
+        return true;
+    m_log.LogError(L"Unable to unpack %s : %s", file.FileName(), failure);
+    m_failure.Refused(failure);
+    return false;
 }

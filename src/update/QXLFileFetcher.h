@@ -12,13 +12,17 @@
 #include "protocol/QXLFailureNote.h"
 
 class CQXChecksum;
+class IQXLBodySink;
 
 // A GetAppFileDelta request: the server name of the file the frame stands for and, for a
-// patch, the base's size and checksum (empty for the file packed on its own).
+// patch, the base's size and checksum (empty for the file packed on its own). With a sink, the
+// frame's bytes go there as they arrive instead of into a file, and the sink answers for what
+// it writes.
 struct SQXLFrameRequest {
     std::wstring serverName;
     std::wstring baseSize;
     std::wstring baseChecksum;
+    IQXLBodySink* sink = nullptr;
 };
 class CQXLDownloadMonitor;
 class CQXLFile;
@@ -83,6 +87,12 @@ private:
     bool WriteBody(qxplat::HttpRequest& request, const CQXLFile& file, FileAttempt& attempt,
                    std::FILE* out, CQXChecksum& checksum, qxplat::Sha256* sha256,
                    std::uint64_t& size);
+    // Hands one block to the attempt's sink, or writes it to out; an empty block ends the body.
+    // False with an error line.
+    bool PutBlock(const CQXLFile& file, FileAttempt& attempt, std::FILE* out, const char* bytes,
+                  std::size_t size);
+    // True when the sink's answer is no failure; otherwise an error line with it.
+    bool Unpacked(const CQXLFile& file, const std::wstring& failure);
     // True when sha256's digest is expected; otherwise an error line naming the digest.
     bool MatchesDigest(const CQXLFile& file, qxplat::Sha256 sha256,
                        const qxplat::Sha256Digest& expected);

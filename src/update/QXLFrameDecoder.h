@@ -16,10 +16,8 @@ struct SQXLFrameTarget {
     std::optional<qxplat::Sha256Digest> sha256;
 };
 
-// Turns a downloaded zstd frame into the file it stands for: a patch against base (the
-// installed file's bytes), or with an empty base a packed copy. Streams the frame from disk and
-// the result to disk in blocks; beyond base, memory holds at most the decoder's window, which
-// the server keeps to the file's size (2^27 bytes at most).
+// Turns a downloaded zstd frame into the file it stands for, as CQXLFrameStream does, once the
+// frame's own SHA-256 is checked: reads the frame from disk and writes the result in blocks.
 class CQXLFrameDecoder {
 public:
     // Writes target.path from the frame at framePath. The frame's own SHA-256 must be

@@ -5,11 +5,12 @@
 
 #include "log/QXLLog.h"
 #include "protocol/QXLFrameOffers.h"
+#include "update/QXLFileFetcher.h"
+#include "update/QXLFrameDecoder.h"
 
 class CQXLDownloadMonitor;
 class CQXLDownloader;
 class CQXLFile;
-class CQXLFileFetcher;
 
 // Fetches a listed file through a zstd frame that the list offers instead of whole: a patch
 // when the installed copy is exactly the patch's base, else the file packed on its own. The
@@ -31,9 +32,20 @@ public:
 private:
     // Reads the installed copy into base when it is the offer's base; false otherwise.
     bool ReadBase(const CQXLFile& file, const SQXLFrameOffer& offer, std::string& base);
-    // Downloads and decodes one frame; empty text on success, otherwise why not.
+    // Downloads and decodes one frame; empty text on success, otherwise why not, with no
+    // result left.
     std::wstring Apply(const CQXLFile& file, const SQXLFrame& frame, const SQXLFrameOffer* patchOf,
                        const std::string& base, CQXLDownloadMonitor* monitor);
+    // The frame whole into the download directory as part, then decoded once its SHA-256 is
+    // checked.
+    std::wstring FetchThenDecode(const CQXLFile& part, const SQXLFrame& frame,
+                                 const SQXLFrameRequest& request, const std::string& base,
+                                 const SQXLFrameTarget& target, CQXLDownloadMonitor* monitor,
+                                 std::string& head);
+    // The frame decoded into target as it arrives.
+    std::wstring FetchDecoding(const CQXLFile& part, SQXLFrameRequest& request,
+                               const std::string& base, const SQXLFrameTarget& target,
+                               CQXLDownloadMonitor* monitor, std::string& head);
 
     CQXLLog& m_log;
     CQXLFileFetcher& m_fetcher;

@@ -2,12 +2,15 @@
 # Updates through patches, end to end, for one target: the demo site (scripts/make-site, whose
 # 2.0 changes bin/catalog.dat of 1.0) served by qxserver with deltas on, and an installation of
 # 1.0 updated to 2.0 by the launcher without a question. One installation per case:
-#   patch       the launcher asks for the patch (the access log shows it) and rebuilds the file
+#   patch       the launcher asks for the patch (the access log shows it) and rebuilds the file;
+#               a text new in 2.0 comes packed and is unpacked as it arrives
+#   packed-*    the packed text on the server damaged, cut short, or another text's: each ends
+#               with the whole download of the text
 #   corrupt     the patch on the server is damaged: it no longer is what the list announced
 #   other-base  the server's patch was made from another file: the decoder refuses it
 #   signed      the patch made again, on a site that signs its lists (the patch's SHA-256 too)
 #   no-deltas   a site without deltas: whole files, as before
-# Every case must end with catalog.dat exactly 2.0's. Windows runs under Wine on an Xvfb of its
+# Every case must end with catalog.dat and the text exactly 2.0's. Windows runs under Wine on an Xvfb of its
 # own.
 # Usage: delta-update.sh linux|windows BUILD-DIR QXSERVER WORK-DIR
 set -euo pipefail
@@ -37,6 +40,9 @@ sed -i 's/^DaysBeforeForceUpdateValue=.*/DaysBeforeForceUpdateValue=0/' "$site/r
 bash "$site/seed-users" "$server" "$site/qxserver.db" >/dev/null
 wanted="$site/releases/Demo/2.0/bin/catalog.dat"
 patch="$site/releases/Demo/.deltas/2.0/bin/catalog.dat.from-1.0.zst"
+manual="$site/releases/Demo/2.0/docs/manual.txt"
+packed="$site/releases/Demo/.deltas/2.0/docs/manual.txt.zst"
+seq -f 'line %g of the manual' 20000 >"$manual"
 
 public_key=
 serve() { # [options]
@@ -56,13 +62,13 @@ serve() { # [options]
 make_frames() {
     local session
     for _ in $(seq 30); do
-        [ -f "$patch" ] && return 0
+        [ -f "$patch" ] && [ -f "$packed" ] && return 0
         session=$(curl -s -o /dev/null -D - --data "user=demo&password=demo&lang=en" \
             "${url}P3Login" | sed -n 's/^Set-Cookie: SessionId=\([0-9a-f]*\).*/\1/Ip')
         curl -s -o /dev/null -b "SessionId=$session" \
             --data "sessionid=$session&application=Demo&version=2.0&lang=en" "${url}GetAppChecksum"
     done
-    fail "qxserver made no patch of catalog.dat"
+    fail "qxserver made no patch of catalog.dat or no packed copy of manual.txt"
 }
 
 if [ "$target" = windows ]; then
@@ -94,7 +100,20 @@ update() { # case: an installation of 1.0 updated by the launcher
     fi
 }
 
-corrupt() { # a byte of the cached patch changed, its size and time kept
+packed_corrupt() { # a byte of the packed copy changed, its size and time kept
+    cp -p "$packed" "$work/packed.good"
+    printf '\x55' | dd of="$packed" bs=1 seek=100 conv=notrunc status=none
+    touch -r "$work/packed.good" "$packed"
+}
+packed_cut() { # the packed copy without its last bytes, announced so
+    head -c -20 "$work/packed.good" >"$packed"
+}
+packed_other() { # the packed copy of another text of the same size, announced so
+    sed 's/line 20000/line 2000x/' "$manual" | zstd -q -f -o "$packed"
+}
+corrupt() { # a byte of the cached patch changed, its size and time kept; the packed copy mended
+    cp -p "$work/packed.good" "$packed"
+
     cp -p "$patch" "$work/patch.good"
     printf '\x55' | dd of="$patch" bs=1 seek=200 conv=notrunc status=none
     touch -r "$work/patch.good" "$patch"
@@ -117,10 +136,13 @@ no_deltas() {
     serve
 }
 
-# case | preparation | the launcher's line about catalog.dat | patches served
+# case | preparation | the launcher's lines (separated by ;) | patches served
 cases=(
-    "patch|:|catalog.dat rebuilt from a patch of|1"
-    "corrupt|corrupt|catalog.dat : whole download, the frame did not arrive|1"
+    "patch|:|catalog.dat rebuilt from a patch of;manual.txt unpacked from|1"
+    "packed-corrupt|packed_corrupt|manual.txt : whole download, zstd: |1"
+    "packed-cut|packed_cut|manual.txt : whole download, the frame ends early|1"
+    "packed-other|packed_other|manual.txt : whole download, the result differs from the list|1"
+    "corrupt|corrupt|catalog.dat : whole download, zstd: |1"
     "other-base|other_base|catalog.dat : whole download, zstd: |1"
     "signed|signed|catalog.dat rebuilt from a patch of|1"
     "no-deltas|no_deltas|catalog.dat downloaded|0"
@@ -128,15 +150,19 @@ cases=(
 serve
 make_frames
 for row in "${cases[@]}"; do
-    IFS='|' read -r name prepare line requests <<<"$row"
+    IFS='|' read -r name prepare lines requests <<<"$row"
     $prepare
     before=$(wc -l <"$work/server.log")
     update "$name"
     served=$(tail -n +$((before + 1)) "$work/server.log" |
         grep -c "\"POST /qx/GetAppFileDelta\" 200 $(stat -c %s "$patch") " || true)
     cmp -s "$work/$name/bin/catalog.dat" "$wanted" || fail "$name: catalog.dat is not 2.0's"
+    cmp -s "$work/$name/docs/manual.txt" "$manual" || fail "$name: manual.txt is not 2.0's"
     [ -f "$work/$name/docs/guide.txt" ] || fail "$name: the update did not install 2.0"
-    grep -aqF "$line" "$work/$name"/LOG/*.log || fail "$name: no log line \"$line\""
+    IFS=';' read -ra expected <<<"$lines"
+    for line in "${expected[@]}"; do
+        grep -aqF "$line" "$work/$name"/LOG/*.log || fail "$name: no log line \"$line\""
+    done
     [ "$served" -eq "$requests" ] || fail "$name: the patch was served $served times, not $requests"
 done
-echo "delta-update: every case ended with 2.0's catalog.dat"
+echo "delta-update: every case ended with 2.0's catalog.dat and manual.txt"

@@ -7,6 +7,7 @@
 #include "support/TempDir.h"
 #include "update/QXChecksum.h"
 #include "update/QXLFrameDecoder.h"
+#include "update/QXLFrameStream.h"
 
 namespace {
 
@@ -95,6 +96,36 @@ TEST(FrameDecoderTest, GivesTheListedFileOrAReasonAndNothing) {
             EXPECT_FALSE(std::filesystem::exists(target));
         }
     }
+}
+
+// A frame decoded as it arrives: each attempt starts anew, bytes come in any pieces, and an
+// attempt that never ends leaves no file.
+TEST(FrameDecoderTest, StreamStartsAnewOnEachAttemptAndLeavesNothingUnended) {
+    TempDir dir;
+    const std::string base = Bytes(200000, 4);
+    std::string file = base;
+    file.replace(5000, 3000, Bytes(3000, 5));
+    const std::string patch = Frame(file, base);
+    CQXChecksum checksum;
+    checksum.Update(file.data(), file.size());
+    const SQXLFrameTarget target{dir.File(L"out"), 200000, checksum.Value(), Sha(file)};
+    {
+        CQXLFrameStream stream(base, target);
+        ASSERT_EQ(stream.Begin(), L"");
+        ASSERT_EQ(stream.Write(patch.data(), patch.size() / 2), L""); // a broken transfer
+        ASSERT_EQ(stream.Begin(), L"");
+        for (std::size_t at = 0; at < patch.size(); at += 7)
+            ASSERT_EQ(stream.Write(patch.data() + at, std::min<std::size_t>(7, patch.size() - at)),
+                      L"");
+        ASSERT_EQ(stream.End(), L"");
+    }
+    EXPECT_EQ(ReadBytes(target.path), file);
+    {
+        CQXLFrameStream stream(base, target);
+        ASSERT_EQ(stream.Begin(), L"");
+        ASSERT_EQ(stream.Write(patch.data(), patch.size() - 1), L"");
+    }
+    EXPECT_FALSE(std::filesystem::exists(target.path));
 }
 
 // Offers are read by column name in any case and order; rows without one, or cut short, are not.

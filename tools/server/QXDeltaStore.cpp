@@ -14,6 +14,14 @@ std::string RelativeName(const SQXFileRow& row) {
 
 bool Usable(std::uint64_t size) { return size > 0 && size <= QXZstdFrames::kMaxFileSize; }
 
+// Where row's file lies: as the listing found it, which spares resolving its path again.
+std::optional<fs::path> RowFile(CQXReleaseStore& releases, const std::string& application,
+                                const std::string& version, const SQXFileRow& row) {
+    if (!row.file.empty())
+        return row.file;
+    return releases.File(application, version, RelativeName(row));
+}
+
 } // namespace
 
 CQXDeltaStore::CQXDeltaStore(const fs::path& root, CQXReleaseStore& releases)
@@ -45,7 +53,7 @@ std::optional<SQXDelta> CQXDeltaStore::Delta(const std::string& application,
                                              const std::string& version, const SQXFileRow& row,
                                              bool mayMake) {
     const std::string relative = RelativeName(row);
-    const auto file = m_releases.File(application, version, relative);
+    const auto file = RowFile(m_releases, application, version, row);
     if (!file || !Usable(row.size))
         return std::nullopt;
     const std::vector<std::string> versions = m_releases.Versions(application);
@@ -74,7 +82,7 @@ std::optional<SQXFrame> CQXDeltaStore::Packed(const std::string& application,
                                               const std::string& version, const SQXFileRow& row,
                                               bool mayMake) {
     const std::string relative = RelativeName(row);
-    const auto file = m_releases.File(application, version, relative);
+    const auto file = RowFile(m_releases, application, version, row);
     if (!file || !Usable(row.size))
         return std::nullopt;
     const fs::path path = CacheFolder(application, version) / (relative + ".zst");

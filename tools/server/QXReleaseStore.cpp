@@ -201,9 +201,11 @@ std::vector<SQXFileRow> CQXReleaseStore::Files(const std::string& application,
     std::sort(files.begin(), files.end());
     for (const auto& file : files) {
         const fs::path relative = file.lexically_relative(folder);
-        if (!File(application, version, relative.generic_string()))
+        const auto resolved = File(application, version, relative.generic_string());
+        if (!resolved)
             continue; // a link that leads out of the version is neither listed nor served
         SQXFileRow row;
+        row.file = *resolved;
         row.name = relative.filename().string();
         row.path = relative.parent_path().generic_string();
         const auto entry = m_checksums.Get(file);
@@ -252,6 +254,7 @@ std::optional<SQXFileRow> CQXReleaseStore::Row(const std::string& application,
     SQXFileRow row;
     row.name = normal.filename().string();
     row.path = normal.parent_path().generic_string();
+    row.file = *file;
     const auto entry = m_checksums.Get(*file);
     row.size = entry.size;
     row.checksum = entry.checksum;

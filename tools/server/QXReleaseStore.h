@@ -49,6 +49,9 @@ struct SQXFileRow {
     std::string parameters;
     // The release file has a run bit: Linux launchers give their copy the run bits.
     bool executable = false;
+    // Where the file lies, links resolved and found inside its version: empty for a row that
+    // only the manifest names.
+    std::filesystem::path file;
 };
 
 // The releases under <root>/releases: <application>/<version>/ holds a version's files,

@@ -193,10 +193,9 @@ private:
     // True when every value travels unaltered in the wire code page of the user's language;
     // otherwise an error line and a refusal box tell why nothing is sent.
     bool CredentialsFitTheWire(std::initializer_list<std::wstring_view> values);
-    // Steps of DownloadAll: fetches one file (three attempts) and records what the installer
-    // must do with it, 1 when it arrived; records a run of an update-mode file.
-    int DownloadEntry(CQXLFile& file, CQXLDownloadMonitor& monitor,
-                      const std::wstring& downloading);
+    // Steps of DownloadAll: records what the installer must do with a fetched file, 1 when it
+    // arrived; records a run of an update-mode file.
+    int DownloadEntry(CQXLFile& file, bool arrived);
     void AddUpdateEntry(const CQXLFile& file);
     // Steps of RunInstaller: creates the pipe, waiting while another update holds it;
     // waits for the started installer's verdict on pipe.

@@ -46,7 +46,8 @@ enum DownloadStep : int {
 // Counts the bytes of the current reply and moves the monitor's bar with each block.
 class CQXLDownloadWatch final : public qxplat::HttpReceiveObserver {
 public:
-    explicit CQXLDownloadWatch(const CQXLDownloadMonitor* monitor) : m_monitor(monitor) {}
+    // The monitor of the file on its way.
+    void SetMonitor(const CQXLDownloadMonitor* monitor) { m_monitor = monitor; }
 
     void RequestSent() override { m_received = 0; }
     void BytesReceived(unsigned long count) override {
@@ -56,7 +57,7 @@ public:
     }
 
 private:
-    const CQXLDownloadMonitor* m_monitor;
+    const CQXLDownloadMonitor* m_monitor = nullptr;
     std::uint32_t m_received = 0;
 };
 
@@ -122,11 +123,33 @@ std::optional<qxplat::Sha256Digest> ListedDigest(const CQXLFile& file) {
     return digest;
 }
 
+// The downloader keeps one failure note for all its callers; fetchers side by side take turns.
+std::mutex g_statusLock;
+
 } // namespace
 
-// One attempt's server and request, for the error lines, and where its bytes go.
+// The session and connection of the previous file: the next file to the same server goes over
+// the connection the server kept alive instead of a new one.
+struct CQXLFileFetcher::Link {
+    CQXLDownloadWatch watch;
+    std::optional<qxplat::HttpSession> session;
+    std::optional<qxplat::HttpConnection> connection;
+    std::wstring server; // host, port and scheme of the connection
+};
+
 CQXLFileFetcher::CQXLFileFetcher(CQXLDownloader& downloader)
     : m_downloader(downloader), m_log(downloader.GetLog()) {}
+
+CQXLFileFetcher::~CQXLFileFetcher() = default;
+
+void CQXLFileFetcher::CopySetup(const CQXLFileFetcher& other) {
+    m_downloadDirectory = other.m_downloadDirectory;
+    m_installationDirectory = other.m_installationDirectory;
+    m_downloadConnectMs = other.m_downloadConnectMs;
+    m_downloadReceiveMs = other.m_downloadReceiveMs;
+}
+
+// One attempt's server and request, for the error lines, and where its bytes go.
 
 struct CQXLFileFetcher::FileAttempt {
     const CQXUrlServer& server;
@@ -292,32 +315,17 @@ bool CQXLFileFetcher::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor*
     if (!file.FilePath().empty())
         CreatePathDirectories(m_downloadDirectory, file.FilePath());
     const CQXUrlServer& server = attempt.server;
-    const bool secure = server.IsSecure() != 0;
-    CQXLDownloadWatch watch(monitor);
     qxplat::HttpError error;
-    std::optional<qxplat::HttpSession> session;
-    std::optional<qxplat::HttpConnection> connection;
-    std::optional<qxplat::HttpRequest> request;
-    if (!(session = qxplat::HttpSession::Open(L"QXLauncher", error))) {
-        LogAttemptError(L"Failed InternetOpen", attempt, error.code, kStepOpenSession);
-    } else if (!session->WatchReceivedBytes(watch, error)) {
-        LogAttemptError(L"Failed InternetSetStatusCallback for", attempt, error.code,
-                        kStepWatchBytes);
-    } else if (!(connection = session->Connect(server.GetHost(),
-                                               static_cast<unsigned short>(server.GetPort()),
-                                               secure, error))) {
-        LogAttemptError(L"Failed InternetConnect", attempt, error.code, kStepConnect);
-    } else if (!(request = connection->OpenRequest(
-                     L"POST", attempt.object, secure,
-                     m_downloader.GetConfiguration()->GetRequestCertificateFlags() != 0, error))) {
-        LogAttemptError(L"Failed HttpOpenRequest", attempt, error.code, kStepOpenRequest);
-    }
+    std::optional<qxplat::HttpRequest> request = OpenRequest(monitor, attempt, error);
     if (!request) {
+        m_link.reset();
         m_log.LogError(L"Unable to initiate Internet connection for %s : %d", file.FileName(),
                        static_cast<long long>(error.code));
         return false;
     }
     request->SetTimeouts(m_downloadConnectMs, m_downloadReceiveMs);
+    if (m_stop)
+        request->SetStop(m_stop);
     request->TrustAuthorities(m_downloader.GetConfiguration()->SecurityCAFile());
     request->SetMinimumRate(qxplat::kHttpMinimumBytesPerSecond,
                             m_downloader.GetMinimumRateWindow());
@@ -349,6 +357,9 @@ bool CQXLFileFetcher::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor*
         m_downloader.GetPrompt(), attempt.lastError, hooks);
     if (sent && ReceiveFile(*request, file, attempt))
         return true;
+    // The next attempt starts on a connection of its own, as the first one did.
+    request.reset();
+    m_link.reset();
     RemoveFile(attempt.writePath);
     if (qxplat::IsCertificateError(attempt.lastError))
         m_log.LogError(L"Unable to download file %s : %d (the server certificate may be invalid)",
@@ -359,15 +370,56 @@ bool CQXLFileFetcher::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor*
     return false;
 }
 
+std::optional<qxplat::HttpRequest> CQXLFileFetcher::OpenRequest(CQXLDownloadMonitor* monitor,
+                                                                const FileAttempt& attempt,
+                                                                qxplat::HttpError& error) {
+    const CQXUrlServer& server = attempt.server;
+    const bool secure = server.IsSecure() != 0;
+    const std::wstring where =
+        server.GetHost() + L":" + std::to_wstring(server.GetPort()) + (secure ? L"s" : L"");
+    if (!m_link)
+        m_link = std::make_unique<Link>();
+    Link& link = *m_link;
+    link.watch.SetMonitor(monitor);
+    if (!link.connection || link.server != where) {
+        link.connection.reset();
+        if (!(link.session = qxplat::HttpSession::Open(L"QXLauncher", error))) {
+            LogAttemptError(L"Failed InternetOpen", attempt, error.code, kStepOpenSession);
+            return std::nullopt;
+        }
+        if (!link.session->WatchReceivedBytes(link.watch, error)) {
+            LogAttemptError(L"Failed InternetSetStatusCallback for", attempt, error.code,
+                            kStepWatchBytes);
+            return std::nullopt;
+        }
+        if (!(link.connection = link.session->Connect(server.GetHost(),
+                                                      static_cast<unsigned short>(server.GetPort()),
+                                                      secure, error))) {
+            LogAttemptError(L"Failed InternetConnect", attempt, error.code, kStepConnect);
+            return std::nullopt;
+        }
+        link.server = where;
+    }
+    std::optional<qxplat::HttpRequest> request = link.connection->OpenRequest(
+        L"POST", attempt.object, secure,
+        m_downloader.GetConfiguration()->GetRequestCertificateFlags() != 0, error);
+    if (!request)
+        LogAttemptError(L"Failed HttpOpenRequest", attempt, error.code, kStepOpenRequest);
+    return request;
+}
+
 bool CQXLFileFetcher::ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& file,
                                   FileAttempt& attempt) {
     // An error page is not the file: only a 200 reply is written.
+    std::unique_lock<std::mutex> status(g_statusLock);
     if (!m_downloader.CheckStatusCode(request)) {
         m_failure = m_downloader.LastFailure();
+        status.unlock();
         // The status says more than the failed download that follows it.
         NoteFailure(Failure::Transfer);
         return false;
     }
+    status.unlock();
     qxplat::FilePtr out = qxplat::OpenShared(attempt.writePath, "wb");
     if (!out) {
         LogAttemptError(L"Failed CreateFile on", attempt, attempt.lastError, kStepCreateFile);

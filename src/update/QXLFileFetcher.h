@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -35,6 +36,7 @@ public:
 
     // downloader outlives this object and gives the session, servers and credentials.
     explicit CQXLFileFetcher(CQXLDownloader& downloader);
+    ~CQXLFileFetcher();
 
     CQXLFileFetcher(const CQXLFileFetcher&) = delete;
     CQXLFileFetcher& operator=(const CQXLFileFetcher&) = delete;
@@ -68,6 +70,11 @@ public:
                       const std::wstring& service, bool withFileValue,
                       const SQXLFrameRequest* frame = nullptr);
 
+    // Takes other's directories and time-outs, so that this fetcher can work beside it.
+    void CopySetup(const CQXLFileFetcher& other);
+    // Ends this fetcher's requests once stop is stopped (null: never), from any thread.
+    void SetStop(std::shared_ptr<const qxplat::HttpStop> stop) { m_stop = std::move(stop); }
+
     // For tests only: the connect and receive time-outs of downloads, in milliseconds.
     void SetDownloadTimeoutsForTests(unsigned long connectMs, unsigned long receiveMs) {
         m_downloadConnectMs = connectMs;
@@ -76,6 +83,11 @@ public:
 
 private:
     struct FileAttempt;
+    struct Link;
+    // The request of an attempt, over the connection kept from the previous file when it
+    // goes to the same server; null after the step's error line.
+    std::optional<qxplat::HttpRequest>
+    OpenRequest(CQXLDownloadMonitor* monitor, const FileAttempt& attempt, qxplat::HttpError& error);
     bool DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor* monitor, FileAttempt& attempt);
     bool ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& file, FileAttempt& attempt);
     bool WriteBody(qxplat::HttpRequest& request, const CQXLFile& file, FileAttempt& attempt,
@@ -101,4 +113,7 @@ private:
     CQXLFailureNote m_failure;
     Failure m_lastFailure = Failure::Transfer;
     std::wstring m_lastFailureText;
+    std::shared_ptr<const qxplat::HttpStop> m_stop;
+    // The session and connection the previous file came over, kept alive for the next.
+    std::unique_ptr<Link> m_link;
 };

@@ -23,6 +23,7 @@ public:
 
     // The offers of the current file list (QXLReadFrameOffers).
     void SetOffers(std::map<std::wstring, SQXLFrameOffer> offers) { m_offers = std::move(offers); }
+    const std::map<std::wstring, SQXLFrameOffer>& Offers() const { return m_offers; }
 
     // True when file is now in the download directory, rebuilt from a frame; false when the
     // list offers none for it or the frame did not give the file.

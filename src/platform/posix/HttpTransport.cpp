@@ -45,11 +45,14 @@ struct HttpConnection::Impl {
     const HttpSession::Impl* session = nullptr;
     std::string host;
     unsigned short port = 0;
+    // Drives the connection's requests one after the other and keeps what they connected
+    // alive for the next, as WinINet keeps a connection's sockets.
+    std::shared_ptr<CURLM> multi;
 };
 
 struct HttpRequest::Impl {
     CurlEasy easy;
-    CurlMulti multi;
+    std::shared_ptr<CURLM> multi; // the connection's
     CurlList headers;
     std::string verb;
     std::string url;
@@ -384,7 +387,7 @@ std::optional<HttpRequest> HttpConnection::OpenRequest(const std::wstring& verb,
                                                        HttpError& error) {
     auto impl = std::make_unique<HttpRequest::Impl>();
     impl->easy = NewCookieSharingEasy();
-    impl->multi.reset(curl_multi_init());
+    impl->multi = m_impl->multi;
     if (!impl->easy || !impl->multi) {
         error = {HttpStep::OpenRequest, CURLE_FAILED_INIT};
         return std::nullopt;
@@ -424,6 +427,7 @@ std::optional<HttpConnection> HttpSession::Connect(const std::wstring& host, uns
     impl->session = m_impl.get();
     impl->host = ToNarrow(host);
     impl->port = port;
+    impl->multi.reset(curl_multi_init(), CurlMultiDeleter());
     return HttpConnection(std::move(impl));
 }
 

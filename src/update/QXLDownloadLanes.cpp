@@ -1,0 +1,56 @@
+#include "update/QXLDownloadLanes.h"
+
+#include "log/QXLLog.h"
+#include "update/QXLFile.h"
+#include "update/QXLFileFetcher.h"
+#include "update/QXLFrameFetch.h"
+
+namespace {
+
+constexpr int kAttempts = 3;
+
+} // namespace
+
+struct CQXLDownloadLanes::Lane {
+    Lane(CQXLLog& log, CQXLDownloader& downloader)
+        : fetcher(downloader), frames(log, fetcher, downloader) {}
+
+    CQXLFileFetcher fetcher;
+    CQXLFrameFetch frames;
+};
+
+CQXLDownloadLanes::CQXLDownloadLanes(std::size_t lanes, CQXLFileFetcher& fetcher,
+                                     CQXLFrameFetch& frames, CQXLDownloader& downloader,
+                                     CQXLLog& log)
+    : m_log(log) {
+    m_lanes.emplace_back(&fetcher, &frames);
+    while (m_lanes.size() < lanes) {
+        m_owned.push_back(std::make_unique<Lane>(log, downloader));
+        Lane& lane = *m_owned.back();
+        lane.fetcher.CopySetup(fetcher);
+        lane.frames.SetOffers(frames.Offers());
+        m_lanes.emplace_back(&lane.fetcher, &lane.frames);
+    }
+}
+
+CQXLDownloadLanes::~CQXLDownloadLanes() = default;
+
+bool CQXLDownloadLanes::Fetch(std::size_t lane, const CQXLFile& file, CQXLDownloadMonitor& monitor,
+                              std::shared_ptr<const qxplat::HttpStop> stop) {
+    CQXLFileFetcher& fetcher = *m_lanes.at(lane).first;
+    fetcher.SetStop(std::move(stop));
+    bool arrived = m_lanes[lane].second->Fetch(file, &monitor);
+    for (int attempt = 1; attempt <= kAttempts && !arrived; ++attempt) {
+        arrived = fetcher.GetAppFile(file, &monitor);
+        if (arrived)
+            break;
+        if (attempt < kAttempts)
+            m_log.LogWarning(L"Failed to download %s, retry left : %d", file.FileName(),
+                             kAttempts - attempt);
+        else
+            m_log.LogError(L"Failed to download %s, no retry left", file.FileName());
+    }
+    // The list's own fetcher serves later requests that nothing stops.
+    fetcher.SetStop(nullptr);
+    return arrived;
+}

@@ -30,6 +30,7 @@ int CQXLFileList::DownloadAll(CQXLDownloadMonitor& monitor) {
     CQXLDownloadLanes lanes(static_cast<std::size_t>(m_urlParser.ParallelDownloads()), m_fetcher,
                             m_frames, m_downloader, m_log);
     CQXLDownloadQueue queue(lanes.Count(), m_log, monitor);
+    const CQXLFile* failed = nullptr;
     for (const auto& entry : m_fileSet.UpdateList()) {
         if (queue.Ended())
             break;
@@ -69,16 +70,22 @@ int CQXLFileList::DownloadAll(CQXLDownloadMonitor& monitor) {
                     queue.ShowStatus(m_progressWindow, downloading + file.FileName());
                     return lanes.Fetch(lane, file, laneMonitor, std::move(stop));
                 },
-                [this, &file, advance](bool arrived) {
+                [this, &file, &failed, advance](bool arrived) {
                     file.MarkHandled();
                     const int recorded = DownloadEntry(file, arrived);
                     advance();
+                    failed = arrived ? nullptr : &file;
                     return recorded != 0;
                 });
             break;
         }
     }
-    return queue.Finish() ? 1 : 0;
+    if (queue.Finish())
+        return 1;
+    // The update's failure report asks the list's own fetcher why the file failed.
+    if (failed != nullptr)
+        lanes.HandOverFailure(*failed);
+    return 0;
 }
 
 int CQXLFileList::DownloadEntry(CQXLFile& file, bool arrived) {

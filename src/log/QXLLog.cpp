@@ -105,10 +105,13 @@ void CQXLLog::AppendHeader(const wchar_t* marker) {
 
 void CQXLLog::CaptureThread(SQXLLogCapture* capture) { t_capture = capture; }
 
-int CQXLLog::WriteCaptured(const std::string& bytes) {
+int CQXLLog::WriteCaptured(const SQXLLogCapture& capture) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!capture.lastError.empty())
+        m_lastError = capture.lastError;
+    const std::string& bytes = capture.bytes;
     if (bytes.empty())
         return 1;
-    std::lock_guard<std::mutex> guard(m_lock);
     const qxplat::FilePtr file = qxplat::OpenShared(m_logFilePath, "ab");
     return file && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() ? 1 : 0;
 }

@@ -76,8 +76,9 @@ public:
     // again), so that work done side by side can be logged in its own order. capture outlives
     // the capture.
     static void CaptureThread(SQXLLogCapture* capture);
-    // Appends records captured earlier, unchanged. 1 when they were written.
-    int WriteCaptured(const std::string& bytes);
+    // Appends records captured earlier, unchanged; the capture's latest error becomes the
+    // latest error. 1 when they were written.
+    int WriteCaptured(const SQXLLogCapture& capture);
 
     const std::wstring& GetLogFilePath() const { return m_logFilePath; }
     const std::wstring& GetSettingsFilePath() const { return m_settingsFilePath; }

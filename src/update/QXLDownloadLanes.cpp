@@ -52,5 +52,16 @@ bool CQXLDownloadLanes::Fetch(std::size_t lane, const CQXLFile& file, CQXLDownlo
     }
     // The list's own fetcher serves later requests that nothing stops.
     fetcher.SetStop(nullptr);
+    if (!arrived) {
+        std::lock_guard<std::mutex> lock(m_failedLock);
+        m_failedOn[&file] = lane;
+    }
     return arrived;
+}
+
+void CQXLDownloadLanes::HandOverFailure(const CQXLFile& file) {
+    std::lock_guard<std::mutex> lock(m_failedLock);
+    const auto found = m_failedOn.find(&file);
+    if (found != m_failedOn.end() && found->second != 0)
+        m_lanes[0].first->TakeFailure(*m_lanes[found->second].first);
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/HttpTransport.h"
@@ -33,6 +35,9 @@ public:
     // Requests give up once stop is stopped.
     bool Fetch(std::size_t lane, const CQXLFile& file, CQXLDownloadMonitor& monitor,
                std::shared_ptr<const qxplat::HttpStop> stop);
+    // Once no lane works any more: the list's own fetcher tells why file failed, as if it had
+    // fetched it (its lane fetched nothing after it).
+    void HandOverFailure(const CQXLFile& file);
 
 private:
     struct Lane;
@@ -40,4 +45,6 @@ private:
     CQXLLog& m_log;
     std::vector<std::unique_ptr<Lane>> m_owned;
     std::vector<std::pair<CQXLFileFetcher*, CQXLFrameFetch*>> m_lanes;
+    std::mutex m_failedLock;
+    std::map<const CQXLFile*, std::size_t> m_failedOn; // the lane each failed file was on
 };

@@ -112,7 +112,7 @@ void CQXLDownloadQueue::RunRecords(std::unique_lock<std::mutex>& lock, bool wait
         std::unique_ptr<Step> step = std::move(m_steps.front());
         m_steps.pop_front();
         lock.unlock();
-        m_log.WriteCaptured(step->capture.bytes);
+        m_log.WriteCaptured(step->capture);
         m_recording = step.get();
         const bool goOn = step->record(step->arrived);
         m_recording = nullptr;

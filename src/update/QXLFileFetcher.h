@@ -59,6 +59,11 @@ public:
     // Of the latest GetAppFile that failed: why, and the text of its last error line.
     Failure LastFailure() const { return m_lastFailure; }
     const std::wstring& LastFailureText() const { return m_lastFailureText; }
+    // Takes other's latest failure as this fetcher's own.
+    void TakeFailure(const CQXLFileFetcher& other) {
+        m_lastFailure = other.m_lastFailure;
+        m_lastFailureText = other.m_lastFailureText;
+    }
     // Fetches the whole file set as one archive, written as archive's name and path.
     bool GetAppZippedFiles(const CQXLFile& archive, CQXLDownloadMonitor* monitor);
     // One download over the download server list, failing over until some server delivers a

@@ -123,8 +123,9 @@ std::optional<qxplat::Sha256Digest> ListedDigest(const CQXLFile& file) {
     return digest;
 }
 
-// The downloader keeps one failure note for all its callers; fetchers side by side take turns.
-std::mutex g_statusLock;
+// The downloader keeps one failure note and one pair of proxy credentials for all its callers;
+// fetchers side by side take turns with them.
+std::mutex g_downloaderLock;
 
 } // namespace
 
@@ -329,10 +330,13 @@ bool CQXLFileFetcher::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor*
     request->TrustAuthorities(m_downloader.GetConfiguration()->SecurityCAFile());
     request->SetMinimumRate(qxplat::kHttpMinimumBytesPerSecond,
                             m_downloader.GetMinimumRateWindow());
-    if (!m_downloader.GetProxyUserName().empty())
-        request->SetProxyUserName(m_downloader.GetProxyUserName());
-    if (!m_downloader.GetProxyPassword().empty())
-        request->SetProxyPassword(m_downloader.GetProxyPassword());
+    {
+        std::lock_guard<std::mutex> credentials(g_downloaderLock);
+        if (!m_downloader.GetProxyUserName().empty())
+            request->SetProxyUserName(m_downloader.GetProxyUserName());
+        if (!m_downloader.GetProxyPassword().empty())
+            request->SetProxyPassword(m_downloader.GetProxyPassword());
+    }
 
     SQXLSendHooks hooks;
     hooks.sendFailed = [&](unsigned long code) {
@@ -340,6 +344,7 @@ bool CQXLFileFetcher::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor*
         m_failure.Transport(code, request->FailureDetail());
     };
     hooks.retryAsked = [&] {
+        std::lock_guard<std::mutex> credentials(g_downloaderLock);
         m_downloader.KeepRetryCredentials(
             *request, server, attempt.body, attempt.object, kStepRetry,
             [&](const qxplat::HttpError& error) {
@@ -411,7 +416,7 @@ std::optional<qxplat::HttpRequest> CQXLFileFetcher::OpenRequest(CQXLDownloadMoni
 bool CQXLFileFetcher::ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& file,
                                   FileAttempt& attempt) {
     // An error page is not the file: only a 200 reply is written.
-    std::unique_lock<std::mutex> status(g_statusLock);
+    std::unique_lock<std::mutex> status(g_downloaderLock);
     if (!m_downloader.CheckStatusCode(request)) {
         m_failure = m_downloader.LastFailure();
         status.unlock();

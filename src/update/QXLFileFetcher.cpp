@@ -183,7 +183,6 @@ std::unique_ptr<CQXLFileFetcher> CQXLFileFetcher::Sibling() const {
 }
 
 // One attempt's server and request, for the error lines, and where its bytes go.
-
 struct CQXLFileFetcher::FileAttempt {
     const CQXUrlServer& server;
     std::wstring object;

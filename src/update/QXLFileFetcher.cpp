@@ -290,9 +290,11 @@ bool CQXLFileFetcher::DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* mo
 
     const std::wstring target = m_downloadDirectory + file.FilePath() + file.FileName();
     const bool installer = QXLIsInstallerFile(file.FileName());
+    // Each server once; fetchers side by side fail over the same list.
     CQXUrlServerList& servers = configuration->GetDownloadServerList();
-    for (QXUrlServerPtr server = servers.GetCurrentServer(); server;
-         server = servers.NextServer()) {
+    const int count = servers.GetCount();
+    QXUrlServerPtr server = servers.GetCurrentServer();
+    for (int tried = 1; server; ++tried) {
         bool done = false;
         m_failure.Clear();
         if (file.FileSize() == 0) {
@@ -316,6 +318,9 @@ bool CQXLFileFetcher::DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* mo
         }
         m_log.LogWarning(L"Failed to download from %s", server->GetUrl());
         m_log.LogWarning(L"%s", m_failure.Line(*server, server->GetPath() + service));
+        server = servers.NextServerAfter(server);
+        if (tried >= count)
+            break;
     }
     return false;
 }

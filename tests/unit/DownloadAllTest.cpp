@@ -53,8 +53,10 @@ protected:
         std::size_t requestStart = 0;
         std::vector<std::string> arrived;
     };
-    Outcome Run(int files, const std::wstring& rows, const std::vector<std::string>& names) {
-        Installation install({m_server.Url()}, Parallel(files));
+    Outcome Run(int files, const std::wstring& rows, const std::vector<std::string>& names,
+                std::vector<std::wstring> urls = {}) {
+        urls.push_back(m_server.Url());
+        Installation install(urls, Parallel(files));
         Prepare(install);
         const std::string dir = qxplat::ToNarrow(install.Application().InstallationDirectory());
         fs::create_directories(fs::path(dir) / "downloadall");
@@ -255,4 +257,20 @@ TEST_F(DownloadAllTest, FilesSideBySideLogAndRecordAsOneAfterTheOther) {
         for (const char* later : {"part0.dll", "part1.dll", "part2.dll"})
             EXPECT_EQ(one.instructions.find(later), std::string::npos) << later;
     }
+}
+
+// Lanes that all meet a server that is down at once fail over to the next one: every file still
+// arrives on its first attempt.
+TEST_F(DownloadAllTest, FilesSideBySideFailOverTogetherFromAServerThatIsDown) {
+    std::wstring rows;
+    std::vector<std::string> names;
+    for (int i = 0; i < 8; ++i) {
+        names.push_back("side" + std::to_string(i) + ".dll");
+        rows += ServedRow(names.back(), std::string(1000, 'x'), "delta", 0, "");
+    }
+    const Outcome outcome = Run(4, rows, names, {L"http://127.0.0.1:1/"});
+    EXPECT_EQ(outcome.result, 1);
+    EXPECT_EQ(outcome.arrived, names);
+    for (const std::string& line : outcome.lines)
+        EXPECT_EQ(line.find("retry left"), std::string::npos) << line;
 }

@@ -189,9 +189,15 @@ private:
     CQXLProgramStarter m_starter{m_log, m_application, m_server};
     CQXLInstallerHandOff m_installer{m_log,          m_languageBase,        m_application.Files(),
                                      m_instructions, m_server.GetFetcher(), m_starter};
-    CQXLUpdateDownloads m_downloads{
-        m_log,          m_languageBase,       m_application.Info(),  m_application.Files(),
-        m_instructions, m_server.GetFrames(), m_server.GetFetcher(), m_starter};
+    CQXLUpdateDownloads m_downloads{m_log,
+                                    m_languageBase,
+                                    m_configuration,
+                                    m_application.Info(),
+                                    m_application.Files(),
+                                    m_instructions,
+                                    m_server.GetFrames(),
+                                    m_server.GetFetcher(),
+                                    m_starter};
     CQXLUpdateReport m_updateReport{m_server.GetDownloader(), m_log, m_log.GetSettingsFilePath()};
     CQXLAuthenDlg m_authenDlg;
     CQXLChangePwdDlg m_changePwdDlg;

@@ -6,6 +6,7 @@
 
 #include "base/QXFormat.h"
 #include "base/QXText.h"
+#include "config/QXUrlParser.h"
 #include "protocol/QXLReplySignature.h"
 
 namespace {
@@ -16,7 +17,7 @@ const std::map<std::wstring, std::vector<std::wstring>>& KnownKeys() {
         {L"config",
          {L"url", L"url#", L"sso", L"securityignoreunknowncertificate", L"securitycafile",
           L"forcedownload", L"proxy", L"trace", L"controlchecksum"}},
-        {L"filedownload", {L"url", L"url#"}},
+        {L"filedownload", {L"url", L"url#", L"parallel"}},
         {L"qxlauncher",
          {L"applicationname", L"forceupdate", L"forcereboot", L"chooseversion", L"loginvariable",
           L"updatepublickey", L"updatepublickey#"}},
@@ -200,6 +201,10 @@ private:
         }
         if ((pattern == L"url" || pattern == L"url#") && !value.empty())
             Url(key, value);
+        if (pattern == L"parallel" && !value.empty() && QXParallelDownloadsValue(value) == 0)
+            Find(QXFormat(L"%s=%s is not a whole number from 1 to %d: %d files are fetched at "
+                          L"once",
+                          key, value, kMaxParallelDownloads, kDefaultParallelDownloads));
         if (pattern.rfind(L"updatepublickey", 0) == 0 && !value.empty() && !IsPublicKey(value))
             Find(QXFormat(L"%s is malformed: not the one line of public-key.txt (qxserver "
                           L"keygen); every reply will be refused",

@@ -2,27 +2,28 @@
 
 #include "platform/LanguageTexts.h"
 #include "platform/System.h"
+#include "update/QXLDownloadLanes.h"
+#include "update/QXLDownloadQueue.h"
 
 namespace {
 
 constexpr unsigned kTextDownloading = 27;
-constexpr int kAttempts = 3;
 
 } // namespace
 
 CQXLUpdateDownloads::CQXLUpdateDownloads(CQXLLog& log, QXLanguageBase languageBase,
+                                         CQXUrlParser& configuration,
                                          CQXLApplicationInfo& applicationInfo, CQXLFileSet& fileSet,
                                          CQXLBatchGenerator& instructions, CQXLFrameFetch& frames,
                                          CQXLFileFetcher& fetcher,
                                          const CQXLProgramStarter& starter)
-    : m_log(log), m_languageBase(languageBase), m_applicationInfo(applicationInfo),
-      m_fileSet(fileSet), m_batchGenerator(instructions), m_frames(frames), m_fetcher(fetcher),
-      m_starter(starter) {}
+    : m_log(log), m_languageBase(languageBase), m_configuration(configuration),
+      m_applicationInfo(applicationInfo), m_fileSet(fileSet), m_batchGenerator(instructions),
+      m_frames(frames), m_fetcher(fetcher), m_starter(starter) {}
 
 int CQXLUpdateDownloads::DownloadAll(CQXLDownloadMonitor& monitor) {
     // Archives are never asked for: every file comes on its own.
     m_applicationInfo.ZipEnable = 0;
-    int success = 1;
     std::uint32_t bytesDone = 0;
     const std::wstring downloading = QXLoadText(m_languageBase, kTextDownloading);
 
@@ -36,51 +37,69 @@ int CQXLUpdateDownloads::DownloadAll(CQXLDownloadMonitor& monitor) {
                            m_fileSet.DeleteCount() - m_fileSet.UnchangedUpdateCount();
     const bool realDownloads = downloads > 0;
 
+    // Files come side by side; what is logged and recorded for each keeps the list's order.
+    CQXLDownloadLanes lanes(static_cast<std::size_t>(m_configuration.ParallelDownloads()),
+                            m_fetcher, m_frames, m_log);
+    CQXLDownloadQueue queue(lanes.Count(), m_log, monitor);
+    const CQXLFile* failed = nullptr;
     for (const auto& entry : m_fileSet.UpdateList()) {
-        if (success == 0)
+        if (queue.Ended())
             break;
         CQXLFile& file = *entry;
-        if (file.MarkHandled() == 0)
+        // Marked when recorded: entries after a file that failed stay unhandled.
+        if (file.Handled() != 0)
             continue;
-        const std::wstring relativeName = file.RelativeName();
+        // The bar follows the bytes handled, whether they came or are only to be deleted.
+        const auto advance = [&queue, &bytesDone, &file] {
+            bytesDone += static_cast<std::uint32_t>(file.FileSize());
+            queue.Advance(bytesDone);
+        };
         switch (file.FileMode()) {
         case ModeDelete:
-            m_log.LogProduction(L"%s : delete mode, no download needed", file.FileName());
-            m_batchGenerator.AddDelete(relativeName);
+            queue.Add(nullptr, [this, &file, advance](bool) {
+                file.MarkHandled();
+                m_log.LogProduction(L"%s : delete mode, no download needed", file.FileName());
+                m_batchGenerator.AddDelete(file.RelativeName());
+                advance();
+                return true;
+            });
             break;
         case ModeUpdateUnchanged:
-            if (realDownloads)
-                AddUpdateEntry(file);
-            continue; // the bar does not move for it
+            // The bar does not move for it.
+            queue.Add(nullptr, [this, &file, realDownloads](bool) {
+                file.MarkHandled();
+                if (realDownloads)
+                    AddUpdateEntry(file);
+                return true;
+            });
+            break;
         default:
-            success = DownloadEntry(file, monitor, downloading);
+            queue.Add(
+                [this, &queue, &lanes, &file,
+                 &downloading](std::size_t lane, CQXLDownloadMonitor& laneMonitor,
+                               std::shared_ptr<const qxplat::HttpStop> stop) {
+                    queue.ShowStatus(m_progressWindow, downloading + file.FileName());
+                    return lanes.Fetch(lane, file, laneMonitor, std::move(stop));
+                },
+                [this, &file, &failed, advance](bool arrived) {
+                    file.MarkHandled();
+                    const int recorded = DownloadEntry(file, arrived);
+                    advance();
+                    failed = arrived ? nullptr : &file;
+                    return recorded != 0;
+                });
             break;
         }
-        // The bar follows the bytes handled, whether they came or are only to be deleted.
-        bytesDone += static_cast<std::uint32_t>(file.FileSize());
-        monitor.SetDone(static_cast<int>(bytesDone));
-        monitor.Progress(0);
     }
-    return success;
+    if (queue.Finish())
+        return 1;
+    // The update's failure report asks the list's own fetcher why the file failed.
+    if (failed != nullptr)
+        lanes.HandOverFailure(*failed);
+    return 0;
 }
 
-int CQXLUpdateDownloads::DownloadEntry(CQXLFile& file, CQXLDownloadMonitor& monitor,
-                                       const std::wstring& downloading) {
-    if (m_progressWindow != nullptr)
-        m_progressWindow->SetStatusText(downloading + file.FileName());
-
-    bool arrived = m_frames.Fetch(file, &monitor);
-    for (int attempt = 1; attempt <= kAttempts && !arrived; ++attempt) {
-        arrived = m_fetcher.GetAppFile(file, &monitor);
-        if (arrived)
-            break;
-        if (attempt < kAttempts)
-            m_log.LogWarning(L"Failed to download %s, retry left : %d", file.FileName(),
-                             kAttempts - attempt);
-        else
-            m_log.LogError(L"Failed to download %s, no retry left", file.FileName());
-    }
-
+int CQXLUpdateDownloads::DownloadEntry(CQXLFile& file, bool arrived) {
     const std::wstring relativeName = file.RelativeName();
     if (arrived && QXLIsInstallerFile(file.FileName())) {
         // The installer already lies in the installation directory; it moves nothing of its own.

@@ -46,7 +46,8 @@ bool IsWantedKey(const std::wstring& lowered) {
                                             L"forcereboot",
                                             L"applicationname",
                                             L"chooseversion",
-                                            L"loginvariable"};
+                                            L"loginvariable",
+                                            L"parallel"};
     if (lowered.compare(0, 3, L"url") == 0)
         return lowered.find_first_not_of(L"0123456789", 3) == std::wstring::npos;
     if (lowered.compare(0, 15, L"updatepublickey") == 0)
@@ -119,6 +120,15 @@ std::wstring BesideFile(const std::wstring& file, const std::wstring& name) {
 
 } // namespace
 
+int QXParallelDownloadsValue(const std::wstring& value) {
+    // Two digits at most: a longer number is out of range anyway, and never overflows here.
+    if (value.empty() || value.size() > 2 ||
+        value.find_first_not_of(L"0123456789") != std::wstring::npos)
+        return 0;
+    const int count = std::stoi(value);
+    return count >= 1 && count <= kMaxParallelDownloads ? count : 0;
+}
+
 bool CQXUrlParser::SetInstallationPath(const std::wstring& folder) {
     if (folder.empty() || !m_filePath.empty())
         return false;
@@ -165,6 +175,8 @@ void CQXUrlParser::Load() {
     m_applicationName = Value(launcher, L"ApplicationName");
     m_chooseVersion = IsChooseVersionWord(Value(launcher, L"ChooseVersion"));
     m_loginVariable = Value(launcher, L"LoginVariable");
+    const int parallel = QXParallelDownloadsValue(Value(values[kDownload], L"Parallel"));
+    m_parallelDownloads = parallel > 0 ? parallel : kDefaultParallelDownloads;
     // A key put in another section still holds: verification must never end by a misplaced line.
     m_updatePublicKeys = PublicKeys(launcher);
     for (const SectionValues* other : {&values[kConfig], &values[kDownload]})
@@ -209,6 +221,11 @@ const std::vector<std::wstring>& CQXUrlParser::UpdatePublicKeys() {
 
 CQXUrlServerList& CQXUrlParser::GetDownloadServerList() {
     return m_downloadServerList.GetCount() > 0 ? m_downloadServerList : m_serverList;
+}
+
+int CQXUrlParser::ParallelDownloads() {
+    EnsureLoaded();
+    return m_parallelDownloads;
 }
 
 bool CQXUrlParser::HasReachableDownloadServer() const {

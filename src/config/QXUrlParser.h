@@ -10,6 +10,13 @@
 constexpr unsigned long kQXIgnoreCertificateNameAndDate = 0x3000;
 constexpr unsigned long kQXIgnoreUnknownAuthority = 0x100;
 
+// How many files of an update may be fetched at once ([FileDownload] "Parallel").
+constexpr int kDefaultParallelDownloads = 4;
+constexpr int kMaxParallelDownloads = 16;
+// The count a "Parallel" value asks for; 0 when it is not a whole number from 1 to
+// kMaxParallelDownloads.
+int QXParallelDownloadsValue(const std::wstring& value);
+
 // The installation's URL configuration, qxurl.net beside the program: the request and download
 // server lists and a few switches. Read once, on the worker thread, before any other thread
 // starts; read-only afterwards. Never written.
@@ -50,6 +57,10 @@ public:
     CQXUrlServerList& GetDownloadServerList();
     // True without a [FileDownload] server, else whether one of them is reachable.
     bool HasReachableDownloadServer() const;
+    // [FileDownload] "Parallel": how many files of an update are fetched at once, a whole
+    // number from 1 (one after the other) to kMaxParallelDownloads; kDefaultParallelDownloads
+    // when absent or anything else.
+    int ParallelDownloads();
     // The server URLs of either section that name a port above 65535, in file order: they
     // are in neither list.
     const std::vector<std::wstring>& RefusedUrls() const { return m_refusedUrls; }
@@ -78,5 +89,6 @@ private:
     std::wstring m_applicationName;
     bool m_chooseVersion = false;
     std::wstring m_loginVariable;
+    int m_parallelDownloads = kDefaultParallelDownloads;
     std::vector<std::wstring> m_updatePublicKeys;
 };

@@ -17,18 +17,30 @@ QXUrlServerPtr CQXUrlServerList::GetCurrentServer() const {
     return m_servers.empty() ? nullptr : m_servers.front();
 }
 
-QXUrlServerPtr CQXUrlServerList::NextServer() {
-    std::lock_guard<std::mutex> hold(m_lock);
-    if (m_servers.empty())
-        return nullptr;
+bool CQXUrlServerList::MoveOn() {
     QXUrlServerPtr failed = std::move(m_servers.front());
     m_servers.pop_front();
     failed->SetReachable(0);
     m_servers.push_back(std::move(failed));
-    if (++m_failoverCount >= static_cast<int>(m_servers.size())) {
-        m_failoverCount = 0;
+    if (++m_failoverCount < static_cast<int>(m_servers.size()))
+        return false;
+    m_failoverCount = 0;
+    return true;
+}
+
+QXUrlServerPtr CQXUrlServerList::NextServer() {
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (m_servers.empty() || MoveOn())
         return nullptr;
-    }
+    return m_servers.front();
+}
+
+QXUrlServerPtr CQXUrlServerList::NextServerAfter(const QXUrlServerPtr& failed) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (m_servers.empty())
+        return nullptr;
+    if (m_servers.front() == failed)
+        MoveOn();
     return m_servers.front();
 }
 

@@ -38,6 +38,11 @@ public:
     // end. Returns the new current server, or null when every server has now been tried since
     // the last ResetFailover (the count then starts again at 0) or the list is empty.
     QXUrlServerPtr NextServer();
+    // After a failure through failed, for callers that fail over the same list side by side:
+    // moves on as NextServer does only while failed is still the current server, so that no
+    // caller moves past a server that another one has just turned to. Returns the current
+    // server (null only for an empty list); the caller counts its own tries.
+    QXUrlServerPtr NextServerAfter(const QXUrlServerPtr& failed);
 
     // After a success: the failover count goes back to 0 and the first server is reachable.
     void ResetFailover();
@@ -55,6 +60,9 @@ public:
     bool HasReachableServer() const;
 
 private:
+    // NextServer's step under the lock: true when every server has now been tried.
+    bool MoveOn();
+
     mutable std::mutex m_lock;
     std::deque<QXUrlServerPtr> m_servers;
     int m_failoverCount = 0;

@@ -17,6 +17,8 @@ constexpr std::size_t kMaxPathLength = 260;
 constexpr wchar_t kSettingsSection[] = L"LOG";
 constexpr wchar_t kLauncherLogName[] = L"QXLauncher";
 
+thread_local SQXLLogCapture* t_capture = nullptr;
+
 // A key is present when reading it with two different fallbacks gives the same number; an
 // absent key or an empty value keeps the default.
 bool ReadSwitch(const std::wstring& file, const wchar_t* key, bool byDefault) {
@@ -101,13 +103,33 @@ void CQXLLog::AppendHeader(const wchar_t* marker) {
         QXFormatTo(m_line, L"%s [NULL] {%d}", marker, qxplat::CurrentProcessId());
 }
 
+void CQXLLog::CaptureThread(SQXLLogCapture* capture) { t_capture = capture; }
+
+int CQXLLog::WriteCaptured(const SQXLLogCapture& capture) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!capture.lastError.empty())
+        m_lastError = capture.lastError;
+    const std::string& bytes = capture.bytes;
+    if (bytes.empty())
+        return 1;
+    const qxplat::FilePtr file = qxplat::OpenShared(m_logFilePath, "ab");
+    return file && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() ? 1 : 0;
+}
+
 void CQXLLog::KeepError(const wchar_t* format, const CQXFormatArg* args, std::size_t count) {
+    if (t_capture != nullptr) {
+        t_capture->lastError.clear();
+        QXFormatAppend(t_capture->lastError, format, args, count);
+        return;
+    }
     std::lock_guard<std::mutex> guard(m_lock);
     m_lastError.clear();
     QXFormatAppend(m_lastError, format, args, count);
 }
 
 std::wstring CQXLLog::LastError() {
+    if (t_capture != nullptr)
+        return t_capture->lastError;
     std::lock_guard<std::mutex> guard(m_lock);
     return m_lastError;
 }
@@ -115,8 +137,8 @@ std::wstring CQXLLog::LastError() {
 int CQXLLog::WriteRecord(const wchar_t* marker, const wchar_t* format, const CQXFormatArg* args,
                          std::size_t count) {
     std::lock_guard<std::mutex> guard(m_lock);
-    const qxplat::FilePtr file = qxplat::OpenShared(m_logFilePath, "ab");
-    if (!file)
+    qxplat::FilePtr file;
+    if (t_capture == nullptr && !(file = qxplat::OpenShared(m_logFilePath, "ab")))
         return 0;
     m_line.clear();
     m_message.clear();
@@ -132,6 +154,10 @@ int CQXLLog::WriteRecord(const wchar_t* marker, const wchar_t* format, const CQX
          start = lf + 1, lf = m_line.find(L'\n', start)) {
         qxplat::AppendLogText(m_bytes, std::wstring_view(m_line).substr(start, lf - start));
         m_bytes.append("\r\n");
+    }
+    if (t_capture != nullptr) {
+        t_capture->bytes += m_bytes;
+        return 1;
     }
     return std::fwrite(m_bytes.data(), 1, m_bytes.size(), file.get()) == m_bytes.size() ? 1 : 0;
 }

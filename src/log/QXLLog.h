@@ -6,6 +6,13 @@
 
 #include "base/QXFormat.h"
 
+// Records held back by one thread instead of written: their bytes as the file would get them,
+// and the text of the thread's latest error record while it captures.
+struct SQXLLogCapture {
+    std::string bytes;
+    std::wstring lastError;
+};
+
 // The launcher's daily log: LOG/QXLauncher_YYYYMMDD.log beside the program, switched by the
 // [LOG] section of QXLauncher.ini. Any thread may log at any time; records never interleave.
 // No failure of the log reaches the caller beyond the 0/1 results, which nobody needs to check.
@@ -61,8 +68,17 @@ public:
     // Writes "file version : a.b.c.d" from the program's version resource as an info record.
     void LogFileVersion();
 
-    // The text of the latest error record (without its header); empty before the first.
+    // The text of the latest error record (without its header); empty before the first. On a
+    // thread that captures, the latest of that thread's capture.
     std::wstring LastError();
+
+    // Holds back the records the calling thread writes to any log in capture (null writes them
+    // again), so that work done side by side can be logged in its own order. capture outlives
+    // the capture.
+    static void CaptureThread(SQXLLogCapture* capture);
+    // Appends records captured earlier, unchanged; the capture's latest error becomes the
+    // latest error. 1 when they were written.
+    int WriteCaptured(const SQXLLogCapture& capture);
 
     const std::wstring& GetLogFilePath() const { return m_logFilePath; }
     const std::wstring& GetSettingsFilePath() const { return m_settingsFilePath; }

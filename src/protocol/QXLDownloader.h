@@ -61,6 +61,9 @@ public:
     // Answers proxy and certificate questions after a send; null leaves them to the system.
     void SetPrompt(qxplat::HttpPrompt* prompt) { m_prompt = prompt; }
     qxplat::HttpPrompt* GetPrompt() const { return m_prompt; }
+    // Fetchers that work side by side take turns with the failure note, the proxy credentials
+    // and the prompt under this lock.
+    std::mutex& FetcherLock() { return m_fetcherLock; }
     // The log every request and download writes to.
     CQXLLog& GetLog() const { return m_log; }
 
@@ -151,6 +154,7 @@ private:
     std::wstring m_applicationName;
     std::wstring m_versionName;
     qxplat::HttpPrompt* m_prompt = nullptr;
+    std::mutex m_fetcherLock;
 
     // --- Requests and services --------------------------------------------------------------
     struct Attempt;

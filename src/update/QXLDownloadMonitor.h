@@ -29,8 +29,8 @@ public:
 
     // Moves the bar to ceil(scale * (done + bytes)) + base, where bytes came in for the
     // current file; done + bytes wraps as an unsigned 32-bit count. Returns once the window
-    // has taken the position.
-    void Progress(unsigned long bytes) const;
+    // has taken the position. Side-by-side downloads count each fetch's bytes on their own.
+    virtual void Progress(unsigned long bytes) const;
 
 private:
     IQXLProgressBar* m_window = nullptr;

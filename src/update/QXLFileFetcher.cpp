@@ -47,7 +47,8 @@ enum DownloadStep : int {
 // Counts the bytes of the current reply and moves the monitor's bar with each block.
 class CQXLDownloadWatch final : public qxplat::HttpReceiveObserver {
 public:
-    explicit CQXLDownloadWatch(const CQXLDownloadMonitor* monitor) : m_monitor(monitor) {}
+    // The monitor of the file on its way.
+    void SetMonitor(const CQXLDownloadMonitor* monitor) { m_monitor = monitor; }
 
     void RequestSent() override { m_received = 0; }
     void BytesReceived(unsigned long count) override {
@@ -57,7 +58,7 @@ public:
     }
 
 private:
-    const CQXLDownloadMonitor* m_monitor;
+    const CQXLDownloadMonitor* m_monitor = nullptr;
     std::uint32_t m_received = 0;
 };
 
@@ -123,12 +124,65 @@ std::optional<qxplat::Sha256Digest> ListedDigest(const CQXLFile& file) {
     return digest;
 }
 
+// The downloader's prompt, asked by one fetcher at a time. A proxy's question that another
+// fetcher's user has answered meanwhile is not asked again: the answer goes with the request.
+class CQXLTurnPrompt final : public qxplat::HttpPrompt {
+public:
+    CQXLTurnPrompt(qxplat::HttpPrompt& prompt, CQXLDownloader& downloader)
+        : m_prompt(prompt), m_downloader(downloader) {}
+
+    bool AskProxyCredentials(std::wstring& userName, std::wstring& password) override {
+        std::lock_guard<std::mutex> turn(m_downloader.FetcherLock());
+        if (userName != m_downloader.GetProxyUserName() ||
+            password != m_downloader.GetProxyPassword()) {
+            userName = m_downloader.GetProxyUserName();
+            password = m_downloader.GetProxyPassword();
+            return true;
+        }
+        if (!m_prompt.AskProxyCredentials(userName, password))
+            return false;
+        m_downloader.SetProxyUserName(userName);
+        m_downloader.SetProxyPassword(password);
+        return true;
+    }
+
+    bool AcceptCertificate(unsigned long error,
+                           const qxplat::HttpCertificate& certificate) override {
+        std::lock_guard<std::mutex> turn(m_downloader.FetcherLock());
+        return m_prompt.AcceptCertificate(error, certificate);
+    }
+
+private:
+    qxplat::HttpPrompt& m_prompt;
+    CQXLDownloader& m_downloader;
+};
+
 } // namespace
 
-// One attempt's server and request, for the error lines, and where its bytes go.
+// The session and connection of the previous file: the next file to the same server goes over
+// the connection the server kept alive instead of a new one.
+struct CQXLFileFetcher::Link {
+    CQXLDownloadWatch watch;
+    std::unique_ptr<qxplat::HttpSession> session;
+    std::unique_ptr<qxplat::HttpConnection> connection;
+    std::wstring server; // host, port and scheme of the connection
+};
+
 CQXLFileFetcher::CQXLFileFetcher(CQXLDownloader& downloader, qxplat::HttpTransport& transport)
     : m_downloader(downloader), m_transport(transport), m_log(downloader.GetLog()) {}
 
+CQXLFileFetcher::~CQXLFileFetcher() = default;
+
+std::unique_ptr<CQXLFileFetcher> CQXLFileFetcher::Sibling() const {
+    auto sibling = std::make_unique<CQXLFileFetcher>(m_downloader, m_transport);
+    sibling->m_downloadDirectory = m_downloadDirectory;
+    sibling->m_installationDirectory = m_installationDirectory;
+    sibling->m_downloadConnectMs = m_downloadConnectMs;
+    sibling->m_downloadReceiveMs = m_downloadReceiveMs;
+    return sibling;
+}
+
+// One attempt's server and request, for the error lines, and where its bytes go.
 struct CQXLFileFetcher::FileAttempt {
     const CQXUrlServer& server;
     std::wstring object;
@@ -236,9 +290,11 @@ bool CQXLFileFetcher::DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* mo
 
     const std::wstring target = m_downloadDirectory + file.FilePath() + file.FileName();
     const bool installer = QXLIsInstallerFile(file.FileName());
+    // Each server once; fetchers side by side fail over the same list.
     CQXUrlServerList& servers = configuration->GetDownloadServerList();
-    for (QXUrlServerPtr server = servers.GetCurrentServer(); server;
-         server = servers.NextServer()) {
+    const int count = servers.GetCount();
+    QXUrlServerPtr server = servers.GetCurrentServer();
+    for (int tried = 1; server; ++tried) {
         bool done = false;
         m_failure.Clear();
         if (file.FileSize() == 0) {
@@ -262,6 +318,9 @@ bool CQXLFileFetcher::DownloadFile(const CQXLFile& file, CQXLDownloadMonitor* mo
         }
         m_log.LogWarning(L"Failed to download from %s", server->GetUrl());
         m_log.LogWarning(L"%s", m_failure.Line(*server, server->GetPath() + service));
+        server = servers.NextServerAfter(server);
+        if (tried >= count)
+            break;
     }
     return false;
 }
@@ -295,39 +354,27 @@ bool CQXLFileFetcher::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor*
     if (!file.FilePath().empty())
         CreatePathDirectories(m_downloadDirectory, file.FilePath());
     const CQXUrlServer& server = attempt.server;
-    const bool secure = server.IsSecure() != 0;
-    CQXLDownloadWatch watch(monitor);
     qxplat::HttpError error;
-    std::unique_ptr<qxplat::HttpSession> session;
-    std::unique_ptr<qxplat::HttpConnection> connection;
-    std::unique_ptr<qxplat::HttpRequest> request;
-    if (!(session = m_transport.Open(L"QXLauncher", error))) {
-        LogAttemptError(L"Failed InternetOpen", attempt, error.code, kStepOpenSession);
-    } else if (!session->WatchReceivedBytes(watch, error)) {
-        LogAttemptError(L"Failed InternetSetStatusCallback for", attempt, error.code,
-                        kStepWatchBytes);
-    } else if (!(connection = session->Connect(server.GetHost(),
-                                               static_cast<unsigned short>(server.GetPort()),
-                                               secure, error))) {
-        LogAttemptError(L"Failed InternetConnect", attempt, error.code, kStepConnect);
-    } else if (!(request = connection->OpenRequest(
-                     L"POST", attempt.object, secure,
-                     m_downloader.GetConfiguration()->GetRequestCertificateFlags() != 0, error))) {
-        LogAttemptError(L"Failed HttpOpenRequest", attempt, error.code, kStepOpenRequest);
-    }
+    std::unique_ptr<qxplat::HttpRequest> request = OpenRequest(monitor, attempt, error);
     if (!request) {
+        m_link.reset();
         m_log.LogError(L"Unable to initiate Internet connection for %s : %d", file.FileName(),
                        static_cast<long long>(error.code));
         return false;
     }
     request->SetTimeouts(m_downloadConnectMs, m_downloadReceiveMs);
+    if (m_stop)
+        request->SetStop(m_stop);
     request->TrustAuthorities(m_downloader.GetConfiguration()->SecurityCAFile());
     request->SetMinimumRate(qxplat::kHttpMinimumBytesPerSecond,
                             m_downloader.GetMinimumRateWindow());
-    if (!m_downloader.GetProxyUserName().empty())
-        request->SetProxyUserName(m_downloader.GetProxyUserName());
-    if (!m_downloader.GetProxyPassword().empty())
-        request->SetProxyPassword(m_downloader.GetProxyPassword());
+    {
+        std::lock_guard<std::mutex> turn(m_downloader.FetcherLock());
+        if (!m_downloader.GetProxyUserName().empty())
+            request->SetProxyUserName(m_downloader.GetProxyUserName());
+        if (!m_downloader.GetProxyPassword().empty())
+            request->SetProxyPassword(m_downloader.GetProxyPassword());
+    }
 
     SQXLSendHooks hooks;
     hooks.sendFailed = [&](unsigned long code) {
@@ -335,6 +382,7 @@ bool CQXLFileFetcher::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor*
         m_failure.Transport(code, request->FailureDetail());
     };
     hooks.retryAsked = [&] {
+        std::lock_guard<std::mutex> turn(m_downloader.FetcherLock());
         m_downloader.KeepRetryCredentials(
             *request, server, attempt.body, attempt.object, kStepRetry,
             [&](const qxplat::HttpError& error) {
@@ -347,11 +395,17 @@ bool CQXLFileFetcher::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor*
     };
     const std::string bytes =
         qxplat::ToCodePage(attempt.body.Text(), CQXLDownloader::WireCodePage());
+    std::optional<CQXLTurnPrompt> prompt;
+    if (m_downloader.GetPrompt() != nullptr)
+        prompt.emplace(*m_downloader.GetPrompt(), m_downloader);
     const bool sent = QXLSendWithDialogs(
         *request, bytes, m_downloader.GetConfiguration()->GetSecurityCertificateFlags() != 0,
-        m_downloader.GetPrompt(), attempt.lastError, hooks);
+        prompt ? &*prompt : nullptr, attempt.lastError, hooks);
     if (sent && ReceiveFile(*request, file, attempt))
         return true;
+    // The next attempt starts on a connection of its own, as the first one did.
+    request.reset();
+    m_link.reset();
     RemoveFile(attempt.writePath);
     if (qxplat::IsCertificateError(attempt.lastError))
         m_log.LogError(L"Unable to download file %s : %d (the server certificate may be invalid)",
@@ -362,15 +416,56 @@ bool CQXLFileFetcher::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor*
     return false;
 }
 
+std::unique_ptr<qxplat::HttpRequest> CQXLFileFetcher::OpenRequest(CQXLDownloadMonitor* monitor,
+                                                                  const FileAttempt& attempt,
+                                                                  qxplat::HttpError& error) {
+    const CQXUrlServer& server = attempt.server;
+    const bool secure = server.IsSecure() != 0;
+    const std::wstring where =
+        server.GetHost() + L":" + std::to_wstring(server.GetPort()) + (secure ? L"s" : L"");
+    if (!m_link)
+        m_link = std::make_unique<Link>();
+    Link& link = *m_link;
+    link.watch.SetMonitor(monitor);
+    if (!link.connection || link.server != where) {
+        link.connection.reset();
+        if (!(link.session = m_transport.Open(L"QXLauncher", error))) {
+            LogAttemptError(L"Failed InternetOpen", attempt, error.code, kStepOpenSession);
+            return nullptr;
+        }
+        if (!link.session->WatchReceivedBytes(link.watch, error)) {
+            LogAttemptError(L"Failed InternetSetStatusCallback for", attempt, error.code,
+                            kStepWatchBytes);
+            return nullptr;
+        }
+        if (!(link.connection = link.session->Connect(server.GetHost(),
+                                                      static_cast<unsigned short>(server.GetPort()),
+                                                      secure, error))) {
+            LogAttemptError(L"Failed InternetConnect", attempt, error.code, kStepConnect);
+            return nullptr;
+        }
+        link.server = where;
+    }
+    std::unique_ptr<qxplat::HttpRequest> request = link.connection->OpenRequest(
+        L"POST", attempt.object, secure,
+        m_downloader.GetConfiguration()->GetRequestCertificateFlags() != 0, error);
+    if (!request)
+        LogAttemptError(L"Failed HttpOpenRequest", attempt, error.code, kStepOpenRequest);
+    return request;
+}
+
 bool CQXLFileFetcher::ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& file,
                                   FileAttempt& attempt) {
     // An error page is not the file: only a 200 reply is written.
+    std::unique_lock<std::mutex> status(m_downloader.FetcherLock());
     if (!m_downloader.CheckStatusCode(request)) {
         m_failure = m_downloader.LastFailure();
+        status.unlock();
         // The status says more than the failed download that follows it.
         NoteFailure(Failure::Transfer);
         return false;
     }
+    status.unlock();
     qxplat::FilePtr out;
     if (attempt.sink != nullptr) {
         if (!Unpacked(file, attempt.sink->Begin()))

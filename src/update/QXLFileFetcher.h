@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -41,6 +42,7 @@ public:
     // file comes over transport, which outlives it too.
     explicit CQXLFileFetcher(CQXLDownloader& downloader,
                              qxplat::HttpTransport& transport = qxplat::SystemHttpTransport());
+    ~CQXLFileFetcher();
 
     CQXLFileFetcher(const CQXLFileFetcher&) = delete;
     CQXLFileFetcher& operator=(const CQXLFileFetcher&) = delete;
@@ -63,6 +65,11 @@ public:
     // Of the latest GetAppFile that failed: why, and the text of its last error line.
     Failure LastFailure() const { return m_lastFailure; }
     const std::wstring& LastFailureText() const { return m_lastFailureText; }
+    // Takes other's latest failure as this fetcher's own.
+    void TakeFailure(const CQXLFileFetcher& other) {
+        m_lastFailure = other.m_lastFailure;
+        m_lastFailureText = other.m_lastFailureText;
+    }
     // Fetches the whole file set as one archive, written as archive's name and path.
     bool GetAppZippedFiles(const CQXLFile& archive, CQXLDownloadMonitor* monitor);
     // One download over the download server list, failing over until some server delivers a
@@ -74,6 +81,12 @@ public:
                       const std::wstring& service, bool withFileValue,
                       const SQXLFrameRequest* frame = nullptr);
 
+    // A fetcher over the same downloader and transport, with this one's directories and
+    // time-outs, to work beside it.
+    std::unique_ptr<CQXLFileFetcher> Sibling() const;
+    // Ends this fetcher's requests once stop is stopped (null: never), from any thread.
+    void SetStop(std::shared_ptr<const qxplat::HttpStop> stop) { m_stop = std::move(stop); }
+
     // For tests only: the connect and receive time-outs of downloads, in milliseconds.
     void SetDownloadTimeoutsForTests(unsigned long connectMs, unsigned long receiveMs) {
         m_downloadConnectMs = connectMs;
@@ -82,6 +95,11 @@ public:
 
 private:
     struct FileAttempt;
+    struct Link;
+    // The request of an attempt, over the connection kept from the previous file when it
+    // goes to the same server; null after the step's error line.
+    std::unique_ptr<qxplat::HttpRequest>
+    OpenRequest(CQXLDownloadMonitor* monitor, const FileAttempt& attempt, qxplat::HttpError& error);
     bool DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor* monitor, FileAttempt& attempt);
     bool ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& file, FileAttempt& attempt);
     bool WriteBody(qxplat::HttpRequest& request, const CQXLFile& file, FileAttempt& attempt,
@@ -114,4 +132,7 @@ private:
     CQXLFailureNote m_failure;
     Failure m_lastFailure = Failure::Transfer;
     std::wstring m_lastFailureText;
+    std::shared_ptr<const qxplat::HttpStop> m_stop;
+    // The session and connection the previous file came over, kept alive for the next.
+    std::unique_ptr<Link> m_link;
 };

@@ -23,6 +23,8 @@ namespace {
 
 // The frame's name in the download directory, beside the file it becomes.
 constexpr wchar_t kFrameSuffix[] = L".qxframe";
+// Installed copies that patches fetched side by side read whole: at most this much at once.
+constexpr std::uint64_t kBaseBudgetBytes = 64ull << 20;
 
 std::optional<qxplat::Sha256Digest> Digest(const std::wstring& hex) {
     const auto bytes = QXLFromHex(qxplat::ToNarrow(hex));
@@ -41,7 +43,15 @@ void Remove(const std::wstring& path) {
 } // namespace
 
 CQXLFrameFetch::CQXLFrameFetch(CQXLLog& log, CQXLFileFetcher& fetcher, CQXLDownloader& downloader)
-    : m_log(log), m_fetcher(fetcher), m_downloader(downloader) {}
+    : m_log(log), m_fetcher(fetcher), m_downloader(downloader),
+      m_bases(std::make_shared<CQXLBaseBudget>(kBaseBudgetBytes)) {}
+
+std::unique_ptr<CQXLFrameFetch> CQXLFrameFetch::Sibling(CQXLFileFetcher& fetcher) const {
+    auto sibling = std::make_unique<CQXLFrameFetch>(m_log, fetcher, m_downloader);
+    sibling->m_offers = m_offers;
+    sibling->m_bases = m_bases;
+    return sibling;
+}
 
 bool CQXLFrameFetch::Fetch(const CQXLFile& file, CQXLDownloadMonitor* monitor) {
     if (m_offers.empty() || QXLIsInstallerFile(file.FileName()))
@@ -50,8 +60,13 @@ bool CQXLFrameFetch::Fetch(const CQXLFile& file, CQXLDownloadMonitor* monitor) {
     if (found == m_offers.end())
         return false;
     const SQXLFrameOffer& offer = found->second;
+    std::optional<CQXLBaseBudget::Hold> held;
+    if (offer.patch.size > 0)
+        held.emplace(*m_bases, offer.baseSize);
     std::string base;
     const bool patch = offer.patch.size > 0 && ReadBase(file, offer, base);
+    if (!patch)
+        held.reset();
     const SQXLFrame& frame = patch ? offer.patch : offer.packed;
     if (frame.size == 0) {
         m_log.LogInfo(L"%s : whole download, the installed copy is not the patch's base",

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include "log/QXLLog.h"
 #include "protocol/QXLFrameOffers.h"
+#include "update/QXLBaseBudget.h"
 #include "update/QXLFileFetcher.h"
 #include "update/QXLFrameDecoder.h"
 
@@ -24,6 +26,8 @@ public:
 
     // The offers of the current file list (QXLReadFrameOffers).
     void SetOffers(std::map<std::wstring, SQXLFrameOffer> offers) { m_offers = std::move(offers); }
+    // A frame fetch with this one's offers that fetches through fetcher, which outlives it.
+    std::unique_ptr<CQXLFrameFetch> Sibling(CQXLFileFetcher& fetcher) const;
 
     // True when file is now in the download directory, rebuilt from a frame; false when the
     // list offers none for it or the frame did not give the file.
@@ -50,5 +54,7 @@ private:
     CQXLLog& m_log;
     CQXLFileFetcher& m_fetcher;
     CQXLDownloader& m_downloader;
+    // Shared with the siblings: the installed copies that their patches read into memory.
+    std::shared_ptr<CQXLBaseBudget> m_bases;
     std::map<std::wstring, SQXLFrameOffer> m_offers;
 };

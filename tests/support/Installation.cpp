@@ -9,8 +9,8 @@ Installation::Installation(const std::vector<std::wstring>& urls, const std::str
     : m_server(m_log.Log(), base, m_configuration, m_application, m_instructions),
       m_installer(m_log.Log(), base, m_application.Files(), m_instructions, m_server.GetFetcher(),
                   m_starter),
-      m_downloads(m_log.Log(), base, m_application.Info(), m_application.Files(), m_instructions,
-                  m_server.GetFrames(), m_server.GetFetcher(), m_starter) {
+      m_downloads(m_log.Log(), base, m_configuration, m_application.Info(), m_application.Files(),
+                  m_instructions, m_server.GetFrames(), m_server.GetFetcher(), m_starter) {
     std::string text = "[Config]\r\n";
     for (std::size_t i = 0; i < urls.size(); ++i)
         text += "URL" + std::to_string(i + 1) + "=" + qxplat::ToNarrow(urls[i]) + "\r\n";

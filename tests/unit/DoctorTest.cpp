@@ -63,6 +63,9 @@ TEST(DoctorTest, NamesEachMistakeOnALineOfItsOwn) {
         {Config(server.Url(), "SecurityCAFile=none.pem\r\n"), "SecurityCAFile: cannot read"},
         {Config(server.Url(), "URL3=" + url + "\r\nSSO=True\r\n"), "URL3 is never read"},
         {Config(server.Url(), "SSO=True\r\n"), "SSO=True leaves it off"},
+        {Config(server.Url(), "[FileDownload]\r\nParallel=32\r\n"),
+         "Parallel=32 is not a whole number from 1 to 16: 4 files"},
+        {Config(server.Url(), "Parallel=2\r\n"), "Parallel belongs in [FileDownload]"},
         {Config(server.Url(), "[QXLaunch]\r\nForceUpdate=True\r\n"), "unknown section [qxlaunch]"},
     };
     for (const auto& c : cases) {

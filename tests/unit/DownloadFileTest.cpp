@@ -1,11 +1,14 @@
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <climits>
 #include <filesystem>
+#include <future>
 #include <gtest/gtest.h>
 #include <limits>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -304,6 +307,33 @@ TEST_F(DownloadFileTest, ProxyCredentialsAskedOnceGoWithEveryLaterDownload) {
     ASSERT_TRUE(m_fetcher->GetAppFile(*second, nullptr));
     EXPECT_EQ(1, prompt.asked);
     EXPECT_EQ(Pattern(4000), ReadBytes(TempPath("dl/proxy/second.bin")));
+}
+
+// Two fetchers side by side meet the proxy's question at once: the user answers it once, and
+// the other fetcher's request goes again with that answer.
+TEST_F(DownloadFileTest, ProxyQuestionOfFetchersSideBySideIsAskedOnce) {
+    const HttpPeers peers = LoadHttpPeers();
+    const ProxyEnvironment environment(peers.proxy);
+    Configure({m_server.Url()});
+    const auto first = ServerFile("dl/proxy/", "left.bin", Pattern(3000));
+    const auto second = ServerFile("dl/proxy/", "right.bin", Pattern(4000));
+    // A user slow to answer, so that the other fetcher meets the question meanwhile.
+    class SlowPrompt : public CredentialPrompt {
+    public:
+        using CredentialPrompt::CredentialPrompt;
+        bool AskProxyCredentials(std::wstring& user, std::wstring& password) override {
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            return CredentialPrompt::AskProxyCredentials(user, password);
+        }
+    } prompt(peers.proxyUser, peers.proxyPassword);
+    m_downloader->SetPrompt(&prompt);
+    const std::unique_ptr<CQXLFileFetcher> sibling = m_fetcher->Sibling();
+    auto right =
+        std::async(std::launch::async, [&] { return sibling->GetAppFile(*second, nullptr); });
+    EXPECT_TRUE(m_fetcher->GetAppFile(*first, nullptr));
+    EXPECT_TRUE(right.get());
+    EXPECT_EQ(1, prompt.asked);
+    EXPECT_EQ(Pattern(4000), ReadBytes(TempPath("dl/proxy/right.bin")));
 }
 
 // Refuses every certificate problem, as a user who answers no.

@@ -181,12 +181,17 @@ TEST_F(InstallerHandOffTest, InstallerThatNeverConnectsEndsAtTheTimeOut) {
 TEST_F(InstallerHandOffTest, AnotherProgramThatConnectsFirstIsTurnedAway) {
     // The installer answers late, after the other program has tried with a success verdict.
     PlaceFakeInstaller(Folder(), FakeVerdictScript(3000, "disk full"));
-    // A flood of them: one line and a count.
+    // A flood of them: one line and a count. The first waits for the pipe however slowly the
+    // launcher gets to it, so that the flood comes while only the installer is awaited.
     auto impostor = std::async(std::launch::async, [] {
-        for (int i = 0; i < 20; ++i)
-            qxplat::SendInstallerVerdict("\x02"
-                                         "END",
-                                         std::chrono::milliseconds(500));
+        const std::string success = "\x02"
+                                    "END";
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!qxplat::InstallerPipeClient::Connect(std::chrono::milliseconds(500)) &&
+               std::chrono::steady_clock::now() < end) {
+        }
+        for (int i = 0; i < 19; ++i)
+            qxplat::SendInstallerVerdict(success, std::chrono::milliseconds(500));
     });
     int selfUpdate = 0;
     EXPECT_EQ(Run(selfUpdate), 0);

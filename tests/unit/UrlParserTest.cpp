@@ -240,3 +240,18 @@ TEST(UrlParserTest, ReadsThousandsOfServerKeys) {
     }
     EXPECT_EQ(installation->ApplicationName(), L"flux");
 }
+
+TEST(UrlParserTest, ParallelDownloadsTakeOnlyAWholeNumberInRange) {
+    const std::pair<const char*, int> cases[] = {
+        {"", 4},  {"1", 1},  {"4", 4},  {"16", 16},          {"17", 4},
+        {"0", 4}, {"-2", 4}, {"3x", 4}, {"999999999999", 4},
+    };
+    for (const auto& [value, count] : cases) {
+        SCOPED_TRACE(value);
+        Installation installation(std::string("[FileDownload]\r\nParallel=") + value + "\r\n");
+        EXPECT_EQ(installation->ParallelDownloads(), count);
+    }
+    // Under [Config] it is not the download section's.
+    Installation misplaced("[Config]\r\nParallel=1\r\n");
+    EXPECT_EQ(misplaced->ParallelDownloads(), 4);
+}

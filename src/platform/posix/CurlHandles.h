@@ -14,7 +14,6 @@ using CurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
 struct CurlMultiDeleter {
     void operator()(CURLM* handle) const { curl_multi_cleanup(handle); }
 };
-using CurlMulti = std::unique_ptr<CURLM, CurlMultiDeleter>;
 
 struct CurlListDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }

@@ -8,11 +8,11 @@
 #include "platform/posix/CertificateCheck.h"
 #include "platform/posix/CurlHandles.h"
 
-// libcurl behind the transport. A request is one easy handle driven by its own multi handle,
-// so that Send can return once the headers are in and Read can take the body piece by piece:
-// the write callback keeps at most kHeldBytes and pauses the transfer beyond that. Driving the
-// transfer here, in steps of at most kPollMs, is also what lets a stop or a too slow reply end
-// it between two steps.
+// libcurl behind the transport. A request is one easy handle driven by its connection's multi
+// handle, which keeps the socket for the connection's next request, so that Send can return once
+// the headers are in and Read can take the body piece by piece: the write callback keeps at most
+// kHeldBytes and pauses the transfer beyond that. Driving the transfer here, in steps of at most
+// kPollMs, is also what lets a stop or a too slow reply end it between two steps.
 namespace qxplat {
 
 namespace {
@@ -44,11 +44,14 @@ struct SystemHttpConnection::Impl {
     const SystemHttpSession::Impl* session = nullptr;
     std::string host;
     unsigned short port = 0;
+    // Drives the connection's requests one after the other and keeps what they connected
+    // alive for the next, as WinINet keeps a connection's sockets.
+    std::shared_ptr<CURLM> multi;
 };
 
 struct SystemHttpRequest::Impl {
     CurlEasy easy;
-    CurlMulti multi;
+    std::shared_ptr<CURLM> multi; // the connection's
     CurlList headers;
     std::string verb;
     std::string url;
@@ -382,7 +385,7 @@ SystemHttpConnection::OpenRequest(const std::wstring& verb, const std::wstring& 
                                   bool ignoreCertNameAndDate, HttpError& error) {
     auto impl = std::make_unique<SystemHttpRequest::Impl>();
     impl->easy = NewCookieSharingEasy();
-    impl->multi.reset(curl_multi_init());
+    impl->multi = m_impl->multi;
     if (!impl->easy || !impl->multi) {
         error = {HttpStep::OpenRequest, CURLE_FAILED_INIT};
         return nullptr;
@@ -420,6 +423,7 @@ std::unique_ptr<HttpConnection> SystemHttpSession::Connect(const std::wstring& h
     impl->session = m_impl.get();
     impl->host = ToNarrow(host);
     impl->port = port;
+    impl->multi.reset(curl_multi_init(), CurlMultiDeleter());
     return std::make_unique<SystemHttpConnection>(std::move(impl));
 }
 

@@ -8,11 +8,11 @@
 #include "platform/posix/CertificateCheck.h"
 #include "platform/posix/CurlHandles.h"
 
-// libcurl behind the transport. A request is one easy handle driven by its connection's multi
-// handle, which keeps the socket for the connection's next request, so that Send can return once
-// the headers are in and Read can take the body piece by piece: the write callback keeps at most
-// kHeldBytes and pauses the transfer beyond that. Driving the transfer here, in steps of at most
-// kPollMs, is also what lets a stop or a too slow reply end it between two steps.
+// libcurl behind the transport. A request is one easy handle driven by a multi handle, so that
+// Send can return once the headers are in and Read can take the body piece by piece: the write
+// callback keeps at most kHeldBytes and pauses the transfer beyond that. Driving the transfer
+// here, in steps of at most kPollMs, is also what lets a stop or a too slow reply end it between
+// two steps. The multi handle is the connection's: it keeps the socket for the next request.
 namespace qxplat {
 
 namespace {

@@ -96,6 +96,10 @@ private:
 inline constexpr unsigned long kHttpMinimumBytesPerSecond = 1024;
 inline constexpr unsigned long kHttpMinimumRateWindowMs = 30000;
 
+// Connections the system's HTTP stack may hold to one server or proxy at once: room for every
+// file of an update fetched side by side, beside the run's own requests.
+inline constexpr unsigned long kHttpConnectionsPerServer = 24;
+
 // The header line sent with every non-empty body.
 inline constexpr char kFormContentType[] = "Content-Type:application/x-www-form-urlencoded";
 

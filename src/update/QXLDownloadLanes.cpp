@@ -1,5 +1,6 @@
 #include "update/QXLDownloadLanes.h"
 
+#include "config/QXUrlParser.h"
 #include "log/QXLLog.h"
 #include "update/QXLFile.h"
 #include "update/QXLFileFetcher.h"
@@ -8,6 +9,8 @@
 namespace {
 
 constexpr int kAttempts = 3;
+// Every lane's connection, the keep-alive's and a request of the run's own fit at once.
+static_assert(kMaxParallelDownloads + 2 <= qxplat::kHttpConnectionsPerServer);
 
 } // namespace
 

@@ -2,6 +2,7 @@
 #include <chrono>
 #include <cstring>
 #include <cwchar>
+#include <mutex>
 #include <vector>
 #include <windows.h>
 #include <wininet.h>
@@ -167,6 +168,19 @@ DWORD StatusCode(HINTERNET request) {
 
 // The dialog step answered by the launcher's prompt instead of WinINet's dialogs, with the
 // same effect on the request and the same return values as InternetErrorDlg.
+// WinINet's own limits (six connections a server, four a proxy) would keep files fetched side
+// by side waiting for each other's connections. They hold for the whole process.
+void RaiseConnectionLimits() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        DWORD limit = kHttpConnectionsPerServer;
+        for (const DWORD option :
+             {INTERNET_OPTION_MAX_CONNS_PER_SERVER, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER,
+              INTERNET_OPTION_MAX_CONNS_PER_PROXY})
+            InternetSetOptionW(nullptr, option, &limit, sizeof limit);
+    });
+}
+
 DWORD AskPrompt(HINTERNET request, HttpPrompt& prompt, DWORD lastError) {
     if (IsCertificateError(lastError)) {
         if (!prompt.AcceptCertificate(lastError, HttpCertificate()))
@@ -481,6 +495,7 @@ SystemHttpSession::SystemHttpSession(std::unique_ptr<Impl> impl) : m_impl(std::m
 SystemHttpSession::~SystemHttpSession() = default;
 
 std::unique_ptr<HttpSession> SystemHttpSession::Open(const std::wstring& agent, HttpError& error) {
+    RaiseConnectionLimits();
     InternetHandle handle(
         InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!handle) {

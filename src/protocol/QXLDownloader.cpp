@@ -138,10 +138,7 @@ bool CQXLDownloader::TryServer(const CQXUrlServer& server, const std::wstring& s
     request->SetTimeouts(kTimeoutMs, kTimeoutMs);
     request->TrustAuthorities(m_configuration->SecurityCAFile());
     request->SetMinimumRate(qxplat::kHttpMinimumBytesPerSecond, m_minimumRateWindowMs);
-    if (!m_proxyUserName.empty())
-        request->SetProxyUserName(m_proxyUserName);
-    if (!m_proxyPassword.empty())
-        request->SetProxyPassword(m_proxyPassword);
+    GiveProxyCredentials(*request);
     return SendUntilAnswered(attempt, *request) && CheckStatusCode(*request) &&
            ReadResponseBody(*request) && CheckSignature(*request, server);
 }
@@ -201,8 +198,38 @@ bool CQXLDownloader::SendUntilAnswered(Attempt& attempt, qxplat::HttpRequest& re
                              [&](const qxplat::HttpError& error) { LogStepError(attempt, error); });
     };
     return QXLSendWithDialogs(request, attempt.bytes,
-                              m_configuration->GetSecurityCertificateFlags() != 0, m_prompt,
+                              m_configuration->GetSecurityCertificateFlags() != 0, SharedPrompt(),
                               m_lastError, hooks);
+}
+
+void CQXLDownloader::GiveProxyCredentials(qxplat::HttpRequest& request) {
+    std::lock_guard<std::mutex> turn(m_sharedLock);
+    if (!m_proxyUserName.empty())
+        request.SetProxyUserName(m_proxyUserName);
+    if (!m_proxyPassword.empty())
+        request.SetProxyPassword(m_proxyPassword);
+}
+
+bool CQXLDownloader::SharedPromptTurns::AskProxyCredentials(std::wstring& userName,
+                                                            std::wstring& password) {
+    CQXLDownloader& d = m_downloader;
+    std::lock_guard<std::mutex> turn(d.m_sharedLock);
+    if (userName != d.m_proxyUserName || password != d.m_proxyPassword) {
+        userName = d.m_proxyUserName;
+        password = d.m_proxyPassword;
+        return true;
+    }
+    if (!d.m_prompt->AskProxyCredentials(userName, password))
+        return false;
+    d.m_proxyUserName = userName;
+    d.m_proxyPassword = password;
+    return true;
+}
+
+bool CQXLDownloader::SharedPromptTurns::AcceptCertificate(
+    unsigned long error, const qxplat::HttpCertificate& certificate) {
+    std::lock_guard<std::mutex> turn(m_downloader.m_sharedLock);
+    return m_downloader.m_prompt->AcceptCertificate(error, certificate);
 }
 
 void CQXLDownloader::KeepRetryCredentials(
@@ -214,6 +241,7 @@ void CQXLDownloader::KeepRetryCredentials(
                    kVerb, body.LogText(), server.IsSecure() ? L"s" : L"", server.GetHost(),
                    server.GetPort(), object, kSourceFile, line);
     qxplat::HttpError error;
+    std::lock_guard<std::mutex> turn(m_sharedLock);
     if (!request.ReadProxyUserName(m_proxyUserName, error))
         failed(error);
     if (!request.ReadProxyPassword(m_proxyPassword, error))
@@ -252,6 +280,14 @@ bool CQXLDownloader::CheckStatusCode(qxplat::HttpRequest& request) {
     }
     m_log.LogDebug(L"Status code error : %s", status);
     return true;
+}
+
+bool CQXLDownloader::CheckStatusCode(qxplat::HttpRequest& request, CQXLFailureNote& failure) {
+    std::lock_guard<std::mutex> turn(m_sharedLock);
+    if (CheckStatusCode(request))
+        return true;
+    failure = m_failure;
+    return false;
 }
 
 bool CQXLDownloader::ReadResponseBody(qxplat::HttpRequest& request) {

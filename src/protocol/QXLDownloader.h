@@ -60,10 +60,10 @@ public:
     void SetVersionName(const std::wstring& name) { m_versionName = name; }
     // Answers proxy and certificate questions after a send; null leaves them to the system.
     void SetPrompt(qxplat::HttpPrompt* prompt) { m_prompt = prompt; }
-    qxplat::HttpPrompt* GetPrompt() const { return m_prompt; }
-    // Fetchers that work side by side take turns with the failure note, the proxy credentials
-    // and the prompt under this lock.
-    std::mutex& FetcherLock() { return m_fetcherLock; }
+    // That prompt as callers side by side see it (null without one): asked by one at a time,
+    // and a proxy's question that another caller's user has answered meanwhile gets that
+    // answer instead of a second question.
+    qxplat::HttpPrompt* SharedPrompt() { return m_prompt != nullptr ? &m_sharedPrompt : nullptr; }
     // The log every request and download writes to.
     CQXLLog& GetLog() const { return m_log; }
 
@@ -120,6 +120,10 @@ public:
     void KeepRetryCredentials(qxplat::HttpRequest& request, const CQXUrlServer& server,
                               const CQXLFormBody& body, const std::wstring& object, int line,
                               const std::function<void(const qxplat::HttpError&)>& failed);
+    // Puts the proxy credentials kept so far on request.
+    void GiveProxyCredentials(qxplat::HttpRequest& request);
+    // CheckStatusCode for callers side by side: the failure note it leaves goes to failure.
+    bool CheckStatusCode(qxplat::HttpRequest& request, CQXLFailureNote& failure);
     // The code page of every body, reply and cookie.
     static unsigned WireCodePage() { return qxplat::WireCodePage(); }
 
@@ -154,7 +158,20 @@ private:
     std::wstring m_applicationName;
     std::wstring m_versionName;
     qxplat::HttpPrompt* m_prompt = nullptr;
-    std::mutex m_fetcherLock;
+    // Callers side by side (the fetchers of an update) take turns with the proxy credentials,
+    // the failure note and the prompt under this lock.
+    std::mutex m_sharedLock;
+    class SharedPromptTurns final : public qxplat::HttpPrompt {
+    public:
+        explicit SharedPromptTurns(CQXLDownloader& downloader) : m_downloader(downloader) {}
+        bool AskProxyCredentials(std::wstring& userName, std::wstring& password) override;
+        bool AcceptCertificate(unsigned long error,
+                               const qxplat::HttpCertificate& certificate) override;
+
+    private:
+        CQXLDownloader& m_downloader;
+    };
+    SharedPromptTurns m_sharedPrompt{*this};
 
     // --- Requests and services --------------------------------------------------------------
     struct Attempt;

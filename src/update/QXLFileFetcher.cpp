@@ -124,39 +124,6 @@ std::optional<qxplat::Sha256Digest> ListedDigest(const CQXLFile& file) {
     return digest;
 }
 
-// The downloader's prompt, asked by one fetcher at a time. A proxy's question that another
-// fetcher's user has answered meanwhile is not asked again: the answer goes with the request.
-class CQXLTurnPrompt final : public qxplat::HttpPrompt {
-public:
-    CQXLTurnPrompt(qxplat::HttpPrompt& prompt, CQXLDownloader& downloader)
-        : m_prompt(prompt), m_downloader(downloader) {}
-
-    bool AskProxyCredentials(std::wstring& userName, std::wstring& password) override {
-        std::lock_guard<std::mutex> turn(m_downloader.FetcherLock());
-        if (userName != m_downloader.GetProxyUserName() ||
-            password != m_downloader.GetProxyPassword()) {
-            userName = m_downloader.GetProxyUserName();
-            password = m_downloader.GetProxyPassword();
-            return true;
-        }
-        if (!m_prompt.AskProxyCredentials(userName, password))
-            return false;
-        m_downloader.SetProxyUserName(userName);
-        m_downloader.SetProxyPassword(password);
-        return true;
-    }
-
-    bool AcceptCertificate(unsigned long error,
-                           const qxplat::HttpCertificate& certificate) override {
-        std::lock_guard<std::mutex> turn(m_downloader.FetcherLock());
-        return m_prompt.AcceptCertificate(error, certificate);
-    }
-
-private:
-    qxplat::HttpPrompt& m_prompt;
-    CQXLDownloader& m_downloader;
-};
-
 } // namespace
 
 // The session and connection of the previous file: the next file to the same server goes over
@@ -368,13 +335,7 @@ bool CQXLFileFetcher::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor*
     request->TrustAuthorities(m_downloader.GetConfiguration()->SecurityCAFile());
     request->SetMinimumRate(qxplat::kHttpMinimumBytesPerSecond,
                             m_downloader.GetMinimumRateWindow());
-    {
-        std::lock_guard<std::mutex> turn(m_downloader.FetcherLock());
-        if (!m_downloader.GetProxyUserName().empty())
-            request->SetProxyUserName(m_downloader.GetProxyUserName());
-        if (!m_downloader.GetProxyPassword().empty())
-            request->SetProxyPassword(m_downloader.GetProxyPassword());
-    }
+    m_downloader.GiveProxyCredentials(*request);
 
     SQXLSendHooks hooks;
     hooks.sendFailed = [&](unsigned long code) {
@@ -382,7 +343,6 @@ bool CQXLFileFetcher::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor*
         m_failure.Transport(code, request->FailureDetail());
     };
     hooks.retryAsked = [&] {
-        std::lock_guard<std::mutex> turn(m_downloader.FetcherLock());
         m_downloader.KeepRetryCredentials(
             *request, server, attempt.body, attempt.object, kStepRetry,
             [&](const qxplat::HttpError& error) {
@@ -395,12 +355,9 @@ bool CQXLFileFetcher::DownloadAttempt(const CQXLFile& file, CQXLDownloadMonitor*
     };
     const std::string bytes =
         qxplat::ToCodePage(attempt.body.Text(), CQXLDownloader::WireCodePage());
-    std::optional<CQXLTurnPrompt> prompt;
-    if (m_downloader.GetPrompt() != nullptr)
-        prompt.emplace(*m_downloader.GetPrompt(), m_downloader);
     const bool sent = QXLSendWithDialogs(
         *request, bytes, m_downloader.GetConfiguration()->GetSecurityCertificateFlags() != 0,
-        prompt ? &*prompt : nullptr, attempt.lastError, hooks);
+        m_downloader.SharedPrompt(), attempt.lastError, hooks);
     if (sent && ReceiveFile(*request, file, attempt))
         return true;
     // The next attempt starts on a connection of its own, as the first one did.
@@ -457,15 +414,11 @@ std::unique_ptr<qxplat::HttpRequest> CQXLFileFetcher::OpenRequest(CQXLDownloadMo
 bool CQXLFileFetcher::ReceiveFile(qxplat::HttpRequest& request, const CQXLFile& file,
                                   FileAttempt& attempt) {
     // An error page is not the file: only a 200 reply is written.
-    std::unique_lock<std::mutex> status(m_downloader.FetcherLock());
-    if (!m_downloader.CheckStatusCode(request)) {
-        m_failure = m_downloader.LastFailure();
-        status.unlock();
+    if (!m_downloader.CheckStatusCode(request, m_failure)) {
         // The status says more than the failed download that follows it.
         NoteFailure(Failure::Transfer);
         return false;
     }
-    status.unlock();
     qxplat::FilePtr out;
     if (attempt.sink != nullptr) {
         if (!Unpacked(file, attempt.sink->Begin()))

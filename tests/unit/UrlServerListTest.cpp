@@ -66,19 +66,6 @@ TEST_F(UrlServerListTest, KeepsTheServerThatAnsweredFirst) {
     EXPECT_EQ(Order(m_list), (std::vector<QXUrlServerPtr>{m_b, m_c, m_a}));
 }
 
-// Two fetchers fail on the same server side by side: the second does not move past the server
-// that the first has just turned to, and a full round still ends where it began.
-TEST_F(UrlServerListTest, ASecondFailureOnTheSameServerDoesNotSkipTheNext) {
-    EXPECT_EQ(m_list.NextServerAfter(m_a), m_b);
-    EXPECT_EQ(m_list.NextServerAfter(m_a), m_b);
-    EXPECT_EQ(m_b->IsReachable(), 1);
-    EXPECT_EQ(m_list.GetFailoverCount(), 1);
-    EXPECT_EQ(m_list.NextServerAfter(m_b), m_c);
-    EXPECT_EQ(m_list.NextServerAfter(m_c), m_a);
-    EXPECT_EQ(m_list.GetFailoverCount(), 0);
-    EXPECT_EQ(Order(m_list), (std::vector<QXUrlServerPtr>{m_a, m_b, m_c}));
-}
-
 TEST_F(UrlServerListTest, FindsAServerByItsWholeUrlIgnoringCase) {
     EXPECT_EQ(m_list.FindServer(L"HTTP://C/"), m_c);
     EXPECT_EQ(m_list.FindServer(L"http://a/"), m_a);
